@@ -1,0 +1,182 @@
+// The seam between the game and the operating system.
+//
+// The game is written as a Windows program at heart: it reacts to window
+// messages, pumps them inside its own waits, invalidates rectangles and lets a
+// paint message present them. Every backend (headless, SDL, Win32) supplies
+// that behaviour through this one interface, and nothing else in the core
+// touches the operating system.
+//
+// Strings crossing the seam are the game's own: Shift-JIS (code page 932),
+// file names relative to the data directory with backslashes. Converting them
+// for the host is the backend's business.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace plat {
+
+// Message numbers keep the values the game was designed around, so the Win32
+// backend passes them through unchanged. They are named differently from the
+// <windows.h> macros on purpose, so both can live in one translation unit.
+namespace msg {
+constexpr uint32_t Destroy = 0x0002;
+constexpr uint32_t Activate = 0x0006;
+constexpr uint32_t Paint = 0x000F;
+constexpr uint32_t Close = 0x0010;
+constexpr uint32_t Quit = 0x0012;
+constexpr uint32_t KeyDown = 0x0100;
+constexpr uint32_t SysKeyDown = 0x0104;
+constexpr uint32_t Timer = 0x0113;
+constexpr uint32_t MouseMove = 0x0200;
+constexpr uint32_t LButtonDown = 0x0201;
+constexpr uint32_t LButtonUp = 0x0202;
+constexpr uint32_t RButtonDown = 0x0204;
+constexpr uint32_t RButtonUp = 0x0205;
+constexpr uint32_t User = 0x0400;
+}  // namespace msg
+
+// Low word of an Activate message's wParam.
+namespace activate {
+constexpr uint32_t Inactive = 0;
+constexpr uint32_t Active = 1;
+constexpr uint32_t ClickActive = 2;
+}  // namespace activate
+
+// Virtual-key codes the game reacts to.
+namespace vk {
+constexpr uint32_t Return = 0x0D;
+constexpr uint32_t Escape = 0x1B;
+constexpr uint32_t F1 = 0x70;
+constexpr uint32_t F4 = 0x73;
+constexpr uint32_t F12 = 0x7B;
+}  // namespace vk
+
+// Mouse positions travel in lParam as two signed 16-bit halves, x low.
+constexpr intptr_t PackPoint(int x, int y) {
+  return static_cast<intptr_t>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) |
+                               static_cast<uint16_t>(x));
+}
+constexpr int PointX(intptr_t lParam) { return static_cast<int16_t>(lParam & 0xFFFF); }
+constexpr int PointY(intptr_t lParam) { return static_cast<int16_t>((lParam >> 16) & 0xFFFF); }
+
+struct Message {
+  uint32_t id = 0;
+  uintptr_t wParam = 0;
+  intptr_t lParam = 0;
+};
+
+struct Rect {
+  int32_t x = 0, y = 0, w = 0, h = 0;
+};
+
+struct Point {
+  int32_t x = 0, y = 0;
+};
+
+// The broken-down calendar time of the C runtime, nine fields in this order.
+struct CalendarTime {
+  int32_t sec = 0, min = 0, hour = 0, mday = 0, mon = 0, year = 0, wday = 0, yday = 0,
+          isdst = 0;
+};
+
+// A bottom-up 16-bit (X1R5G5B5) picture as the game keeps it in memory.
+struct PixelView {
+  const void* header = nullptr;  // the 40-byte bitmap header in front of the rows
+  const uint16_t* pixels = nullptr;
+  int32_t width = 0, height = 0, stride = 0;  // stride in bytes
+};
+
+enum class WriteResult { Ok, CreateFailed, ShortWrite };
+
+// Answer of the display-mode test, in the three classes the game tells apart.
+enum class DisplayTest { Successful, Restart, BadMode, Failed };
+
+using WindowProc = intptr_t (*)(uint32_t id, uintptr_t wParam, intptr_t lParam);
+
+// Time value meaning "no deadline" for WaitReady.
+constexpr uint64_t kNoDeadline = ~uint64_t{0};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // --- window -------------------------------------------------------------
+  // Opens the game window (640 x 480 client area) and shows it. Every message
+  // is handed to proc, including the ones the backend sends synchronously
+  // (Destroy from DestroyWindow, Paint from UpdateNow).
+  virtual bool OpenWindow(const char* titleSjis, WindowProc proc) = 0;
+  // Destroys the window; proc receives Destroy before this returns.
+  virtual void DestroyWindow() = 0;
+  // What the system does with a message the game does not handle.
+  virtual intptr_t DefaultProc(uint32_t id, uintptr_t wParam, intptr_t lParam) = 0;
+
+  // --- messages -----------------------------------------------------------
+  virtual void Post(uint32_t id, uintptr_t wParam, intptr_t lParam) = 0;
+  virtual void PostQuit(int code) = 0;
+  // Is a message ready (posted, or paint/timer due)? Removes nothing.
+  virtual bool Peek() = 0;
+  // Blocks until a message is ready and removes it; false for the quit message.
+  virtual bool Get(Message& out) = 0;
+  virtual void Dispatch(const Message& m) = 0;
+  // Blocks until a message is ready or Millis() reaches the deadline. Lets the
+  // core's busy waits sleep instead of spinning.
+  virtual void WaitReady(uint64_t deadline) = 0;
+  // Exit code carried by the last quit message.
+  virtual int QuitCode() const = 0;
+
+  // --- painting -----------------------------------------------------------
+  // Marks part of the client area (or all of it when r is null) for painting.
+  virtual void Invalidate(const Rect* r) = 0;
+  // Paints at once if anything is invalid.
+  virtual void UpdateNow() = 0;
+  // Only during Paint: shows the image with its column 0 at window column
+  // destX and its top-down row srcY at window row destY; the window clips.
+  virtual void Present(const PixelView& image, int destX, int destY, int srcY) = 0;
+
+  // --- timers, mouse, clock -----------------------------------------------
+  virtual void StartTimer(uint32_t id, uint32_t periodMs) = 0;
+  virtual void StopTimer(uint32_t id) = 0;
+  virtual void CaptureMouse() = 0;
+  virtual void ReleaseMouse() = 0;
+  virtual Point CursorPos() = 0;  // client coordinates
+  virtual uint64_t Millis() = 0;  // monotonic, 1 ms resolution
+  virtual void SleepMs(uint32_t ms) = 0;
+  virtual void Beep() = 0;
+
+  // --- dialogs and diagnostics --------------------------------------------
+  // Modal OK box owned by the window; caption may be null (no caption).
+  virtual void ShowMessageBox(const char* textSjis, const char* captionSjis) = 0;
+  // A line for whoever watches the run (stderr, the headless log).
+  virtual void Trace(const char* textSjis) = 0;
+
+  // --- display mode -------------------------------------------------------
+  virtual DisplayTest TestFullScreen() = 0;
+  virtual void EnterFullScreen() = 0;
+  virtual void LeaveFullScreen() = 0;  // back to the centred window
+  virtual void SendWindowToBack() = 0;
+
+  // --- files (names relative to the data directory) -----------------------
+  virtual bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) = 0;
+  // Creates or replaces the file. A reader never sees a half-written file.
+  virtual WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) = 0;
+  virtual bool RemoveFile(const char* nameSjis) = 0;
+  virtual bool ResetFileAttributes(const char* nameSjis) = 0;
+  virtual bool MakeFolder(const char* nameSjis) = 0;
+  virtual bool FileWriteTime(const char* nameSjis, CalendarTime& out) = 0;
+
+  // --- calendar -----------------------------------------------------------
+  virtual int64_t UnixSeconds() = 0;
+  virtual CalendarTime LocalCalendar(int64_t unixSeconds) = 0;
+  // The runtime's normalisation: make a time value from the record and break
+  // it down again. False when the record is outside the calendar's range.
+  virtual bool NormaliseCalendar(CalendarTime& t) = 0;
+};
+
+// The one host of the process; the core reaches the system only through it.
+Host& host();
+void SetHost(Host* h);
+bool HasHost();
+
+}  // namespace plat

@@ -1,0 +1,260 @@
+#include "platform/posix/host_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "platform/sjis.h"
+
+namespace posix {
+namespace {
+
+// iconv descriptors are opened once per direction and kept for the run.
+struct Converter {
+  iconv_t cd;
+  Converter(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+  }
+};
+
+// Runs the whole input through cd. On a byte sequence it cannot convert it
+// calls onBad, which may append a replacement and tell how many bytes to skip
+// (0 means give up).
+template <typename OnBad>
+bool Convert(iconv_t cd, std::string_view in, std::string& out, OnBad onBad) {
+  out.clear();
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* src = const_cast<char*>(in.data());
+  size_t srcLeft = in.size();
+  char buffer[512];
+  while (srcLeft > 0) {
+    char* dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    out.append(buffer, static_cast<size_t>(dst - buffer));
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      const size_t skip = onBad(out, static_cast<size_t>(srcLeft));
+      if (skip == 0) return false;
+      src += skip;
+      srcLeft -= skip;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  return true;
+}
+
+bool IsRefusedComponent(const std::string& part) {
+  return part == ".." || part.find(':') != std::string::npos;
+}
+
+// The entry of folder whose name equals name ignoring ASCII case.
+bool FindCaseInsensitive(const std::string& folder, const std::string& name, std::string& found) {
+  DIR* d = opendir(folder.c_str());
+  if (!d) return false;
+  bool ok = false;
+  while (dirent* e = readdir(d)) {
+    if (strcasecmp(e->d_name, name.c_str()) == 0) {
+      found = e->d_name;
+      ok = true;
+      break;
+    }
+  }
+  closedir(d);
+  return ok;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+std::string SjisToUtf8(std::string_view sjis) {
+  static Converter conv("UTF-8", "CP932");
+  std::string out;
+  Convert(conv.cd, sjis, out, [](std::string& o, size_t) {
+    o += "\xEF\xBF\xBD";
+    return size_t{1};
+  });
+  return out;
+}
+
+bool Utf8ToSjis(std::string_view utf8, std::string& out) {
+  static Converter conv("CP932", "UTF-8");
+  return Convert(conv.cd, utf8, out, [](std::string&, size_t) { return size_t{0}; });
+}
+
+DataDirectory::DataDirectory(std::string root) : root_(std::move(root)) {
+  if (root_.empty()) root_ = ".";
+}
+
+bool DataDirectory::Resolve(const char* nameSjis, std::string& hostPath, std::string* why) const {
+  auto refuse = [&](const char* reason) {
+    if (why) *why = reason;
+    return false;
+  };
+  const std::vector<std::string> parts = sjis::SplitPath(nameSjis);
+  if (parts.size() > 1 && parts.front().empty()) return refuse("absolute path");
+  std::string path = root_;
+  size_t used = 0;
+  for (const std::string& part : parts) {
+    if (part.empty() || part == ".") continue;
+    if (IsRefusedComponent(part)) return refuse("outside the data directory");
+    const std::string utf8 = SjisToUtf8(part);
+    std::string candidate = path + "/" + utf8;
+    if (!Exists(candidate)) {
+      std::string found;
+      if (FindCaseInsensitive(path, utf8, found)) candidate = path + "/" + found;
+    }
+    path = std::move(candidate);
+    ++used;
+  }
+  if (used == 0) return refuse("empty name");
+  hostPath = std::move(path);
+  return true;
+}
+
+bool DataDirectory::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
+  std::string path;
+  if (!Resolve(nameSjis, path)) return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  out.resize(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < out.size()) {
+    const ssize_t n = read(fd, out.data() + got, out.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  close(fd);
+  out.resize(got);
+  return true;
+}
+
+plat::WriteResult DataDirectory::Write(const char* nameSjis, const void* data, size_t size) const {
+  std::string path;
+  if (!Resolve(nameSjis, path)) return plat::WriteResult::CreateFailed;
+  // Written beside the target and renamed over it, so a crash or a full disk
+  // never leaves a half-written file where the old one was.
+  const std::string temp = path + ".tmp" + std::to_string(getpid());
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return plat::WriteResult::CreateFailed;
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  const bool flushed = fsync(fd) == 0;
+  close(fd);
+  if (done < size || !flushed || rename(temp.c_str(), path.c_str()) != 0) {
+    unlink(temp.c_str());
+    return plat::WriteResult::ShortWrite;
+  }
+  return plat::WriteResult::Ok;
+}
+
+bool DataDirectory::Remove(const char* nameSjis) const {
+  std::string path;
+  return Resolve(nameSjis, path) && unlink(path.c_str()) == 0;
+}
+
+bool DataDirectory::ResetAttributes(const char* nameSjis) const {
+  std::string path;
+  struct stat st;
+  if (!Resolve(nameSjis, path) || stat(path.c_str(), &st) != 0) return false;
+  return chmod(path.c_str(), (st.st_mode & 07777) | S_IRUSR | S_IWUSR) == 0;
+}
+
+bool DataDirectory::MakeFolder(const char* nameSjis) const {
+  std::string path;
+  if (!Resolve(nameSjis, path)) return false;
+  return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+bool DataDirectory::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& out) const {
+  std::string path;
+  struct stat st;
+  if (!Resolve(nameSjis, path) || stat(path.c_str(), &st) != 0) return false;
+  out = BreakDown(static_cast<int64_t>(st.st_mtime), utc);
+  return true;
+}
+
+uint64_t MonotonicMillis() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+}
+
+int64_t UnixSeconds() { return static_cast<int64_t>(::time(nullptr)); }
+
+namespace {
+plat::CalendarTime FromTm(const tm& t) {
+  return {t.tm_sec, t.tm_min, t.tm_hour, t.tm_mday, t.tm_mon, t.tm_year, t.tm_wday, t.tm_yday,
+          t.tm_isdst};
+}
+tm ToTm(const plat::CalendarTime& c) {
+  tm t{};
+  t.tm_sec = c.sec;
+  t.tm_min = c.min;
+  t.tm_hour = c.hour;
+  t.tm_mday = c.mday;
+  t.tm_mon = c.mon;
+  t.tm_year = c.year;
+  t.tm_wday = c.wday;
+  t.tm_yday = c.yday;
+  t.tm_isdst = c.isdst;
+  return t;
+}
+}  // namespace
+
+plat::CalendarTime BreakDown(int64_t unixSeconds, bool utc) {
+  const time_t v = static_cast<time_t>(unixSeconds);
+  tm t{};
+  if (utc) {
+    gmtime_r(&v, &t);
+  } else {
+    localtime_r(&v, &t);
+  }
+  return FromTm(t);
+}
+
+bool Normalise(plat::CalendarTime& c, bool utc) {
+  tm t = ToTm(c);
+  const time_t v = utc ? timegm(&t) : mktime(&t);
+  // The game's calendar starts where the runtime's does.
+  if (v == static_cast<time_t>(-1) || v < 0) return false;
+  c = BreakDown(static_cast<int64_t>(v), utc);
+  return true;
+}
+
+std::string ExecutableFolder() {
+  char buffer[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return ".";
+  std::string path(buffer, static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+}  // namespace posix

@@ -1,0 +1,121 @@
+#include "script/reader.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/sjis.h"
+#include "shell/texts.h"
+
+ScenarioReader scn;
+
+void ResetScenarioReader() { scn = ScenarioReader{}; }
+
+std::vector<char> TextModeTranslate(const std::vector<uint8_t>& raw) {
+  std::vector<char> out;
+  out.reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) {
+    const uint8_t c = raw[i];
+    if (c == 0x1A) break;
+    if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    out.push_back(static_cast<char>(c));
+  }
+  return out;
+}
+
+void CloseScenario() {
+  scn.fileOpen = false;
+  scn.text.clear();
+  scn.text.shrink_to_fit();
+  scn.readPos = 0;
+}
+
+int OpenScenario(const char* name) {
+  CloseScenario();
+  // Longer names cannot name a file; they are cut at a character boundary and
+  // then simply not found.
+  size_t n = 0;
+  while (name[n] != '\0' && n < kLineSize - 1) {
+    const bool lead = sjis::IsLeadByte(static_cast<unsigned char>(name[n]));
+    if (lead && (n + 1 >= kLineSize - 1 || name[n + 1] == '\0')) break;
+    n += lead ? 2 : 1;
+  }
+  std::memcpy(scn.ScenarioName, name, n);
+  scn.ScenarioName[n] = '\0';
+
+  char fileName[kLineSize + 8];
+  std::memcpy(fileName, scn.ScenarioName, n);
+  std::memcpy(fileName + n, ".scn", 5);
+  std::vector<uint8_t> raw;
+  if (!plat::host().ReadWholeFile(fileName, raw)) {
+    plat::host().ShowMessageBox(texts::kNoSuchFile, nullptr);
+    return 0;
+  }
+  scn.text = TextModeTranslate(raw);
+  scn.readPos = 0;
+  scn.fileOpen = true;
+  scn.LineNumber = 0;
+  return 1;
+}
+
+int ReadLine() {
+  ++scn.LineNumber;
+  if (!scn.fileOpen || scn.readPos >= scn.text.size()) return 0;
+  size_t n = 0;
+  while (n < kLineSize - 1 && scn.readPos < scn.text.size()) {
+    const char c = scn.text[scn.readPos++];
+    scn.LineBuffer[n++] = c;
+    if (c == '\n') break;
+  }
+  scn.LineBuffer[n] = '\0';
+  size_t tabs = 0;
+  while (scn.LineBuffer[tabs] == '\t') ++tabs;
+  if (tabs) std::memmove(scn.LineBuffer, scn.LineBuffer + tabs, n - tabs + 1);
+  return 1;
+}
+
+namespace {
+bool AtLineEnd(char c) { return c == '\n' || c == '\0'; }
+}  // namespace
+
+void NextToken(char* destination, char* line) {
+  size_t i = 0;
+  while (line[i] == ' ') ++i;
+  if (AtLineEnd(line[i])) {
+    destination[0] = '\0';
+    line[0] = '\0';
+    return;
+  }
+  size_t d = 0;
+  if (line[i] == '"') {
+    ++i;
+    size_t backslashes = 0;
+    bool closed = false;
+    while (!AtLineEnd(line[i])) {
+      const auto c = static_cast<unsigned char>(line[i]);
+      if (c == '"' && backslashes % 2 == 0) {
+        ++i;
+        closed = true;
+        break;
+      }
+      // A two-byte character whose trail byte is 0x5C is not a backslash:
+      // otherwise a quoted text ending in such a character could never close.
+      if (sjis::IsLeadByte(c) && !AtLineEnd(line[i + 1])) {
+        destination[d++] = line[i++];
+        destination[d++] = line[i++];
+        backslashes = 0;
+        continue;
+      }
+      backslashes = (c == '\\') ? backslashes + 1 : 0;
+      destination[d++] = line[i++];
+    }
+    if (!closed) plat::host().ShowMessageBox(texts::kQuoteNotClosed, nullptr);
+  }
+  while (line[i] != ' ' && !AtLineEnd(line[i])) destination[d++] = line[i++];
+  destination[d] = '\0';
+  while (line[i] == ' ') ++i;
+  if (AtLineEnd(line[i])) {
+    line[0] = '\0';
+  } else {
+    std::memmove(line, line + i, std::strlen(line + i) + 1);
+  }
+}

@@ -1,0 +1,102 @@
+#include "shell/app.h"
+
+#include "graphics/image.h"
+#include "platform/platform.h"
+#include "script/interpreter.h"
+#include "script/reader.h"
+#include "shell/input.h"
+#include "shell/texts.h"
+
+namespace {
+
+void StartupLoading() {
+  CreateGlobalImages();
+}
+
+void Shutdown() {
+  auto& h = plat::host();
+  h.Trace("shutdown: scenario closed");
+  CloseScenario();
+}
+
+}  // namespace
+
+void ResetGameState() {
+  ResetShell();
+  ResetInterpreter();
+  ResetScenarioReader();
+  DestroyGlobalImages();
+}
+
+intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
+  auto& h = plat::host();
+  const int x = plat::PointX(lParam), y = plat::PointY(lParam);
+  switch (id) {
+    case plat::msg::User + 1:
+      shell.InputMode = 1;
+      if (!RunScript()) h.PostQuit(0);
+      return 0;
+    case plat::msg::Paint:
+      Present(0, 0, kClientWidth, kClientHeight, gfx.Screen, 0, gfx.ViewOffset);
+      return 0;
+    case plat::msg::Timer:
+      return 0;
+    case plat::msg::MouseMove:
+      OnMouseMove(x, y);
+      return 0;
+    case plat::msg::LButtonDown:
+      OnLeftDown(x, y);
+      return 0;
+    case plat::msg::LButtonUp:
+      OnLeftUp(x, y);
+      return 0;
+    case plat::msg::RButtonDown:
+      OnRightDown(x, y);
+      return 0;
+    case plat::msg::RButtonUp:
+      OnRightUp(x, y);
+      return 0;
+    case plat::msg::KeyDown:
+      OnKeyDown(static_cast<uint32_t>(wParam));
+      return 0;
+    case plat::msg::SysKeyDown:
+      if (wParam == plat::vk::Return) {
+        ToggleDisplayMode();
+        return 0;
+      }
+      break;
+    case plat::msg::Activate:
+      if ((wParam & 0xFFFF) == plat::activate::Inactive) {
+        if (shell.FullScreen == 1) {
+          ToggleDisplayMode();
+          h.SendWindowToBack();
+          return 0;
+        }
+        break;
+      }
+      return 0;
+    case plat::msg::Close:
+      h.DestroyWindow();
+      return 0;
+    case plat::msg::Destroy:
+      RestoreDisplayAtExit();
+      h.PostQuit(0);
+      return 0;
+    default:
+      break;
+  }
+  return h.DefaultProc(id, wParam, lParam);
+}
+
+int GameMain() {
+  auto& h = plat::host();
+  if (!h.OpenWindow(texts::kWindowTitle, WindowProc)) return 1;
+  StartupLoading();
+  // Without "start" there is nothing to run: no message loop, nothing saved.
+  if (!OpenScenario("start")) return 0;
+  h.Post(plat::msg::User + 1, 0, 0);
+  plat::Message m;
+  while (h.Get(m)) h.Dispatch(m);
+  Shutdown();
+  return h.QuitCode();
+}

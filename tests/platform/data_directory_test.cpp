@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/posix/host_files.h"
+#include "support/game_fixture.h"
+
+namespace {
+
+class DataDirectoryTest : public GameTest {
+ protected:
+  std::string Read(const std::string& sjisName) {
+    std::vector<uint8_t> bytes;
+    if (!posix::DataDirectory(dataDir.string()).Read(sjisName.c_str(), bytes)) return "<missing>";
+    return std::string(bytes.begin(), bytes.end());
+  }
+};
+
+TEST_F(DataDirectoryTest, NamesAreFoundWhateverTheirCaseComponentByComponent) {
+  WriteData("Save/Collection.DAT", "c");
+  WriteData("BG/Forest.k16", "f");
+  EXPECT_EQ(Read("save\\collection.dat"), "c");
+  EXPECT_EQ(Read("SAVE/COLLECTION.DAT"), "c");
+  EXPECT_EQ(Read("bg\\FOREST.K16"), "f");
+  EXPECT_EQ(Read(".\\bg\\\\forest.k16"), "f");
+  EXPECT_EQ(Read("bg\\forest"), "<missing>");
+}
+
+TEST_F(DataDirectoryTest, ShiftJisNamesMapToTheHostsNames) {
+  WriteData("表/ソース.K16", "s");
+  EXPECT_EQ(Read(Sjis("表\\ソース.k16")), "s");
+}
+
+TEST_F(DataDirectoryTest, NamesThatLeaveTheFolderAreRefused) {
+  posix::DataDirectory dir(dataDir.string());
+  std::string path, why;
+  EXPECT_FALSE(dir.Resolve("..\\x", path, &why));
+  EXPECT_EQ(why, "outside the data directory");
+  EXPECT_FALSE(dir.Resolve("\\x", path, &why));
+  EXPECT_EQ(why, "absolute path");
+  EXPECT_FALSE(dir.Resolve("c:\\x", path, &why));
+  EXPECT_FALSE(dir.Resolve("", path, &why));
+  EXPECT_TRUE(dir.Resolve("a\\b", path, &why));
+  EXPECT_EQ(path, dataDir.string() + "/a/b");
+}
+
+TEST_F(DataDirectoryTest, WritesReplaceWholeFilesAndLeaveNoTemporaries) {
+  posix::DataDirectory dir(dataDir.string());
+  WriteData("save/old.dat", "old contents");
+  ASSERT_EQ(dir.Write("SAVE\\OLD.DAT", "new", 3), plat::WriteResult::Ok);
+  EXPECT_EQ(Read("save\\old.dat"), "new");
+  size_t files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dataDir / "save")) {
+    (void)e;
+    ++files;
+  }
+  EXPECT_EQ(files, 1u);
+  // A folder that does not exist cannot take a file until it is made.
+  EXPECT_EQ(dir.Write("new\\x.dat", "x", 1), plat::WriteResult::CreateFailed);
+  EXPECT_TRUE(dir.MakeFolder("new"));
+  EXPECT_TRUE(dir.MakeFolder("new"));
+  EXPECT_EQ(dir.Write("new\\x.dat", "x", 1), plat::WriteResult::Ok);
+  EXPECT_TRUE(dir.Remove("NEW\\X.DAT"));
+  EXPECT_FALSE(dir.Remove("new\\x.dat"));
+}
+
+TEST_F(DataDirectoryTest, ReadOnlyFilesCanBeMadeWritableAndCarryTheirTime) {
+  posix::DataDirectory dir(dataDir.string());
+  WriteData("ro.dat", "r");
+  const auto path = dataDir / "ro.dat";
+  chmod(path.c_str(), 0444);
+  EXPECT_TRUE(dir.ResetAttributes("ro.dat"));
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_TRUE(st.st_mode & S_IWUSR);
+
+  std::filesystem::last_write_time(
+      path, std::filesystem::file_time_type::clock::now());  // recent
+  plat::CalendarTime t;
+  ASSERT_TRUE(dir.WriteTime("ro.dat", true, t));
+  EXPECT_GE(t.year, 125);
+  EXPECT_FALSE(dir.WriteTime("none.dat", true, t));
+}
+
+TEST(Calendar, NormalisationCarriesOverflowingFields) {
+  plat::CalendarTime t = posix::BreakDown(0, true);
+  t.year = 126;
+  t.mon = 0;
+  t.mday = 32;  // January 32nd is February 1st
+  ASSERT_TRUE(posix::Normalise(t, true));
+  EXPECT_EQ(t.mon, 1);
+  EXPECT_EQ(t.mday, 1);
+  EXPECT_EQ(t.wday, 0);  // 2026-02-01 is a Sunday
+  EXPECT_EQ(t.yday, 31);
+  t.year = 60;  // before the calendar starts
+  EXPECT_FALSE(posix::Normalise(t, true));
+}
+
+}  // namespace

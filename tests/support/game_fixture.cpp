@@ -1,0 +1,65 @@
+#include "support/game_fixture.h"
+
+#include <fstream>
+#include <random>
+
+#include "platform/posix/host_files.h"
+
+void GameTest::SetUp() {
+  std::random_device rd;
+  dataDir = std::filesystem::temp_directory_path() /
+            ("quillfen-test-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+  std::filesystem::create_directories(dataDir);
+  ResetGameState();
+}
+
+void GameTest::TearDown() {
+  ResetGameState();
+  plat::SetHost(nullptr);
+  host.reset();
+  std::error_code ec;
+  std::filesystem::remove_all(dataDir, ec);
+}
+
+void GameTest::WriteData(const std::string& name, const std::string& bytes) {
+  const auto path = dataDir / name;
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+headless::HeadlessHost& GameTest::MakeHost(const std::string& input, uint64_t until) {
+  headless::Options o;
+  o.dataDir = dataDir.string();
+  o.echo = false;
+  o.until = until;
+  host = std::make_unique<headless::HeadlessHost>(o);
+  std::vector<headless::InputEvent> events;
+  std::string error;
+  EXPECT_TRUE(headless::ParseInputScript(input, events, error)) << error;
+  host->SetInput(std::move(events));
+  plat::SetHost(host.get());
+  return *host;
+}
+
+int GameTest::RunGame() {
+  if (!host) MakeHost();
+  return GameMain();
+}
+
+std::string GameTest::Sjis(const std::string& utf8) {
+  std::string out;
+  EXPECT_TRUE(posix::Utf8ToSjis(utf8, out)) << utf8;
+  return out;
+}
+
+std::vector<std::string> GameTest::BoxTexts() const {
+  std::vector<std::string> out;
+  for (const auto& b : host->boxes) out.push_back(posix::SjisToUtf8(b.text));
+  return out;
+}
+
+std::vector<std::string> GameTest::TraceTexts() const {
+  std::vector<std::string> out;
+  for (const auto& t : host->traces) out.push_back(posix::SjisToUtf8(t));
+  return out;
+}
