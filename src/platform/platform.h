@@ -93,6 +93,15 @@ enum class WriteResult { Ok, CreateFailed, ShortWrite };
 // Answer of the display-mode test, in the three classes the game tells apart.
 enum class DisplayTest { Successful, Restart, BadMode, Failed };
 
+// A bottom-up 16-bit surface the system may draw into (text rasterising).
+struct Surface {
+  uint16_t* pixels = nullptr;
+  int32_t width = 0, height = 0, stride = 0;  // stride in bytes
+};
+
+// A font made by the host; 0 is no font.
+using FontHandle = uint32_t;
+
 using WindowProc = intptr_t (*)(uint32_t id, uintptr_t wParam, intptr_t lParam);
 
 // Time value meaning "no deadline" for WaitReady.
@@ -150,6 +159,21 @@ class Host {
   virtual void ShowMessageBox(const char* textSjis, const char* captionSjis) = 0;
   // A line for whoever watches the run (stderr, the headless log).
   virtual void Trace(const char* textSjis) = 0;
+
+  // --- text ----------------------------------------------------------------
+  // A font of the given face (Shift-JIS name, e.g. the Japanese system gothic
+  // and mincho faces), cell height in pixels and weight (400 normal, 700
+  // bold). Never 0: a face no installed font can serve falls back to another
+  // so that text stays visible.
+  virtual FontHandle MakeFont(const char* faceSjis, int pixelHeight, int weight) = 0;
+  virtual void DeleteFont(FontHandle font) = 0;
+  // Advance width in pixels of one character of code page 932 (len 1 or 2).
+  virtual int MeasureChar(FontHandle font, const char* ch, int len) = 0;
+  // Draws one character, solid (no anti-aliasing), with its cell's top-left
+  // corner at (x, y) in top-down coordinates of the surface, clipped to it.
+  // colour is a Windows colour value 0x00BBGGRR.
+  virtual void DrawChar(FontHandle font, const char* ch, int len, uint32_t colour,
+                        const Surface& target, int x, int y) = 0;
 
   // --- display mode -------------------------------------------------------
   virtual DisplayTest TestFullScreen() = 0;

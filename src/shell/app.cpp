@@ -1,6 +1,7 @@
 #include "shell/app.h"
 
 #include "graphics/image.h"
+#include "graphics/textwindow.h"
 #include "platform/platform.h"
 #include "script/interpreter.h"
 #include "script/reader.h"
@@ -11,6 +12,7 @@ namespace {
 
 void StartupLoading() {
   CreateGlobalImages();
+  SetupMessageWindows();
 }
 
 void Shutdown() {
@@ -25,6 +27,7 @@ void ResetGameState() {
   ResetShell();
   ResetInterpreter();
   ResetScenarioReader();
+  DestroyMessageWindows();
   DestroyGlobalImages();
 }
 

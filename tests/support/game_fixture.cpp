@@ -32,6 +32,7 @@ headless::HeadlessHost& GameTest::MakeHost(const std::string& input, uint64_t un
   o.dataDir = dataDir.string();
   o.echo = false;
   o.until = until;
+  o.testFont = !realFonts;
   host = std::make_unique<headless::HeadlessHost>(o);
   std::vector<headless::InputEvent> events;
   std::string error;

@@ -31,5 +31,6 @@ class GameTest : public ::testing::Test {
   std::vector<std::string> TraceTexts() const;
 
   std::filesystem::path dataDir;
+  bool realFonts = false;  // the installed fonts instead of the built-in face
   std::unique_ptr<headless::HeadlessHost> host;
 };

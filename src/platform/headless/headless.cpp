@@ -119,7 +119,10 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
 }
 
 HeadlessHost::HeadlessHost(Options options)
-    : options_(std::move(options)), data_(options_.dataDir), frame_(640 * 480, 0) {
+    : options_(std::move(options)),
+      data_(options_.dataDir),
+      fonts_(options_.testFont),
+      frame_(640 * 480, 0) {
   if (!options_.logFile.empty()) logFile_ = std::fopen(options_.logFile.c_str(), "w");
   if (options_.realClock) realBase_ = posix::MonotonicMillis();
   if (!options_.screenshotDir.empty()) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/fonts.h"
 #include "platform/posix/host_files.h"
 
 namespace headless {
@@ -25,6 +26,9 @@ struct Options {
   // Follow the real clock and sleep while idle, instead of jumping: lets a
   // benchmark see what the waits cost in processor time.
   bool realClock = false;
+  // Draw all text with the built-in fixed-metrics face instead of the
+  // installed fonts, so text tests see the same layout on every machine.
+  bool testFont = false;
 };
 
 // One line of the input script:
@@ -103,6 +107,18 @@ class HeadlessHost final : public plat::Host {
   void Beep() override;
   void ShowMessageBox(const char* textSjis, const char* captionSjis) override;
   void Trace(const char* textSjis) override;
+  plat::FontHandle MakeFont(const char* faceSjis, int pixelHeight, int weight) override {
+    return fonts_.Make(faceSjis, pixelHeight, weight);
+  }
+  void DeleteFont(plat::FontHandle font) override { fonts_.Delete(font); }
+  int MeasureChar(plat::FontHandle font, const char* ch, int len) override {
+    return fonts_.Measure(font, ch, len);
+  }
+  void DrawChar(plat::FontHandle font, const char* ch, int len, uint32_t colour,
+                const plat::Surface& target, int x, int y) override {
+    fonts_.Draw(font, ch, len, colour, target, x, y);
+  }
+  posix::FontBook& fonts() { return fonts_; }
   plat::DisplayTest TestFullScreen() override { return options_.fullScreenAnswer; }
   void EnterFullScreen() override;
   void LeaveFullScreen() override;
@@ -138,6 +154,7 @@ class HeadlessHost final : public plat::Host {
 
   Options options_;
   posix::DataDirectory data_;
+  posix::FontBook fonts_;
   plat::WindowProc proc_ = nullptr;
   uint64_t now_ = 0;
   uint64_t realBase_ = 0;
