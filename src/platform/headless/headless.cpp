@@ -119,10 +119,7 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
 }
 
 HeadlessHost::HeadlessHost(Options options)
-    : options_(std::move(options)),
-      data_(options_.dataDir),
-      fonts_(options_.testFont),
-      frame_(640 * 480, 0) {
+    : MessageHost(options.dataDir, options.testFont), options_(std::move(options)) {
   if (!options_.logFile.empty()) logFile_ = std::fopen(options_.logFile.c_str(), "w");
   if (options_.realClock) realBase_ = posix::MonotonicMillis();
   if (!options_.screenshotDir.empty()) {
@@ -171,7 +168,7 @@ void HeadlessHost::Record(const std::string& line) {
 }
 
 bool HeadlessHost::OpenWindow(const char* titleSjis, plat::WindowProc proc) {
-  proc_ = proc;
+  AttachWindow(proc);
   windowOpen = true;
   Record("window \"" + posix::SjisToUtf8(titleSjis) + "\" 640x480");
   return true;
@@ -181,29 +178,9 @@ void HeadlessHost::DestroyWindow() {
   if (!windowOpen) return;
   UpdateNow();
   if (!options_.screenshotDir.empty()) SaveScreenshot("exit");
-  SendToProc(plat::msg::Destroy, 0, 0);
+  DetachWindow();
   windowOpen = false;
-  timers_.clear();
-  invalid_.clear();
   Record("window destroyed");
-}
-
-intptr_t HeadlessHost::DefaultProc(uint32_t, uintptr_t, intptr_t) { return 0; }
-
-void HeadlessHost::Post(uint32_t id, uintptr_t wParam, intptr_t lParam) {
-  queue_.push_back({id, wParam, lParam});
-}
-
-void HeadlessHost::PostQuit(int code) {
-  quitPosted_ = true;
-  quitCode_ = code;
-}
-
-uint64_t HeadlessHost::NextTimerDue() const {
-  uint64_t due = plat::kNoDeadline;
-  if (!windowOpen) return due;
-  for (const auto& [id, t] : timers_) due = std::min(due, t.due);
-  return due;
 }
 
 uint64_t HeadlessHost::NextEventTime() {
@@ -271,45 +248,18 @@ void HeadlessHost::Fire(const InputEvent& e) {
   }
 }
 
-bool HeadlessHost::TakeReady(plat::Message& out, bool remove) {
-  if (!queue_.empty()) {
-    out = queue_.front();
-    if (remove) queue_.erase(queue_.begin());
-    return true;
-  }
-  if (quitPosted_) {
-    out = {plat::msg::Quit, static_cast<uintptr_t>(quitCode_), 0};
-    if (remove) quitPosted_ = false;
-    return true;
-  }
-  if (PaintPending()) {
-    out = {plat::msg::Paint, 0, 0};
-    return true;
-  }
-  if (windowOpen) {
-    for (auto& [id, t] : timers_) {
-      if (t.due <= now_) {
-        out = {plat::msg::Timer, id, 0};
-        if (remove) t.due = now_ + t.period;  // missed periods do not pile up
-        return true;
-      }
-    }
-  }
-  return false;
-}
-
 bool HeadlessHost::Peek() {
   Millis();
   FireDue(false);
   plat::Message m;
-  return TakeReady(m, false);
+  return TakeReady(m, false, now_);
 }
 
 bool HeadlessHost::Get(plat::Message& out) {
   for (;;) {
     Millis();
     FireDue(false);
-    if (TakeReady(out, true)) return out.id != plat::msg::Quit;
+    if (TakeReady(out, true, now_)) return out.id != plat::msg::Quit;
     Idle(plat::kNoDeadline);
   }
 }
@@ -318,7 +268,7 @@ void HeadlessHost::WaitReady(uint64_t deadline) {
   Millis();
   FireDue(false);
   plat::Message m;
-  if (TakeReady(m, false) || now_ >= deadline) return;
+  if (TakeReady(m, false, now_) || now_ >= deadline) return;
   Idle(deadline);
 }
 
@@ -358,74 +308,6 @@ void HeadlessHost::Idle(uint64_t deadline) {
   }
 }
 
-void HeadlessHost::SendToProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
-  if (!windowOpen || !proc_) return;
-  sentToProc.push_back(id);
-  proc_(id, wParam, lParam);
-}
-
-void HeadlessHost::Dispatch(const plat::Message& m) {
-  if (m.id == plat::msg::Paint) {
-    if (!PaintPending()) return;
-    paintRects_ = std::move(invalid_);
-    invalid_.clear();
-    inPaint_ = true;
-    SendToProc(plat::msg::Paint, 0, 0);
-    inPaint_ = false;
-    paintRects_.clear();
-    return;
-  }
-  SendToProc(m.id, m.wParam, m.lParam);
-}
-
-void HeadlessHost::Invalidate(const plat::Rect* r) {
-  if (!windowOpen) return;
-  plat::Rect c = r ? *r : plat::Rect{0, 0, 640, 480};
-  const int x0 = std::max(c.x, 0), y0 = std::max(c.y, 0);
-  const int x1 = std::min<int64_t>(int64_t{c.x} + c.w, 640);
-  const int y1 = std::min<int64_t>(int64_t{c.y} + c.h, 480);
-  if (x1 <= x0 || y1 <= y0) return;
-  invalid_.push_back({x0, y0, x1 - x0, y1 - y0});
-  // Keep the region small: past a few dozen pieces its bounding box will do.
-  if (invalid_.size() > 64) {
-    int bx0 = 640, by0 = 480, bx1 = 0, by1 = 0;
-    for (const auto& q : invalid_) {
-      bx0 = std::min(bx0, q.x);
-      by0 = std::min(by0, q.y);
-      bx1 = std::max(bx1, q.x + q.w);
-      by1 = std::max(by1, q.y + q.h);
-    }
-    invalid_.assign(1, {bx0, by0, bx1 - bx0, by1 - by0});
-  }
-}
-
-void HeadlessHost::UpdateNow() {
-  if (PaintPending()) Dispatch({plat::msg::Paint, 0, 0});
-}
-
-void HeadlessHost::Present(const plat::PixelView& image, int destX, int destY, int srcY) {
-  if (!inPaint_ || !image.pixels) return;
-  for (const auto& r : paintRects_) {
-    for (int wy = r.y; wy < r.y + r.h; ++wy) {
-      const int64_t iy = int64_t{wy} - destY + srcY;
-      if (iy < 0 || iy >= image.height) continue;
-      const auto* row = reinterpret_cast<const uint16_t*>(
-          reinterpret_cast<const uint8_t*>(image.pixels) +
-          static_cast<int64_t>(image.height - 1 - iy) * image.stride);
-      const int xs = std::max(r.x, destX);
-      const int xe = static_cast<int>(std::min<int64_t>(r.x + r.w, int64_t{destX} + image.width));
-      if (xs >= xe) continue;
-      std::copy(row + (xs - destX), row + (xe - destX), frame_.begin() + wy * 640 + xs);
-    }
-  }
-}
-
-void HeadlessHost::StartTimer(uint32_t id, uint32_t periodMs) {
-  timers_[id] = {std::max<uint32_t>(periodMs, 1), now_ + std::max<uint32_t>(periodMs, 1)};
-}
-
-void HeadlessHost::StopTimer(uint32_t id) { timers_.erase(id); }
-
 void HeadlessHost::Beep() {
   ++beeps;
   Record("beep");
@@ -455,17 +337,8 @@ void HeadlessHost::LeaveFullScreen() {
   Record("window mode");
 }
 
-bool HeadlessHost::ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) {
-  std::string path, why;
-  if (!data_.Resolve(nameSjis, path, &why)) {
-    Record("refused file name \"" + posix::SjisToUtf8(nameSjis) + "\": " + why);
-    return false;
-  }
-  return data_.Read(nameSjis, out);
-}
-
-plat::WriteResult HeadlessHost::WriteWholeFile(const char* nameSjis, const void* data, size_t size) {
-  return data_.Write(nameSjis, data, size);
+void HeadlessHost::NameRefused(const char* nameSjis, const std::string& why) {
+  Record("refused file name \"" + posix::SjisToUtf8(nameSjis) + "\": " + why);
 }
 
 bool HeadlessHost::SaveScreenshot(const std::string& name) {

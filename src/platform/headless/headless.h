@@ -5,13 +5,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/fonts.h"
-#include "platform/posix/host_files.h"
+#include "platform/posix/message_host.h"
 
 namespace headless {
 
@@ -53,7 +51,7 @@ struct InputEvent {
 // Parses an input script; on failure returns false with "line N: why".
 bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std::string& error);
 
-class HeadlessHost final : public plat::Host {
+class HeadlessHost final : public posix::MessageHost {
  public:
   explicit HeadlessHost(Options options);
   ~HeadlessHost() override;
@@ -68,37 +66,21 @@ class HeadlessHost final : public plat::Host {
   std::vector<Box> boxes;
   std::vector<std::string> traces;  // Shift-JIS
   std::vector<std::string> log;     // UTF-8 lines as printed
-  std::vector<uint32_t> sentToProc;  // every message id handed to the game, in order
   int beeps = 0;
   bool windowOpen = false;
   bool captured = false;
   bool fullScreen = false;
   int sentToBack = 0;
 
-  // The client area as presented: 640 x 480 pixels, X1R5G5B5, top-down.
-  const std::vector<uint16_t>& Frame() const { return frame_; }
-  uint16_t FramePixel(int x, int y) const { return frame_[static_cast<size_t>(y) * 640 + x]; }
   bool SaveScreenshot(const std::string& name);
-
   Options& options() { return options_; }
-  posix::DataDirectory& data() { return data_; }
 
   // plat::Host
   bool OpenWindow(const char* titleSjis, plat::WindowProc proc) override;
   void DestroyWindow() override;
-  intptr_t DefaultProc(uint32_t id, uintptr_t wParam, intptr_t lParam) override;
-  void Post(uint32_t id, uintptr_t wParam, intptr_t lParam) override;
-  void PostQuit(int code) override;
   bool Peek() override;
   bool Get(plat::Message& out) override;
-  void Dispatch(const plat::Message& m) override;
   void WaitReady(uint64_t deadline) override;
-  int QuitCode() const override { return quitCode_; }
-  void Invalidate(const plat::Rect* r) override;
-  void UpdateNow() override;
-  void Present(const plat::PixelView& image, int destX, int destY, int srcY) override;
-  void StartTimer(uint32_t id, uint32_t periodMs) override;
-  void StopTimer(uint32_t id) override;
   void CaptureMouse() override { captured = true; }
   void ReleaseMouse() override { captured = false; }
   plat::Point CursorPos() override { return cursor_; }
@@ -107,65 +89,29 @@ class HeadlessHost final : public plat::Host {
   void Beep() override;
   void ShowMessageBox(const char* textSjis, const char* captionSjis) override;
   void Trace(const char* textSjis) override;
-  plat::FontHandle MakeFont(const char* faceSjis, int pixelHeight, int weight) override {
-    return fonts_.Make(faceSjis, pixelHeight, weight);
-  }
-  void DeleteFont(plat::FontHandle font) override { fonts_.Delete(font); }
-  int MeasureChar(plat::FontHandle font, const char* ch, int len) override {
-    return fonts_.Measure(font, ch, len);
-  }
-  void DrawChar(plat::FontHandle font, const char* ch, int len, uint32_t colour,
-                const plat::Surface& target, int x, int y) override {
-    fonts_.Draw(font, ch, len, colour, target, x, y);
-  }
-  posix::FontBook& fonts() { return fonts_; }
   plat::DisplayTest TestFullScreen() override { return options_.fullScreenAnswer; }
   void EnterFullScreen() override;
   void LeaveFullScreen() override;
   void SendWindowToBack() override { ++sentToBack; }
-  bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) override;
-  plat::WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) override;
-  bool RemoveFile(const char* nameSjis) override { return data_.Remove(nameSjis); }
-  bool ResetFileAttributes(const char* nameSjis) override { return data_.ResetAttributes(nameSjis); }
-  bool MakeFolder(const char* nameSjis) override { return data_.MakeFolder(nameSjis); }
   bool FileWriteTime(const char* nameSjis, plat::CalendarTime& out) override {
-    return data_.WriteTime(nameSjis, true, out);
+    return data().WriteTime(nameSjis, true, out);
   }
   int64_t UnixSeconds() override { return options_.epoch + static_cast<int64_t>(now_ / 1000); }
   plat::CalendarTime LocalCalendar(int64_t s) override { return posix::BreakDown(s, true); }
   bool NormaliseCalendar(plat::CalendarTime& t) override { return posix::Normalise(t, true); }
 
  private:
-  struct TimerState {
-    uint32_t period;
-    uint64_t due;
-  };
-
   void Record(const std::string& line);
   void FireDue(bool idle);
   void Fire(const InputEvent& e);
-  bool TakeReady(plat::Message& out, bool remove);
-  bool PaintPending() const { return windowOpen && !invalid_.empty(); }
-  uint64_t NextTimerDue() const;
   uint64_t NextEventTime();
   void Idle(uint64_t deadline);
-  void SendToProc(uint32_t id, uintptr_t wParam, intptr_t lParam);
   void AdvanceTo(uint64_t t);
+  void NameRefused(const char* nameSjis, const std::string& why) override;
 
   Options options_;
-  posix::DataDirectory data_;
-  posix::FontBook fonts_;
-  plat::WindowProc proc_ = nullptr;
   uint64_t now_ = 0;
   uint64_t realBase_ = 0;
-  std::vector<plat::Message> queue_;
-  bool quitPosted_ = false;
-  int quitCode_ = 0;
-  std::vector<plat::Rect> invalid_;
-  std::vector<plat::Rect> paintRects_;
-  bool inPaint_ = false;
-  std::map<uint32_t, TimerState> timers_;
-  std::vector<uint16_t> frame_;
   plat::Point cursor_;
   std::vector<InputEvent> events_;
   size_t nextEvent_ = 0;
@@ -173,7 +119,6 @@ class HeadlessHost final : public plat::Host {
   uint64_t nextTime_ = 0;
   uint64_t lastFire_ = 0;
   bool closeSent_ = false;
-  uint64_t closeSentAt_ = 0;
   int shotCount_ = 0;
   FILE* logFile_ = nullptr;
 };
