@@ -7,6 +7,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
+  libsdl2-dev
+  xvfb xdotool imagemagick x11-utils openbox
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the game and its demo data, and plays it.
-# Without a display the demo plays itself headless and leaves screenshots and
-# a log in build/default/autoplay/.
+# Installs what is missing, builds the game and its demo data, and plays it in
+# a window. Without a display the demo plays itself headless and leaves
+# screenshots and a log in build/default/autoplay/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +10,10 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 
 bin=build/default/quillfen
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$bin" "$@"
+fi
 out=build/default/autoplay
 mkdir -p "$out"
-echo "Playing the demo headless; screenshots and log in $out/"
-"$bin" --headless --input content/autoplay.txt --screenshot-dir "$out" --log "$out/autoplay.log" "$@"
+echo "No display: the demo plays itself headless; screenshots and log in $out/"
+exec "$bin" --headless --input content/autoplay.txt --screenshot-dir "$out" --log "$out/autoplay.log" "$@"

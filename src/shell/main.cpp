@@ -3,11 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "platform/headless/headless.h"
 #include "platform/posix/host_files.h"
+#include "platform/sdl/sdl_host.h"
 #include "shell/app.h"
 
 namespace {
@@ -16,6 +18,11 @@ void Usage() {
   std::fprintf(stderr,
                "usage: quillfen [options]\n"
                "  --data DIR            game data directory (default: \"data\" beside the program)\n"
+               "  --scale N             window size factor, 1 to 4 (default 1)\n"
+               "  --fit                 full screen fills the screen's height instead of the\n"
+               "                        largest whole factor\n"
+               "  --verbose             print what the game traces\n"
+               "  --timing              print when the first frame was shown\n"
                "  --headless            run without a window: virtual clock, scripted input\n"
                "  --input FILE          input script for --headless\n"
                "  --screenshot-dir DIR  write screenshots (PNG) of the headless run here\n"
@@ -33,11 +40,21 @@ bool ReadText(const std::string& path, std::string& out) {
   return true;
 }
 
+int RunOn(plat::Host& host) {
+  plat::SetHost(&host);
+  const int code = GameMain();
+  ResetGameState();
+  plat::SetHost(nullptr);
+  return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  headless::Options options;
-  options.dataDir = posix::ExecutableFolder() + "/data";
+  const uint64_t started = posix::MonotonicMillis();
+  headless::Options hopt;
+  sdl::Options sopt;
+  std::string dataDir = posix::ExecutableFolder() + "/data";
   std::string inputPath;
   bool wantHeadless = false;
   for (int i = 1; i < argc; ++i) {
@@ -50,19 +67,31 @@ int main(int argc, char** argv) {
       return argv[++i];
     };
     if (arg == "--data") {
-      options.dataDir = value();
+      dataDir = value();
+    } else if (arg == "--scale") {
+      sopt.scale = std::atoi(value());
+      if (sopt.scale < 1 || sopt.scale > 4) {
+        std::fprintf(stderr, "quillfen: --scale takes 1 to 4\n");
+        return 2;
+      }
+    } else if (arg == "--fit") {
+      sopt.fitFullScreen = true;
+    } else if (arg == "--verbose") {
+      sopt.verbose = true;
+    } else if (arg == "--timing") {
+      sopt.reportTiming = true;
     } else if (arg == "--headless") {
       wantHeadless = true;
     } else if (arg == "--input") {
       inputPath = value();
     } else if (arg == "--screenshot-dir") {
-      options.screenshotDir = value();
+      hopt.screenshotDir = value();
     } else if (arg == "--until") {
-      options.until = std::strtoull(value(), nullptr, 10);
+      hopt.until = std::strtoull(value(), nullptr, 10);
     } else if (arg == "--log") {
-      options.logFile = value();
+      hopt.logFile = value();
     } else if (arg == "--quiet") {
-      options.echo = false;
+      hopt.echo = false;
     } else if (arg == "--help" || arg == "-h") {
       Usage();
       return 0;
@@ -72,11 +101,17 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (!wantHeadless) {
-    std::fprintf(stderr, "quillfen: this build has no window backend; running headless\n");
-  }
 
-  headless::HeadlessHost host(options);
+  if (!wantHeadless && sdl::SdlHost::Start()) {
+    sopt.dataDir = dataDir;
+    sopt.startedAtMs = started;
+    sdl::SdlHost host(sopt);
+    return RunOn(host);
+  }
+  if (!wantHeadless) std::fprintf(stderr, "quillfen: running headless instead\n");
+
+  hopt.dataDir = dataDir;
+  headless::HeadlessHost host(hopt);
   if (!inputPath.empty()) {
     std::string text, error;
     std::vector<headless::InputEvent> events;
@@ -90,8 +125,5 @@ int main(int argc, char** argv) {
     }
     host.SetInput(std::move(events));
   }
-  plat::SetHost(&host);
-  const int code = GameMain();
-  plat::SetHost(nullptr);
-  return code;
+  return RunOn(host);
 }

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The desktop backend in a real X server: the window shows, pixel for pixel,
+# what the headless backend shows at the same moments of the same run; a
+# click reaches the game; Alt+Enter twice returns to the centred window.
+set -euo pipefail
+bin=$1
+src=$2
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
+
+export DISPLAY=:$((60 + RANDOM % 400))
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+openbox >/dev/null 2>&1 & pids+=($!)
+sleep 0.5
+
+data=$work/data
+mkdir -p "$data/save"
+for f in "$src"/tests/desktop/data/*.scn; do
+  iconv -f UTF-8 -t CP932 "$f" > "$data/$(basename "$f")"
+done
+
+# The reference: the same run headless.
+cat > "$work/input.txt" <<'IN'
+wait screenshot first
+wait click 320 240
+wait screenshot second
+wait key esc
+IN
+"$bin" --headless --quiet --data "$data" --input "$work/input.txt" --screenshot-dir "$work/headless"
+
+# The window.
+SDL_RENDER_DRIVER=software "$bin" --data "$data" > "$work/game.log" 2>&1 & game=$!
+pids+=($game)
+wid=$(timeout 10 xdotool search --sync --name '^Quillfen$' | head -1)
+[ -n "$wid" ] || fail "no window"
+
+same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = "0" ]; }
+# Captures the client area once it has stopped changing.
+capture() {
+  local out=$1 prev="$work/prev.png"
+  import -window "$wid" "png24:$prev"
+  for _ in $(seq 40); do
+    sleep 0.15
+    import -window "$wid" "png24:$out"
+    same "$out" "$prev" && return 0
+    cp "$out" "$prev"
+  done
+  return 0
+}
+geometry() { xwininfo -id "$wid" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x","y" "w"x"h}'; }
+
+passed=0
+check() {
+  if "$@"; then passed=$((passed + 1)); else fail "$*"; fi
+}
+
+capture "$work/first.png"
+check same "$work/first.png" "$work/headless/first.png"
+xdotool mousemove --window "$wid" 320 240 click 1
+capture "$work/second.png"
+check same "$work/second.png" "$work/headless/second.png"
+
+start=$(geometry)
+xdotool key --window "$wid" alt+Return
+sleep 0.7
+full=$(geometry)
+check [ "$full" = "0,0 1024x768" ]
+xdotool key --window "$wid" alt+Return
+sleep 0.7
+check [ "$(geometry)" = "$start" ]
+
+# The window is gone before the key is released: xdotool may complain.
+xdotool key --window "$wid" Escape 2>/dev/null || true
+for _ in $(seq 50); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$game" 2>/dev/null && fail "Esc did not close the game"
+echo "$passed passed, 0 failed"
