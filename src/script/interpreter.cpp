@@ -1,31 +1,196 @@
 #include "script/interpreter.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
-#include "script/reader.h"
+#include "platform/sjis.h"
+#include "script/script_texts.h"
+#include "script/variables.h"
 
 Interpreter interp;
 
 void ResetInterpreter() { interp = Interpreter{}; }
 
-// Until the command table exists the interpreter reads the scenario to its end
-// and reports each line it would act on.
-int RunScript() {
-  auto& h = plat::host();
-  char line[kLineSize + 32];
+void ReportScriptError(const char* problem) {
+  char text[kLineSize * 2 + 64];
+  std::snprintf(text, sizeof text, "%s\nFile : %s\nLine : %d", problem, scn.ScenarioName,
+                static_cast<int>(scn.LineNumber));
+  plat::host().ShowMessageBox(text, texts::kScriptErrorCaption);
+}
+
+namespace {
+
+// The first token of the current line, leaving the line itself untouched
+// unless rest is given (then rest holds what follows the token).
+void FirstToken(char* token, char* rest) {
+  std::memcpy(rest, scn.LineBuffer, kLineSize);
+  NextToken(token, rest);
+}
+
+bool Is(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+
+// Reads past the end of the block whose ".cas" was just read: to the "."
+// that closes it, nested blocks skipped whole. Counted rather than recursive,
+// so no nesting depth can exhaust the stack.
+bool SkipBlock() {
+  char token[kLineSize], rest[kLineSize];
+  int depth = 1;
   while (ReadLine()) {
+    FirstToken(token, rest);
+    if (Is(token, ".cas")) ++depth;
+    else if (Is(token, ".") && --depth == 0) return true;
+  }
+  plat::host().ShowMessageBox(texts::kCaseNotClosed, nullptr);
+  return false;
+}
+
+// The comparison lines of a case block; null for any other token.
+bool (*Comparison(const char* op))(int32_t, int32_t) {
+  if (Is(op, ".==")) return [](int32_t v, int32_t c) { return v == c; };
+  if (Is(op, ".!=")) return [](int32_t v, int32_t c) { return v != c; };
+  if (Is(op, ".<")) return [](int32_t v, int32_t c) { return v < c; };
+  if (Is(op, ".>")) return [](int32_t v, int32_t c) { return v > c; };
+  if (Is(op, ".<=")) return [](int32_t v, int32_t c) { return v <= c; };
+  if (Is(op, ".>=")) return [](int32_t v, int32_t c) { return v >= c; };
+  return nullptr;
+}
+
+Step Flow(int ok) { return ok ? Step::Next : Step::Quit; }
+
+}  // namespace
+
+int JumpTo(char* target) {
+  ExpandVariables(target);
+  long colon = -1;
+  for (size_t i = 0; target[i] != '\0';) {
+    if (target[i] == ':') {
+      colon = static_cast<long>(i);
+      break;
+    }
+    i += sjis::IsLeadByte(static_cast<unsigned char>(target[i])) && target[i + 1] ? 2 : 1;
+  }
+  char scenario[kLineSize];
+  if (colon < 0) return OpenScenario(target);
+  if (colon == 0) {
+    std::memcpy(scenario, scn.ScenarioName, kLineSize);
+  } else {
+    std::memcpy(scenario, target, static_cast<size_t>(colon));
+    scenario[colon] = '\0';
+  }
+  char label[kLineSize];
+  std::memcpy(label, target + colon, std::strlen(target + colon) + 1);
+  if (!OpenScenario(scenario)) return 0;
+  char token[kLineSize], rest[kLineSize];
+  while (ReadLine()) {
+    FirstToken(token, rest);
+    if (Is(token, label)) return 1;
+  }
+  plat::host().ShowMessageBox(texts::kLabelNotFound, nullptr);
+  return 0;
+}
+
+Step CmdJump() {
+  char target[kLineSize];
+  NextToken(target, scn.LineBuffer);
+  return Flow(JumpTo(target));
+}
+
+Step CmdSub() {
+  char target[kLineSize], token[kLineSize];
+  NextToken(target, scn.LineBuffer);
+  NextToken(token, scn.LineBuffer);
+  // A return names no target to expand: "exit" is looked at as written.
+  const bool exit = Is(target, "exit");
+  const int32_t slot = EvalTerm(token);
+  if (slot < 0 || slot >= kReturnSlots) {
+    ReportScriptError(texts::kBadReturnSlot);
+    return Step::Quit;
+  }
+  ReturnSlot& s = interp.slots[slot];
+  if (!exit) {
+    std::memcpy(s.scenario, scn.ScenarioName, kLineSize);
+    s.line = scn.LineNumber;
+    return Flow(JumpTo(target));
+  }
+  char name[kLineSize];
+  std::memcpy(name, s.scenario, kLineSize);
+  if (!OpenScenario(name)) return Step::Quit;
+  while (scn.LineNumber < s.line)
+    if (!ReadLine()) return Step::Quit;
+  return Step::Next;
+}
+
+Step CmdCase() {
+  const int32_t v = EvalExpression(scn.LineBuffer);
+  char token[kLineSize], rest[kLineSize];
+  while (ReadLine()) {
+    FirstToken(token, rest);
+    if (Is(token, ".cas")) {
+      if (!SkipBlock()) return Step::Quit;
+      continue;
+    }
+    if (Is(token, ".els") || Is(token, ".")) return Step::Next;
+    if (const auto holds = Comparison(token))
+      if (holds(v, EvalExpression(rest))) return Step::Next;
+  }
+  plat::host().ShowMessageBox(texts::kCaseNotClosed, nullptr);
+  return Step::Quit;
+}
+
+Step CmdSkip() {
+  char token[kLineSize], rest[kLineSize];
+  while (ReadLine()) {
+    FirstToken(token, rest);
+    if (Is(token, ".cas")) {
+      if (!SkipBlock()) return Step::Quit;
+    } else if (Is(token, ".")) {
+      return Step::Next;
+    }
+  }
+  plat::host().ShowMessageBox(texts::kCaseNotClosed, nullptr);
+  return Step::Quit;
+}
+
+Step CmdEvent() {
+  char token[kLineSize];
+  NextToken(token, scn.LineBuffer);
+  if (Is(token, "begin")) interp.EventMode = 1;
+  else if (Is(token, "end")) interp.EventMode = 0;
+  return Step::Next;
+}
+
+Step CmdLet() {
+  LetCommand(scn.LineBuffer);
+  return Step::Next;
+}
+
+Step CmdRnd() {
+  RndCommand(scn.LineBuffer);
+  return Step::Next;
+}
+
+Step CmdIgnore() { return Step::Next; }
+
+int RunScript() {
+  for (;;) {
+    if (!ReadLine()) return 1;
     const char first = scn.LineBuffer[0];
     if (first == '\n' || first == '\0' || first == '#' || first == ':') continue;
-    char body[kLineSize];
-    std::memcpy(body, scn.LineBuffer, kLineSize);
-    const size_t n = std::strlen(body);
-    if (n && body[n - 1] == '\n') body[n - 1] = '\0';
-    const char* kind = first == '.' ? "command" : "text";
-    std::memcpy(line, kind, std::strlen(kind) + 1);
-    std::strcat(line, ": ");
-    std::strcat(line, body);
-    h.Trace(line);
+    Step step;
+    if (first != '.') {
+      step = ShowTextLine();
+    } else {
+      NextToken(scn.TokenBuffer, scn.LineBuffer);
+      FinishTextSkip();
+      if (const Command* c = FindCommand(scn.TokenBuffer)) {
+        step = c->run();
+      } else {
+        plat::host().ShowMessageBox(scn.TokenBuffer, texts::kUnknownCommandCaption);
+        step = Step::Next;
+      }
+    }
+    if (step == Step::Wait) return 1;
+    if (step == Step::Quit) return 0;
   }
-  return 1;
 }

@@ -1,24 +1,39 @@
 #include "shell/app.h"
 
+#include "data/database.h"
+#include "data/player.h"
+#include "data/random.h"
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
 #include "script/interpreter.h"
 #include "script/reader.h"
+#include "script/variables.h"
 #include "shell/input.h"
 #include "shell/texts.h"
 
 namespace {
 
 void StartupLoading() {
+  auto& h = plat::host();
+  SeedRandom(static_cast<uint32_t>(h.UnixSeconds()));
+  loadCardData();
+  loadArts();
+  loadProgress();
+  player.date = h.LocalCalendar(h.UnixSeconds());
+  for (int side = 0; side < 2; ++side)
+    player.hp[side] = player.maxhp[side] = player.mp[side] = player.maxmp[side] = 0;
+  player.result = 0;
   CreateGlobalImages();
   SetupMessageWindows();
 }
 
 void Shutdown() {
   auto& h = plat::host();
+  saveProgress();
   h.Trace("shutdown: scenario closed");
   CloseScenario();
+  ResetVariables();
 }
 
 }  // namespace
@@ -27,7 +42,14 @@ void ResetGameState() {
   ResetShell();
   ResetInterpreter();
   ResetScenarioReader();
+<<<<<<< HEAD
   DestroyMessageWindows();
+=======
+  ResetVariables();
+  ResetDatabase();
+  ResetPlayerState();
+  ResetRandom();
+>>>>>>> script
   DestroyGlobalImages();
 }
 
@@ -95,6 +117,7 @@ int GameMain() {
   auto& h = plat::host();
   if (!h.OpenWindow(texts::kWindowTitle, WindowProc)) return 1;
   StartupLoading();
+  ReadConfig();
   // Without "start" there is nothing to run: no message loop, nothing saved.
   if (!OpenScenario("start")) return 0;
   h.Post(plat::msg::User + 1, 0, 0);

@@ -1,0 +1,101 @@
+// The card and arts database: three flat tables read once at start-up, in the
+// exact layout of their files.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+#pragma pack(push, 1)
+struct CardRecord {
+  int32_t attribute;  // 1..4, 0 for a card that adds no pattern symbol
+  int32_t reserved;
+  char name[40];
+  char illustrator[20];
+  char description[256];
+  char attackEffect[100];
+  char interceptEffect[100];
+};
+
+struct ArtsRecord {
+  uint8_t learned;
+  uint8_t candidate;  // battle scratch flag
+  char name[17];
+  char listText[51];
+  char effectText[81];
+  char pattern[13];  // up to six two-byte symbols
+  int32_t effectKind;
+  int32_t needAttr1;
+  int32_t needAttr2;
+  int32_t needAttr3;
+  int32_t needAttr4;
+  int32_t needHp;
+  int32_t mpCost;
+  int32_t effectValue;
+  int32_t weight;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(CardRecord) == 524);
+static_assert(offsetof(CardRecord, attribute) == 0);
+static_assert(offsetof(CardRecord, reserved) == 4);
+static_assert(offsetof(CardRecord, name) == 8);
+static_assert(offsetof(CardRecord, illustrator) == 48);
+static_assert(offsetof(CardRecord, description) == 68);
+static_assert(offsetof(CardRecord, attackEffect) == 324);
+static_assert(offsetof(CardRecord, interceptEffect) == 424);
+
+static_assert(sizeof(ArtsRecord) == 200);
+static_assert(offsetof(ArtsRecord, learned) == 0);
+static_assert(offsetof(ArtsRecord, candidate) == 1);
+static_assert(offsetof(ArtsRecord, name) == 2);
+static_assert(offsetof(ArtsRecord, listText) == 19);
+static_assert(offsetof(ArtsRecord, effectText) == 70);
+static_assert(offsetof(ArtsRecord, pattern) == 151);
+static_assert(offsetof(ArtsRecord, effectKind) == 164);
+static_assert(offsetof(ArtsRecord, needAttr1) == 168);
+static_assert(offsetof(ArtsRecord, needAttr2) == 172);
+static_assert(offsetof(ArtsRecord, needAttr3) == 176);
+static_assert(offsetof(ArtsRecord, needAttr4) == 180);
+static_assert(offsetof(ArtsRecord, needHp) == 184);
+static_assert(offsetof(ArtsRecord, mpCost) == 188);
+static_assert(offsetof(ArtsRecord, effectValue) == 192);
+static_assert(offsetof(ArtsRecord, weight) == 196);
+
+// The records are the files' bytes; the files are little-endian.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr int kCardCount = 50;
+constexpr int kAttackArtsCount = 70;
+constexpr int kDefenceArtsCount = 34;
+constexpr int kPatternCodes = 5461;  // codes 0..5460
+constexpr int kMaxPatternSymbols = 6;
+constexpr int kEffectKindMax = 29;
+
+inline constexpr const char* kCardDataFile = "CardData.dat";
+inline constexpr const char* kAttackArtsFile = "AtArts.dat";
+inline constexpr const char* kDefenceArtsFile = "DfArts.dat";
+
+// Record 0 of every table is a dummy: cards and arts are numbered from 1.
+struct Database {
+  CardRecord cards[kCardCount + 1];
+  ArtsRecord attackArts[kAttackArtsCount + 1];
+  ArtsRecord defenceArts[kDefenceArtsCount + 1];
+};
+extern Database db;
+
+void ResetDatabase();
+void loadCardData();
+void loadArts();
+
+// The pattern symbol (two Shift-JIS bytes, NUL-terminated) of attribute 1..4;
+// null for any other attribute.
+const char* attributeSymbol(int attribute);
+// Attribute 1..4 of the two-byte unit at text, 0 if it is no symbol.
+int symbolAttribute(const char* text);
+
+// Code 0..5460 of a pattern string: bijective base 4, first symbol most
+// significant. A string of more than six units has no entry in the
+// known-pattern tables and gives 0, the empty pattern, rather than an index
+// past their end.
+int patternCode(const char* pattern);

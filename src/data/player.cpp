@@ -1,0 +1,197 @@
+#include "data/player.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "data/data_texts.h"
+
+PlayerState player;
+
+void ResetPlayerState() { player = PlayerState{}; }
+
+namespace {
+
+bool ValidCard(int32_t card) { return card >= 1 && card <= kCardCount; }
+
+template <int Capacity>
+void AddTo(CardList<Capacity>& list, int32_t card, int32_t k) {
+  if (!ValidCard(card)) return;
+  k = std::min(k, Capacity - list.count);
+  if (k <= 0) return;
+  for (int32_t i = 1; i <= k; ++i) list.cards[list.count + i] = static_cast<uint32_t>(card);
+  player.collection[card] = 1;
+  recomputeMaxima();
+  list.count += k;
+}
+
+template <int Capacity>
+void RemoveFrom(CardList<Capacity>& list, int32_t card, int32_t k) {
+  if (!ValidCard(card)) return;
+  int32_t pos = 1;
+  while (k > 0 && pos <= list.count) {
+    if (list.cards[pos] != static_cast<uint32_t>(card)) {
+      ++pos;
+      continue;
+    }
+    // The last entry takes the gap and is examined next.
+    list.cards[pos] = list.cards[list.count];
+    list.cards[list.count] = 0;
+    --list.count;
+    --k;
+  }
+}
+
+template <int Capacity>
+int32_t CountIn(const CardList<Capacity>& list, int32_t card) {
+  int32_t n = 0;
+  for (int32_t i = 1; i <= list.count; ++i) n += list.cards[i] == static_cast<uint32_t>(card);
+  return n;
+}
+
+int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
+
+void NormaliseDate(const plat::CalendarTime& before) {
+  if (!plat::host().NormaliseCalendar(player.date)) player.date = before;
+  recomputeMaxima();
+}
+
+void ReadInto(const char* name, uint8_t* buffer, size_t size) {
+  std::vector<uint8_t> bytes;
+  if (!plat::host().ReadWholeFile(name, bytes)) return;
+  std::memcpy(buffer, bytes.data(), std::min(size, bytes.size()));
+}
+
+}  // namespace
+
+void addCards(DeckList& list, int32_t card, int32_t k) { AddTo(list, card, k); }
+void addCards(StockList& list, int32_t card, int32_t k) { AddTo(list, card, k); }
+void removeCards(DeckList& list, int32_t card, int32_t k) { RemoveFrom(list, card, k); }
+void removeCards(StockList& list, int32_t card, int32_t k) { RemoveFrom(list, card, k); }
+int32_t countCards(const DeckList& list, int32_t card) { return CountIn(list, card); }
+int32_t countCards(const StockList& list, int32_t card) { return CountIn(list, card); }
+
+int32_t collectionCount() {
+  int32_t n = 0;
+  for (int c = 1; c <= kCardCount; ++c) n += player.collection[c] != 0;
+  return n;
+}
+
+int32_t recomputeMaxima() {
+  if (player.strong) {
+    player.maxhp[0] = player.hp[0] = 9999;
+    player.maxmp[0] = player.mp[0] = 999;
+  } else {
+    const int32_t month = player.date.mon + 1;
+    player.maxmp[0] = player.mp[0] = Wrap(int64_t{month} * collectionCount());
+    player.maxhp[0] = player.hp[0] = Wrap(int64_t{10} * player.maxmp[0]);
+  }
+  return player.maxmp[0];
+}
+
+void setHp(int32_t value) { player.hp[0] = std::clamp(value, 0, std::max(0, player.maxhp[0])); }
+void setMp(int32_t value) { player.mp[0] = std::clamp(value, 0, std::max(0, player.maxmp[0])); }
+
+void setMaxHp(int32_t value) {
+  player.maxhp[0] = std::max(value, 0);
+  player.hp[0] = std::min(player.hp[0], player.maxhp[0]);
+}
+
+void setMaxMp(int32_t value) {
+  player.maxmp[0] = std::max(value, 0);
+  player.mp[0] = std::min(player.mp[0], player.maxmp[0]);
+}
+
+void setYear(int32_t year) {
+  const auto before = player.date;
+  player.date.year = Wrap(int64_t{year} - 1900);
+  NormaliseDate(before);
+}
+
+void setMonth(int32_t month) {
+  const auto before = player.date;
+  player.date.mon = Wrap(int64_t{month} - 1);
+  NormaliseDate(before);
+}
+
+void setDay(int32_t day) {
+  const auto before = player.date;
+  player.date.mday = day;
+  NormaliseDate(before);
+}
+
+void loadProgress() {
+  ReadInto(kCollectionFile, player.collection, sizeof player.collection);
+
+  uint8_t arts[kArtsListFileSize];
+  std::vector<uint8_t> bytes;
+  if (plat::host().ReadWholeFile(kArtsListFile, bytes)) {
+    // Only the bytes the file holds replace the database's initial flags.
+    const size_t have = std::min(bytes.size(), sizeof arts);
+    std::memcpy(arts, bytes.data(), have);
+    for (int n = 1; n <= kAttackArtsCount && static_cast<size_t>(n) < have; ++n)
+      db.attackArts[n].learned = arts[n];
+    for (int n = 1; n <= kDefenceArtsCount && static_cast<size_t>(kAttackArtsCount + n) < have; ++n)
+      db.defenceArts[n].learned = arts[kAttackArtsCount + n];
+  }
+
+  static uint8_t patterns[kPatternFileSize];
+  std::memset(patterns, 0, sizeof patterns);
+  if (plat::host().ReadWholeFile(kPatternFile, bytes)) {
+    const size_t have = std::min(bytes.size(), sizeof patterns);
+    std::memcpy(patterns, bytes.data(), have);
+    std::memcpy(player.knownAttackPatterns, patterns, std::min<size_t>(have, kPatternCodes));
+    if (have > kPatternCodes)
+      std::memcpy(player.knownDefencePatterns + 1, patterns + kPatternCodes, have - kPatternCodes);
+  }
+  player.knownAttackPatterns[0] = 0;
+  player.knownDefencePatterns[0] = 0;
+}
+
+int writeGameFile(const char* name, const void* data, size_t size) {
+  auto& h = plat::host();
+  // Every file of the player lives under "save"; a fresh installation lacks
+  // the folder, and without it every write would fail.
+  h.MakeFolder("save");
+  plat::WriteResult r = h.WriteWholeFile(name, data, size);
+  if (r == plat::WriteResult::CreateFailed) {
+    h.ResetFileAttributes(name);
+    r = h.WriteWholeFile(name, data, size);
+  }
+  if (r != plat::WriteResult::Ok) {
+    h.ShowMessageBox(texts::kWriteFailed, texts::kWriteErrorCaption);
+    return 0;
+  }
+  return 1;
+}
+
+void saveProgress() {
+  uint8_t collection[kCollectionFileSize];
+  std::memcpy(collection, player.collection, sizeof collection);
+  collection[0] = 0;
+  writeGameFile(kCollectionFile, collection, sizeof collection);
+
+  uint8_t arts[kArtsListFileSize] = {};
+  for (int n = 1; n <= kAttackArtsCount; ++n) arts[n] = db.attackArts[n].learned;
+  for (int n = 1; n <= kDefenceArtsCount; ++n) arts[kAttackArtsCount + n] = db.defenceArts[n].learned;
+  writeGameFile(kArtsListFile, arts, sizeof arts);
+
+  static uint8_t patterns[kPatternFileSize];
+  std::memcpy(patterns, player.knownAttackPatterns, kPatternCodes);
+  std::memcpy(patterns + kPatternCodes, player.knownDefencePatterns + 1, kPatternCodes - 1);
+  patterns[0] = 0;
+  writeGameFile(kPatternFile, patterns, sizeof patterns);
+}
+
+void resetProgress() {
+  std::memset(player.collection + 1, 0, kCardCount);
+  for (int n = 1; n <= kAttackArtsCount; ++n) db.attackArts[n].learned = 0;
+  for (int n = 1; n <= kDefenceArtsCount; ++n) db.defenceArts[n].learned = 0;
+  std::memset(player.knownAttackPatterns + 1, 0, kPatternCodes - 1);
+  std::memset(player.knownDefencePatterns + 1, 0, kPatternCodes - 1);
+  auto& h = plat::host();
+  h.RemoveFile("save\\save1.dat");
+  h.RemoveFile("save\\save2.dat");
+  h.RemoveFile("save\\save3.dat");
+  saveProgress();
+}

@@ -1,0 +1,38 @@
+// The interpreter's commands in their order of comparison. Each subsystem
+// declares its handlers in its own header and takes its row here; the rows
+// still to come are marked where they belong. A name not in this table is
+// reported as an unknown command.
+#include <cstring>
+
+#include "script/interpreter.h"
+
+const Command kCommands[] = {
+    // ".battle"                                          battle set-up
+    // ".svd", ".init", ".strong"                          progress commands
+    // ".clk", ".tcl", ".shake", ".flash", ".slt", ".cut"  presentation
+    {".jmp", CmdJump},
+    {".sub", CmdSub},
+    {".cas", CmdCase},
+    {".skp", CmdSkip},
+    // ".wat", ".cwt", ".update", ".load", ".show", ".hide", ".msg"  presentation
+    {".event", CmdEvent},
+    {".let", CmdLet},
+    {".rnd", CmdRnd},
+    // ".card", ".arts"                                    card and arts commands
+    // ".wav", ".mid", ".bgm"                              sound
+    {".==", CmdIgnore},
+    {".!=", CmdIgnore},
+    {".<=", CmdIgnore},
+    {".>=", CmdIgnore},
+    {".<", CmdIgnore},
+    {".>", CmdIgnore},
+    {".els", CmdIgnore},
+    {".", CmdIgnore},
+};
+const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
+
+const Command* FindCommand(const char* name) {
+  for (const Command& c : kCommands)
+    if (std::strcmp(c.name, name) == 0) return &c;
+  return nullptr;
+}

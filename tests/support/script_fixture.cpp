@@ -1,0 +1,41 @@
+#include "support/script_fixture.h"
+
+#include "platform/posix/host_files.h"
+#include "script/interpreter.h"
+#include "script/variables.h"
+#include "shell/input.h"
+
+void ScriptTest::SetUp() {
+  GameTest::SetUp();
+  MakeHost();
+}
+
+void ScriptTest::Config(const std::string& text) {
+  WriteData("config.scn", text);
+  ReadConfig();
+}
+
+int ScriptTest::Run(const std::string& start) {
+  WriteData("start.scn", start);
+  if (!OpenScenario("start")) return -1;
+  shell.InputMode = 1;
+  return RunScript();
+}
+
+int32_t ScriptTest::Int(const std::string& name) {
+  const IntVariable* v = FindIntVariable(name.c_str());
+  EXPECT_NE(v, nullptr) << name;
+  return v ? v->value : 0;
+}
+
+std::string ScriptTest::Str(const std::string& name) {
+  const StrVariable* v = FindStrVariable(name.c_str());
+  EXPECT_NE(v, nullptr) << name;
+  return v ? std::string(v->value) : std::string();
+}
+
+std::vector<std::string> ScriptTest::BoxCaptions() const {
+  std::vector<std::string> out;
+  for (const auto& b : host->boxes) out.push_back(posix::SjisToUtf8(b.caption));
+  return out;
+}

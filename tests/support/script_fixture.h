@@ -1,0 +1,21 @@
+// Runs scenarios through the real interpreter on a headless host, without the
+// rest of the program around it, so tests can look at the state afterwards.
+#pragma once
+
+#include <string>
+
+#include "support/game_fixture.h"
+
+class ScriptTest : public GameTest {
+ protected:
+  void SetUp() override;
+
+  // Writes "config.scn" and reads the declarations from it.
+  void Config(const std::string& text);
+  // Writes "start.scn", opens it and runs the interpreter once.
+  int Run(const std::string& start);
+  // Value of a user integer variable (fails the test when not declared).
+  int32_t Int(const std::string& name);
+  std::string Str(const std::string& name);
+  std::vector<std::string> BoxCaptions() const;
+};
