@@ -1,6 +1,8 @@
 #include "shell/app.h"
 
 #include "graphics/image.h"
+#include "graphics/k16.h"
+#include "graphics/number_font.h"
 #include "platform/platform.h"
 #include "script/interpreter.h"
 #include "script/reader.h"
@@ -11,6 +13,8 @@ namespace {
 
 void StartupLoading() {
   CreateGlobalImages();
+  LoadK16At(gfx.PartsSheet, "source1.K16", 0, 0);
+  LoadNumberFonts();
 }
 
 void Shutdown() {
@@ -26,6 +30,7 @@ void ResetGameState() {
   ResetInterpreter();
   ResetScenarioReader();
   DestroyGlobalImages();
+  ResetNumberFonts();
 }
 
 intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {

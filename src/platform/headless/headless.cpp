@@ -376,8 +376,9 @@ void HeadlessHost::Dispatch(const plat::Message& m) {
 }
 
 void HeadlessHost::Invalidate(const plat::Rect* r) {
-  if (!windowOpen) return;
   plat::Rect c = r ? *r : plat::Rect{0, 0, 640, 480};
+  invalidations.push_back(c);
+  if (!windowOpen) return;
   const int x0 = std::max(c.x, 0), y0 = std::max(c.y, 0);
   const int x1 = std::min<int64_t>(int64_t{c.x} + c.w, 640);
   const int y1 = std::min<int64_t>(int64_t{c.y} + c.h, 480);

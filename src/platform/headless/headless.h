@@ -70,6 +70,9 @@ class HeadlessHost final : public plat::Host {
   bool captured = false;
   bool fullScreen = false;
   int sentToBack = 0;
+  // Every rectangle the game invalidated, as passed (a whole-window call as
+  // 0, 0, 640, 480), for tests of what a drawing step makes visible.
+  std::vector<plat::Rect> invalidations;
 
   // The client area as presented: 640 x 480 pixels, X1R5G5B5, top-down.
   const std::vector<uint16_t>& Frame() const { return frame_; }
