@@ -4,6 +4,8 @@
 #include "data/player.h"
 #include "data/random.h"
 #include "graphics/image.h"
+#include "graphics/k16.h"
+#include "graphics/number_font.h"
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
 #include "script/interpreter.h"
@@ -25,6 +27,8 @@ void StartupLoading() {
     player.hp[side] = player.maxhp[side] = player.mp[side] = player.maxmp[side] = 0;
   player.result = 0;
   CreateGlobalImages();
+  LoadK16At(gfx.PartsSheet, "source1.K16", 0, 0);
+  LoadNumberFonts();
   SetupMessageWindows();
 }
 
@@ -42,15 +46,13 @@ void ResetGameState() {
   ResetShell();
   ResetInterpreter();
   ResetScenarioReader();
-<<<<<<< HEAD
   DestroyMessageWindows();
-=======
   ResetVariables();
   ResetDatabase();
   ResetPlayerState();
   ResetRandom();
->>>>>>> script
   DestroyGlobalImages();
+  ResetNumberFonts();
 }
 
 intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {

@@ -87,8 +87,9 @@ void MessageHost::Dispatch(const plat::Message& m) {
 }
 
 void MessageHost::Invalidate(const plat::Rect* r) {
-  if (!windowOpen_) return;
   const plat::Rect c = r ? *r : plat::Rect{0, 0, kWidth, kHeight};
+  invalidations.push_back(c);
+  if (!windowOpen_) return;
   const int x0 = std::max(c.x, 0), y0 = std::max(c.y, 0);
   const int x1 = static_cast<int>(std::min<int64_t>(int64_t{c.x} + c.w, kWidth));
   const int y1 = static_cast<int>(std::min<int64_t>(int64_t{c.y} + c.h, kHeight));

@@ -30,6 +30,9 @@ class MessageHost : public plat::Host {
   FontBook& fonts() { return fonts_; }
   // Every message id handed to the game, in order.
   std::vector<uint32_t> sentToProc;
+  // Every rectangle the game invalidated, as passed (a whole-window call as
+  // 0, 0, 640, 480), for tests of what a drawing step makes visible.
+  std::vector<plat::Rect> invalidations;
 
   // plat::Host: the parts every such backend shares.
   intptr_t DefaultProc(uint32_t, uintptr_t, intptr_t) override { return 0; }

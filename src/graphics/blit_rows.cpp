@@ -1,0 +1,164 @@
+#include "graphics/blit_rows.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace rows {
+
+void CopyKeyedPortable(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key) {
+  for (int32_t i = 0; i < n; ++i) {
+    if (s[i] != key) d[i] = s[i];
+  }
+}
+
+void BlendKeyedPortable(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_t k) {
+  if (k == 16) {
+    for (int32_t i = 0; i < n; ++i) {
+      if (s[i] != key) d[i] = Average(s[i], d[i]);
+    }
+    return;
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    if (s[i] != key) d[i] = Blend(s[i], d[i], k);
+  }
+}
+
+void SubtractPortable(uint16_t* d, const uint16_t* s, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) d[i] = SatSub(d[i], s[i]);
+}
+
+void DarkenPortable(uint16_t* d, int32_t n, uint16_t c) {
+  for (int32_t i = 0; i < n; ++i) d[i] = SatSub(d[i], c);
+}
+
+void BrightenPortable(uint16_t* d, int32_t n, uint16_t c) {
+  for (int32_t i = 0; i < n; ++i) d[i] = SatAdd(d[i], c);
+}
+
+#if defined(__SSE2__)
+
+namespace {
+
+inline __m128i Load(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store(uint16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline __m128i Splat(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
+
+// mask ? a : b
+inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
+  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+// The guard-bit tricks of SatAdd and SatSub, eight pixels at a time.
+inline __m128i SatAdd8(__m128i a, __m128i b) {
+  const __m128i mrb = Splat(kRedBlue), mg = Splat(kGreen);
+  const __m128i rb = _mm_add_epi16(_mm_and_si128(a, mrb), _mm_and_si128(b, mrb));
+  const __m128i g = _mm_add_epi16(_mm_and_si128(a, mg), _mm_and_si128(b, mg));
+  const __m128i rbo = _mm_and_si128(rb, Splat(kRedBlueGuard));
+  const __m128i go = _mm_and_si128(g, Splat(kGreenGuard));
+  const __m128i rbs = _mm_sub_epi16(rbo, _mm_srli_epi16(rbo, 5));
+  const __m128i gs = _mm_sub_epi16(go, _mm_srli_epi16(go, 5));
+  return _mm_or_si128(_mm_and_si128(_mm_or_si128(rb, rbs), mrb),
+                      _mm_and_si128(_mm_or_si128(g, gs), mg));
+}
+
+inline __m128i SatSub8(__m128i a, __m128i b) {
+  const __m128i mrb = Splat(kRedBlue), mg = Splat(kGreen);
+  const __m128i rb = _mm_sub_epi16(_mm_or_si128(_mm_and_si128(a, mrb), Splat(kRedBlueGuard)),
+                                   _mm_and_si128(b, mrb));
+  const __m128i g = _mm_sub_epi16(_mm_or_si128(_mm_and_si128(a, mg), Splat(kGreenGuard)),
+                                  _mm_and_si128(b, mg));
+  const __m128i rbk = _mm_and_si128(rb, Splat(kRedBlueGuard));
+  const __m128i gk = _mm_and_si128(g, Splat(kGreenGuard));
+  return _mm_or_si128(_mm_and_si128(rb, _mm_sub_epi16(rbk, _mm_srli_epi16(rbk, 5))),
+                      _mm_and_si128(g, _mm_sub_epi16(gk, _mm_srli_epi16(gk, 5))));
+}
+
+}  // namespace
+
+void CopyKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key) {
+  const __m128i kv = Splat(key);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m128i sv = Load(s + i);
+    const __m128i m = _mm_cmpeq_epi16(sv, kv);
+    // A row with nothing keyed is a plain store.
+    if (_mm_movemask_epi8(m) == 0) {
+      Store(d + i, sv);
+    } else {
+      Store(d + i, Select(m, Load(d + i), sv));
+    }
+  }
+  CopyKeyedPortable(d + i, s + i, n - i, key);
+}
+
+void BlendKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_t k) {
+  const __m128i kv = Splat(key);
+  int32_t i = 0;
+  if (k == 16) {
+    const __m128i half = Splat(0x3DEF);
+    for (; i + 8 <= n; i += 8) {
+      const __m128i sv = Load(s + i), dv = Load(d + i);
+      const __m128i avg = _mm_add_epi16(
+          _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(sv, dv), 1), half), _mm_and_si128(sv, dv));
+      Store(d + i, Select(_mm_cmpeq_epi16(sv, kv), dv, avg));
+    }
+  } else {
+    const __m128i m31 = Splat(31), wa = Splat(static_cast<uint16_t>(32 - k)),
+                  wk = Splat(static_cast<uint16_t>(k));
+    for (; i + 8 <= n; i += 8) {
+      const __m128i sv = Load(s + i), dv = Load(d + i);
+      const __m128i r = _mm_srli_epi16(
+          _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(sv, 10), m31), wa),
+                        _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(dv, 10), m31), wk)),
+          5);
+      const __m128i g = _mm_srli_epi16(
+          _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(sv, 5), m31), wa),
+                        _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(dv, 5), m31), wk)),
+          5);
+      const __m128i b = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(sv, m31), wa),
+                                                     _mm_mullo_epi16(_mm_and_si128(dv, m31), wk)),
+                                       5);
+      const __m128i out =
+          _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, 10), _mm_slli_epi16(g, 5)), b);
+      Store(d + i, Select(_mm_cmpeq_epi16(sv, kv), dv, out));
+    }
+  }
+  BlendKeyedPortable(d + i, s + i, n - i, key, k);
+}
+
+void Subtract(uint16_t* d, const uint16_t* s, int32_t n) {
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) Store(d + i, SatSub8(Load(d + i), Load(s + i)));
+  SubtractPortable(d + i, s + i, n - i);
+}
+
+void Darken(uint16_t* d, int32_t n, uint16_t c) {
+  const __m128i cv = Splat(c);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) Store(d + i, SatSub8(Load(d + i), cv));
+  DarkenPortable(d + i, n - i, c);
+}
+
+void Brighten(uint16_t* d, int32_t n, uint16_t c) {
+  const __m128i cv = Splat(c);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) Store(d + i, SatAdd8(Load(d + i), cv));
+  BrightenPortable(d + i, n - i, c);
+}
+
+#else
+
+void CopyKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key) {
+  CopyKeyedPortable(d, s, n, key);
+}
+void BlendKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_t k) {
+  BlendKeyedPortable(d, s, n, key, k);
+}
+void Subtract(uint16_t* d, const uint16_t* s, int32_t n) { SubtractPortable(d, s, n); }
+void Darken(uint16_t* d, int32_t n, uint16_t c) { DarkenPortable(d, n, c); }
+void Brighten(uint16_t* d, int32_t n, uint16_t c) { BrightenPortable(d, n, c); }
+
+#endif
+
+}  // namespace rows

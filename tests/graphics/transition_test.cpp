@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "graphics/blit.h"
+#include "graphics/image.h"
+#include "support/game_fixture.h"
+
+namespace {
+
+constexpr int kDissolveOrder[16][2] = {{0, 3}, {2, 1}, {2, 3}, {0, 1}, {1, 2}, {3, 0},
+                                       {3, 2}, {1, 0}, {1, 3}, {3, 1}, {3, 3}, {1, 1},
+                                       {0, 2}, {2, 0}, {2, 2}, {0, 0}};
+constexpr int kLevel[16][2] = {{3, 3}, {1, 1}, {3, 1}, {1, 3}, {2, 2}, {0, 0}, {2, 0}, {0, 2},
+                               {3, 2}, {1, 0}, {3, 0}, {1, 2}, {2, 3}, {0, 1}, {2, 1}, {0, 3}};
+
+// Whether step s of a transition copies pixel (x, y), straight from the
+// table of patterns.
+bool Copies(int type, int s, int x, int y) {
+  switch (type) {
+    case 0:
+      return true;
+    case 1:
+      return x % 16 == s - 1;
+    case 2:
+      return y % 16 == s - 1;
+    case 3:
+    case 4: {
+      const int v = type == 3 ? x : y, k = v / 16, o = v % 16;
+      // Offset 16 of block k is column 0 of block k + 1.
+      return (k <= s - 1 && o == s - 1 - k) || (k >= 1 && o == 0 && s - 1 - (k - 1) == 16);
+    }
+    case 5:
+      return x % 4 == kDissolveOrder[s - 1][0] && y % 4 == kDissolveOrder[s - 1][1];
+    case 6: {
+      const int d = (s * 800) >> 6, r = (s * 800) >> 7;
+      if (y < 240 - r || y >= 240 + r) return false;
+      const int q = d * d / 4 - (y - 240) * (y - 240);
+      const int c = static_cast<int>(2 * std::sqrt(static_cast<double>(q)));
+      return x >= 320 - (c >> 1) && x < 320 - (c >> 1) + c;
+    }
+    case 7:
+    case 8: {
+      const int level = type == 7 ? s - 1 - x / 16 : s - 1 - x / 32 - y / 32;
+      return level >= 0 && level <= 15 && x % 4 == kLevel[level][0] && y % 4 == kLevel[level][1];
+    }
+    case 9: {
+      const int l = 320 - 4 * s, t = 240 - 3 * s, w = 8 * s, h = 6 * s;
+      if (x < l || x >= l + w || y < t || y >= t + h) return false;
+      return y < t + 3 || y >= t + h - 3 || x < l + 4 || x >= l + w - 4;
+    }
+  }
+  return false;
+}
+
+class TransitionTest : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    MakeHost();
+    src.Create(640, 622);
+    dst.Create(640, 622);
+    for (int y = 0; y < 622; ++y)
+      for (int x = 0; x < 640; ++x) src.At(x, y) = static_cast<uint16_t>(1 + ((x * 3 + y * 7) & 0x3FFF));
+    Clear();
+  }
+  void Clear() {
+    for (int y = 0; y < 622; ++y) std::fill_n(dst.Row(y), 640, uint16_t{0});
+    host->invalidations.clear();
+  }
+  // One step on a cleared screen copies exactly the pixels of its pattern.
+  void ExpectStep(int type, int s) {
+    Clear();
+    ASSERT_EQ(Transition(dst, src, type, s), 1);
+    int copied = 0;
+    for (int y = 0; y < 622; ++y)
+      for (int x = 0; x < 640; ++x) {
+        const bool want = y < 480 && Copies(type, s, x, y);
+        ASSERT_EQ(dst.At(x, y), want ? src.At(x, y) : 0)
+            << "type " << type << " step " << s << " at " << x << "," << y;
+        copied += want;
+      }
+    EXPECT_GT(copied, 0) << "type " << type << " step " << s;
+  }
+  std::vector<std::array<int, 4>> Invalidated() const {
+    std::vector<std::array<int, 4>> out;
+    for (const auto& r : host->invalidations) out.push_back({r.x, r.y, r.w, r.h});
+    return out;
+  }
+  Image src, dst;
+};
+
+using Rects = std::vector<std::array<int, 4>>;
+
+TEST_F(TransitionTest, FirstAndLastStepOfEveryTypeCopyTheirPattern) {
+  for (int type = 0; type <= 9; ++type) {
+    ExpectStep(type, 1);
+    ExpectStep(type, TransitionLastStep(type));
+  }
+}
+
+TEST_F(TransitionTest, RunningEveryStepCompletesThePageAndLaterStepsChangeNothing) {
+  for (int type = 0; type <= 9; ++type) {
+    Clear();
+    const int last = TransitionLastStep(type);
+    for (int s = 0; s < last; ++s) Transition(dst, src, type, s);
+    bool done = true;
+    for (int y = 0; y < 480 && done; ++y) done = std::equal(dst.Row(y), dst.Row(y) + 640, src.Row(y));
+    EXPECT_FALSE(done) << "type " << type << " finished before its last step";
+    Transition(dst, src, type, last);
+    for (int y = 0; y < 622; ++y)
+      for (int x = 0; x < 640; ++x)
+        ASSERT_EQ(dst.At(x, y), y < 480 ? src.At(x, y) : 0) << "type " << type << " " << x << "," << y;
+    // Steps past the end, however far, stay inside the area.
+    Clear();
+    for (int s : {last + 1, last + 17, 1000, 1 << 20, INT32_MAX}) Transition(dst, src, type, s);
+    for (int y = 480; y < 622; ++y)
+      for (int x = 0; x < 640; ++x) ASSERT_EQ(dst.At(x, y), 0);
+  }
+}
+
+TEST_F(TransitionTest, StepZeroAndUnknownTypesDoNothing) {
+  for (auto [type, step] : {std::pair{0, 0}, {5, 0}, {10, 1}, {-1, 1}, {3, -4}}) {
+    Clear();
+    EXPECT_EQ(Transition(dst, src, type, step), 1);
+    EXPECT_TRUE(host->invalidations.empty());
+    for (int y = 0; y < 480; ++y) ASSERT_EQ(dst.At(0, y) | dst.At(320, y), 0);
+  }
+  Image small;
+  small.Create(320, 240);
+  EXPECT_EQ(Transition(small, src, 0, 1), 1);  // too small: left alone
+  EXPECT_TRUE(host->invalidations.empty());
+}
+
+TEST_F(TransitionTest, EachStepInvalidatesWhatItCopied) {
+  auto run = [&](int type, int s) {
+    Clear();
+    Transition(dst, src, type, s);
+    return Invalidated();
+  };
+  EXPECT_EQ(run(0, 1), (Rects{{0, 0, 640, 480}}));
+  EXPECT_EQ(run(0, 7), (Rects{{0, 0, 640, 480}}));
+  Rects cols1, cols16, rows1;
+  for (int k = 0; k < 40; ++k) cols1.push_back({16 * k, 0, 1, 480});
+  for (int k = 0; k < 40; ++k) cols16.push_back({15 + 16 * k, 0, 1, 480});
+  for (int k = 0; k < 30; ++k) rows1.push_back({0, 16 * k, 640, 1});
+  EXPECT_EQ(run(1, 1), cols1);
+  EXPECT_EQ(run(1, 16), cols16);
+  EXPECT_EQ(run(2, 1), rows1);
+  EXPECT_EQ(run(3, 1), (Rects{{0, 0, 1, 480}}));
+  EXPECT_EQ(run(3, 55), (Rects{{624, 0, 1, 480}, {639, 0, 1, 480}}));
+  EXPECT_EQ(run(4, 1), (Rects{{0, 0, 640, 1}}));
+  EXPECT_EQ(run(4, 45), (Rects{{0, 464, 640, 1}, {0, 479, 640, 1}}));
+  EXPECT_EQ(run(5, 1), (Rects{{0, 0, 640, 480}}));
+  EXPECT_EQ(run(5, 16), (Rects{{0, 0, 640, 480}}));
+  EXPECT_EQ(run(6, 1), (Rects{{314, 234, 12, 12}}));
+  EXPECT_EQ(run(6, 64), (Rects{{-80, -160, 800, 800}}));
+  EXPECT_EQ(run(7, 1), (Rects{{0, 0, 16, 480}}));
+  EXPECT_EQ(run(7, 2), (Rects{{0, 0, 16, 480}, {16, 0, 16, 480}}));
+  EXPECT_EQ(run(7, 55), (Rects{{624, 0, 16, 480}}));
+  EXPECT_EQ(run(8, 1), (Rects{{0, 0, 32, 32}}));
+  EXPECT_EQ(run(8, 2), (Rects{{0, 0, 32, 32}, {32, 0, 32, 32}, {0, 32, 32, 32}}));
+  EXPECT_EQ(run(8, 49), (Rects{{608, 448, 32, 32}}));
+  EXPECT_EQ(run(9, 1), (Rects{{316, 237, 8, 3}, {316, 240, 8, 3}}));
+  EXPECT_EQ(run(9, 80), (Rects{{0, 0, 640, 3}, {0, 477, 640, 3}, {0, 3, 4, 474}, {636, 3, 4, 474}}));
+  EXPECT_EQ(run(1, 17).size(), 39u);  // column 640 is outside the area
+}
+
+TEST_F(TransitionTest, ScriptStyleRunPaintsTheWindow) {
+  // A real window: the steps repaint it as they go, so the last step leaves
+  // the page on the window.
+  ASSERT_TRUE(plat::host().OpenWindow("t", WindowProc));
+  CreateGlobalImages();
+  for (int y = 0; y < 480; ++y) std::fill_n(gfx.BackPage.Row(y), 640, static_cast<uint16_t>(y + 1));
+  for (int s = 0; s <= TransitionLastStep(6); ++s) Transition(gfx.Screen, gfx.BackPage, 6, s);
+  EXPECT_EQ(host->FramePixel(0, 0), 1);
+  EXPECT_EQ(host->FramePixel(639, 479), 480);
+  EXPECT_EQ(host->FramePixel(320, 240), 241);
+}
+
+}  // namespace
