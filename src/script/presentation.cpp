@@ -1,0 +1,545 @@
+#include "script/presentation.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "data/player.h"
+#include "graphics/blit.h"
+#include "graphics/k16.h"
+#include "graphics/number_font.h"
+#include "platform/platform.h"
+#include "platform/sjis.h"
+#include "script/presentation_texts.h"
+#include "script/variables.h"
+#include "shell/input.h"
+
+Presentation scene;
+
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kGrey = 0x808080;
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kClickTimer = 1;
+constexpr int kCursorW = 32, kCursorH = 28;
+
+constexpr const char* kLayerNames[kLayerCount] = {"back", "place", "face1", "face2", "msg1",
+                                                  "msg2", "msg3", "msg4",  "date"};
+
+int LayerOf(const char* name) {
+  for (int i = 0; i < kLayerCount; ++i) {
+    if (std::strcmp(kLayerNames[i], name) == 0) return i;
+  }
+  return -1;
+}
+
+Image* PictureOf(int layer) {
+  switch (layer) {
+    case kBack: return &gfx.WorkPage;
+    case kPlace: return &gfx.PictureImage;
+    case kFace1: return &gfx.FaceImage1;
+    case kFace2: return &gfx.FaceImage2;
+    default: return nullptr;
+  }
+}
+
+// The next token of the command line, expanded.
+void ExpandedToken(char* out) {
+  NextToken(out, scn.LineBuffer);
+  ExpandVariables(out);
+}
+
+int32_t ValueToken() {
+  char token[kLineSize];
+  NextToken(token, scn.LineBuffer);
+  return EvalTerm(token);
+}
+
+void Shadow(int x, int y, int w, int h, int sx, int sy) {
+  SubtractCopy(gfx.ScenePage, x, y, w, h, gfx.PartsSheet, sx, sy);
+}
+
+void InvalidateLine(TextWindow& w, int i) {
+  LineRecord r{};
+  if (w.GetLine(i, r)) InvalidateArea(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+// One character of a text line into the current window: typed onto the
+// screen, or only into the window's lines while skipping or hidden.
+void PrintChar(const char* ch, int len) {
+  char buffer[3] = {ch[0], len == 2 ? ch[1] : '\0', '\0'};
+  TextWindow& w = CurrentTextWindow();
+  if (scene.TextSkip == 0 && WindowVisible(scene.CurrentWindow)) {
+    w.Print(buffer, 1);
+    InvalidateLine(w, w.CurrentLine());
+  } else {
+    w.Print(buffer, 0);
+  }
+}
+
+// Walks text with the escapes of text lines: "\\" is a backslash, "\n" a
+// line break, a backslash before anything else is dropped. onChar gets each
+// character (1 or 2 bytes) and returns false to stop; onBreak each break.
+template <typename OnChar, typename OnBreak>
+bool WalkText(const char* text, OnChar onChar, OnBreak onBreak) {
+  for (size_t i = 0; text[i] != '\0';) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      onBreak();
+      ++i;
+    } else if (sjis::IsLeadByte(c) && text[i + 1] != '\0') {
+      if (!onChar(text + i, 2)) return false;
+      i += 2;
+    } else if (c == '\\') {
+      const char next = text[i + 1];
+      if (next == '\\') {
+        if (!onChar(text + i, 1)) return false;
+        i += 2;
+      } else if (next == 'n') {
+        onBreak();
+        i += 2;
+      } else {
+        ++i;  // dropped; what follows is an ordinary character
+      }
+    } else {
+      if (!onChar(text + i, 1)) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
+Step WaitStep(int result) { return result ? Step::Next : Step::Quit; }
+
+}  // namespace
+
+void ResetPresentation() { scene = Presentation{}; }
+
+TextWindow& CurrentTextWindow() {
+  const int n = std::clamp(scene.CurrentWindow, 1, 4);
+  return msgwin.window[n];
+}
+
+bool WindowVisible(int window) {
+  return window >= 1 && window <= 4 && scene.shown[kMsg1 + window - 1] == 1;
+}
+
+void ComposeScene() {
+  Image& page = gfx.ScenePage;
+  const Image& sheet = gfx.PartsSheet;
+  const int32_t* on = scene.shown;
+  if (on[kBack]) Copy(page, 0, 0, 640, 480, gfx.WorkPage, 0, 0);
+  if (on[kPlace]) {
+    Shadow(540, 80, 10, 300, 840, 0);
+    Shadow(100, 380, 450, 10, 400, 368);
+    Copy(page, 100, 80, 440, 300, gfx.PictureImage, 0, 0);
+  }
+  if (on[kMsg1]) Shadow(174, 50, 420, 152, 420, 0);
+  if (on[kMsg2]) Shadow(60, 286, 420, 152, 420, 152);
+  if (on[kFace1]) {
+    Shadow(166, 44, 10, 152, 840, 0);
+    Shadow(32, 196, 134, 10, 400, 368);
+    Shadow(166, 196, 10, 10, 840, 368);
+  }
+  if (on[kFace2]) {
+    Shadow(608, 280, 10, 152, 840, 0);
+    Shadow(474, 432, 134, 10, 400, 368);
+    Shadow(608, 432, 10, 10, 840, 368);
+  }
+  if (on[kFace1]) CopyKeyed(page, 32, 44, 134, 152, gfx.FaceImage1, 0, 0, kMagenta);
+  if (on[kFace2]) {
+    Copy(page, 474, 280, 134, 152, gfx.FaceImage2, 0, 0);
+    // The right portrait faces the other way inside its 7-pixel frame.
+    CopyMirrored(page, 481, 287, 120, 128, gfx.FaceImage2, 7, 7);
+  }
+  if (on[kMsg1]) BlendKeyed(page, 168, 44, 420, 152, sheet, 0, 0, kMagenta, 16);
+  if (on[kMsg2]) BlendKeyed(page, 54, 280, 420, 152, sheet, 0, 152, kMagenta, 16);
+  if (on[kMsg3]) {
+    Copy(page, 120, 184, 400, 7, sheet, 0, 304);
+    Copy(page, 120, 285, 400, 7, sheet, 0, 405);
+    Copy(page, 120, 191, 7, 94, sheet, 0, 311);
+    Copy(page, 513, 191, 7, 94, sheet, 393, 311);
+    DarkenRect(page, 127, 191, 386, 94, 0x505050);
+    Shadow(520, 184, 10, 108, 840, 0);
+    Shadow(120, 292, 400, 10, 400, 368);
+    Shadow(520, 292, 10, 10, 840, 368);
+  }
+  if (on[kMsg4]) DarkenRect(page, 16, 16, 608, 448, 0x646464);
+  if (on[kDate]) {
+    BlendKeyed(page, 8, 4, 230, 32, sheet, 400, 304, kMagenta, 16);
+    CopyKeyed(page, 8, 4, 230, 32, sheet, 400, 336, kMagenta);
+    const plat::CalendarTime& d = player.date;
+    numfonts.Mid.Draw(page, 75, 8, d.year + 1900, 0, 2);
+    numfonts.Mid.Draw(page, 127, 8, d.mon + 1, 0, 2);
+    numfonts.Mid.Draw(page, 175, 8, d.mday, 0, 2);
+    numfonts.Weekday.Draw(page, 192, 8, d.wday, 0, 0);
+  }
+  if (interp.EventMode == 0) {
+    CopyKeyed(page, 46, 458, 44, 16, sheet, 400, 378, kMagenta);
+    CopyKeyed(page, 178, 458, 22, 16, sheet, 444, 378, kMagenta);
+    CopyKeyed(page, 310, 458, 22, 16, sheet, 466, 378, kMagenta);
+    CopyKeyed(page, 442, 458, 11, 18, sheet, 488, 378, kMagenta);
+    for (int x : {123, 244, 376}) CopyKeyed(page, x, 458, 11, 18, sheet, 499, 378, kMagenta);
+    CopyKeyed(page, 524, 442, 112, 36, sheet, 630, 332, kMagenta);
+    const NumberFont& f = numfonts.Small;
+    f.Draw(page, 122, 458, player.deck.count, 0, 2);
+    f.Draw(page, 166, 458, player.stock.count, 0, 2);
+    f.Draw(page, 518, 458, player.money, 0, 2);
+    f.Draw(page, 243, 458, player.hp[0], 0, 2);
+    f.Draw(page, 298, 458, player.maxhp[0], 0, 2);
+    f.Draw(page, 375, 458, player.mp[0], 0, 2);
+    f.Draw(page, 430, 458, player.maxmp[0], 0, 2);
+  }
+}
+
+void ClearWindow() {
+  CurrentTextWindow().ClearAll();
+  Copy(gfx.Screen, 0, 0, 640, 480, gfx.ScenePage, 0, 0);
+  for (int n = 1; n <= 4; ++n) {
+    if (WindowVisible(n)) msgwin.window[n].FlushAll();
+  }
+  InvalidateAll();
+}
+
+void ShowClickCursor(bool clearAfter) {
+  if (!WindowVisible(scene.CurrentWindow)) return;
+  TextWindow& w = CurrentTextWindow();
+  scene.cursorSpriteX = scene.CurrentWindow == 4 ? (clearAfter ? 694 : 662) : 630;
+  LineRecord r{};
+  int line = 1;
+  for (int i = w.Capacity(); i >= 1; --i) {
+    if (w.GetLine(i, r) && r.text[0] != '\0') {
+      line = i;
+      break;
+    }
+  }
+  w.GetLine(line, r);
+  scene.CursorX = r.right;
+  scene.CursorY = r.top;
+  scene.CursorShown = 0;
+  Copy(gfx.BackPage, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.Screen, scene.CursorX,
+       scene.CursorY);
+  scene.cursorRunning = true;
+  plat::host().StartTimer(kClickTimer, 100);
+}
+
+void BlinkClickCursor() {
+  if (!scene.cursorRunning) return;
+  if (scene.CursorShown == 0) {
+    CopyKeyed(gfx.Screen, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.PartsSheet,
+              scene.cursorSpriteX, 304, kMagenta);
+    scene.CursorShown = 1;
+  } else {
+    Copy(gfx.Screen, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.BackPage,
+         scene.CursorX, scene.CursorY);
+    scene.CursorShown = 0;
+  }
+  InvalidateArea(scene.CursorX, scene.CursorY, kCursorW, kCursorH);
+}
+
+void HideClickCursor() {
+  if (!WindowVisible(scene.CurrentWindow)) return;
+  if (scene.CursorShown) BlinkClickCursor();
+  scene.cursorRunning = false;
+  plat::host().StopTimer(kClickTimer);
+}
+
+void HighlightChoices(int x, int y) {
+  if (scene.ChoiceCount < 1) return;
+  int hovered = 0;
+  int left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+  for (int i = 1; i <= scene.ChoiceCount; ++i) {
+    const Choice& c = scene.choices[i];
+    if (x >= c.left && x < c.right && y >= c.top && y < c.bottom) hovered = i;
+    left = std::min(left, c.left);
+    top = std::min(top, c.top);
+    right = std::max(right, c.right);
+    bottom = std::max(bottom, c.bottom);
+  }
+  Copy(gfx.Screen, left, top, right - left, bottom - top, gfx.ScenePage, left, top);
+  TextWindow& w = CurrentTextWindow();
+  for (int i = 1; i <= scene.ChoiceCount; ++i) {
+    const Choice& c = scene.choices[i];
+    w.SetColours(i == hovered ? kWhite : kGrey, kBlack);
+    for (int line = c.firstLine; line < c.firstLine + c.lineCount; ++line) w.RedrawLine(line, 1);
+  }
+  InvalidateArea(left, top, right - left, bottom - top);
+}
+
+int ChooseAt(int x, int y) {
+  HighlightChoices(x, y);
+  int chosen = 0;
+  for (int i = 1; i <= scene.ChoiceCount; ++i) {
+    const Choice& c = scene.choices[i];
+    if (x >= c.left && x < c.right && y >= c.top && y < c.bottom) chosen = i;
+  }
+  if (chosen == 0) return 1;  // not on a choice: still waiting
+  std::memcpy(scn.LineBuffer, scene.choices[chosen].target, kLineSize);
+  if (CmdJump() != Step::Next) return 0;
+  CurrentTextWindow().SetColours(kWhite, kBlack);
+  scene.ChoiceCount = 0;
+  shell.InputMode = 1;
+  return RunScript();
+}
+
+void StartSkip() {
+  if (scene.TextSkip != 0) return;
+  TextWindow& w = CurrentTextWindow();
+  scene.TextSkip = 1;
+  scene.SkipLine = w.CurrentLine();
+  scene.SkipX = w.PenX() + w.CharSpacing();
+}
+
+void FinishSkip() {
+  if (scene.TextSkip != 1) return;
+  scene.TextSkip = 0;
+  if (!WindowVisible(scene.CurrentWindow)) return;
+  TextWindow& w = CurrentTextWindow();
+  LineRecord r{};
+  if (w.GetLine(scene.SkipLine, r)) {
+    w.FlushRect(scene.SkipX, r.top, r.right, r.bottom);
+    InvalidateArea(scene.SkipX, r.top, r.right - scene.SkipX, r.bottom - r.top);
+  }
+  for (int i = scene.SkipLine + 1; i <= w.CurrentLine(); ++i) {
+    w.FlushLine(i);
+    InvalidateLine(w, i);
+    plat::host().UpdateNow();
+  }
+}
+
+// The interpreter's hooks.
+void FinishTextSkip() { FinishSkip(); }
+
+Step ShowTextLine() {
+  shell.InputMode = 2;
+  FrameStart();
+  if (!WaitUntil(0)) return Step::Quit;
+  if (shell.RightDown) StartSkip();
+
+  char line[kLineSize];
+  std::memcpy(line, scn.LineBuffer, kLineSize);
+  ExpandVariables(line);
+  size_t n = std::strlen(line);
+  if (n >= 3 && std::strcmp(line + n - 3, "!n\n") == 0) {
+    line[n - 3] = '\0';
+  } else if (n >= 2 && std::strcmp(line + n - 2, "!n") == 0) {
+    line[n - 2] = '\0';
+  } else if (n >= 3 && std::strcmp(line + n - 3, "\\n\n") == 0) {
+    line[n - 1] = '\0';
+  }
+
+  bool quit = false;
+  WalkText(
+      line,
+      [&](const char* ch, int len) {
+        FrameStart();
+        PrintChar(ch, len);
+        if (scene.TextSkip == 0 && !WaitUntil(10)) {
+          quit = true;
+          return false;
+        }
+        return true;
+      },
+      [&] { CurrentTextWindow().NewLine(); });
+  if (quit) return Step::Quit;
+  shell.InputMode = 1;
+  return Step::Next;
+}
+
+Step CmdLoad() {
+  char layer[kLineSize], file[kLineSize + 8];
+  ExpandedToken(layer);
+  ExpandedToken(file);
+  std::strcat(file, ".K16");
+  const int l = LayerOf(layer);
+  Image* image = PictureOf(l);
+  if (!image) return Step::Next;
+  char* name = scene.pictureName[l];
+  std::strncpy(name, file, sizeof scene.pictureName[0] - 1);
+  name[sizeof scene.pictureName[0] - 1] = '\0';
+  if (!LoadK16At(*image, name, 0, 0)) {
+    plat::host().ShowMessageBox(name, texts::kLoadErrorCaption);
+  }
+  return Step::Next;
+}
+
+namespace {
+Step SetShown(int32_t value) {
+  char layer[kLineSize];
+  ExpandedToken(layer);
+  const int l = LayerOf(layer);
+  if (l >= 0) scene.shown[l] = value;
+  return Step::Next;
+}
+}  // namespace
+
+Step CmdShow() { return SetShown(1); }
+Step CmdHide() { return SetShown(0); }
+
+Step CmdUpdate() {
+  const int32_t effect = ValueToken();
+  ComposeScene();
+  Copy(gfx.BackPage, 0, 0, 640, 480, gfx.ScenePage, 0, 0);
+  for (int n = 1; n <= 4; ++n) {
+    if (!WindowVisible(n)) continue;
+    TextWindow& w = msgwin.window[n];
+    w.target = &gfx.BackPage;
+    w.FlushAll();
+    w.target = &gfx.Screen;
+  }
+  static constexpr int kSteps[10] = {0, 17, 17, 56, 46, 17, 65, 56, 50, 81};
+  if (effect == 0) {
+    Transition(gfx.Screen, gfx.BackPage, 0, 1);
+  } else if (effect >= 1 && effect <= 9) {
+    for (int s = 0; s < kSteps[effect]; ++s) {
+      FrameStart();
+      Transition(gfx.Screen, gfx.BackPage, effect, s);
+      if (!WaitUntil(10)) return Step::Quit;
+    }
+  }
+  return Step::Next;
+}
+
+Step CmdMsg() {
+  const int32_t v = ValueToken();
+  if (v >= 1 && v <= 4) scene.CurrentWindow = v;
+  return Step::Next;
+}
+
+Step CmdClk() {
+  const int32_t v = ValueToken();
+  if (shell.RightDown == 1 || v != 0) return Step::Next;
+  shell.InputMode = 3;
+  ShowClickCursor(false);
+  return Step::Wait;
+}
+
+Step CmdTcl() {
+  const int32_t v = ValueToken();
+  if (shell.RightDown == 1) {
+    ClearWindow();
+    return Step::Next;
+  }
+  if (v == 0) {
+    shell.InputMode = 4;
+    ShowClickCursor(true);
+    return Step::Wait;
+  }
+  if (v == 1) ClearWindow();
+  return Step::Next;
+}
+
+Step CmdCut() {
+  StartSkip();
+  return Step::Next;
+}
+
+Step CmdWat() {
+  const int32_t v = ValueToken();
+  FrameStart();
+  return WaitStep(WaitUntil(static_cast<uint32_t>(std::max(v, 0))));
+}
+
+Step CmdCwt() {
+  const int32_t v = ValueToken();
+  FrameStart();
+  return WaitStep(WaitOrClick(static_cast<uint32_t>(std::max(v, 0))));
+}
+
+Step CmdShake() {
+  FrameStart();
+  Image::SwapBuffers(gfx.BackPage, gfx.Screen);
+  for (int round = 0; round < 2; ++round) {
+    if (round) FrameStart();
+    FillImageRect(gfx.Screen, 0, 470, 640, 10, kBlack);
+    Copy(gfx.Screen, 0, 0, 640, 470, gfx.BackPage, 0, 10);
+    InvalidateAll();
+    if (!WaitUntil(50)) return Step::Quit;
+    FrameStart();
+    FillImageRect(gfx.Screen, 0, 0, 640, 10, kBlack);
+    Copy(gfx.Screen, 0, 10, 640, 470, gfx.BackPage, 0, 0);
+    InvalidateAll();
+    if (!WaitUntil(50)) return Step::Quit;
+  }
+  FrameStart();
+  Image::SwapBuffers(gfx.BackPage, gfx.Screen);
+  InvalidateAll();
+  return WaitStep(WaitUntil(10));
+}
+
+Step CmdFlash() {
+  FrameStart();
+  Image::SwapBuffers(gfx.BackPage, gfx.Screen);
+  FillImageRect(gfx.Screen, 0, 0, gfx.Screen.width, gfx.Screen.height, kWhite);
+  InvalidateAll();
+  if (!WaitUntil(50)) return Step::Quit;
+  FrameStart();
+  Image::SwapBuffers(gfx.BackPage, gfx.Screen);
+  InvalidateAll();
+  return WaitStep(WaitUntil(50));
+}
+
+namespace {
+
+void PrintChoices() {
+  TextWindow& w = CurrentTextWindow();
+  LineRecord r{};
+  if (w.GetLine(w.CurrentLine(), r) && r.text[0] != '\0') w.NewLine();
+  for (int i = 1; i <= scene.ChoiceCount; ++i) {
+    Choice& c = scene.choices[i];
+    c.firstLine = w.CurrentLine();
+    c.lineCount = 1;
+    char text[kLineSize];
+    std::memcpy(text, c.text, kLineSize);
+    ExpandVariables(text);
+    WalkText(
+        text,
+        [&](const char* ch, int len) {
+          char buffer[3] = {ch[0], len == 2 ? ch[1] : '\0', '\0'};
+          const int before = w.CurrentLine();
+          w.Print(buffer, 0);
+          c.lineCount += w.CurrentLine() - before;
+          return true;
+        },
+        [&] {
+          w.NewLine();
+          ++c.lineCount;
+        });
+    c.left = c.top = INT32_MAX;
+    c.right = c.bottom = INT32_MIN;
+    for (int line = c.firstLine; line < c.firstLine + c.lineCount; ++line) {
+      if (!w.GetLine(line, r)) continue;
+      c.left = std::min(c.left, r.left);
+      c.top = std::min(c.top, r.top);
+      c.right = std::max(c.right, r.right);
+      c.bottom = std::max(c.bottom, r.bottom);
+    }
+    if (c.left == INT32_MAX) c.left = c.top = c.right = c.bottom = 0;
+    w.NewLine();
+  }
+}
+
+}  // namespace
+
+Step CmdSlt() {
+  char word[kLineSize];
+  NextToken(word, scn.LineBuffer);
+  if (std::strcmp(word, "add") == 0) {
+    if (scene.ChoiceCount >= kMaxChoices) {
+      ReportScriptError(texts::kTooManyChoices);
+      return Step::Next;
+    }
+    Choice& c = scene.choices[++scene.ChoiceCount];
+    c = Choice{};
+    ExpandedToken(c.text);
+    NextToken(c.target, scn.LineBuffer);
+    return Step::Next;
+  }
+  if (std::strcmp(word, "exec") == 0) {
+    if (scene.ChoiceCount >= 1) PrintChoices();
+    shell.InputMode = 5;
+    HighlightChoices(-1, -1);
+    return Step::Wait;
+  }
+  return Step::Next;
+}

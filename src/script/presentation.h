@@ -1,0 +1,70 @@
+// What the player sees between battles: the layers composed into one
+// picture, text typed into the message windows, click waits with their
+// blinking cursor, choices, and the timed screen effects.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/textwindow.h"
+#include "script/interpreter.h"
+#include "script/reader.h"
+
+enum Layer : int { kBack, kPlace, kFace1, kFace2, kMsg1, kMsg2, kMsg3, kMsg4, kDate, kLayerCount };
+
+constexpr int kMaxChoices = 20;
+
+struct Choice {
+  char text[kLineSize];
+  char target[kLineSize];
+  int32_t firstLine;
+  int32_t lineCount;
+  int32_t left, top, right, bottom;
+};
+
+struct Presentation {
+  int32_t shown[kLayerCount] = {};
+  // File names (with ".K16") last loaded into "back", "place", "face1", "face2".
+  char pictureName[4][260] = {};
+  int32_t CurrentWindow = 1;
+  int32_t TextSkip = 0;
+  int32_t SkipLine = 0;
+  int32_t SkipX = 0;
+  int32_t CursorX = 0, CursorY = 0;
+  int32_t CursorShown = 0;
+  int32_t cursorSpriteX = 630;
+  bool cursorRunning = false;  // between ShowClickCursor and HideClickCursor
+  Choice choices[kMaxChoices + 1] = {};  // 1..kMaxChoices
+  int32_t ChoiceCount = 0;
+};
+extern Presentation scene;
+
+void ResetPresentation();
+
+// The message window text lines and choices go to.
+TextWindow& CurrentTextWindow();
+bool WindowVisible(int window);
+
+void ComposeScene();
+void ClearWindow();
+void ShowClickCursor(bool clearAfter);
+void HideClickCursor();
+void BlinkClickCursor();
+void HighlightChoices(int x, int y);
+// Mode 5's left click: 1 to go on, 0 when the program must end.
+int ChooseAt(int x, int y);
+void StartSkip();
+void FinishSkip();
+
+Step CmdLoad();
+Step CmdShow();
+Step CmdHide();
+Step CmdUpdate();
+Step CmdMsg();
+Step CmdClk();
+Step CmdTcl();
+Step CmdCut();
+Step CmdWat();
+Step CmdCwt();
+Step CmdShake();
+Step CmdFlash();
+Step CmdSlt();
