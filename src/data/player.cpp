@@ -79,27 +79,27 @@ int32_t collectionCount() {
 
 int32_t recomputeMaxima() {
   if (player.strong) {
-    player.maxhp[0] = player.hp[0] = 9999;
-    player.maxmp[0] = player.mp[0] = 999;
+    player.maxhp = player.hp = 9999;
+    player.maxmp = player.mp = 999;
   } else {
     const int32_t month = player.date.mon + 1;
-    player.maxmp[0] = player.mp[0] = Wrap(int64_t{month} * collectionCount());
-    player.maxhp[0] = player.hp[0] = Wrap(int64_t{10} * player.maxmp[0]);
+    player.maxmp = player.mp = Wrap(int64_t{month} * collectionCount());
+    player.maxhp = player.hp = Wrap(int64_t{10} * player.maxmp);
   }
-  return player.maxmp[0];
+  return player.maxmp;
 }
 
-void setHp(int32_t value) { player.hp[0] = std::clamp(value, 0, std::max(0, player.maxhp[0])); }
-void setMp(int32_t value) { player.mp[0] = std::clamp(value, 0, std::max(0, player.maxmp[0])); }
+void setHp(int32_t value) { player.hp = std::clamp(value, 0, std::max(0, player.maxhp)); }
+void setMp(int32_t value) { player.mp = std::clamp(value, 0, std::max(0, player.maxmp)); }
 
 void setMaxHp(int32_t value) {
-  player.maxhp[0] = std::max(value, 0);
-  player.hp[0] = std::min(player.hp[0], player.maxhp[0]);
+  player.maxhp = std::max(value, 0);
+  player.hp = std::min(player.hp, player.maxhp);
 }
 
 void setMaxMp(int32_t value) {
-  player.maxmp[0] = std::max(value, 0);
-  player.mp[0] = std::min(player.mp[0], player.maxmp[0]);
+  player.maxmp = std::max(value, 0);
+  player.mp = std::min(player.mp, player.maxmp);
 }
 
 void setYear(int32_t year) {
