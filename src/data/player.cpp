@@ -79,27 +79,27 @@ int32_t collectionCount() {
 
 int32_t recomputeMaxima() {
   if (player.strong) {
-    player.maxhp[0] = player.hp[0] = 9999;
-    player.maxmp[0] = player.mp[0] = 999;
+    player.maxhp = player.hp = 9999;
+    player.maxmp = player.mp = 999;
   } else {
     const int32_t month = player.date.mon + 1;
-    player.maxmp[0] = player.mp[0] = Wrap(int64_t{month} * collectionCount());
-    player.maxhp[0] = player.hp[0] = Wrap(int64_t{10} * player.maxmp[0]);
+    player.maxmp = player.mp = Wrap(int64_t{month} * collectionCount());
+    player.maxhp = player.hp = Wrap(int64_t{10} * player.maxmp);
   }
-  return player.maxmp[0];
+  return player.maxmp;
 }
 
-void setHp(int32_t value) { player.hp[0] = std::clamp(value, 0, std::max(0, player.maxhp[0])); }
-void setMp(int32_t value) { player.mp[0] = std::clamp(value, 0, std::max(0, player.maxmp[0])); }
+void setHp(int32_t value) { player.hp = std::clamp(value, 0, std::max(0, player.maxhp)); }
+void setMp(int32_t value) { player.mp = std::clamp(value, 0, std::max(0, player.maxmp)); }
 
 void setMaxHp(int32_t value) {
-  player.maxhp[0] = std::max(value, 0);
-  player.hp[0] = std::min(player.hp[0], player.maxhp[0]);
+  player.maxhp = std::max(value, 0);
+  player.hp = std::min(player.hp, player.maxhp);
 }
 
 void setMaxMp(int32_t value) {
-  player.maxmp[0] = std::max(value, 0);
-  player.mp[0] = std::min(player.mp[0], player.maxmp[0]);
+  player.maxmp = std::max(value, 0);
+  player.mp = std::min(player.mp, player.maxmp);
 }
 
 void setYear(int32_t year) {
@@ -123,26 +123,21 @@ void setDay(int32_t day) {
 void loadProgress() {
   ReadInto(kCollectionFile, player.collection, sizeof player.collection);
 
-  uint8_t arts[kArtsListFileSize];
   std::vector<uint8_t> bytes;
   if (plat::host().ReadWholeFile(kArtsListFile, bytes)) {
     // Only the bytes the file holds replace the database's initial flags.
-    const size_t have = std::min(bytes.size(), sizeof arts);
-    std::memcpy(arts, bytes.data(), have);
+    const size_t have = std::min(bytes.size(), kArtsListFileSize);
     for (int n = 1; n <= kAttackArtsCount && static_cast<size_t>(n) < have; ++n)
-      db.attackArts[n].learned = arts[n];
+      db.attackArts[n].learned = bytes[static_cast<size_t>(n)];
     for (int n = 1; n <= kDefenceArtsCount && static_cast<size_t>(kAttackArtsCount + n) < have; ++n)
-      db.defenceArts[n].learned = arts[kAttackArtsCount + n];
+      db.defenceArts[n].learned = bytes[static_cast<size_t>(kAttackArtsCount + n)];
   }
 
-  static uint8_t patterns[kPatternFileSize];
-  std::memset(patterns, 0, sizeof patterns);
   if (plat::host().ReadWholeFile(kPatternFile, bytes)) {
-    const size_t have = std::min(bytes.size(), sizeof patterns);
-    std::memcpy(patterns, bytes.data(), have);
-    std::memcpy(player.knownAttackPatterns, patterns, std::min<size_t>(have, kPatternCodes));
+    const size_t have = std::min(bytes.size(), kPatternFileSize);
+    std::memcpy(player.knownAttackPatterns, bytes.data(), std::min<size_t>(have, kPatternCodes));
     if (have > kPatternCodes)
-      std::memcpy(player.knownDefencePatterns + 1, patterns + kPatternCodes, have - kPatternCodes);
+      std::memcpy(player.knownDefencePatterns + 1, bytes.data() + kPatternCodes, have - kPatternCodes);
   }
   player.knownAttackPatterns[0] = 0;
   player.knownDefencePatterns[0] = 0;
@@ -176,11 +171,11 @@ void saveProgress() {
   for (int n = 1; n <= kDefenceArtsCount; ++n) arts[kAttackArtsCount + n] = db.defenceArts[n].learned;
   writeGameFile(kArtsListFile, arts, sizeof arts);
 
-  static uint8_t patterns[kPatternFileSize];
-  std::memcpy(patterns, player.knownAttackPatterns, kPatternCodes);
-  std::memcpy(patterns + kPatternCodes, player.knownDefencePatterns + 1, kPatternCodes - 1);
-  patterns[0] = 0;
-  writeGameFile(kPatternFile, patterns, sizeof patterns);
+  std::vector<uint8_t> patterns(kPatternFileSize);
+  std::memcpy(patterns.data(), player.knownAttackPatterns, kPatternCodes);
+  std::memcpy(patterns.data() + kPatternCodes, player.knownDefencePatterns + 1, kPatternCodes - 1);
+  patterns[0] = 0;  // the empty pattern is never stored
+  writeGameFile(kPatternFile, patterns.data(), patterns.size());
 }
 
 void resetProgress() {

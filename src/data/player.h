@@ -24,8 +24,8 @@ struct PlayerState {
   int32_t money = 0;
   int32_t result = 0;
   plat::CalendarTime date;
-  // Per side: index 0 the player, 1 the opponent of the battle.
-  int32_t hp[2] = {}, maxhp[2] = {}, mp[2] = {}, maxmp[2] = {};
+  // The player's side of the battle: the battle changes them in place.
+  int32_t hp = 0, maxhp = 0, mp = 0, maxmp = 0;
   DeckList deck;
   StockList stock;
   uint8_t collection[kCardCount + 1] = {};

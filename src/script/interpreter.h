@@ -14,6 +14,7 @@ struct ReturnSlot {
   char scenario[kLineSize];
   int32_t line;
 };
+static_assert(sizeof(ReturnSlot) == 260);  // the saved game stores them as they are
 
 struct Interpreter {
   int32_t EventMode = 0;  // 1 while an event runs: the screen buttons are off

@@ -106,10 +106,10 @@ void ReadConfig() {
 
 bool ReadBuiltin(const char* name, int32_t& value) {
   const auto is = [name](const char* n) { return std::strcmp(name, n) == 0; };
-  if (is("hp")) value = player.hp[0];
-  else if (is("maxhp")) value = player.maxhp[0];
-  else if (is("mp")) value = player.mp[0];
-  else if (is("maxmp")) value = player.maxmp[0];
+  if (is("hp")) value = player.hp;
+  else if (is("maxhp")) value = player.maxhp;
+  else if (is("mp")) value = player.mp;
+  else if (is("maxmp")) value = player.maxmp;
   else if (is("result")) value = player.result;
   else if (is("nstock")) value = player.stock.count;
   else if (is("ndeck")) value = player.deck.count;

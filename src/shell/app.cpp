@@ -23,8 +23,8 @@ void StartupLoading() {
   loadArts();
   loadProgress();
   player.date = h.LocalCalendar(h.UnixSeconds());
-  for (int side = 0; side < 2; ++side)
-    player.hp[side] = player.maxhp[side] = player.mp[side] = player.maxmp[side] = 0;
+  // The opponent's side belongs to the battle state, zero until a battle.
+  player.hp = player.maxhp = player.mp = player.maxmp = 0;
   player.result = 0;
   CreateGlobalImages();
   LoadK16At(gfx.PartsSheet, "source1.K16", 0, 0);

@@ -65,27 +65,27 @@ TEST_F(PlayerTest, RemovingMovesTheLastEntryIntoEachGap) {
 TEST_F(PlayerTest, MaximaFollowTheCollectionAndTheMonth) {
   for (int c = 1; c <= 50; ++c) player.collection[c] = 1;
   EXPECT_EQ(recomputeMaxima(), 600);
-  EXPECT_EQ(player.mp[0], 600);
-  EXPECT_EQ(player.maxhp[0], 6000);
-  EXPECT_EQ(player.hp[0], 6000);
+  EXPECT_EQ(player.mp, 600);
+  EXPECT_EQ(player.maxhp, 6000);
+  EXPECT_EQ(player.hp, 6000);
   for (int c = 1; c <= 50; ++c) player.collection[c] = 0;
   EXPECT_EQ(recomputeMaxima(), 0);
-  EXPECT_EQ(player.maxhp[0], 0);
+  EXPECT_EQ(player.maxhp, 0);
   player.collection[3] = 7;  // any non-zero byte counts as owned
   player.date.mon = 0;
   addCards(player.deck, 1, 1);  // adding recomputes
-  EXPECT_EQ(player.maxmp[0], 2);
-  EXPECT_EQ(player.hp[0], 20);
+  EXPECT_EQ(player.maxmp, 2);
+  EXPECT_EQ(player.hp, 20);
 }
 
 TEST_F(PlayerTest, StrongFlagFixesTheMaxima) {
   player.strong = 1;
   addCards(player.deck, 12, 1);
   EXPECT_EQ(player.collection[12], 1);
-  EXPECT_EQ(player.maxhp[0], 9999);
-  EXPECT_EQ(player.hp[0], 9999);
-  EXPECT_EQ(player.maxmp[0], 999);
-  EXPECT_EQ(player.mp[0], 999);
+  EXPECT_EQ(player.maxhp, 9999);
+  EXPECT_EQ(player.hp, 9999);
+  EXPECT_EQ(player.maxmp, 999);
+  EXPECT_EQ(player.mp, 999);
 }
 
 TEST_F(PlayerTest, DateOutsideTheCalendarIsRefused) {

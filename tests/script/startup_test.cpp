@@ -38,7 +38,7 @@ TEST_F(StartupTest, LoadsDataAndProgressThenRunsStartAndSavesAtExit) {
   EXPECT_EQ(player.date.mon, 3);
   EXPECT_EQ(player.date.mday, 1);
   EXPECT_EQ(player.date.wday, 3);
-  EXPECT_EQ(player.maxhp[0], 0);
+  EXPECT_EQ(player.maxhp, 0);
   EXPECT_EQ(player.money, 30);
   // The variable tables are gone after shutdown; the progress is on disk.
   EXPECT_TRUE(vars.ints.empty());

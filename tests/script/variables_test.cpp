@@ -65,20 +65,20 @@ TEST_F(VariablesTest, OverlongNamesAreCutAtACharacterAndReported) {
 }
 
 TEST_F(VariablesTest, HpAndMpAreLimitedByTheirMaxima) {
-  player.maxhp[0] = 120;
-  player.maxmp[0] = 12;
+  player.maxhp = 120;
+  player.maxmp = 12;
   Run(".let hp = 500\n.let mp = 0 - 7\n");
-  EXPECT_EQ(player.hp[0], 120);
-  EXPECT_EQ(player.mp[0], 0);
+  EXPECT_EQ(player.hp, 120);
+  EXPECT_EQ(player.mp, 0);
   Run(".let maxhp = 50\n.let mp = 11\n.let maxmp = 100\n");
-  EXPECT_EQ(player.maxhp[0], 50);
-  EXPECT_EQ(player.hp[0], 50);  // lowered with its maximum
-  EXPECT_EQ(player.mp[0], 11);  // a raised maximum leaves MP alone
+  EXPECT_EQ(player.maxhp, 50);
+  EXPECT_EQ(player.hp, 50);  // lowered with its maximum
+  EXPECT_EQ(player.mp, 11);  // a raised maximum leaves MP alone
   Run(".let maxhp = -5\n.let maxmp = -1\n");
-  EXPECT_EQ(player.maxhp[0], 0);
-  EXPECT_EQ(player.hp[0], 0);
-  EXPECT_EQ(player.maxmp[0], 0);
-  EXPECT_EQ(player.mp[0], 0);
+  EXPECT_EQ(player.maxhp, 0);
+  EXPECT_EQ(player.hp, 0);
+  EXPECT_EQ(player.maxmp, 0);
+  EXPECT_EQ(player.mp, 0);
   EXPECT_TRUE(host->boxes.empty());
 }
 
@@ -90,10 +90,10 @@ TEST_F(VariablesTest, DayThirtyTwoRollsIntoTheNextMonthAndRecomputesMaxima) {
   EXPECT_EQ(Int("a"), 0);         // 2026-02-01 is a Sunday
   EXPECT_EQ(Int("b"), 2);
   EXPECT_EQ(Int("c"), 2026);
-  EXPECT_EQ(player.maxmp[0], 2 * 2);
-  EXPECT_EQ(player.mp[0], 4);
-  EXPECT_EQ(player.maxhp[0], 40);
-  EXPECT_EQ(player.hp[0], 40);
+  EXPECT_EQ(player.maxmp, 2 * 2);
+  EXPECT_EQ(player.mp, 4);
+  EXPECT_EQ(player.maxhp, 40);
+  EXPECT_EQ(player.hp, 40);
 }
 
 TEST_F(VariablesTest, YearAndMonthWritesNormaliseTheDate) {
@@ -232,7 +232,7 @@ TEST_F(VariablesTest, RandomAssignmentUsesTheGenerator) {
   EXPECT_EQ(Int("c"), -5 + 6334 % 11);
   Run(".rnd money = 0 to 2147483647\n.rnd hp = 1 to 100\n");
   EXPECT_GE(player.money, 0);
-  EXPECT_EQ(player.hp[0], 0);  // written by the rule of "hp"
+  EXPECT_EQ(player.hp, 0);  // written by the rule of "hp"
   EXPECT_TRUE(host->boxes.empty());
 }
 
