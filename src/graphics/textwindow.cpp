@@ -306,10 +306,8 @@ void SetupMessageWindows() {
     msgwin.window[n].Setup(&gfx.Screen, g.x, g.y, g.w, g.h, g.face, g.size, g.weight, g.spacing,
                            g.gap, 2, g.capacity, 0xFFFFFF, 0x000000, kBlueKey);
   }
-  msgwin.current = 1;
 }
 
 void DestroyMessageWindows() {
   for (TextWindow& w : msgwin.window) w.Release();
-  msgwin.current = 1;
 }

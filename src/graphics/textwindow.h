@@ -87,10 +87,9 @@ class TextWindow {
 // line (small kana, closing brackets, punctuation).
 bool MustNotBeginLine(unsigned char lead, unsigned char trail);
 
-// The four message windows and which of them the script prints into.
+// The four message windows.
 struct MessageWindows {
   TextWindow window[5];  // 1..4; 0 unused
-  int32_t current = 1;
 };
 extern MessageWindows msgwin;
 

@@ -5,16 +5,28 @@
 #include <cstring>
 
 #include "script/interpreter.h"
+#include "script/presentation.h"
 
 const Command kCommands[] = {
     // ".battle"                                          battle set-up
     // ".svd", ".init", ".strong"                          progress commands
-    // ".clk", ".tcl", ".shake", ".flash", ".slt", ".cut"  presentation
+    {".clk", CmdClk},
+    {".tcl", CmdTcl},
+    {".shake", CmdShake},
+    {".flash", CmdFlash},
+    {".slt", CmdSlt},
+    {".cut", CmdCut},
     {".jmp", CmdJump},
     {".sub", CmdSub},
     {".cas", CmdCase},
     {".skp", CmdSkip},
-    // ".wat", ".cwt", ".update", ".load", ".show", ".hide", ".msg"  presentation
+    {".wat", CmdWat},
+    {".cwt", CmdCwt},
+    {".update", CmdUpdate},
+    {".load", CmdLoad},
+    {".show", CmdShow},
+    {".hide", CmdHide},
+    {".msg", CmdMsg},
     {".event", CmdEvent},
     {".let", CmdLet},
     {".rnd", CmdRnd},

@@ -185,10 +185,10 @@ void ComposeScene() {
     f.Draw(page, 122, 458, player.deck.count, 0, 2);
     f.Draw(page, 166, 458, player.stock.count, 0, 2);
     f.Draw(page, 518, 458, player.money, 0, 2);
-    f.Draw(page, 243, 458, player.hp[0], 0, 2);
-    f.Draw(page, 298, 458, player.maxhp[0], 0, 2);
-    f.Draw(page, 375, 458, player.mp[0], 0, 2);
-    f.Draw(page, 430, 458, player.maxmp[0], 0, 2);
+    f.Draw(page, 243, 458, player.hp, 0, 2);
+    f.Draw(page, 298, 458, player.maxhp, 0, 2);
+    f.Draw(page, 375, 458, player.mp, 0, 2);
+    f.Draw(page, 430, 458, player.maxmp, 0, 2);
   }
 }
 

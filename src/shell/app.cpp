@@ -9,6 +9,7 @@
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
 #include "script/interpreter.h"
+#include "script/presentation.h"
 #include "script/reader.h"
 #include "script/variables.h"
 #include "shell/input.h"
@@ -45,6 +46,7 @@ void Shutdown() {
 void ResetGameState() {
   ResetShell();
   ResetInterpreter();
+  ResetPresentation();
   ResetScenarioReader();
   DestroyMessageWindows();
   ResetVariables();
@@ -67,6 +69,7 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
       Present(0, 0, kClientWidth, kClientHeight, gfx.Screen, 0, gfx.ViewOffset);
       return 0;
     case plat::msg::Timer:
+      BlinkClickCursor();
       return 0;
     case plat::msg::MouseMove:
       OnMouseMove(x, y);

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "script/interpreter.h"
+#include "script/presentation.h"
 #include "script/reader.h"
 #include "shell/texts.h"
 
@@ -18,31 +19,27 @@ void QuitUnless(int ok) {
 }
 
 // Modes 3 and 4: the click the script waited for.
-void ResumeScript() {
+void ResumeScript(bool clearWindow) {
+  HideClickCursor();
+  if (clearWindow) ClearWindow();
   shell.InputMode = 1;
   QuitUnless(RunScript());
 }
 
-void RouteLeftDown(int x, int y) {
-  (void)x;
-  (void)y;
+// What a press of either button does in the waiting modes of the script.
+void RoutePress(int x, int y, bool left) {
   switch (shell.InputMode) {
-    case 3:
-    case 4:
-      ResumeScript();
+    case 2:
+      StartSkip();
       break;
-    default:
-      break;
-  }
-}
-
-void RouteRightDown(int x, int y) {
-  (void)x;
-  (void)y;
-  switch (shell.InputMode) {
     case 3:
+      ResumeScript(false);
+      break;
     case 4:
-      ResumeScript();
+      ResumeScript(true);
+      break;
+    case 5:
+      if (left) QuitUnless(ChooseAt(x, y));
       break;
     default:
       break;
@@ -70,13 +67,13 @@ void OnLeftDown(int x, int y) {
     // here once they exist; a press on a button never reaches the script.
     return;
   }
-  RouteLeftDown(x, y);
+  RoutePress(x, y, true);
 }
 
 void OnRightDown(int x, int y) {
   shell.RightDown = 1;
   if (!shell.LeftDown) plat::host().CaptureMouse();
-  RouteRightDown(x, y);
+  RoutePress(x, y, false);
 }
 
 void OnLeftUp(int x, int y) {
@@ -94,8 +91,7 @@ void OnRightUp(int x, int y) {
 }
 
 void OnMouseMove(int x, int y) {
-  (void)x;
-  (void)y;
+  if (shell.InputMode == 5) HighlightChoices(x, y);
 }
 
 void OnKeyDown(uint32_t virtualKey) {

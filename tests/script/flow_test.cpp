@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "graphics/textwindow.h"
 #include "script/interpreter.h"
 #include "support/script_fixture.h"
 
@@ -175,7 +176,12 @@ TEST_F(FlowTest, EventModeFollowsBeginAndEnd) {
 TEST_F(FlowTest, LineKindsAndTextLines) {
   Run("# comment\n\n:label\n\t\t" + Mark(1) + " .let t = 5\nplain text\n");
   EXPECT_EQ(Int("t"), 1);
-  EXPECT_EQ(TraceTexts(), (std::vector<std::string>{"text:  .let t = 5", "text: plain text"}));
+  // Text lines go to the current message window, one window line each.
+  LineRecord line{};
+  ASSERT_TRUE(msgwin.window[1].GetLine(1, line));
+  EXPECT_STREQ(line.text, " .let t = 5");
+  ASSERT_TRUE(msgwin.window[1].GetLine(2, line));
+  EXPECT_STREQ(line.text, "plain text");
 }
 
 }  // namespace

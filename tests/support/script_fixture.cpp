@@ -1,5 +1,7 @@
 #include "support/script_fixture.h"
 
+#include "graphics/image.h"
+#include "graphics/textwindow.h"
 #include "platform/posix/host_files.h"
 #include "script/interpreter.h"
 #include "script/variables.h"
@@ -8,6 +10,10 @@
 void ScriptTest::SetUp() {
   GameTest::SetUp();
   MakeHost();
+  // What start-up makes that text lines and pictures need.
+  plat::host().OpenWindow("test", WindowProc);
+  CreateGlobalImages();
+  SetupMessageWindows();
 }
 
 void ScriptTest::Config(const std::string& text) {

@@ -57,6 +57,8 @@ class HeadlessHost final : public posix::MessageHost {
   ~HeadlessHost() override;
 
   void SetInput(std::vector<InputEvent> events);
+  // Every scripted action has been delivered.
+  bool InputDone() const { return nextEvent_ >= events_.size(); }
 
   // What the run showed and said.
   struct Box {

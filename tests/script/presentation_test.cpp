@@ -1,0 +1,231 @@
+// Text typing, skips, click waits, choices and effects, on the virtual clock.
+#include "script/presentation.h"
+
+#include <gtest/gtest.h>
+
+#include "graphics/textwindow.h"
+#include "shell/input.h"
+#include "support/script_fixture.h"
+
+namespace {
+
+class PresentationTest : public ScriptTest {
+ protected:
+  std::string LineText(int window, int i) {
+    LineRecord r{};
+    return msgwin.window[window].GetLine(i, r) ? std::string(r.text) : "<none>";
+  }
+  // Hands scripted input to the game until it waits for the player again.
+  void Input(const std::string& script) {
+    std::vector<headless::InputEvent> events;
+    std::string error;
+    ASSERT_TRUE(headless::ParseInputScript(script, events, error)) << error;
+    host->SetInput(events);
+    for (int i = 0; i < 200 && !host->InputDone(); ++i) {
+      plat::Message m;
+      if (!plat::host().Get(m)) break;
+      plat::host().Dispatch(m);
+    }
+  }
+  uint64_t Now() { return plat::host().Millis(); }
+};
+
+TEST_F(PresentationTest, TextIsTypedTenMillisecondsACharacterUnlessSkipped) {
+  const std::string forty(40, 'x');
+  EXPECT_EQ(Run(".show msg1\n" + forty + "\n"), 1);
+  EXPECT_EQ(Now(), 400u);
+  EXPECT_EQ(shell.InputMode, 1);
+
+  const uint64_t before = Now();
+  EXPECT_EQ(Run(".show msg1\n.cut\n" + forty + "\n" + forty + "\n.wat 0\n"), 1);
+  EXPECT_EQ(Now(), before);  // both lines skipped, shown by the next command
+  EXPECT_EQ(scene.TextSkip, 0);
+}
+
+TEST_F(PresentationTest, LineEndsAndEscapes) {
+  Run("first!n\nsecond\nthird\\nfourth\\\\x\\y\nlast\\n\n");
+  EXPECT_EQ(LineText(1, 1), "firstsecond");
+  EXPECT_EQ(LineText(1, 2), "third");
+  EXPECT_EQ(LineText(1, 3), "fourth\\xy");
+  EXPECT_EQ(LineText(1, 4), "last");
+  EXPECT_EQ(LineText(1, 5), "");
+  EXPECT_EQ(msgwin.window[1].CurrentLine(), 5);
+}
+
+TEST_F(PresentationTest, HiddenWindowsKeepTheirTextOffTheScreen) {
+  Run(".update 0\nhidden text\n");
+  for (int y = 60; y < 90; ++y)
+    for (int x = 204; x < 400; ++x) ASSERT_EQ(host->FramePixel(x, y), 0) << x << "," << y;
+  Run(".show msg1\n.update 0\n");
+  plat::host().UpdateNow();
+  int ink = 0;
+  for (int y = 60; y < 90; ++y)
+    for (int x = 204; x < 400; ++x) ink += host->FramePixel(x, y) == 0x7FFF;
+  EXPECT_GT(ink, 50);
+}
+
+TEST_F(PresentationTest, ClickWaitsStopTheRunAndClicksResumeIt) {
+  EXPECT_EQ(Run(".show msg1\nwait here\n.clk\nafter\n"), 1);
+  EXPECT_EQ(shell.InputMode, 3);
+  EXPECT_EQ(LineText(1, 2), "");
+  Input("wait click 100 100");
+  EXPECT_EQ(LineText(1, 2), "after");
+
+  // ".clk 1" and ".tcl 1" do not wait; ".tcl 1" clears the window at once.
+  EXPECT_EQ(Run(".show msg1\nkept\n.clk 1\n.tcl 1\nnew\n"), 1);
+  EXPECT_EQ(LineText(1, 1), "new");
+}
+
+TEST_F(PresentationTest, TclClearsTheWindowAfterTheClick) {
+  Run(".show msg1\nold\n.tcl\n");
+  EXPECT_EQ(shell.InputMode, 4);
+  EXPECT_EQ(LineText(1, 1), "old");
+  Input("wait click 10 10");
+  EXPECT_EQ(LineText(1, 1), "");
+  EXPECT_EQ(msgwin.window[1].CurrentLine(), 1);
+}
+
+TEST_F(PresentationTest, TheCursorBlinksBesideTheLastLineWithItsWindowsSprite) {
+  Run(".show msg4\n.msg 4\nline one\nline two\n.clk\n");
+  LineRecord r{};
+  msgwin.window[4].GetLine(2, r);
+  EXPECT_EQ(scene.CursorX, r.right);
+  EXPECT_EQ(scene.CursorY, r.top);
+  EXPECT_EQ(scene.cursorSpriteX, 662);
+  host->options().until = 100000;  // no input left: keep the window open
+  const uint64_t t = Now();
+  plat::Message m;
+  ASSERT_TRUE(plat::host().Get(m));
+  EXPECT_EQ(m.id, plat::msg::Timer);
+  EXPECT_EQ(Now(), t + 100);
+  plat::host().Dispatch(m);
+  EXPECT_EQ(scene.CursorShown, 1);
+  Input("wait click 1 1");
+  EXPECT_EQ(scene.CursorShown, 0);
+  EXPECT_FALSE(scene.cursorRunning);
+
+  Run(".show msg4\n.msg 4\nx\n.tcl\n");
+  EXPECT_EQ(scene.cursorSpriteX, 694);
+  Run(".msg 1\n.show msg1\nx\n.clk\n");
+  EXPECT_EQ(scene.cursorSpriteX, 630);
+}
+
+TEST_F(PresentationTest, RightButtonHeldRushesTextAndClickWaits) {
+  Input("@0 rdown 5 5");
+  plat::host().SleepMs(0);
+  PumpPending();
+  ASSERT_EQ(shell.RightDown, 1);
+  const uint64_t before = Now();
+  EXPECT_EQ(Run(".show msg1\n" + std::string(30, 'y') + "\n.clk\nafter\n"), 1);
+  EXPECT_EQ(Now(), before);  // no typing delay, no click wait
+  EXPECT_EQ(LineText(1, 2), "after");
+  EXPECT_EQ(shell.InputMode, 1);
+}
+
+TEST_F(PresentationTest, CwtEndsOnANewPressButNotOnAHeldButton) {
+  Input("@0 ldown 5 5");
+  PumpPending();
+  ASSERT_EQ(shell.LeftDown, 1);
+  host->SetInput({});
+  const uint64_t before = Now();
+  Run(".cwt 300\n");
+  EXPECT_EQ(Now(), before + 300);
+
+  std::vector<headless::InputEvent> events;
+  std::string error;
+  headless::ParseInputScript("+0 lup 5 5\n+100 ldown 5 5", events, error);
+  host->SetInput(events);
+  const uint64_t start = Now();
+  Run(".cwt 1000\n");
+  EXPECT_EQ(Now(), start + 100);
+}
+
+TEST_F(PresentationTest, UpdateTakesItsStepsAndAHighEffectShowsNothing) {
+  Run(".update 6\n");
+  EXPECT_EQ(Now(), 650u);
+  Run(".update 3\n");
+  EXPECT_EQ(Now(), 650u + 560u);
+  const uint64_t t = Now();
+  host->invalidations.clear();
+  Run(".show msg4\n.update 10\n");
+  EXPECT_EQ(Now(), t);
+  EXPECT_TRUE(host->invalidations.empty());
+}
+
+TEST_F(PresentationTest, ShakeAndFlashRunTheirTimeAndPutThePictureBack) {
+  gfx.Screen.At(3, 3) = 0x1234;
+  Run(".shake\n");
+  EXPECT_EQ(Now(), 4u * 50u + 10u);
+  EXPECT_EQ(gfx.Screen.At(3, 3), 0x1234);
+  Run(".flash\n");
+  EXPECT_EQ(Now(), 310u);
+  EXPECT_EQ(gfx.Screen.At(3, 3), 0x1234);
+}
+
+class ChoiceTest : public PresentationTest {
+ protected:
+  void SetUp() override {
+    PresentationTest::SetUp();
+    Config(".int picked\n");
+    ASSERT_EQ(Run(".show msg1\n.update 0\nどちらへ？\n"
+                  ".slt add 北へ :north\n.slt add 南へ :south\n.slt add 留まる :stay\n"
+                  ".slt exec\n"
+                  ":north\n.let picked = 1\n.clk\n"
+                  ":south\n.let picked = 2\n.clk\n"
+                  ":stay\n.let picked = 3\n.clk\n"),
+              1);
+  }
+  bool InkIs(const Choice& c, uint16_t colour) {
+    for (int y = c.top; y < c.bottom; ++y)
+      for (int x = c.left; x < c.right; ++x)
+        if (gfx.Screen.At(x, y) == colour) return true;
+    return false;
+  }
+};
+
+TEST_F(ChoiceTest, ChoicesLineUpGreyAndTheHoveredOneTurnsWhite) {
+  EXPECT_EQ(shell.InputMode, 5);
+  ASSERT_EQ(scene.ChoiceCount, 3);
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(scene.choices[i].firstLine, i + 1);
+    EXPECT_EQ(scene.choices[i].lineCount, 1);
+    EXPECT_TRUE(InkIs(scene.choices[i], ColourToPixel(0x808080)));
+    EXPECT_FALSE(InkIs(scene.choices[i], 0x7FFF));
+  }
+  const Choice& south = scene.choices[2];
+  Input("wait move " + std::to_string(south.left + 3) + " " + std::to_string(south.top + 3));
+  EXPECT_TRUE(InkIs(scene.choices[2], 0x7FFF));
+  EXPECT_FALSE(InkIs(scene.choices[1], 0x7FFF));
+}
+
+TEST_F(ChoiceTest, AClickJumpsToTheChosenLabel) {
+  const Choice stay = scene.choices[3];
+  Input("wait click " + std::to_string(stay.left + 2) + " " + std::to_string(stay.top + 2));
+  EXPECT_EQ(Int("picked"), 3);
+  EXPECT_EQ(scene.ChoiceCount, 0);
+  EXPECT_EQ(shell.InputMode, 3);
+}
+
+TEST_F(ChoiceTest, AClickBesideTheChoicesKeepsWaitingAndEnterChooses) {
+  Input("wait click 5 470");
+  EXPECT_EQ(shell.InputMode, 5);
+  const Choice north = scene.choices[1];
+  Input("wait move " + std::to_string(north.left + 2) + " " + std::to_string(north.top + 2) +
+        "\nwait key enter");
+  EXPECT_EQ(Int("picked"), 1);
+}
+
+TEST_F(PresentationTest, BadInputIsReportedAndTheRunGoesOn) {
+  std::string many;
+  for (int i = 0; i < 21; ++i) many += ".slt add c" + std::to_string(i) + " :x\n";
+  Run(many + ".load back nothere\n.show msg1\nafter\n");
+  EXPECT_EQ(scene.ChoiceCount, kMaxChoices);
+  ASSERT_EQ(host->boxes.size(), 2u);
+  EXPECT_NE(BoxTexts()[0].find("Line : 21"), std::string::npos);
+  EXPECT_EQ(BoxTexts()[1], "nothere.K16");
+  EXPECT_EQ(BoxCaptions()[1], "ファイル読み込みエラー");
+  EXPECT_STREQ(scene.pictureName[kBack], "nothere.K16");
+  EXPECT_EQ(LineText(1, 1), "after");
+}
+
+}  // namespace
