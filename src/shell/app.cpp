@@ -6,6 +6,7 @@
 #include "script/reader.h"
 #include "shell/input.h"
 #include "shell/texts.h"
+#include "sound/music.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ void StartupLoading() {
 
 void Shutdown() {
   auto& h = plat::host();
+  StopMusic();
   h.Trace("shutdown: scenario closed");
   CloseScenario();
 }
@@ -25,6 +27,7 @@ void ResetGameState() {
   ResetShell();
   ResetInterpreter();
   ResetScenarioReader();
+  ResetSound();
   DestroyGlobalImages();
 }
 

@@ -21,7 +21,8 @@ void Usage() {
                "  --screenshot-dir DIR  write screenshots (PNG) of the headless run here\n"
                "  --until MS            close the headless run at this virtual time\n"
                "  --log FILE            also write the headless log to FILE\n"
-               "  --quiet               do not copy the headless log to stderr\n");
+               "  --quiet               do not copy the headless log to stderr\n"
+               "  --audio-out FILE.wav  render the headless run's music and effects into FILE.wav\n");
 }
 
 bool ReadText(const std::string& path, std::string& out) {
@@ -61,6 +62,8 @@ int main(int argc, char** argv) {
       options.until = std::strtoull(value(), nullptr, 10);
     } else if (arg == "--log") {
       options.logFile = value();
+    } else if (arg == "--audio-out") {
+      options.audioOut = value();
     } else if (arg == "--quiet") {
       options.echo = false;
     } else if (arg == "--help" || arg == "-h") {
@@ -92,6 +95,8 @@ int main(int argc, char** argv) {
   }
   plat::SetHost(&host);
   const int code = GameMain();
+  std::string audioError;
+  if (!host.FinishAudio(audioError)) std::fprintf(stderr, "quillfen: %s\n", audioError.c_str());
   plat::SetHost(nullptr);
   return code;
 }

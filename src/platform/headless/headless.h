@@ -25,6 +25,8 @@ struct Options {
   // Follow the real clock and sleep while idle, instead of jumping: lets a
   // benchmark see what the waits cost in processor time.
   bool realClock = false;
+  // Render the run's music and wave effects into this WAV file at the end.
+  std::string audioOut;
 };
 
 // One line of the input script:
@@ -70,6 +72,27 @@ class HeadlessHost final : public plat::Host {
   bool captured = false;
   bool fullScreen = false;
   int sentToBack = 0;
+
+  // --- sound ---------------------------------------------------------------
+  // Every MIDI and wave call with the virtual time it was made at.
+  struct SoundCall {
+    enum class Kind { MidiOpen, MidiShort, MidiLong, MidiReset, MidiClose, Wave, WaveStop } kind;
+    uint64_t at = 0;
+    uint32_t message = 0;        // MidiShort
+    std::vector<uint8_t> data;   // MidiLong
+    std::string name;            // Wave (Shift-JIS)
+    uint32_t flags = 0;          // Wave
+  };
+  std::vector<SoundCall> sound;
+  bool midiOpen = false;
+  bool PeriodicTimerActive() const { return periodic_.id != 0; }
+  // The timer thread of a busy machine: the clock moves on by ms and the
+  // periodic callback misses those calls.
+  void StallPeriodicTimer(uint64_t ms);
+  // Writes Options::audioOut (once; the destructor does it if nobody did).
+  // False with a reason when the file could not be written; a missing
+  // SoundFont only leaves the music out and is reported on stderr.
+  bool FinishAudio(std::string& error);
 
   // The client area as presented: 640 x 480 pixels, X1R5G5B5, top-down.
   const std::vector<uint16_t>& Frame() const { return frame_; }
@@ -118,6 +141,14 @@ class HeadlessHost final : public plat::Host {
   int64_t UnixSeconds() override { return options_.epoch + static_cast<int64_t>(now_ / 1000); }
   plat::CalendarTime LocalCalendar(int64_t s) override { return posix::BreakDown(s, true); }
   bool NormaliseCalendar(plat::CalendarTime& t) override { return posix::Normalise(t, true); }
+  bool MidiOpen() override;
+  void MidiShortMessage(uint32_t message) override;
+  void MidiLongMessage(const uint8_t* data, size_t size) override;
+  void MidiReset() override;
+  void MidiClose() override;
+  uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override;
+  void KillPeriodicTimer(uint32_t timerId) override;
+  void PlayWave(const char* nameSjis, uint32_t flags) override;
 
  private:
   struct TimerState {
@@ -159,6 +190,19 @@ class HeadlessHost final : public plat::Host {
   uint64_t closeSentAt_ = 0;
   int shotCount_ = 0;
   FILE* logFile_ = nullptr;
+
+  // The music timer: called once per elapsed virtual millisecond, on this
+  // thread, as the clock advances.
+  struct Periodic {
+    uint32_t id = 0;
+    uint32_t period = 1;
+    uint64_t due = 0;
+    PeriodicCallback callback = nullptr;
+    void* user = nullptr;
+  } periodic_;
+  uint32_t nextPeriodicId_ = 0;
+  bool audioDone_ = false;
+  void RunPeriodicUntil(uint64_t t);
 };
 
 }  // namespace headless

@@ -1,0 +1,123 @@
+#include "sound/music.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "script/reader.h"
+
+SoundState snd;
+
+namespace {
+
+void SetName(char (&target)[kSoundNameSize], const char* value) {
+  std::strncpy(target, value, kSoundNameSize - 1);
+  target[kSoundNameSize - 1] = '\0';
+}
+
+// name + extension, cut to the 260 bytes of a file name.
+void FileName(char (&out)[kSoundNameSize], const char* name, const char* extension) {
+  SetName(out, name);
+  const size_t used = std::strlen(out);
+  std::strncat(out, extension, kSoundNameSize - 1 - used);
+}
+
+// A decimal value as the script writes numbers: optional sign, digits.
+int32_t ModeValue(const char* token) {
+  int64_t v = 0;
+  bool negative = false;
+  const char* p = token;
+  if (*p == '-' || *p == '+') negative = *p++ == '-';
+  while (*p >= '0' && *p <= '9') {
+    v = v * 10 + (*p++ - '0');
+    if (v > 0x7FFFFFFF) v = 0x80000000;
+  }
+  return static_cast<int32_t>(negative ? -v : v);
+}
+
+}  // namespace
+
+void ResetSound() {
+  snd.sequencer.Reset();
+  if (plat::HasHost()) StopWave();
+  snd.CurrentMusic[0] = '\0';
+  snd.CurrentLoopSound[0] = '\0';
+}
+
+int PlayMusic(const char* name, int loop) {
+  // A file that does not open leaves the old song loaded: it plays again.
+  snd.sequencer.Load(name, 0);
+  snd.sequencer.loop = loop;
+  return snd.sequencer.Play();
+}
+
+int StopMusic() { return snd.sequencer.Stop(); }
+
+void PlayWave(const char* name, uint32_t flags) { plat::host().PlayWave(name, flags); }
+
+void StopWave() { plat::host().PlayWave(nullptr, plat::kWaveSync); }
+
+void MusicCommand(const char* name, int32_t mode) {
+  if (std::strcmp(name, "stop") == 0) {
+    snd.CurrentMusic[0] = '\0';
+    StopMusic();
+    return;
+  }
+  char file[kSoundNameSize];
+  FileName(file, name, ".mid");
+  if (mode == 0) {
+    if (std::strcmp(snd.CurrentMusic, file) == 0) return;  // already looping
+    SetName(snd.CurrentMusic, file);
+    PlayMusic(file, 1);
+  } else if (mode == 1) {
+    snd.CurrentMusic[0] = '\0';
+    PlayMusic(file, 0);
+  }
+}
+
+void WaveCommand(const char* name, int32_t mode) {
+  if (std::strcmp(name, "stop") == 0) {
+    snd.CurrentLoopSound[0] = '\0';
+    StopWave();
+    return;
+  }
+  char file[kSoundNameSize];
+  FileName(file, name, ".wav");
+  if (mode == 0) {
+    snd.CurrentLoopSound[0] = '\0';
+    PlayWave(file, plat::kWaveAsync);
+  } else if (mode == 1) {
+    snd.CurrentLoopSound[0] = '\0';
+    PlayWave(file, plat::kWaveSync);
+  } else if (mode == 2) {
+    SetName(snd.CurrentLoopSound, file);
+    PlayWave(file, plat::kWaveAsync | plat::kWaveLoop);
+  }
+}
+
+int CommandWav(char* line) {
+  char name[kLineSize];
+  NextToken(scn.TokenBuffer, line);
+  std::memcpy(name, scn.TokenBuffer, kLineSize);
+  NextToken(scn.TokenBuffer, line);
+  WaveCommand(name, ModeValue(scn.TokenBuffer));
+  return 1;
+}
+
+int CommandMid(char* line) {
+  char name[kLineSize];
+  NextToken(scn.TokenBuffer, line);
+  std::memcpy(name, scn.TokenBuffer, kLineSize);
+  NextToken(scn.TokenBuffer, line);
+  MusicCommand(name, ModeValue(scn.TokenBuffer));
+  return 1;
+}
+
+int CommandBgm(char* line) {
+  NextToken(scn.TokenBuffer, line);
+  if (std::strcmp(scn.TokenBuffer, "stop") == 0) {
+    MusicCommand("stop", 0);
+    return 1;
+  }
+  // The first argument is evaluated as a value that has no further effect.
+  return CommandMid(line);
+}
