@@ -122,7 +122,7 @@ MidiEvent Entry(uint32_t delta, uint8_t status, uint8_t data1, uint8_t data2) {
 }
 
 // Appends the entries of one event; delta is the gap since the entry before.
-void Append(Song& song, const RawEvent& e, uint32_t delta, uint64_t tick) {
+void Append(Song& song, const RawEvent& e, uint32_t delta) {
   auto& out = song.events;
   if (e.status == 0xF0) {
     if (song.sysex.size() > 0xFFFF) {  // no index left: the message is dropped
@@ -152,7 +152,7 @@ void Append(Song& song, const RawEvent& e, uint32_t delta, uint64_t tick) {
     }
     song.markerText.insert(song.markerText.end(), e.data, e.data + e.length);
     song.markerText.push_back('\0');
-    if (e.length == 1 && e.data[0] == 'L') song.loopPosition = tick;
+    if (e.length == 1 && e.data[0] == 'L') song.loopPosition = out.size();
     out.push_back(Entry(delta, 0xFF, kMetaMarker, 0));
     out.back().data1 = static_cast<uint8_t>(offset & 0xFF);
     out.back().data2 = static_cast<uint8_t>(offset >> 8);
@@ -209,14 +209,13 @@ bool ParseMidi(const uint8_t* data, size_t size, Song& song) {
     if (t.ReadVlq(delta)) t.pending = delta;
     else t.finished = true;
   }
-  uint64_t tick = 0, unwritten = 0;  // ticks not yet carried by an entry
+  uint64_t unwritten = 0;  // ticks not yet carried by an entry (0xFE leaves none)
   for (;;) {
     uint64_t step = UINT64_MAX;
     for (const TrackReader& t : tracks) {
       if (!t.finished) step = std::min(step, t.pending);
     }
     if (step == UINT64_MAX) break;
-    tick += step;
     unwritten += step;
     for (TrackReader& t : tracks) {
       if (t.finished) continue;
@@ -231,7 +230,7 @@ bool ParseMidi(const uint8_t* data, size_t size, Song& song) {
           break;
         }
         if (e.stored) {
-          Append(song, e, static_cast<uint32_t>(std::min<uint64_t>(unwritten, UINT32_MAX)), tick);
+          Append(song, e, static_cast<uint32_t>(std::min<uint64_t>(unwritten, UINT32_MAX)));
           unwritten = 0;
         }
         uint32_t delta;
@@ -397,8 +396,17 @@ void MidiSequencer::OnTick() {
     } else {
       ResetPlayer();
       if (song.loopPosition) {
+        // Everything before the "L" marker updates the channels unheard; the
+        // marker's own tick then plays at the first tick after the restart,
+        // with whatever else falls on it.
         catchUp = true;
-        while (totalTicks < song.loopPosition && position < song.eventCount) ProcessTick();
+        while (position < song.loopPosition && position < song.eventCount) {
+          const uint32_t delta = song.events[position].delta;
+          HandleEntry();
+          totalTicks += delta;
+          ++position;
+        }
+        ticksLeft = 0;
         catchUp = false;
       }
       if (!stopRequested) ResumeTiming();

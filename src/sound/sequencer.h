@@ -61,8 +61,9 @@ struct Song {
   size_t eventCount = 0;
   std::vector<std::vector<uint8_t>> sysex;  // 0xF0 and the data bytes
   uint32_t tempo = kDefaultTempo;
-  // Tick of the "L" marker, where a loop starts again; 0: none (the start).
-  uint64_t loopPosition = 0;
+  // Index of the "L" marker's entry, where a loop starts again; 0: none
+  // (the start).
+  size_t loopPosition = 0;
   bool loaded = false;
 
   void Clear() { *this = Song{}; }

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "platform/sjis.h"
+#include "streams/gplp.h"
 #include "streams/resources.h"
 
 namespace {
@@ -246,30 +247,6 @@ std::string PackedAlternativeName(const char* name) {
   return s + ".dpa";
 }
 
-std::vector<uint8_t> DecodeGplp(const uint8_t* flags, size_t flagSize, const uint8_t* packed,
-                                size_t packedSize, size_t unpackedSize) {
-  std::vector<uint8_t> out(unpackedSize, 0);
-  size_t i = 0, k = 0, o = 0;
-  while (i < packedSize) {
-    if (k / 8 >= flagSize) break;  // no flag left for this token
-    const bool literal = (flags[k / 8] >> (k % 8)) & 1;
-    if (literal) {
-      if (o >= out.size()) break;
-      out[o++] = packed[i++];
-    } else {
-      if (i + 1 >= packedSize) break;
-      const unsigned v = packed[i] | (packed[i + 1] << 8);
-      const size_t length = (v & 0x0F) + 3;
-      const size_t distance = (v >> 4) + 3;
-      if (distance > o) break;  // points before the start of the output
-      for (size_t n = 0; n < length && o < out.size(); ++n, ++o) out[o] = out[o - distance];
-      i += 2;
-    }
-    ++k;
-  }
-  return out;
-}
-
 PackedStream::~PackedStream() { Close(); }
 
 int PackedStream::Open(const char* name, int mode) {
@@ -292,7 +269,7 @@ int PackedStream::Open(const char* name, int mode) {
   uint8_t header[16] = {};
   inner_->Read(header, sizeof header);
   inner_->Seek(0, kSeekSet);
-  if (std::memcmp(header, "GPLP", 5) == 0) {
+  if (HasGplpSignature(header, sizeof header)) {
     Decode();
     mode_ = 1;
     pos_ = 0;

@@ -126,9 +126,3 @@ class PackedStream {
 // The alternative name of a packed file: name cut at its last "." (never
 // the trail byte of a two-byte character) followed by ".dpa".
 std::string PackedAlternativeName(const char* name);
-
-// Decodes a GPLP member (LZSS, flag bits least significant first). Damaged
-// data never reads or writes outside the buffers: decoding stops at the first
-// token that would, and the rest of the output stays zero.
-std::vector<uint8_t> DecodeGplp(const uint8_t* flags, size_t flagSize, const uint8_t* packed,
-                                size_t packedSize, size_t unpackedSize);
