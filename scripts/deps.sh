@@ -6,6 +6,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev
+  libfluidsynth-dev timgm6mb-soundfont
+  abcmidi midicsv sox
 )
 
 missing=()

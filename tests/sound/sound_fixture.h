@@ -8,6 +8,7 @@
 
 #include "midigen/midi_writer.h"
 #include "sound/music.h"
+#include "streams/gplp.h"
 #include "support/game_fixture.h"
 
 struct Sent {
@@ -33,6 +34,11 @@ class SoundTest : public GameTest {
                  uint16_t division = 480) {
     const auto bytes = midigen::WriteSmf(tracks, division);
     WriteData(name, std::string(bytes.begin(), bytes.end()));
+  }
+
+  static std::string PackGplpForTest(const std::vector<uint8_t>& data) {
+    const auto file = PackGplp(data.data(), data.size(), "member.mid");
+    return std::string(file.begin(), file.end());
   }
 
   using Kind = headless::HeadlessHost::SoundCall::Kind;

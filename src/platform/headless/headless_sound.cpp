@@ -15,7 +15,7 @@ namespace headless {
 
 namespace {
 constexpr uint32_t kRenderRate = 44100;
-constexpr float kSynthGain = 0.5f;
+constexpr float kSynthGain = 0.6f;
 constexpr float kWaveGain = 0.7f;
 constexpr uint64_t kRenderTailMs = 1500;                // let the last notes ring out
 constexpr uint64_t kRenderLimitMs = 30ull * 60 * 1000;  // a runaway run stays a sane file
