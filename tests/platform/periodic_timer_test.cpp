@@ -14,7 +14,7 @@ struct Probe {
   std::atomic<bool> inside{false};
   std::atomic<bool> finished{false};
   std::atomic<uint32_t> lastId{0};
-  int sleepMs = 0;
+  std::atomic<int> sleepMs{0};
   bool killSelf = false;
 };
 

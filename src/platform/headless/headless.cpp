@@ -129,7 +129,11 @@ HeadlessHost::HeadlessHost(Options options)
 }
 
 uint64_t HeadlessHost::Millis() {
-  if (options_.realClock) now_ = posix::MonotonicMillis() - realBase_;
+  if (options_.realClock) {
+    const uint64_t t = posix::MonotonicMillis() - realBase_;
+    if (std::this_thread::get_id() == mainThread_) now_ = t;
+    return t;
+  }
   return now_;
 }
 
@@ -158,6 +162,7 @@ void HeadlessHost::RunPeriodicUntil(uint64_t t) {
 }
 
 HeadlessHost::~HeadlessHost() {
+  timerThread_.reset();
   if (!audioDone_ && !options_.audioOut.empty()) {
     std::string error;
     if (!FinishAudio(error)) std::fprintf(stderr, "quillfen: %s\n", error.c_str());

@@ -6,11 +6,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/host_files.h"
+#include "platform/posix/periodic_timer.h"
 
 namespace headless {
 
@@ -25,6 +29,9 @@ struct Options {
   // Follow the real clock and sleep while idle, instead of jumping: lets a
   // benchmark see what the waits cost in processor time.
   bool realClock = false;
+  // With realClock: run the music timer on a real thread, as the desktop
+  // backends do, so a benchmark can see what playing music costs.
+  bool threadedTimer = false;
   // Render the run's music and wave effects into this WAV file at the end.
   std::string audioOut;
 };
@@ -202,6 +209,9 @@ class HeadlessHost final : public plat::Host {
   } periodic_;
   uint32_t nextPeriodicId_ = 0;
   bool audioDone_ = false;
+  std::unique_ptr<posix::PeriodicTimerThread> timerThread_;  // Options::threadedTimer
+  std::mutex soundMutex_;  // the threaded timer records from its own thread
+  std::thread::id mainThread_ = std::this_thread::get_id();
   void RunPeriodicUntil(uint64_t t);
 };
 

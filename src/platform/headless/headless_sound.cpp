@@ -23,6 +23,7 @@ using Kind = HeadlessHost::SoundCall::Kind;
 }  // namespace
 
 bool HeadlessHost::MidiOpen() {
+  std::lock_guard lock(soundMutex_);
   midiOpen = true;
   sound.push_back({Kind::MidiOpen, now_, 0, {}, {}, 0});
   Record("midi open");
@@ -30,21 +31,25 @@ bool HeadlessHost::MidiOpen() {
 }
 
 void HeadlessHost::MidiShortMessage(uint32_t message) {
+  std::lock_guard lock(soundMutex_);
   if (!midiOpen) return;
   sound.push_back({Kind::MidiShort, now_, message, {}, {}, 0});
 }
 
 void HeadlessHost::MidiLongMessage(const uint8_t* data, size_t size) {
+  std::lock_guard lock(soundMutex_);
   if (!midiOpen) return;
   sound.push_back({Kind::MidiLong, now_, 0, std::vector<uint8_t>(data, data + size), {}, 0});
 }
 
 void HeadlessHost::MidiReset() {
+  std::lock_guard lock(soundMutex_);
   if (!midiOpen) return;
   sound.push_back({Kind::MidiReset, now_, 0, {}, {}, 0});
 }
 
 void HeadlessHost::MidiClose() {
+  std::lock_guard lock(soundMutex_);
   if (!midiOpen) return;
   midiOpen = false;
   sound.push_back({Kind::MidiClose, now_, 0, {}, {}, 0});
@@ -53,6 +58,10 @@ void HeadlessHost::MidiClose() {
 
 uint32_t HeadlessHost::StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) {
   if (!callback) return 0;
+  if (options_.realClock && options_.threadedTimer) {
+    if (!timerThread_) timerThread_ = std::make_unique<posix::PeriodicTimerThread>();
+    return timerThread_->Start(periodMs, callback, user);
+  }
   if (++nextPeriodicId_ == 0) ++nextPeriodicId_;
   periodic_ = {nextPeriodicId_, std::max<uint32_t>(periodMs, 1), now_ + std::max<uint32_t>(periodMs, 1),
                callback, user};
@@ -62,6 +71,7 @@ uint32_t HeadlessHost::StartPeriodicTimer(uint32_t periodMs, PeriodicCallback ca
 // Callbacks run on this thread between clock steps, so none can be running
 // when the game kills the timer from outside one.
 void HeadlessHost::KillPeriodicTimer(uint32_t timerId) {
+  if (timerThread_) timerThread_->Kill(timerId);
   if (timerId != 0 && periodic_.id == timerId) periodic_ = Periodic{};
 }
 
