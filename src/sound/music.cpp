@@ -56,6 +56,16 @@ void PlayWave(const char* name, uint32_t flags) { plat::host().PlayWave(name, fl
 
 void StopWave() { plat::host().PlayWave(nullptr, plat::kWaveSync); }
 
+void StopAllSound() {
+  StopMusic();
+  StopWave();
+}
+
+void RestartScriptSound() {
+  if (snd.CurrentMusic[0]) PlayMusic(snd.CurrentMusic, 1);
+  if (snd.CurrentLoopSound[0]) PlayWave(snd.CurrentLoopSound, plat::kWaveAsync | plat::kWaveLoop);
+}
+
 void MusicCommand(const char* name, int32_t mode) {
   if (std::strcmp(name, "stop") == 0) {
     snd.CurrentMusic[0] = '\0';

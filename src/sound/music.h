@@ -28,6 +28,12 @@ int StopMusic();
 void PlayWave(const char* name, uint32_t flags);
 void StopWave();
 
+// Loading a saved game, a battle's setup and its end stop both the music and
+// the wave first; handing control back to the script then restarts the
+// script's looping music and looping wave, if any.
+void StopAllSound();
+void RestartScriptSound();
+
 // The script's sound commands. Each takes the rest of its command line and
 // returns 1 for the interpreter to go on (0 would end the program).
 int CommandWav(char* line);  // ".wav" name mode

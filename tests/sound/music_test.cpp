@@ -138,6 +138,27 @@ TEST_F(SoundTest, WaveCommandModes) {
   EXPECT_EQ(waves, want);
 }
 
+TEST_F(SoundTest, ReturningToTheScriptRestartsOnlyWhatStillLoops) {
+  WriteSong("field.mid", {ShortTune()});
+  WriteData("rain.wav", SineWave(300));
+  Command(CommandMid, "field 0\n");
+  Command(CommandWav, "rain 2\n");
+  StopAllSound();  // a battle starts
+  EXPECT_FALSE(host->midiOpen);
+  EXPECT_EQ(host->sound.back().kind, Kind::WaveStop);
+  RestartScriptSound();  // and ends
+  EXPECT_TRUE(host->midiOpen);
+  EXPECT_EQ(host->sound.back().name, "rain.wav");
+  EXPECT_EQ(host->sound.back().flags, 9u);
+
+  Command(CommandWav, "stop 0\n");  // the wave is stopped by the script
+  const size_t waves = Count(Kind::Wave);
+  StopAllSound();
+  RestartScriptSound();
+  EXPECT_EQ(Count(Kind::Wave), waves);  // no wave comes back
+  EXPECT_TRUE(host->midiOpen);          // the music does
+}
+
 TEST_F(SoundTest, MusicPlaysOnDuringASynchronousWave) {
   WriteSong("m.mid", {ShortTune()});
   WriteData("long.wav", SineWave(1200));
