@@ -107,7 +107,7 @@ int DiskStream::Open(const char* name, int mode) {
 }
 
 void DiskStream::Flush() {
-  if (!open_ || !writable_ || anonymous_) return;
+  if (!open_ || !writable_ || anonymous_ || !plat::HasHost()) return;
   if (text_) {
     const auto raw = ToTextMode(data_);
     plat::host().WriteWholeFile(name_.c_str(), raw.data(), raw.size());
