@@ -9,6 +9,8 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libsdl2-dev
   xvfb xdotool imagemagick x11-utils openbox
+  libfluidsynth-dev timgm6mb-soundfont
+  abcmidi midicsv sox
 )
 
 missing=()

@@ -196,7 +196,43 @@ class Host {
   // The runtime's normalisation: make a time value from the record and break
   // it down again. False when the record is outside the calendar's range.
   virtual bool NormaliseCalendar(CalendarTime& t) = 0;
+
+  // =========================================================================
+  // --- sound --------------------------------------------------------------
+  // The music is the one piece of work off the GUI thread: a 1 ms periodic
+  // timer whose callback drives the sequencer and sends MIDI messages. Waves
+  // are whole files played by name, one at a time, as sndPlaySoundA does.
+  // =========================================================================
+
+  // MIDI output on the default synthesiser (the Windows MIDI mapper).
+  // Messages sent while no device is open are dropped.
+  virtual bool MidiOpen() = 0;
+  // Status in the low byte, then data1, then data2.
+  virtual void MidiShortMessage(uint32_t message) = 0;
+  // A system-exclusive message: 0xF0 and its data bytes.
+  virtual void MidiLongMessage(const uint8_t* data, size_t size) = 0;
+  // Silences every note and returns the controllers to their defaults.
+  virtual void MidiReset() = 0;
+  virtual void MidiClose() = 0;
+
+  // Calls callback(id, user) every periodMs milliseconds until killed; the id
+  // is never 0, and 0 is returned when no timer can be made. Kill returns only
+  // when no callback of that timer is running any more (unless it is called
+  // from inside the callback itself, which it then simply ends).
+  using PeriodicCallback = void (*)(uint32_t timerId, void* user);
+  virtual uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) = 0;
+  virtual void KillPeriodicTimer(uint32_t timerId) = 0;
+
+  // Plays a WAV file of the data directory with sndPlaySoundA's flags:
+  // kWaveSync (0) returns when the sound has ended, kWaveAsync (1) returns at
+  // once, kWaveAsync | kWaveLoop (9) repeats until stopped. A new wave stops
+  // the one playing; a null name stops any wave. Failures are silent.
+  virtual void PlayWave(const char* nameSjis, uint32_t flags) = 0;
 };
+
+constexpr uint32_t kWaveSync = 0;
+constexpr uint32_t kWaveAsync = 1;
+constexpr uint32_t kWaveLoop = 8;
 
 // The one host of the process; the core reaches the system only through it.
 Host& host();

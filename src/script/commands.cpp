@@ -6,6 +6,13 @@
 
 #include "script/interpreter.h"
 #include "script/presentation.h"
+#include "sound/music.h"
+
+namespace {
+Step CmdWav() { return CommandWav(scn.LineBuffer) ? Step::Next : Step::Quit; }
+Step CmdMid() { return CommandMid(scn.LineBuffer) ? Step::Next : Step::Quit; }
+Step CmdBgm() { return CommandBgm(scn.LineBuffer) ? Step::Next : Step::Quit; }
+}  // namespace
 
 const Command kCommands[] = {
     // ".battle"                                          battle set-up
@@ -31,7 +38,9 @@ const Command kCommands[] = {
     {".let", CmdLet},
     {".rnd", CmdRnd},
     // ".card", ".arts"                                    card and arts commands
-    // ".wav", ".mid", ".bgm"                              sound
+    {".wav", CmdWav},
+    {".mid", CmdMid},
+    {".bgm", CmdBgm},
     {".==", CmdIgnore},
     {".!=", CmdIgnore},
     {".<=", CmdIgnore},

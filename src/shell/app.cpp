@@ -14,6 +14,7 @@
 #include "script/variables.h"
 #include "shell/input.h"
 #include "shell/texts.h"
+#include "sound/music.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ void StartupLoading() {
 
 void Shutdown() {
   auto& h = plat::host();
+  StopMusic();
   saveProgress();
   h.Trace("shutdown: scenario closed");
   CloseScenario();
@@ -53,6 +55,7 @@ void ResetGameState() {
   ResetDatabase();
   ResetPlayerState();
   ResetRandom();
+  ResetSound();
   DestroyGlobalImages();
   ResetNumberFonts();
 }

@@ -28,7 +28,8 @@ void Usage() {
                "  --screenshot-dir DIR  write screenshots (PNG) of the headless run here\n"
                "  --until MS            close the headless run at this virtual time\n"
                "  --log FILE            also write the headless log to FILE\n"
-               "  --quiet               do not copy the headless log to stderr\n");
+               "  --quiet               do not copy the headless log to stderr\n"
+               "  --audio-out FILE.wav  render the headless run's music and effects into FILE.wav\n");
 }
 
 bool ReadText(const std::string& path, std::string& out) {
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
       hopt.until = std::strtoull(value(), nullptr, 10);
     } else if (arg == "--log") {
       hopt.logFile = value();
+    } else if (arg == "--audio-out") {
+      hopt.audioOut = value();
     } else if (arg == "--quiet") {
       hopt.echo = false;
     } else if (arg == "--help" || arg == "-h") {
@@ -125,5 +128,8 @@ int main(int argc, char** argv) {
     }
     host.SetInput(std::move(events));
   }
-  return RunOn(host);
+  const int code = RunOn(host);
+  std::string audioError;
+  if (!host.FinishAudio(audioError)) std::fprintf(stderr, "quillfen: %s\n", audioError.c_str());
+  return code;
 }

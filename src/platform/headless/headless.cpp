@@ -129,7 +129,11 @@ HeadlessHost::HeadlessHost(Options options)
 }
 
 uint64_t HeadlessHost::Millis() {
-  if (options_.realClock) now_ = posix::MonotonicMillis() - realBase_;
+  if (options_.realClock) {
+    const uint64_t t = posix::MonotonicMillis() - realBase_;
+    if (std::this_thread::get_id() == mainThread_) now_ = t;
+    return t;
+  }
   return now_;
 }
 
@@ -137,15 +141,32 @@ void HeadlessHost::SleepMs(uint32_t ms) { AdvanceTo(Millis() + ms); }
 
 void HeadlessHost::AdvanceTo(uint64_t t) {
   if (!options_.realClock) {
+    RunPeriodicUntil(t);
     if (t > now_) now_ = t;
     return;
   }
   const uint64_t now = Millis();
   if (t > now) std::this_thread::sleep_for(std::chrono::milliseconds(t - now));
   Millis();
+  RunPeriodicUntil(now_);
+}
+
+void HeadlessHost::RunPeriodicUntil(uint64_t t) {
+  // The callback may kill its timer or start another one; look again each time.
+  while (periodic_.id != 0 && periodic_.due <= t) {
+    if (periodic_.due > now_) now_ = periodic_.due;
+    const uint32_t id = periodic_.id;
+    periodic_.due += periodic_.period;
+    periodic_.callback(id, periodic_.user);
+  }
 }
 
 HeadlessHost::~HeadlessHost() {
+  timerThread_.reset();
+  if (!audioDone_ && !options_.audioOut.empty()) {
+    std::string error;
+    if (!FinishAudio(error)) std::fprintf(stderr, "quillfen: %s\n", error.c_str());
+  }
   if (logFile_) std::fclose(logFile_);
 }
 

@@ -5,11 +5,15 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/message_host.h"
+#include "platform/posix/periodic_timer.h"
 
 namespace headless {
 
@@ -27,6 +31,11 @@ struct Options {
   // Draw all text with the built-in fixed-metrics face instead of the
   // installed fonts, so text tests see the same layout on every machine.
   bool testFont = false;
+  // With realClock: run the music timer on a real thread, as the desktop
+  // backends do, so a benchmark can see what playing music costs.
+  bool threadedTimer = false;
+  // Render the run's music and wave effects into this WAV file at the end.
+  std::string audioOut;
 };
 
 // One line of the input script:
@@ -74,6 +83,27 @@ class HeadlessHost final : public posix::MessageHost {
   bool fullScreen = false;
   int sentToBack = 0;
 
+  // --- sound ---------------------------------------------------------------
+  // Every MIDI and wave call with the virtual time it was made at.
+  struct SoundCall {
+    enum class Kind { MidiOpen, MidiShort, MidiLong, MidiReset, MidiClose, Wave, WaveStop } kind;
+    uint64_t at = 0;
+    uint32_t message = 0;        // MidiShort
+    std::vector<uint8_t> data;   // MidiLong
+    std::string name;            // Wave (Shift-JIS)
+    uint32_t flags = 0;          // Wave
+  };
+  std::vector<SoundCall> sound;
+  bool midiOpen = false;
+  bool PeriodicTimerActive() const { return periodic_.id != 0; }
+  // The timer thread of a busy machine: the clock moves on by ms and the
+  // periodic callback misses those calls.
+  void StallPeriodicTimer(uint64_t ms);
+  // Writes Options::audioOut (once; the destructor does it if nobody did).
+  // False with a reason when the file could not be written; a missing
+  // SoundFont only leaves the music out and is reported on stderr.
+  bool FinishAudio(std::string& error);
+
   bool SaveScreenshot(const std::string& name);
   Options& options() { return options_; }
 
@@ -101,6 +131,14 @@ class HeadlessHost final : public posix::MessageHost {
   int64_t UnixSeconds() override { return options_.epoch + static_cast<int64_t>(now_ / 1000); }
   plat::CalendarTime LocalCalendar(int64_t s) override { return posix::BreakDown(s, true); }
   bool NormaliseCalendar(plat::CalendarTime& t) override { return posix::Normalise(t, true); }
+  bool MidiOpen() override;
+  void MidiShortMessage(uint32_t message) override;
+  void MidiLongMessage(const uint8_t* data, size_t size) override;
+  void MidiReset() override;
+  void MidiClose() override;
+  uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override;
+  void KillPeriodicTimer(uint32_t timerId) override;
+  void PlayWave(const char* nameSjis, uint32_t flags) override;
 
  private:
   void Record(const std::string& line);
@@ -123,6 +161,22 @@ class HeadlessHost final : public posix::MessageHost {
   bool closeSent_ = false;
   int shotCount_ = 0;
   FILE* logFile_ = nullptr;
+
+  // The music timer: called once per elapsed virtual millisecond, on this
+  // thread, as the clock advances.
+  struct Periodic {
+    uint32_t id = 0;
+    uint32_t period = 1;
+    uint64_t due = 0;
+    PeriodicCallback callback = nullptr;
+    void* user = nullptr;
+  } periodic_;
+  uint32_t nextPeriodicId_ = 0;
+  bool audioDone_ = false;
+  std::unique_ptr<posix::PeriodicTimerThread> timerThread_;  // Options::threadedTimer
+  std::mutex soundMutex_;  // the threaded timer records from its own thread
+  std::thread::id mainThread_ = std::this_thread::get_id();
+  void RunPeriodicUntil(uint64_t t);
 };
 
 }  // namespace headless

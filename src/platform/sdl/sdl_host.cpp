@@ -24,6 +24,7 @@ SdlHost::SdlHost(Options options)
 }
 
 SdlHost::~SdlHost() {
+  if (audio_) SDL_CloseAudioDevice(audio_);
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
@@ -240,6 +241,72 @@ void SdlHost::LeaveFullScreen() {
                         SDL_WINDOWPOS_CENTERED_DISPLAY(display));
   ApplyScaling(false);
   Invalidate(nullptr);
+}
+
+bool SdlHost::StartAudio() {
+  if (audioTried_) return audio_ != 0;
+  audioTried_ = true;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    std::fprintf(stderr, "quillfen: no sound: %s\n", SDL_GetError());
+    return false;
+  }
+  SDL_AudioSpec want{}, have{};
+  want.freq = posix::kMixRate;
+  want.format = AUDIO_F32SYS;
+  want.channels = 2;
+  want.samples = 1024;
+  want.callback = MixAudio;
+  want.userdata = this;
+  audio_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+  if (audio_ == 0) {
+    std::fprintf(stderr, "quillfen: no sound: %s\n", SDL_GetError());
+    return false;
+  }
+  audioRate_ = have.freq;
+  SDL_PauseAudioDevice(audio_, 0);
+  return true;
+}
+
+void SdlHost::MixAudio(void* self, uint8_t* stream, int length) {
+  auto* host = static_cast<SdlHost*>(self);
+  auto* out = reinterpret_cast<float*>(stream);
+  const int frames = length / static_cast<int>(2 * sizeof(float));
+  float left[1024], right[1024];
+  for (int done = 0; done < frames;) {
+    const int n = std::min(frames - done, 1024);
+    host->synth_.Render(left, right, n);
+    host->voice_.MixInto(left, right, n, host->audioRate_);
+    for (int i = 0; i < n; ++i) {
+      out[2 * (done + i)] = std::clamp(left[i], -1.0f, 1.0f);
+      out[2 * (done + i) + 1] = std::clamp(right[i], -1.0f, 1.0f);
+    }
+    done += n;
+  }
+}
+
+bool SdlHost::MidiOpen() {
+  if (synth_.IsOpen()) return true;
+  if (synthTried_ || !StartAudio()) return false;
+  synthTried_ = true;  // the SoundFont is loaded once, or its absence said once
+  std::string problem;
+  const std::string soundFont = posix::FindSoundFont(problem);
+  if (soundFont.empty() || !synth_.Open(soundFont, audioRate_, posix::kSynthGain, problem)) {
+    std::fprintf(stderr, "quillfen: no music: %s\n", problem.c_str());
+    return false;
+  }
+  return true;
+}
+
+void SdlHost::PlayWave(const char* nameSjis, uint32_t flags) {
+  std::vector<uint8_t> bytes;
+  const bool have = nameSjis && ReadWholeFile(nameSjis, bytes);
+  if (!StartAudio()) return;
+  SDL_LockAudioDevice(audio_);
+  voice_.Stop();
+  const bool playing = have && voice_.Start(std::move(bytes), (flags & plat::kWaveLoop) != 0);
+  const uint64_t length = playing ? voice_.LengthMs() : 0;
+  SDL_UnlockAudioDevice(audio_);
+  if (playing && (flags & plat::kWaveAsync) == 0) SDL_Delay(static_cast<uint32_t>(length));
 }
 
 }  // namespace sdl

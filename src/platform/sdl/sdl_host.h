@@ -4,9 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "platform/posix/audio_mix.h"
+#include "platform/posix/fluid_synth.h"
 #include "platform/posix/message_host.h"
+#include "platform/posix/periodic_timer.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -58,6 +62,19 @@ class SdlHost final : public posix::MessageHost {
   plat::CalendarTime LocalCalendar(int64_t s) override { return posix::BreakDown(s, false); }
   bool NormaliseCalendar(plat::CalendarTime& t) override { return posix::Normalise(t, false); }
 
+  // Music through FluidSynth and the wave effects, mixed into one SDL audio
+  // stream; the music timer on a thread of its own.
+  bool MidiOpen() override;
+  void MidiShortMessage(uint32_t message) override { synth_.ShortMessage(message); }
+  void MidiLongMessage(const uint8_t* data, size_t size) override { synth_.LongMessage(data, size); }
+  void MidiReset() override { synth_.Reset(); }
+  void MidiClose() override {}  // the synthesiser stays loaded for the next song
+  uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override {
+    return timer_.Start(periodMs, callback, user);
+  }
+  void KillPeriodicTimer(uint32_t timerId) override { timer_.Kill(timerId); }
+  void PlayWave(const char* nameSjis, uint32_t flags) override;
+
  private:
   void Pump();
   void Translate(const SDL_Event& e);
@@ -66,7 +83,17 @@ class SdlHost final : public posix::MessageHost {
   void FramePainted() override;
   void NameRefused(const char* nameSjis, const std::string& why) override;
 
+  bool StartAudio();
+  static void MixAudio(void* self, uint8_t* stream, int length);
+
   Options options_;
+  posix::PeriodicTimerThread timer_;
+  posix::FluidSynthOut synth_;
+  posix::WaveVoice voice_;  // guarded by the audio device's lock
+  uint32_t audio_ = 0;      // SDL audio device, 0: none
+  int audioRate_ = posix::kMixRate;
+  bool audioTried_ = false;
+  bool synthTried_ = false;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;

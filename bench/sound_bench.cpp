@@ -1,0 +1,111 @@
+// The music: parsing a large file, and what playing costs on the timer thread.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "midigen/midi_writer.h"
+#include "platform/headless/headless.h"
+#include "sound/music.h"
+#include "sound/sequencer.h"
+
+namespace {
+
+// 16 tracks of dense notes and controllers: about 160 000 events.
+std::vector<uint8_t> LargeSong(int notesPerTrack) {
+  std::mt19937 rng(1);
+  std::vector<midigen::Track> tracks(16);
+  tracks[0].Tempo(0, 500000);
+  for (int t = 0; t < 16; ++t) {
+    tracks[t].Program(0, t, t * 5);
+    for (int i = 0; i < notesPerTrack; ++i) {
+      const uint32_t tick = static_cast<uint32_t>(i * 60 + rng() % 30);
+      tracks[t].Note(tick, 50, t, 36 + static_cast<int>(rng() % 60), 60 + static_cast<int>(rng() % 60));
+      if (i % 8 == 0) tracks[t].Controller(tick, t, 11, static_cast<int>(rng() % 128));
+    }
+  }
+  return midigen::WriteSmf(tracks, 480);
+}
+
+void BM_ParseAndMergeLargeSong(benchmark::State& state) {
+  const auto song = LargeSong(static_cast<int>(state.range(0)));
+  Song parsed;
+  for (auto _ : state) {
+    ParseMidi(song.data(), song.size(), parsed);
+    benchmark::DoNotOptimize(parsed.events.data());
+  }
+  state.counters["events"] = static_cast<double>(parsed.eventCount);
+  state.counters["file_kB"] = static_cast<double>(song.size()) / 1024;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * song.size()));
+}
+BENCHMARK(BM_ParseAndMergeLargeSong)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+double ProcessCpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Plays a busy song for two real seconds on the posix timer thread while the
+// main thread sleeps: the process's CPU time over that is the timer's cost.
+void BM_TimerThreadCpuWhilePlaying(benchmark::State& state) {
+  const auto dir = std::filesystem::temp_directory_path() / "quillfen-bench-music";
+  std::filesystem::create_directories(dir);
+  const auto song = LargeSong(2000);
+  std::ofstream(dir / "song.mid", std::ios::binary)
+      .write(reinterpret_cast<const char*>(song.data()), static_cast<std::streamsize>(song.size()));
+  headless::Options o;
+  o.dataDir = dir.string();
+  o.echo = false;
+  o.realClock = true;
+  o.threadedTimer = true;
+  double share = 0;
+  {
+    headless::HeadlessHost host(o);
+    plat::SetHost(&host);
+    for (auto _ : state) {
+      PlayMusic("song.mid", 1);
+      const double cpu0 = ProcessCpuSeconds();
+      const auto t0 = std::chrono::steady_clock::now();
+      std::this_thread::sleep_for(std::chrono::seconds(2));
+      const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      share = (ProcessCpuSeconds() - cpu0) / wall;
+      StopMusic();
+    }
+    state.counters["messages"] = static_cast<double>(host.sound.size());
+    ResetSound();
+    plat::SetHost(nullptr);
+  }
+  state.counters["cpu_percent_of_a_core"] = share * 100;
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_TimerThreadCpuWhilePlaying)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The floor for comparison: a thread that only sleeps to the next
+// millisecond, with no callback at all.
+void BM_BareOneMsWakeupsCpu(benchmark::State& state) {
+  double share = 0;
+  for (auto _ : state) {
+    const double cpu0 = ProcessCpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    std::thread sleeper([] {
+      auto due = std::chrono::steady_clock::now();
+      for (int i = 0; i < 2000; ++i) {
+        due += std::chrono::milliseconds(1);
+        std::this_thread::sleep_until(due);
+      }
+    });
+    sleeper.join();
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    share = (ProcessCpuSeconds() - cpu0) / wall;
+  }
+  state.counters["cpu_percent_of_a_core"] = share * 100;
+}
+BENCHMARK(BM_BareOneMsWakeupsCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,45 @@
+// Music and wave effects for the rest of the program: background music on
+// the one sequencer, waves by file name, and the two remembered names that
+// let a saved game or the end of a battle restore the script's sound.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "sound/sequencer.h"
+
+constexpr size_t kSoundNameSize = 260;
+
+struct SoundState {
+  MidiSequencer sequencer;
+  // Music started in loop mode by the script (with ".mid"), or empty.
+  char CurrentMusic[kSoundNameSize] = {};
+  // Wave started in loop mode by the script (with ".wav"), or empty.
+  char CurrentLoopSound[kSoundNameSize] = {};
+};
+extern SoundState snd;
+
+// Stops everything and forgets the song and both names.
+void ResetSound();
+
+int PlayMusic(const char* name, int loop);
+int StopMusic();
+// sndPlaySoundA: flags plat::kWaveSync, kWaveAsync, kWaveAsync | kWaveLoop.
+void PlayWave(const char* name, uint32_t flags);
+void StopWave();
+
+// Loading a saved game, a battle's setup and its end stop both the music and
+// the wave first; handing control back to the script then restarts the
+// script's looping music and looping wave, if any.
+void StopAllSound();
+void RestartScriptSound();
+
+// The script's sound commands. Each takes the rest of its command line and
+// returns 1 for the interpreter to go on (0 would end the program).
+int CommandWav(char* line);  // ".wav" name mode
+int CommandMid(char* line);  // ".mid" name mode
+int CommandBgm(char* line);  // ".bgm" first name mode
+
+// The script's music command once its arguments are read.
+void MusicCommand(const char* name, int32_t mode);
+void WaveCommand(const char* name, int32_t mode);

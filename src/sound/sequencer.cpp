@@ -1,0 +1,497 @@
+#include "sound/sequencer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "streams/streams.h"
+
+// --- MmTimer -----------------------------------------------------------------
+
+MmTimer::~MmTimer() { KillTimer(); }
+
+int MmTimer::StartTimer(uint32_t periodMs) {
+  if (timerId_.load() != 0 && period_ == periodMs) return 1;
+  KillTimer();
+  if (!plat::HasHost()) return 0;
+  period_ = std::max(periodMs, resolution_);
+  timerId_ = plat::host().StartPeriodicTimer(period_, &MmTimer::Callback, this);
+  return timerId_.load() != 0 ? 1 : 0;
+}
+
+void MmTimer::KillTimer() {
+  const uint32_t id = timerId_.exchange(0);
+  if (id != 0 && plat::HasHost()) plat::host().KillPeriodicTimer(id);
+}
+
+void MmTimer::Callback(uint32_t timerId, void* user) {
+  auto* self = static_cast<MmTimer*>(user);
+  if (timerId != self->timerId_.load()) return;
+  if (self->busy_.exchange(true)) return;
+  self->OnTick();
+  self->busy_ = false;
+}
+
+// --- parsing -----------------------------------------------------------------
+
+namespace {
+
+uint32_t Be32(const uint8_t* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+
+struct TrackReader {
+  const uint8_t* p = nullptr;
+  const uint8_t* end = nullptr;
+  uint8_t running = 0;
+  bool finished = false;
+  uint64_t pending = 0;  // ticks until the next event
+
+  // A variable-length quantity; false when the chunk ends inside it.
+  bool ReadVlq(uint32_t& value) {
+    uint64_t v = 0;
+    for (;;) {
+      if (p >= end) return false;
+      const uint8_t b = *p++;
+      v = std::min<uint64_t>((v << 7) | (b & 0x7F), 0x0FFFFFFF);
+      if (!(b & 0x80)) break;
+    }
+    value = static_cast<uint32_t>(v);
+    return true;
+  }
+};
+
+struct RawEvent {
+  uint8_t status = 0;
+  uint8_t data1 = 0, data2 = 0;
+  uint8_t metaType = 0;
+  const uint8_t* data = nullptr;  // sysex and meta data
+  uint32_t length = 0;
+  bool stored = true;  // false for 0xFE, which leaves no entry
+};
+
+// Reads one event after its delta; false when the chunk ends inside it.
+bool ReadEvent(TrackReader& t, RawEvent& e) {
+  e = RawEvent{};
+  if (t.p >= t.end) return false;
+  if (*t.p >= 0x80) t.running = *t.p++;
+  e.status = t.running;  // a data byte here repeats the remembered status
+  auto dataBytes = [&](int n) {
+    if (t.end - t.p < n) return false;
+    e.data1 = t.p[0];
+    if (n == 2) e.data2 = t.p[1];
+    t.p += n;
+    return true;
+  };
+  auto block = [&]() {
+    if (!t.ReadVlq(e.length)) return false;
+    if (static_cast<uint64_t>(t.end - t.p) < e.length) return false;
+    e.data = t.p;
+    t.p += e.length;
+    return true;
+  };
+  if (e.status == 0xFE) {
+    e.stored = false;
+    return true;
+  }
+  if (e.status == 0xF0 || e.status == 0xF7) return block();
+  if (e.status == 0xFF) {
+    if (t.p >= t.end) return false;
+    e.metaType = *t.p++;
+    return block();
+  }
+  const uint8_t kind = e.status & 0xF0;
+  return dataBytes(kind == 0xC0 || kind == 0xD0 ? 1 : 2);
+}
+
+// How many list entries an event becomes.
+size_t EntriesOf(const RawEvent& e) {
+  if (!e.stored) return 0;
+  if (e.status == 0xFF && e.metaType == kMetaTempo) return 3;
+  return 1;
+}
+
+MidiEvent Entry(uint32_t delta, uint8_t status, uint8_t data1, uint8_t data2) {
+  MidiEvent m;
+  m.delta = delta;
+  m.status = status;
+  m.data1 = data1;
+  m.data2 = data2;
+  return m;
+}
+
+// Appends the entries of one event; delta is the gap since the entry before.
+void Append(Song& song, const RawEvent& e, uint32_t delta) {
+  auto& out = song.events;
+  if (e.status == 0xF0) {
+    if (song.sysex.size() > 0xFFFF) {  // no index left: the message is dropped
+      out.push_back(Entry(delta, 0, 0, 0));
+      return;
+    }
+    const auto index = static_cast<uint16_t>(song.sysex.size());
+    std::vector<uint8_t> message{0xF0};
+    message.insert(message.end(), e.data, e.data + e.length);
+    song.sysex.push_back(std::move(message));
+    out.push_back(Entry(delta, 0xF0, index & 0xFF, index >> 8));
+    return;
+  }
+  if (e.status == 0xFF && e.metaType == kMetaTempo) {
+    uint32_t tempo = 0;
+    for (uint32_t i = 0; i < e.length; ++i) tempo = (tempo << 8) | e.data[i];
+    out.push_back(Entry(delta, 0xFF, kMetaTempo, 0));
+    out.push_back(Entry(0, 0, tempo & 0xFF, (tempo >> 8) & 0xFF));
+    out.push_back(Entry(0, 0, (tempo >> 16) & 0xFF, (tempo >> 24) & 0xFF));
+    return;
+  }
+  if (e.status == 0xFF && e.metaType == kMetaMarker) {
+    const size_t offset = song.markerText.size();
+    if (offset > 0xFFFF) {  // beyond a 16-bit offset: kept as an ignored entry
+      out.push_back(Entry(delta, 0, 0, 0));
+      return;
+    }
+    song.markerText.insert(song.markerText.end(), e.data, e.data + e.length);
+    song.markerText.push_back('\0');
+    if (e.length == 1 && e.data[0] == 'L') song.loopPosition = out.size();
+    out.push_back(Entry(delta, 0xFF, kMetaMarker, 0));
+    out.back().data1 = static_cast<uint8_t>(offset & 0xFF);
+    out.back().data2 = static_cast<uint8_t>(offset >> 8);
+    return;
+  }
+  if (e.status == 0xFF || e.status == 0xF7) {  // other meta events keep only their time
+    out.push_back(Entry(delta, 0, 0, 0));
+    return;
+  }
+  out.push_back(Entry(delta, e.status, e.data1, e.data2));
+}
+
+}  // namespace
+
+bool ParseMidi(const uint8_t* data, size_t size, Song& song) {
+  song.Clear();
+  if (!data || size < 14) return false;
+  const uint64_t headerLength = Be32(data + 4);
+  const unsigned trackCount = Be16(data + 10);
+  song.division = Be16(data + 12);
+
+  std::vector<TrackReader> tracks;
+  uint64_t chunk = 8 + headerLength;
+  for (unsigned i = 0; i < trackCount; ++i) {
+    if (chunk + 8 > size) return false;
+    const uint64_t length = Be32(data + chunk + 4);
+    if (chunk + 8 + length > size) return false;
+    TrackReader t;
+    t.p = data + chunk + 8;
+    t.end = t.p + length;
+    tracks.push_back(t);
+    chunk += 8 + length;
+  }
+
+  // First pass: sizes, so the list is allocated once.
+  size_t entries = 0, sysexCount = 0, markerBytes = 0;
+  for (TrackReader t : tracks) {
+    RawEvent e;
+    uint32_t delta;
+    while (t.ReadVlq(delta) && ReadEvent(t, e)) {
+      entries += EntriesOf(e);
+      if (e.status == 0xF0) ++sysexCount;
+      if (e.status == 0xFF && e.metaType == kMetaMarker) markerBytes += e.length + 1;
+    }
+  }
+  song.events.reserve(entries + 1000);
+  song.sysex.reserve(std::min<size_t>(sysexCount, 0x10000));
+  song.markerText.reserve(markerBytes);
+
+  // Merge. All events of a track that fall on the same tick go out together,
+  // before the next track's: the tracks of one tick play in track order.
+  for (TrackReader& t : tracks) {
+    uint32_t delta;
+    if (t.ReadVlq(delta)) t.pending = delta;
+    else t.finished = true;
+  }
+  uint64_t unwritten = 0;  // ticks not yet carried by an entry (0xFE leaves none)
+  for (;;) {
+    uint64_t step = UINT64_MAX;
+    for (const TrackReader& t : tracks) {
+      if (!t.finished) step = std::min(step, t.pending);
+    }
+    if (step == UINT64_MAX) break;
+    unwritten += step;
+    for (TrackReader& t : tracks) {
+      if (t.finished) continue;
+      if (t.pending != step) {
+        t.pending -= step;
+        continue;
+      }
+      for (;;) {
+        RawEvent e;
+        if (!ReadEvent(t, e)) {
+          t.finished = true;
+          break;
+        }
+        if (e.stored) {
+          Append(song, e, static_cast<uint32_t>(std::min<uint64_t>(unwritten, UINT32_MAX)));
+          unwritten = 0;
+        }
+        uint32_t delta;
+        if (!t.ReadVlq(delta)) {
+          t.finished = true;
+          break;
+        }
+        if (delta != 0) {
+          t.pending = delta;
+          break;
+        }
+      }
+    }
+  }
+  song.eventCount = song.events.size();
+  song.loaded = true;
+  return true;
+}
+
+// --- playback ----------------------------------------------------------------
+
+namespace {
+uint64_t Now() { return plat::host().Millis(); }
+}  // namespace
+
+MidiSequencer::~MidiSequencer() {
+  if (plat::HasHost()) Stop();
+}
+
+void MidiSequencer::Reset() {
+  if (plat::HasHost()) Stop();
+  KillTimer();
+  song.Clear();
+  deviceOpen = false;
+  loop = 0;
+  stopRequested = false;
+  playing = false;
+  position = 0;
+  ticksLeft = 0;
+  totalTicks = ticksSinceTempo = 0;
+  origin = elapsed = elapsedTotal = 0;
+  tempo = kDefaultTempo;
+  beatsPerMinute = 120;
+  startDeadline = 0;
+  startDelay = catchUp = lagging = false;
+  for (auto& c : channels) c = ChannelState{};
+}
+
+int MidiSequencer::Load(const char* name, uintptr_t resourceType) {
+  Stop();
+  PackedStream stream;
+  stream.SetType(resourceType);
+  if (!stream.Open(name, kModeBinary)) return 0;
+  // The decoded member's own length when packed: the disk file's size would
+  // be the packed size, and reading that much could run past the member.
+  const int64_t size = stream.DataSize();
+  if (size <= 0) return 0;
+  std::vector<uint8_t> buffer(static_cast<size_t>(size));
+  stream.Read(buffer.data(), buffer.size());
+  song.Clear();
+  if (!ParseMidi(buffer.data(), buffer.size(), song)) {
+    song.Clear();
+    return 0;
+  }
+  position = 0;
+  ticksLeft = 0;
+  totalTicks = 0;
+  return 1;
+}
+
+void MidiSequencer::ResetPlayer() {
+  position = 0;
+  ticksLeft = 0;
+  totalTicks = 0;
+  ticksSinceTempo = 0;
+  elapsed = elapsedTotal = 0;
+  tempo = kDefaultTempo;
+  beatsPerMinute = 60000000 / kDefaultTempo;
+  catchUp = lagging = false;
+  for (auto& c : channels) c = ChannelState{};
+  origin = Now();
+  startDeadline = origin + 50;
+  startDelay = true;
+}
+
+int MidiSequencer::Play() {
+  if (!song.loaded) return 0;
+  Stop();
+  stopRequested = false;
+  ResetPlayer();
+  if (!deviceOpen) deviceOpen = plat::host().MidiOpen();
+  origin = Now();
+  StartTimer(1);
+  return 1;
+}
+
+void MidiSequencer::CloseDevice() {
+  if (!deviceOpen) return;
+  for (uint8_t ch = 0; ch < 16; ++ch) Send(0xB0 | ch, 7, 0);
+  auto& h = plat::host();
+  h.MidiReset();
+  h.MidiClose();
+  deviceOpen = false;
+}
+
+int MidiSequencer::Stop() {
+  if (!plat::HasHost()) return 1;
+  stopRequested = true;
+  // A callback that is looping the song may start a new timer just as it is
+  // killed; go round until none runs.
+  do {
+    KillTimer();
+    while (playing.load()) plat::host().SleepMs(1);
+  } while (TimerRunning());
+  CloseDevice();
+  return 1;
+}
+
+void MidiSequencer::ResendChannelState() {
+  for (uint8_t ch = 0; ch < 16; ++ch) Send(0xC0 | ch, channels[ch].program, 0);
+  for (uint8_t ch = 0; ch < 16; ++ch) Send(0xB0 | ch, 0, channels[ch].bank);
+  for (uint8_t ch = 0; ch < 16; ++ch) Send(0xB0 | ch, 10, channels[ch].pan);
+  for (uint8_t ch = 0; ch < 16; ++ch) Send(0xB0 | ch, 91, channels[ch].reverb);
+  for (uint8_t ch = 0; ch < 16; ++ch) Send(0xB0 | ch, 93, channels[ch].chorus);
+  for (uint8_t ch = 0; ch < 16; ++ch) Send(0xB0 | ch, 7, channels[ch].volume);
+}
+
+void MidiSequencer::Resume() {
+  stopRequested = false;
+  ResumeTiming();
+}
+
+void MidiSequencer::ResumeTiming() {
+  if (!deviceOpen) deviceOpen = plat::host().MidiOpen();
+  ResendChannelState();
+  origin = Now();
+  StartTimer(1);
+}
+
+void MidiSequencer::Send(uint8_t status, uint8_t data1, uint8_t data2) {
+  if (!deviceOpen) return;
+  plat::host().MidiShortMessage(uint32_t{status} | (uint32_t{data1} << 8) | (uint32_t{data2} << 16));
+}
+
+void MidiSequencer::OnTick() {
+  if (stopRequested) {
+    KillTimer();
+    return;
+  }
+  const uint64_t now = Now();
+  if (startDelay) {
+    if (static_cast<int64_t>(now - startDeadline) < 50) return;
+    startDelay = false;
+    origin = now;
+  }
+  elapsed = now - origin;
+  if (playing.exchange(true)) return;
+
+  if (position >= song.eventCount) {
+    KillTimer();
+    if (!loop || song.eventCount == 0) {
+      CloseDevice();  // the song is over
+    } else {
+      ResetPlayer();
+      if (song.loopPosition) {
+        // Everything before the "L" marker updates the channels unheard; the
+        // marker's own tick then plays at the first tick after the restart,
+        // with whatever else falls on it.
+        catchUp = true;
+        while (position < song.loopPosition && position < song.eventCount) {
+          const uint32_t delta = song.events[position].delta;
+          HandleEntry();
+          totalTicks += delta;
+          ++position;
+        }
+        ticksLeft = 0;
+        catchUp = false;
+      }
+      if (!stopRequested) ResumeTiming();
+    }
+    playing = false;
+    return;
+  }
+
+  for (int n = 0; n < 100; ++n) {
+    const uint64_t target = tempo ? elapsed * song.division * 1000 / tempo : 0;
+    if (ticksSinceTempo > target) break;
+    lagging = target >= ticksSinceTempo + 100;
+    ProcessTick();
+    ++ticksSinceTempo;
+  }
+  playing = false;
+}
+
+void MidiSequencer::ProcessTick() {
+  if (ticksLeft == 0) {
+    while (position < song.eventCount) {
+      const uint32_t delta = song.events[position].delta;
+      HandleEntry();
+      totalTicks += delta;
+      ++position;
+      if (position >= song.eventCount) break;
+      ticksLeft = song.events[position].delta;
+      if (ticksLeft != 0) break;
+    }
+  }
+  if (ticksLeft) --ticksLeft;
+}
+
+void MidiSequencer::HandleEntry() {
+  const MidiEvent& e = song.events[position];
+  if (e.status == 0xF0) {
+    const uint16_t index = e.Payload();
+    if (!catchUp && deviceOpen && index < song.sysex.size()) {
+      const auto& message = song.sysex[index];
+      plat::host().MidiLongMessage(message.data(), message.size());
+    }
+    return;
+  }
+  if (e.status == 0xFF && e.data1 == kMetaTempo) {
+    if (position + 2 >= song.eventCount) return;
+    const uint32_t value = song.events[position + 1].Payload() |
+                           (uint32_t{song.events[position + 2].Payload()} << 16);
+    position += 2;
+    const uint64_t now = Now();
+    elapsedTotal += now - origin;
+    // A tempo of 0 would divide by zero; such an event keeps the old tempo.
+    if (value != 0) tempo = value;
+    beatsPerMinute = 60000000 / tempo;
+    origin = now;
+    elapsed = 0;
+    ticksSinceTempo = 0;
+    if (!catchUp) StartTimer(1);
+    return;
+  }
+  if (e.status == 0xFF && e.data1 == kMetaMarker) {
+    const uint16_t offset = e.Payload();
+    if (offset < song.markerText.size()) OnMarker(song.markerText.data() + offset);
+    return;
+  }
+  if (e.status < 0x80 || e.status > 0xEF) return;
+  ChannelState& c = channels[e.status & 0x0F];
+  c.lastMessage = uint32_t{e.status} | (uint32_t{e.data1} << 8) | (uint32_t{e.data2} << 16);
+  const uint8_t kind = e.status & 0xF0;
+  const uint8_t value = std::min<uint8_t>(e.data2, 127);
+  if (kind == 0xB0) {
+    switch (e.data1) {
+      case 0: c.bank = value; break;
+      case 7: c.volume = value; break;
+      case 10: c.pan = value; break;
+      case 91: c.reverb = value; break;
+      case 93: c.chorus = value; break;
+      default: break;
+    }
+  } else if (kind == 0xC0) {
+    c.program = std::min<uint8_t>(e.data1, 127);
+  }
+  if (catchUp) return;
+  // Behind time, note-ons are dropped so the music catches up without a burst
+  // of notes. A note-on of velocity 0 ends a note and still goes out, or the
+  // notes it ends would hang.
+  if (lagging && kind == 0x90 && e.data2 != 0) return;
+  Send(e.status, e.data1, e.data2);
+}

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/posix/fluid_synth.h"
+#include "platform/posix/wave_file.h"
+#include "script/reader.h"
+#include "sound/sound_fixture.h"
+
+using midigen::Track;
+
+namespace {
+
+// A mono 16-bit wave of the given length: a quiet sine of our own.
+std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
+  const uint32_t frames = rate * ms / 1000;
+  std::string w = "RIFF....WAVEfmt ";
+  auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i)); };
+  auto put16 = [&](uint16_t v) { w += static_cast<char>(v); w += static_cast<char>(v >> 8); };
+  put32(16);
+  put16(1);
+  put16(1);
+  put32(rate);
+  put32(rate * 2);
+  put16(2);
+  put16(16);
+  w += "data";
+  put32(frames * 2);
+  for (uint32_t i = 0; i < frames; ++i) {
+    put16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate))));
+  }
+  const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
+  for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
+  return w;
+}
+
+// Runs one script command body on a line as the interpreter would hand it.
+template <typename F>
+int Command(F body, const char* rest) {
+  char line[kLineSize] = {};
+  std::strncpy(line, rest, kLineSize - 1);
+  return body(line);
+}
+
+Track ShortTune() {
+  Track t;
+  for (int i = 0; i < 4; ++i) t.Note(480 * i, 240, 0, 60 + i, 100);
+  return t;
+}
+
+}  // namespace
+
+TEST_F(SoundTest, MusicCommandLoopsOnceAndDoesNotRestartALoop) {
+  WriteSong("bgm.mid", {ShortTune()});
+  EXPECT_EQ(Command(CommandMid, "bgm 0\n"), 1);
+  EXPECT_STREQ(snd.CurrentMusic, "bgm.mid");
+  host->SleepMs(300);
+  EXPECT_EQ(Command(CommandMid, "bgm 0\n"), 1);  // already looping: left alone
+  EXPECT_EQ(Count(Kind::MidiOpen), 1u);
+  host->SleepMs(300);
+  EXPECT_EQ(NoteOns().size(), 2u);  // ticks 0 and 480 at 100 and 600 ms: uninterrupted
+
+  EXPECT_EQ(Command(CommandMid, "bgm 1\n"), 1);  // once: restarted and forgotten
+  EXPECT_EQ(snd.CurrentMusic[0], '\0');
+  EXPECT_EQ(Count(Kind::MidiOpen), 2u);
+  EXPECT_EQ(snd.sequencer.loop, 0);
+
+  EXPECT_EQ(Command(CommandMid, "bgm 7\n"), 1);  // other modes do nothing
+  EXPECT_EQ(Count(Kind::MidiOpen), 2u);
+  EXPECT_EQ(Command(CommandMid, "bgm 0\n"), 1);
+  EXPECT_EQ(Count(Kind::MidiOpen), 3u);
+  EXPECT_EQ(Command(CommandBgm, "stop\n"), 1);
+  EXPECT_EQ(snd.CurrentMusic[0], '\0');
+  EXPECT_FALSE(host->PeriodicTimerActive());
+  EXPECT_EQ(Command(CommandBgm, "anything bgm 0\n"), 1);  // the first argument only counts as "stop"
+  EXPECT_STREQ(snd.CurrentMusic, "bgm.mid");
+  EXPECT_EQ(Command(CommandMid, "stop 0\n"), 1);
+  EXPECT_EQ(snd.CurrentMusic[0], '\0');
+  EXPECT_FALSE(host->midiOpen);
+}
+
+TEST_F(SoundTest, AMissingFileReplaysThePreviousSongAndABrokenOneLeavesSilence) {
+  WriteSong("a.mid", {ShortTune()});
+  ASSERT_EQ(PlayMusic("a.mid", 0), 1);
+  host->SleepMs(2000);
+  ASSERT_EQ(NoteOns().size(), 4u);
+  const uint64_t again = host->Millis();
+  EXPECT_EQ(PlayMusic("missing.mid", 1), 1);
+  host->SleepMs(1000);
+  EXPECT_EQ(NoteOns(again).size(), 2u);
+  EXPECT_EQ(snd.sequencer.loop, 1);
+
+  WriteData("broken.mid", std::string("MThd\0\0\0\6\0\1\0\1\1\xe0MTrk\0\0\1\0", 22));
+  EXPECT_EQ(PlayMusic("broken.mid", 1), 0);
+  const uint64_t after = host->Millis();
+  host->SleepMs(1000);
+  EXPECT_TRUE(NoteOns(after).empty());
+  EXPECT_EQ(PlayMusic("missing.mid", 1), 0);  // nothing left to replay
+  WriteData("empty.mid", "");
+  EXPECT_EQ(PlayMusic("empty.mid", 1), 0);
+}
+
+TEST_F(SoundTest, PackedMusicIsFoundUnderItsDpaName) {
+  const auto song = midigen::WriteSmf({ShortTune()}, 480);
+  const auto packed = PackGplpForTest(song);
+  WriteData("bmid/card2.dpa", packed);
+  ASSERT_EQ(PlayMusic("bmid\\card2.mid", 0), 1);
+  host->SleepMs(2000);
+  EXPECT_EQ(NoteOns().size(), 4u);
+}
+
+TEST_F(SoundTest, WaveCommandModes) {
+  WriteData("wv/hit.wav", SineWave(750));
+  EXPECT_EQ(Command(CommandWav, "wv\\hit 0\n"), 1);
+  EXPECT_EQ(host->Millis(), 0u);  // asynchronous
+  EXPECT_EQ(Command(CommandWav, "wv\\hit 1\n"), 1);
+  EXPECT_EQ(host->Millis(), 750u);  // returns when the sound has ended
+  EXPECT_EQ(Command(CommandWav, "wv\\hit 2\n"), 1);
+  EXPECT_STREQ(snd.CurrentLoopSound, "wv\\hit.wav");
+  EXPECT_EQ(Command(CommandWav, "wv\\hit 5\n"), 1);  // nothing
+  EXPECT_STREQ(snd.CurrentLoopSound, "wv\\hit.wav");
+  EXPECT_EQ(Command(CommandWav, "stop 0\n"), 1);
+  EXPECT_EQ(snd.CurrentLoopSound[0], '\0');
+  EXPECT_EQ(Command(CommandWav, "nowhere 1\n"), 1);  // a missing wave is silent
+  EXPECT_EQ(host->Millis(), 750u);
+
+  using K = Kind;
+  std::vector<std::pair<std::string, uint32_t>> waves;
+  for (const auto& c : host->sound) {
+    if (c.kind == K::Wave) waves.push_back({c.name, c.flags});
+    if (c.kind == K::WaveStop) waves.push_back({"", 0});
+  }
+  const std::vector<std::pair<std::string, uint32_t>> want = {
+      {"wv\\hit.wav", 1}, {"wv\\hit.wav", 0}, {"wv\\hit.wav", 9}, {"", 0}, {"nowhere.wav", 0}};
+  EXPECT_EQ(waves, want);
+}
+
+TEST_F(SoundTest, ReturningToTheScriptRestartsOnlyWhatStillLoops) {
+  WriteSong("field.mid", {ShortTune()});
+  WriteData("rain.wav", SineWave(300));
+  Command(CommandMid, "field 0\n");
+  Command(CommandWav, "rain 2\n");
+  StopAllSound();  // a battle starts
+  EXPECT_FALSE(host->midiOpen);
+  EXPECT_EQ(host->sound.back().kind, Kind::WaveStop);
+  RestartScriptSound();  // and ends
+  EXPECT_TRUE(host->midiOpen);
+  EXPECT_EQ(host->sound.back().name, "rain.wav");
+  EXPECT_EQ(host->sound.back().flags, 9u);
+
+  Command(CommandWav, "stop 0\n");  // the wave is stopped by the script
+  const size_t waves = Count(Kind::Wave);
+  StopAllSound();
+  RestartScriptSound();
+  EXPECT_EQ(Count(Kind::Wave), waves);  // no wave comes back
+  EXPECT_TRUE(host->midiOpen);          // the music does
+}
+
+TEST_F(SoundTest, MusicPlaysOnDuringASynchronousWave) {
+  WriteSong("m.mid", {ShortTune()});
+  WriteData("long.wav", SineWave(1200));
+  ASSERT_EQ(PlayMusic("m.mid", 0), 1);
+  PlayWave("long.wav", plat::kWaveSync);
+  EXPECT_EQ(host->Millis(), 1200u);
+  EXPECT_EQ(NoteOns().size(), 3u);  // 100, 600, 1100 ms
+}
+
+TEST_F(SoundTest, ShutdownStopsTheMusic) {
+  WriteSong("m.mid", {ShortTune()});
+  WriteData("start.scn", "text\n");
+  ASSERT_EQ(PlayMusic("m.mid", 1), 1);
+  RunGame();
+  EXPECT_FALSE(host->midiOpen);
+  EXPECT_FALSE(host->PeriodicTimerActive());
+}
+
+// Renders the demo song and a wave offline, as --audio-out does, and keeps
+// the file beside the test binary for a person to listen to.
+TEST_F(SoundTest, AudioOutRendersTheRun) {
+  std::string problem;
+  if (posix::FindSoundFont(problem).empty()) GTEST_SKIP() << problem;
+  const auto song = midigen::DemoSong();
+  WriteData("demo.mid", std::string(song.begin(), song.end()));
+  WriteData("ding.wav", SineWave(400));
+  const std::string out = (std::filesystem::current_path() / "sound-demo.wav").string();
+  host->options().audioOut = out;
+  ASSERT_EQ(PlayMusic("demo.mid", 0), 1);
+  host->SleepMs(2000);
+  PlayWave("ding.wav", plat::kWaveAsync);
+  host->SleepMs(7000);
+  std::string error;
+  ASSERT_TRUE(host->FinishAudio(error)) << error;
+
+  std::ifstream in(out, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  posix::WaveData wave;
+  ASSERT_TRUE(posix::ParseWave(bytes, wave));
+  EXPECT_EQ(wave.sampleRate, 44100u);
+  EXPECT_EQ(wave.channels, 2);
+  EXPECT_GE(wave.LengthMs(), 9000u);
+  float peak = 0;
+  double energy = 0;
+  size_t clipped = 0;
+  for (size_t f = 0; f < wave.frames; ++f) {
+    for (int c = 0; c < 2; ++c) {
+      const float s = wave.Sample(f, c);
+      peak = std::max(peak, std::fabs(s));
+      energy += double{s} * s;
+      clipped += std::fabs(s) >= 0.999f;
+    }
+  }
+  EXPECT_GT(std::sqrt(energy / (wave.frames * 2.0)), 0.01);  // not silent
+  EXPECT_LT(peak, 0.999f);                                    // no clipping
+  EXPECT_EQ(clipped, 0u);
+}
