@@ -32,8 +32,14 @@ void Rect(Image& dst, const Image& src, int64_t x, int64_t y, int64_t w, int64_t
   if (x + w > kW) w = kW - x;
   if (y + h > kH) h = kH - y;
   if (w < 1 || h < 1) return;
-  for (int64_t r = y; r < y + h; ++r) {
-    std::memcpy(dst.Row(int32_t(r)) + x, src.Row(int32_t(r)) + x, size_t(w) * 2);
+  if (w == kW && dst.width == kW && src.width == kW && dst.stride == src.stride) {
+    // Whole rows lie back to back: one copy from the bottom row up.
+    const size_t bytes = size_t(h - 1) * size_t(dst.stride) + size_t(w) * 2;
+    std::memcpy(dst.Row(int32_t(y + h - 1)), src.Row(int32_t(y + h - 1)), bytes);
+  } else {
+    for (int64_t r = y; r < y + h; ++r) {
+      std::memcpy(dst.Row(int32_t(r)) + x, src.Row(int32_t(r)) + x, size_t(w) * 2);
+    }
   }
   InvalidateArea(int(x), int(y), int(w), int(h));
 }
