@@ -299,8 +299,12 @@ int Mosaic(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image
       accX += rx;
       const int32_t c1 = c0 + qx + (accX >= cx ? 1 : 0);
       if (accX >= cx) accX -= cx;
-      const uint16_t v = s[c0];
-      for (int32_t c = c0; c < c1; ++c) first[c] = v;
+      if (c1 - c0 < 8) {
+        const uint16_t v = s[c0];
+        for (int32_t c = c0; c < c1; ++c) first[c] = v;
+      } else {
+        rows::Fill(first + c0, c1 - c0, s[c0]);
+      }
       c0 = c1;
     }
     // The rest of the cell row repeats its first row.
@@ -314,7 +318,7 @@ int FillImageRect(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint
   Blit b;
   if (!ClipOne(image, x, y, w, h, b)) return 0;
   const uint16_t p = ColourToPixel(colour);
-  for (int32_t r = 0; r < b.h; ++r) std::fill_n(DstRow(image, b.dy + r, b.dx), b.w, p);
+  for (int32_t r = 0; r < b.h; ++r) rows::Fill(DstRow(image, b.dy + r, b.dx), b.w, p);
   return 1;
 }
 

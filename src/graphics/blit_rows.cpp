@@ -8,6 +8,10 @@
 
 namespace rows {
 
+void FillPortable(uint16_t* d, int32_t n, uint16_t v) {
+  for (int32_t i = 0; i < n; ++i) d[i] = v;
+}
+
 void CopyKeyedPortable(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key) {
   for (int32_t i = 0; i < n; ++i) {
     if (s[i] != key) d[i] = s[i];
@@ -85,6 +89,20 @@ inline __m128i SatSub8(__m128i a, __m128i b) {
 int32_t Head(const uint16_t* d, int32_t n) {
   const int32_t h = static_cast<int32_t>((16 - (reinterpret_cast<uintptr_t>(d) & 15)) & 15) / 2;
   return h < n ? h : n;
+}
+
+void Fill(uint16_t* d, int32_t n, uint16_t v) {
+  if (n < 8) {
+    FillPortable(d, n, v);
+    return;
+  }
+  // Overlapping unaligned stores at both ends, aligned ones between.
+  const __m128i vv = Splat(v);
+  Store(d, vv);
+  int32_t i = Head(d, n);
+  if (i == 0) i = 8;
+  for (; i + 8 <= n; i += 8) StoreA(d + i, vv);
+  Store(d + n - 8, vv);
 }
 
 void CopyKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key) {
@@ -172,6 +190,7 @@ void Brighten(uint16_t* d, int32_t n, uint16_t c) {
 
 #else
 
+void Fill(uint16_t* d, int32_t n, uint16_t v) { FillPortable(d, n, v); }
 void CopyKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key) {
   CopyKeyedPortable(d, s, n, key);
 }

@@ -48,6 +48,8 @@ inline uint16_t Grey(uint16_t s) {
 }
 
 // Portable and fast forms of the row loops.
+void FillPortable(uint16_t* d, int32_t n, uint16_t v);
+void Fill(uint16_t* d, int32_t n, uint16_t v);
 void CopyKeyedPortable(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key);
 void CopyKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key);
 void BlendKeyedPortable(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_t k);

@@ -1,6 +1,7 @@
 // Screen transitions: each call moves one step's pixels of the top 640 x 480
 // from the finished page into the screen image and invalidates them.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "graphics/blit.h"
@@ -91,10 +92,9 @@ void Iris(Image& dst, const Image& src, int32_t s) {
     const int64_t q = d * d / 4 - (y - 240) * (y - 240);
     if (q <= 0) continue;
     // c = integer part of 2 * sqrt(q) = floor(sqrt(4q)), found exactly.
-    int64_t c = 0;
-    for (int64_t bit = int64_t{1} << 26; bit > 0; bit >>= 1) {
-      if ((c + bit) * (c + bit) <= 4 * q) c += bit;
-    }
+    int64_t c = static_cast<int64_t>(std::sqrt(static_cast<double>(4 * q)));
+    while (c * c > 4 * q) --c;
+    while ((c + 1) * (c + 1) <= 4 * q) ++c;
     int64_t x0 = 320 - (c >> 1), x1 = x0 + c;
     x0 = std::max<int64_t>(x0, 0);
     x1 = std::min<int64_t>(x1, kW);
