@@ -283,6 +283,12 @@ int Mosaic(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image
   if (!ClipTwo(dst, src, dx, dy, w, h, sx, sy, b)) return 0;
   const int32_t cx = b.w / n, cy = b.h / n;
   if (cy < 1 || cx < 1) return 0;
+  if (n == 1) {
+    // Cells of one pixel: a plain copy (the images differ, or the
+    // rectangles would have been refused).
+    CopyRows(dst, src, b);
+    return 1;
+  }
   const size_t bytes = static_cast<size_t>(b.w) * 2;
   // Cell edges i * w / cx, stepped without dividing: q whole columns per
   // cell and a remainder that adds one column each time it overflows.
@@ -295,17 +301,29 @@ int Mosaic(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image
     const uint16_t* s = SrcRow(src, b.sy + r0, b.sx);
     uint16_t* first = DstRow(dst, b.dy + r0, b.dx);
     int32_t c0 = 0, accX = 0;
-    for (int32_t i = 0; i < cx; ++i) {
-      accX += rx;
-      const int32_t c1 = c0 + qx + (accX >= cx ? 1 : 0);
-      if (accX >= cx) accX -= cx;
-      if (c1 - c0 < 8) {
-        const uint16_t v = s[c0];
-        for (int32_t c = c0; c < c1; ++c) first[c] = v;
-      } else {
-        rows::Fill(first + c0, c1 - c0, s[c0]);
+    if (rx == 0 && (qx == 2 || qx == 4)) {
+      rows::RepeatCells(first, s, b.w, qx);
+    } else if (qx < 8) {
+      // Narrow cells: one pass over the row, taking a new value at each edge.
+      uint16_t v = 0;
+      int32_t edge = 0;
+      for (int32_t c = 0; c < b.w; ++c) {
+        if (c == edge) {
+          v = s[c];
+          accX += rx;
+          edge += qx + (accX >= cx ? 1 : 0);
+          if (accX >= cx) accX -= cx;
+        }
+        first[c] = v;
       }
-      c0 = c1;
+    } else {
+      for (int32_t i = 0; i < cx; ++i) {
+        accX += rx;
+        const int32_t c1 = c0 + qx + (accX >= cx ? 1 : 0);
+        if (accX >= cx) accX -= cx;
+        rows::Fill(first + c0, c1 - c0, s[c0]);
+        c0 = c1;
+      }
     }
     // The rest of the cell row repeats its first row.
     for (int32_t r = r0 + 1; r < r1; ++r) std::memcpy(DstRow(dst, b.dy + r, b.dx), first, bytes);

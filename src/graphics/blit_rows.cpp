@@ -8,6 +8,10 @@
 
 namespace rows {
 
+void RepeatCellsPortable(uint16_t* d, const uint16_t* s, int32_t n, int32_t cell) {
+  for (int32_t c = 0; c < n; ++c) d[c] = s[c - c % cell];
+}
+
 void FillPortable(uint16_t* d, int32_t n, uint16_t v) {
   for (int32_t i = 0; i < n; ++i) d[i] = v;
 }
@@ -89,6 +93,23 @@ inline __m128i SatSub8(__m128i a, __m128i b) {
 int32_t Head(const uint16_t* d, int32_t n) {
   const int32_t h = static_cast<int32_t>((16 - (reinterpret_cast<uintptr_t>(d) & 15)) & 15) / 2;
   return h < n ? h : n;
+}
+
+void RepeatCells(uint16_t* d, const uint16_t* s, int32_t n, int32_t cell) {
+  int32_t c = 0;
+  // Eight pixels hold whole cells of 2 or 4: spread each cell's first pixel.
+  if (cell == 2) {
+    for (; c + 8 <= n; c += 8) {
+      const __m128i v = Load(s + c);
+      Store(d + c, _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xA0), 0xA0));
+    }
+  } else if (cell == 4) {
+    for (; c + 8 <= n; c += 8) {
+      const __m128i v = Load(s + c);
+      Store(d + c, _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0x00), 0x00));
+    }
+  }
+  for (; c < n; ++c) d[c] = s[c - c % cell];
 }
 
 void Fill(uint16_t* d, int32_t n, uint16_t v) {
@@ -191,6 +212,9 @@ void Brighten(uint16_t* d, int32_t n, uint16_t c) {
 #else
 
 void Fill(uint16_t* d, int32_t n, uint16_t v) { FillPortable(d, n, v); }
+void RepeatCells(uint16_t* d, const uint16_t* s, int32_t n, int32_t cell) {
+  RepeatCellsPortable(d, s, n, cell);
+}
 void CopyKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key) {
   CopyKeyedPortable(d, s, n, key);
 }

@@ -92,6 +92,13 @@ TEST(BlitRows, FastAndPortableKernelsMatchTheReferenceOnRandomRows) {
         kernel(dBuf.data() + dOff);
         return std::vector<uint16_t>(dBuf.begin() + dOff, dBuf.begin() + dOff + n);
       };
+      for (int cell : {2, 4}) {
+        for (int i = 0; i < n; ++i) want[i] = s[i - i % cell];
+        ASSERT_EQ(fast([&](uint16_t* dp) { rows::RepeatCells(dp, sp, n, cell); }), want);
+        b = d;
+        rows::RepeatCellsPortable(b.data(), s.data(), n, cell);
+        ASSERT_EQ(b, want);
+      }
       // Fill, also from an odd start inside a longer row.
       std::vector<uint16_t> row(n + 3, 0x1234), fillWant = row;
       std::fill_n(fillWant.begin() + 1, n, c);
@@ -102,6 +109,7 @@ TEST(BlitRows, FastAndPortableKernelsMatchTheReferenceOnRandomRows) {
       ASSERT_EQ(row, fillWant);
       for (int i = 0; i < n; ++i) want[i] = s[i] == key ? d[i] : s[i];
       a = fast([&](uint16_t* dp) { rows::CopyKeyed(dp, sp, n, key); });
+      b = d;
       rows::CopyKeyedPortable(b.data(), s.data(), n, key);
       ASSERT_EQ(a, want);
       ASSERT_EQ(b, want);
@@ -471,6 +479,28 @@ TEST_F(BlitTest, MosaicCellsTakeTheirTopLeftPixel) {
   EXPECT_EQ(Pixels(dst), before);
   ASSERT_EQ(Mosaic(dst, 0, 0, 20, 20, src, 0, 0, 1), 1);  // cells of one pixel: a copy
   EXPECT_EQ(Pixels(dst), Pixels(src));
+
+  // Every cell size on a wide page, against the cell formula itself.
+  Pattern(src, 200, 60);
+  dst.Create(200, 60);
+  for (int n = 1; n <= 41; ++n) {
+    for (auto [w, h] : {std::pair{160, 40}, std::pair{197, 53}}) {
+      Fill(dst, 0x7FFF);
+      const auto blank = Pixels(dst);
+      ASSERT_EQ(Mosaic(dst, 1, 2, w, h, src, 3, 4, n), w / n >= 1 && h / n >= 1 ? 1 : 0);
+      if (w / n < 1 || h / n < 1) continue;
+      const int cx = w / n, cy = h / n;
+      auto start = [](int v, int len, int cells) {
+        int i = 0;
+        while ((i + 1) * len / cells <= v) ++i;
+        return i * len / cells;
+      };
+      SCOPED_TRACE(testing::Message() << "n " << n << " w " << w);
+      ExpectOnly(dst, blank, 1, 2, w, h, [&](int x, int y) {
+        return src.At(3 + start(x - 1, w, cx), 4 + start(y - 2, h, cy));
+      });
+    }
+  }
 }
 
 TEST_F(BlitTest, NumberFontAlignsAndSigns) {
