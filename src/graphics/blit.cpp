@@ -74,8 +74,16 @@ const uint16_t* SrcRow(const Image& im, int32_t y, int32_t x) { return im.Row(y)
 // keeps unread source rows intact, memmove handles rows shared by both.
 void CopyRows(Image& dst, const Image& src, const Blit& b) {
   const size_t bytes = static_cast<size_t>(b.w) * 2;
-  if (SameImage(dst, src)) {
-    if (b.sx == b.dx && b.sy == b.dy) return;
+  const bool same = SameImage(dst, src);
+  if (same && b.sx == b.dx && b.sy == b.dy) return;
+  if (b.w == src.width && b.w == dst.width && src.stride == dst.stride) {
+    // Whole rows lie back to back in memory: one move for the lot, from the
+    // bottom row, which comes first.
+    const size_t block = static_cast<size_t>(b.h - 1) * static_cast<size_t>(dst.stride) + bytes;
+    std::memmove(DstRow(dst, b.dy + b.h - 1, 0), SrcRow(src, b.sy + b.h - 1, 0), block);
+    return;
+  }
+  if (same) {
     if (b.sy < b.dy) {
       for (int32_t r = b.h - 1; r >= 0; --r)
         std::memmove(DstRow(dst, b.dy + r, b.dx), SrcRow(src, b.sy + r, b.sx), bytes);
@@ -275,19 +283,51 @@ int Mosaic(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image
   if (!ClipTwo(dst, src, dx, dy, w, h, sx, sy, b)) return 0;
   const int32_t cx = b.w / n, cy = b.h / n;
   if (cy < 1 || cx < 1) return 0;
+  if (n == 1) {
+    // Cells of one pixel: a plain copy (the images differ, or the
+    // rectangles would have been refused).
+    CopyRows(dst, src, b);
+    return 1;
+  }
   const size_t bytes = static_cast<size_t>(b.w) * 2;
+  // Cell edges i * w / cx, stepped without dividing: q whole columns per
+  // cell and a remainder that adds one column each time it overflows.
+  const int32_t qx = b.w / cx, rx = b.w % cx, qy = b.h / cy, ry = b.h % cy;
+  int32_t r0 = 0, accY = 0;
   for (int32_t j = 0; j < cy; ++j) {
-    const int32_t r0 = static_cast<int32_t>(int64_t{j} * b.h / cy);
-    const int32_t r1 = static_cast<int32_t>(int64_t{j + 1} * b.h / cy);
+    accY += ry;
+    const int32_t r1 = r0 + qy + (accY >= cy ? 1 : 0);
+    if (accY >= cy) accY -= cy;
     const uint16_t* s = SrcRow(src, b.sy + r0, b.sx);
     uint16_t* first = DstRow(dst, b.dy + r0, b.dx);
-    for (int32_t i = 0; i < cx; ++i) {
-      const int32_t c0 = static_cast<int32_t>(int64_t{i} * b.w / cx);
-      const int32_t c1 = static_cast<int32_t>(int64_t{i + 1} * b.w / cx);
-      std::fill(first + c0, first + c1, s[c0]);
+    int32_t c0 = 0, accX = 0;
+    if (rx == 0 && (qx == 2 || qx == 4)) {
+      rows::RepeatCells(first, s, b.w, qx);
+    } else if (qx < 8) {
+      // Narrow cells: one pass over the row, taking a new value at each edge.
+      uint16_t v = 0;
+      int32_t edge = 0;
+      for (int32_t c = 0; c < b.w; ++c) {
+        if (c == edge) {
+          v = s[c];
+          accX += rx;
+          edge += qx + (accX >= cx ? 1 : 0);
+          if (accX >= cx) accX -= cx;
+        }
+        first[c] = v;
+      }
+    } else {
+      for (int32_t i = 0; i < cx; ++i) {
+        accX += rx;
+        const int32_t c1 = c0 + qx + (accX >= cx ? 1 : 0);
+        if (accX >= cx) accX -= cx;
+        rows::Fill(first + c0, c1 - c0, s[c0]);
+        c0 = c1;
+      }
     }
     // The rest of the cell row repeats its first row.
     for (int32_t r = r0 + 1; r < r1; ++r) std::memcpy(DstRow(dst, b.dy + r, b.dx), first, bytes);
+    r0 = r1;
   }
   return 1;
 }
@@ -296,7 +336,7 @@ int FillImageRect(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint
   Blit b;
   if (!ClipOne(image, x, y, w, h, b)) return 0;
   const uint16_t p = ColourToPixel(colour);
-  for (int32_t r = 0; r < b.h; ++r) std::fill_n(DstRow(image, b.dy + r, b.dx), b.w, p);
+  for (int32_t r = 0; r < b.h; ++r) rows::Fill(DstRow(image, b.dy + r, b.dx), b.w, p);
   return 1;
 }
 

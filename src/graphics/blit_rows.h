@@ -48,6 +48,11 @@ inline uint16_t Grey(uint16_t s) {
 }
 
 // Portable and fast forms of the row loops.
+// d[c] = s[c - c % cell] for cells of 2 or 4 pixels starting at column 0.
+void RepeatCellsPortable(uint16_t* d, const uint16_t* s, int32_t n, int32_t cell);
+void RepeatCells(uint16_t* d, const uint16_t* s, int32_t n, int32_t cell);
+void FillPortable(uint16_t* d, int32_t n, uint16_t v);
+void Fill(uint16_t* d, int32_t n, uint16_t v);
 void CopyKeyedPortable(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key);
 void CopyKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key);
 void BlendKeyedPortable(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_t k);

@@ -1,6 +1,7 @@
 // Screen transitions: each call moves one step's pixels of the top 640 x 480
 // from the finished page into the screen image and invalidates them.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "graphics/blit.h"
@@ -32,8 +33,14 @@ void Rect(Image& dst, const Image& src, int64_t x, int64_t y, int64_t w, int64_t
   if (x + w > kW) w = kW - x;
   if (y + h > kH) h = kH - y;
   if (w < 1 || h < 1) return;
-  for (int64_t r = y; r < y + h; ++r) {
-    std::memcpy(dst.Row(int32_t(r)) + x, src.Row(int32_t(r)) + x, size_t(w) * 2);
+  if (w == kW && dst.width == kW && src.width == kW && dst.stride == src.stride) {
+    // Whole rows lie back to back: one copy from the bottom row up.
+    const size_t bytes = size_t(h - 1) * size_t(dst.stride) + size_t(w) * 2;
+    std::memcpy(dst.Row(int32_t(y + h - 1)), src.Row(int32_t(y + h - 1)), bytes);
+  } else {
+    for (int64_t r = y; r < y + h; ++r) {
+      std::memcpy(dst.Row(int32_t(r)) + x, src.Row(int32_t(r)) + x, size_t(w) * 2);
+    }
   }
   InvalidateArea(int(x), int(y), int(w), int(h));
 }
@@ -85,10 +92,9 @@ void Iris(Image& dst, const Image& src, int32_t s) {
     const int64_t q = d * d / 4 - (y - 240) * (y - 240);
     if (q <= 0) continue;
     // c = integer part of 2 * sqrt(q) = floor(sqrt(4q)), found exactly.
-    int64_t c = 0;
-    for (int64_t bit = int64_t{1} << 26; bit > 0; bit >>= 1) {
-      if ((c + bit) * (c + bit) <= 4 * q) c += bit;
-    }
+    int64_t c = static_cast<int64_t>(std::sqrt(static_cast<double>(4 * q)));
+    while (c * c > 4 * q) --c;
+    while ((c + 1) * (c + 1) <= 4 * q) ++c;
     int64_t x0 = 320 - (c >> 1), x1 = x0 + c;
     x0 = std::max<int64_t>(x0, 0);
     x1 = std::min<int64_t>(x1, kW);

@@ -72,7 +72,9 @@ class BlitTest : public GameTest {
 
 TEST(BlitRows, FastAndPortableKernelsMatchTheReferenceOnRandomRows) {
   for (int n = 0; n < 70; ++n) {
-    for (int trial = 0; trial < 6; ++trial) {
+    for (int trial = 0; trial < 8; ++trial) {
+      // Rows start anywhere relative to a 16-byte boundary.
+      std::vector<uint16_t> sBuf(n + 8), dBuf(n + 8);
       std::vector<uint16_t> s(n), d(n);
       const uint16_t key = Rand16() & 0x7FFF;
       for (int i = 0; i < n; ++i) {
@@ -80,39 +82,105 @@ TEST(BlitRows, FastAndPortableKernelsMatchTheReferenceOnRandomRows) {
         d[i] = Rand16();
       }
       const uint16_t c = Rand16();
+      const int sOff = trial, dOff = (trial * 3 + n) % 8;
+      std::copy(s.begin(), s.end(), sBuf.begin() + sOff);
+      const uint16_t* sp = sBuf.data() + sOff;
       std::vector<uint16_t> want(n), a = d, b = d;
+      // The fast kernel works in place on an offset copy of the row.
+      auto fast = [&](auto&& kernel) {
+        std::copy(d.begin(), d.end(), dBuf.begin() + dOff);
+        kernel(dBuf.data() + dOff);
+        return std::vector<uint16_t>(dBuf.begin() + dOff, dBuf.begin() + dOff + n);
+      };
+      for (int cell : {2, 4}) {
+        for (int i = 0; i < n; ++i) want[i] = s[i - i % cell];
+        ASSERT_EQ(fast([&](uint16_t* dp) { rows::RepeatCells(dp, sp, n, cell); }), want);
+        b = d;
+        rows::RepeatCellsPortable(b.data(), s.data(), n, cell);
+        ASSERT_EQ(b, want);
+      }
+      // Fill, also from an odd start inside a longer row.
+      std::vector<uint16_t> row(n + 3, 0x1234), fillWant = row;
+      std::fill_n(fillWant.begin() + 1, n, c);
+      rows::Fill(row.data() + 1, n, c);
+      ASSERT_EQ(row, fillWant);
+      row.assign(n + 3, 0x1234);
+      rows::FillPortable(row.data() + 1, n, c);
+      ASSERT_EQ(row, fillWant);
       for (int i = 0; i < n; ++i) want[i] = s[i] == key ? d[i] : s[i];
-      rows::CopyKeyed(a.data(), s.data(), n, key);
+      a = fast([&](uint16_t* dp) { rows::CopyKeyed(dp, sp, n, key); });
+      b = d;
       rows::CopyKeyedPortable(b.data(), s.data(), n, key);
       ASSERT_EQ(a, want);
       ASSERT_EQ(b, want);
       for (uint32_t k = 0; k <= 32; ++k) {
         a = b = d;
         for (int i = 0; i < n; ++i) want[i] = s[i] == key ? d[i] : RefBlend(s[i], d[i], int(k));
-        rows::BlendKeyed(a.data(), s.data(), n, key, k);
+        a = fast([&](uint16_t* dp) { rows::BlendKeyed(dp, sp, n, key, k); });
         rows::BlendKeyedPortable(b.data(), s.data(), n, key, k);
         ASSERT_EQ(a, want) << "k " << k << " n " << n;
         ASSERT_EQ(b, want) << "k " << k << " n " << n;
       }
       a = b = d;
       for (int i = 0; i < n; ++i) want[i] = RefSub(d[i], s[i]);
-      rows::Subtract(a.data(), s.data(), n);
+      a = fast([&](uint16_t* dp) { rows::Subtract(dp, sp, n); });
       rows::SubtractPortable(b.data(), s.data(), n);
       ASSERT_EQ(a, want);
       ASSERT_EQ(b, want);
       a = b = d;
       for (int i = 0; i < n; ++i) want[i] = RefSub(d[i], c);
-      rows::Darken(a.data(), n, c);
+      a = fast([&](uint16_t* dp) { rows::Darken(dp, n, c); });
       rows::DarkenPortable(b.data(), n, c);
       ASSERT_EQ(a, want);
       ASSERT_EQ(b, want);
       a = b = d;
       for (int i = 0; i < n; ++i) want[i] = RefAdd(d[i], c);
-      rows::Brighten(a.data(), n, c);
+      a = fast([&](uint16_t* dp) { rows::Brighten(dp, n, c); });
       rows::BrightenPortable(b.data(), n, c);
       ASSERT_EQ(a, want);
       ASSERT_EQ(b, want);
     }
+  }
+}
+
+TEST(BlitRows, PrimitivesMatchAPerPixelReferenceOnRandomPages) {
+  Image src, dst, want;
+  for (Image* im : {&src, &dst}) {
+    im->Create(640, 64);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 640; ++x) im->At(x, y) = Rand16() % 6 == 0 ? 0x7C1F : Rand16();
+  }
+  want.Create(640, 64);
+  for (int trial = 0; trial < 200; ++trial) {
+    const int w = 1 + Rand16() % 200, h = 1 + Rand16() % 30;
+    const int sx = Rand16() % (640 - w), sy = Rand16() % (64 - h);
+    const int dx = Rand16() % (640 - w), dy = Rand16() % (64 - h);
+    const int op = trial % 6, k = Rand16() % 33;
+    const uint32_t colour = static_cast<uint32_t>(Rand16()) << 8 | (Rand16() & 0xFF);
+    const uint16_t cp = ColourToPixel(colour);
+    Copy(want, 0, 0, 640, 64, dst, 0, 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint16_t sv = src.At(sx + x, sy + y);
+        uint16_t& d = want.At(dx + x, dy + y);
+        switch (op) {
+          case 0: if (sv != 0x7C1F) d = sv; break;
+          case 1: if (sv != 0x7C1F) d = RefBlend(sv, d, k); break;
+          case 2: d = RefSub(d, sv); break;
+          case 3: d = RefSub(d, cp); break;
+          case 4: d = RefAdd(d, cp); break;
+          case 5: d = cp; break;
+        }
+      }
+    switch (op) {
+      case 0: CopyKeyed(dst, dx, dy, w, h, src, sx, sy, kMagenta); break;
+      case 1: BlendKeyed(dst, dx, dy, w, h, src, sx, sy, kMagenta, k); break;
+      case 2: SubtractCopy(dst, dx, dy, w, h, src, sx, sy); break;
+      case 3: DarkenRect(dst, dx, dy, w, h, colour); break;
+      case 4: BrightenRect(dst, dx, dy, w, h, colour); break;
+      case 5: FillImageRect(dst, dx, dy, w, h, colour); break;
+    }
+    ASSERT_EQ(Pixels(dst), Pixels(want)) << "operation " << op << " trial " << trial;
   }
 }
 
@@ -411,6 +479,28 @@ TEST_F(BlitTest, MosaicCellsTakeTheirTopLeftPixel) {
   EXPECT_EQ(Pixels(dst), before);
   ASSERT_EQ(Mosaic(dst, 0, 0, 20, 20, src, 0, 0, 1), 1);  // cells of one pixel: a copy
   EXPECT_EQ(Pixels(dst), Pixels(src));
+
+  // Every cell size on a wide page, against the cell formula itself.
+  Pattern(src, 200, 60);
+  dst.Create(200, 60);
+  for (int n = 1; n <= 41; ++n) {
+    for (auto [w, h] : {std::pair{160, 40}, std::pair{197, 53}}) {
+      Fill(dst, 0x7FFF);
+      const auto blank = Pixels(dst);
+      ASSERT_EQ(Mosaic(dst, 1, 2, w, h, src, 3, 4, n), w / n >= 1 && h / n >= 1 ? 1 : 0);
+      if (w / n < 1 || h / n < 1) continue;
+      const int cx = w / n, cy = h / n;
+      auto start = [](int v, int len, int cells) {
+        int i = 0;
+        while ((i + 1) * len / cells <= v) ++i;
+        return i * len / cells;
+      };
+      SCOPED_TRACE(testing::Message() << "n " << n << " w " << w);
+      ExpectOnly(dst, blank, 1, 2, w, h, [&](int x, int y) {
+        return src.At(3 + start(x - 1, w, cx), 4 + start(y - 2, h, cy));
+      });
+    }
+  }
 }
 
 TEST_F(BlitTest, NumberFontAlignsAndSigns) {
