@@ -1,0 +1,60 @@
+// The scenario checker: what it lets through is what the game can read, and
+// every mistake it finds is named by file and line.
+#include "scn.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using scn_tool::Compile;
+using scn_tool::Source;
+
+std::vector<std::string> Errors(const std::vector<Source>& sources) { return Compile(sources).errors; }
+
+TEST(ScenarioTool, ConvertsToShiftJisAndKeepsEveryLine) {
+  const auto r = Compile({{"start", "start.scn", "# 最初\n:top\n\t.jmp :top\n表示\n"}});
+  ASSERT_TRUE(r.errors.empty()) << r.errors[0];
+  ASSERT_EQ(r.output.size(), 1u);
+  EXPECT_EQ(r.output[0], "# \x8D\xC5\x8F\x89\n:top\n\t.jmp :top\n\x95\x5C\x8E\xA6\n");
+}
+
+TEST(ScenarioTool, NamesEachMistakeByFileAndLine) {
+  EXPECT_EQ(Errors({{"s", "a/s.scn", "ok\n.lod back x\n"}}),
+            std::vector<std::string>{"a/s.scn:2: unknown command .lod"});
+  EXPECT_EQ(Errors({{"s", "s.scn", "\n😀\n"}}),
+            std::vector<std::string>{"s.scn:2: \"😀\" has no Shift-JIS form"});
+  EXPECT_EQ(Errors({{"s", "s.scn", std::string(200, 'x') + "あいうえお" + std::string(50, 'y') + "\n"}}),
+            std::vector<std::string>{
+                "s.scn:1: the line is 260 bytes in Shift-JIS; the game reads at most 254 and would split it"});
+  EXPECT_EQ(Errors({{"s", "s.scn", ".slt add \"open text :x\n"}}).front(),
+            "s.scn:1: a double quote is not closed");
+  EXPECT_EQ(Errors({{"s", "s.scn", ".sub other 10\n"}, {"other", "other.scn", ""}}),
+            std::vector<std::string>{"s.scn:1: the return slot must be 0 to 9"});
+}
+
+TEST(ScenarioTool, CaseBlocksMustClose) {
+  EXPECT_EQ(Errors({{"s", "s.scn", ".cas 1\n.== 1\n.cas 2\n.\n"}}),
+            std::vector<std::string>{"s.scn:1: this \".cas\" block has no closing \".\""});
+  EXPECT_EQ(Errors({{"s", "s.scn", ".\n"}}),
+            std::vector<std::string>{"s.scn:1: \".\" closes no \".cas\" block"});
+  EXPECT_TRUE(Errors({{"s", "s.scn", ".cas 1\n.== 1\n.cas 2\n.els\n.\n.skp\n.\n"}}).empty());
+}
+
+TEST(ScenarioTool, JumpTargetsAreFoundAcrossFiles) {
+  const std::vector<Source> two = {
+      {"start", "start.scn", ".jmp town:gate\n.sub town:shop 1\n.slt add 戻る :back\n:back\n"},
+      {"town", "town.scn", ":gate\n:shop\n.sub exit 1\n.jmp start\n"}};
+  EXPECT_TRUE(Errors(two).empty());
+  EXPECT_EQ(Errors({{"start", "start.scn", ".jmp town:nowhere\n.jmp :gone\n.jmp [place]:x\n"},
+                    {"town", "town.scn", ":gate\n"}}),
+            (std::vector<std::string>{"start.scn:1: no label :nowhere in town",
+                                      "start.scn:2: no label :gone in start"}));
+  EXPECT_EQ(Errors({{"s", "s.scn", ".jmp elsewhere\n"}}),
+            std::vector<std::string>{"s.scn:1: no scenario \"elsewhere\""});
+  // A label twice is allowed (the first is found) but worth a warning.
+  const auto r = Compile({{"s", "s.scn", ":a\n:a\n"}});
+  EXPECT_TRUE(r.errors.empty());
+  EXPECT_EQ(r.warnings.size(), 1u);
+}
+
+}  // namespace

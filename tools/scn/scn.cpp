@@ -1,0 +1,186 @@
+#include "scn.h"
+
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "platform/posix/host_files.h"
+#include "script/interpreter.h"
+
+namespace scn_tool {
+namespace {
+
+constexpr size_t kMaxLineBytes = 255;  // the reader's buffer, line end included
+
+// Splits a line into tokens as the game does: spaces separate, a quoted part
+// keeps its spaces. unclosed is set when a quote runs to the end.
+std::vector<std::string> Tokens(const std::string& line, bool& unclosed) {
+  std::vector<std::string> out;
+  unclosed = false;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && line[i] == ' ') ++i;
+    if (i >= line.size()) break;
+    std::string token;
+    if (line[i] == '"') {
+      ++i;
+      size_t backslashes = 0;
+      bool closed = false;
+      while (i < line.size()) {
+        if (line[i] == '"' && backslashes % 2 == 0) {
+          ++i;
+          closed = true;
+          break;
+        }
+        backslashes = line[i] == '\\' ? backslashes + 1 : 0;
+        token += line[i++];
+      }
+      if (!closed) unclosed = true;
+    }
+    while (i < line.size() && line[i] != ' ') token += line[i++];
+    out.push_back(token);
+  }
+  return out;
+}
+
+// The first character of text that has no Shift-JIS form.
+std::string FirstUnencodable(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    size_t n = 1;
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0xF0) n = 4;
+    else if (c >= 0xE0) n = 3;
+    else if (c >= 0xC0) n = 2;
+    const std::string ch = text.substr(i, n);
+    std::string out;
+    if (!posix::Utf8ToSjis(ch, out)) return ch;
+    i += n;
+  }
+  return {};
+}
+
+struct Place {
+  size_t source;
+  int line;
+};
+
+struct Target {
+  std::string text;
+  Place at;
+};
+
+bool HasVariables(const std::string& s) { return s.find('[') != std::string::npos; }
+
+}  // namespace
+
+Result Compile(const std::vector<Source>& sources) {
+  Result r;
+  std::map<std::string, size_t> byName;
+  for (size_t i = 0; i < sources.size(); ++i) byName[sources[i].name] = i;
+  std::vector<std::set<std::string>> labels(sources.size());
+  std::vector<Target> targets;
+  std::vector<std::string> converted(sources.size());
+
+  auto error = [&](const Place& p, const std::string& why) {
+    r.errors.push_back(sources[p.source].path + ":" + std::to_string(p.line) + ": " + why);
+  };
+
+  for (size_t s = 0; s < sources.size(); ++s) {
+    std::istringstream in(sources[s].text);
+    std::string line;
+    int lineNo = 0;
+    std::vector<int> openBlocks;
+    while (std::getline(in, line)) {
+      ++lineNo;
+      const Place here{s, lineNo};
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      std::string sjis;
+      if (!posix::Utf8ToSjis(line, sjis)) {
+        const std::string bad = FirstUnencodable(line);
+        error(here, bad.empty() ? "the line is not valid UTF-8"
+                                : "\"" + bad + "\" has no Shift-JIS form");
+        continue;
+      }
+      if (sjis.size() + 1 > kMaxLineBytes) {
+        error(here, "the line is " + std::to_string(sjis.size()) +
+                        " bytes in Shift-JIS; the game reads at most " +
+                        std::to_string(kMaxLineBytes - 1) + " and would split it");
+      }
+      converted[s] += sjis + "\n";
+
+      size_t start = 0;
+      while (start < line.size() && line[start] == '\t') ++start;
+      const std::string body = line.substr(start);
+      if (body.empty() || body[0] == '#') continue;
+      if (body[0] == ':') {
+        bool unclosed = false;
+        const auto t = Tokens(body, unclosed);
+        if (!labels[s].insert(t[0]).second) {
+          r.warnings.push_back(sources[s].path + ":" + std::to_string(lineNo) + ": label " + t[0] +
+                               " appears again; jumps find the first one");
+        }
+        continue;
+      }
+      if (body[0] != '.') continue;
+      bool unclosed = false;
+      const auto t = Tokens(body, unclosed);
+      if (unclosed) error(here, "a double quote is not closed");
+      const std::string& cmd = t[0];
+      if (!FindCommand(cmd.c_str())) {
+        error(here, "unknown command " + cmd);
+        continue;
+      }
+      auto arg = [&](size_t k) { return k < t.size() ? t[k] : std::string(); };
+      if (cmd == ".cas") openBlocks.push_back(lineNo);
+      if (cmd == ".") {
+        if (openBlocks.empty()) {
+          error(here, "\".\" closes no \".cas\" block");
+        } else {
+          openBlocks.pop_back();
+        }
+      }
+      if (cmd == ".jmp") targets.push_back({arg(1), here});
+      if (cmd == ".sub") {
+        if (arg(1) != "exit") targets.push_back({arg(1), here});
+        const std::string slot = arg(2);
+        if (!HasVariables(slot) && !(slot.size() == 1 && slot[0] >= '0' && slot[0] <= '9')) {
+          error(here, "the return slot must be 0 to 9");
+        }
+      }
+      if (cmd == ".slt" && arg(1) == "add") {
+        if (t.size() < 4) error(here, "\".slt add\" needs a text and a jump target");
+        else targets.push_back({arg(3), here});
+      }
+    }
+    for (int open : openBlocks) {
+      error({s, open}, "this \".cas\" block has no closing \".\"");
+    }
+  }
+
+  for (const Target& target : targets) {
+    if (target.text.empty()) {
+      error(target.at, "the jump has no target");
+      continue;
+    }
+    if (HasVariables(target.text)) continue;  // known only when the game runs
+    const size_t colon = target.text.find(':');
+    const std::string file = colon == std::string::npos ? target.text : target.text.substr(0, colon);
+    const std::string label = colon == std::string::npos ? "" : target.text.substr(colon);
+    size_t in = target.at.source;
+    if (!file.empty()) {
+      auto it = byName.find(file);
+      if (it == byName.end()) {
+        error(target.at, "no scenario \"" + file + "\"");
+        continue;
+      }
+      in = it->second;
+    }
+    if (!label.empty() && !labels[in].count(label)) {
+      error(target.at, "no label " + label + " in " + sources[in].name);
+    }
+  }
+  if (r.errors.empty()) r.output = std::move(converted);
+  return r;
+}
+
+}  // namespace scn_tool
