@@ -14,10 +14,12 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
 
-export DISPLAY=:$((60 + RANDOM % 400))
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+# The server picks a free display number and tells it once it is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=:$(head -1 "$work/display")
+xdpyinfo >/dev/null 2>&1 || fail "no X server on $DISPLAY"
 openbox >/dev/null 2>&1 & pids+=($!)
 sleep 0.5
 
@@ -37,7 +39,7 @@ IN
 "$bin" --headless --quiet --data "$data" --input "$work/input.txt" --screenshot-dir "$work/headless"
 
 # The window.
-SDL_RENDER_DRIVER=software "$bin" --data "$data" > "$work/game.log" 2>&1 & game=$!
+"$bin" --data "$data" > "$work/game.log" 2>&1 & game=$!
 pids+=($game)
 wid=$(timeout 10 xdotool search --sync --name '^Quillfen$' | head -1)
 [ -n "$wid" ] || fail "no window"

@@ -32,6 +32,16 @@ TEST(ScenarioTool, NamesEachMistakeByFileAndLine) {
             std::vector<std::string>{"s.scn:1: the return slot must be 0 to 9"});
 }
 
+TEST(ScenarioTool, AssignmentsNeedADeclaredOrWritableName) {
+  const std::vector<Source> ok = {{"config", "config.scn", "# vars\n.int coins\n.str guest\n"},
+                                  {"start", "start.scn", ".let coins = 1\n.let guest = x\n.let money = 5\n.rnd coins = 1 , 6\n"}};
+  EXPECT_TRUE(Errors(ok).empty());
+  EXPECT_EQ(Errors({{"config", "config.scn", ".int coins\n"},
+                    {"start", "start.scn", ".let coin = 1\n.let result = 2\n"}}),
+            (std::vector<std::string>{"start.scn:1: \"coin\" is no variable that can be assigned",
+                                      "start.scn:2: \"result\" is no variable that can be assigned"}));
+}
+
 TEST(ScenarioTool, CaseBlocksMustClose) {
   EXPECT_EQ(Errors({{"s", "s.scn", ".cas 1\n.== 1\n.cas 2\n.\n"}}),
             std::vector<std::string>{"s.scn:1: this \".cas\" block has no closing \".\""});

@@ -80,6 +80,14 @@ Result Compile(const std::vector<Source>& sources) {
   std::vector<std::set<std::string>> labels(sources.size());
   std::vector<Target> targets;
   std::vector<std::string> converted(sources.size());
+  // Names the scripts may assign: the writable built-ins and what "config"
+  // declares.
+  std::set<std::string> assignable = {"hp", "maxhp", "mp", "maxmp", "year", "month", "day", "money"};
+  struct Assignment {
+    std::string name;
+    Place at;
+  };
+  std::vector<Assignment> assignments;
 
   auto error = [&](const Place& p, const std::string& why) {
     r.errors.push_back(sources[p.source].path + ":" + std::to_string(p.line) + ": " + why);
@@ -126,6 +134,16 @@ Result Compile(const std::vector<Source>& sources) {
       const auto t = Tokens(body, unclosed);
       if (unclosed) error(here, "a double quote is not closed");
       const std::string& cmd = t[0];
+      // "config" only declares variables; the game reads nothing else there.
+      if (sources[s].name == "config") {
+        if (cmd == ".int" || cmd == ".str") {
+          for (size_t k = 1; k < t.size(); ++k) {
+            if (t[k].size() > 63) error(here, "the variable name " + t[k] + " is longer than 63 bytes");
+            assignable.insert(t[k]);
+          }
+        }
+        continue;
+      }
       if (!FindCommand(cmd.c_str())) {
         error(here, "unknown command " + cmd);
         continue;
@@ -140,6 +158,7 @@ Result Compile(const std::vector<Source>& sources) {
         }
       }
       if (cmd == ".jmp") targets.push_back({arg(1), here});
+      if ((cmd == ".let" || cmd == ".rnd") && !HasVariables(arg(1))) assignments.push_back({arg(1), here});
       if (cmd == ".sub") {
         if (arg(1) != "exit") targets.push_back({arg(1), here});
         const std::string slot = arg(2);
@@ -178,6 +197,9 @@ Result Compile(const std::vector<Source>& sources) {
     if (!label.empty() && !labels[in].count(label)) {
       error(target.at, "no label " + label + " in " + sources[in].name);
     }
+  }
+  for (const Assignment& a : assignments) {
+    if (!assignable.count(a.name)) error(a.at, "\"" + a.name + "\" is no variable that can be assigned");
   }
   if (r.errors.empty()) r.output = std::move(converted);
   return r;

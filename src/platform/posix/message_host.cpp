@@ -82,8 +82,8 @@ void MessageHost::Dispatch(const plat::Message& m) {
   inPaint_ = true;
   SendToProc(plat::msg::Paint, 0, 0);
   inPaint_ = false;
+  FramePainted(paintRects_);
   paintRects_.clear();
-  FramePainted();
 }
 
 void MessageHost::Invalidate(const plat::Rect* r) {

@@ -75,8 +75,9 @@ class MessageHost : public plat::Host {
   bool TakeReady(plat::Message& out, bool remove, uint64_t now);
   uint64_t NextTimerDue() const;
   bool PaintPending() const { return windowOpen_ && !invalid_.empty(); }
-  // After a paint has presented into the frame: show it (SDL) or not.
-  virtual void FramePainted() {}
+  // After a paint has presented into these rectangles of the frame: show
+  // them (SDL) or not.
+  virtual void FramePainted(const std::vector<plat::Rect>& rects) { (void)rects; }
   // A refused file name is worth telling the author about.
   virtual void NameRefused(const char* nameSjis, const std::string& why) = 0;
 

@@ -4,13 +4,18 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <vector>
 #include <cstdio>
 
 namespace sdl {
 
 bool SdlHost::Start() {
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");  // sharp pixels, no smoothing
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // The system's own window pixels (shared memory on X11) where there are
+  // any: small updates of a 16-bit picture cost less than a GPU round trip,
+  // and far less than a software GL.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "quillfen: no display for a window (%s)\n", SDL_GetError());
     return false;
@@ -25,8 +30,7 @@ SdlHost::SdlHost(Options options)
 
 SdlHost::~SdlHost() {
   if (audio_) SDL_CloseAudioDevice(audio_);
-  if (texture_) SDL_DestroyTexture(texture_);
-  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (picture_) SDL_FreeSurface(picture_);
   if (window_) SDL_DestroyWindow(window_);
   SDL_Quit();
 }
@@ -39,17 +43,12 @@ bool SdlHost::OpenWindow(const char* titleSjis, plat::WindowProc proc) {
     std::fprintf(stderr, "quillfen: cannot open the window: %s\n", SDL_GetError());
     return false;
   }
-  renderer_ = SDL_CreateRenderer(window_, -1, 0);
-  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (renderer_) {
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB555, SDL_TEXTUREACCESS_STREAMING,
-                                 kWidth, kHeight);
-  }
-  if (!texture_) {
+  picture_ = SDL_CreateRGBSurfaceWithFormatFrom(frame_.data(), kWidth, kHeight, 16, kWidth * 2,
+                                                SDL_PIXELFORMAT_RGB555);
+  if (!picture_) {
     std::fprintf(stderr, "quillfen: cannot draw into the window: %s\n", SDL_GetError());
     return false;
   }
-  ApplyScaling(false);
   AttachWindow(proc);
   SDL_ShowWindow(window_);
   // A new window is all invalid, as on Windows.
@@ -63,20 +62,42 @@ void SdlHost::DestroyWindow() {
   SDL_HideWindow(window_);
 }
 
-void SdlHost::ApplyScaling(bool fullScreen) {
-  // The renderer maps the 640 x 480 picture onto the window, centred on
-  // black, and maps mouse positions back to client coordinates.
-  SDL_RenderSetLogicalSize(renderer_, kWidth, kHeight);
-  SDL_RenderSetIntegerScale(renderer_, fullScreen && options_.fitFullScreen ? SDL_FALSE : SDL_TRUE);
+void SdlHost::Layout() {
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window_, &w, &h);
+  const double fit = std::min(static_cast<double>(w) / kWidth, static_cast<double>(h) / kHeight);
+  scale_ = fullScreen_ && options_.fitFullScreen ? fit : std::max(1.0, std::floor(fit));
+  offsetX_ = (w - static_cast<int>(kWidth * scale_)) / 2;
+  offsetY_ = (h - static_cast<int>(kHeight * scale_)) / 2;
 }
 
-void SdlHost::FramePainted() {
-  if (!texture_) return;
-  SDL_UpdateTexture(texture_, nullptr, frame_.data(), kWidth * 2);
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-  SDL_RenderPresent(renderer_);
+// Only the painted rectangles go to the window, so typing a character costs
+// a few hundred pixels, not a whole frame.
+void SdlHost::FramePainted(const std::vector<plat::Rect>& rects) {
+  SDL_Surface* window = SDL_GetWindowSurface(window_);
+  if (!window || !picture_) return;
+  std::vector<SDL_Rect> shown;
+  if (layoutChanged_) {
+    Layout();
+    SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 0, 0, 0));
+    shown.push_back({0, 0, window->w, window->h});
+  }
+  for (const plat::Rect& r : rects) {
+    SDL_Rect src{r.x, r.y, r.w, r.h};
+    const int x0 = offsetX_ + static_cast<int>(std::floor(r.x * scale_));
+    const int y0 = offsetY_ + static_cast<int>(std::floor(r.y * scale_));
+    const int x1 = offsetX_ + static_cast<int>(std::floor((r.x + r.w) * scale_));
+    const int y1 = offsetY_ + static_cast<int>(std::floor((r.y + r.h) * scale_));
+    SDL_Rect dst{x0, y0, x1 - x0, y1 - y0};
+    if (scale_ == 1) {
+      SDL_BlitSurface(picture_, &src, window, &dst);
+    } else {
+      SDL_BlitScaled(picture_, &src, window, &dst);  // nearest neighbour: sharp pixels
+    }
+    if (!layoutChanged_) shown.push_back(dst);
+  }
+  layoutChanged_ = false;
+  SDL_UpdateWindowSurfaceRects(window_, shown.data(), static_cast<int>(shown.size()));
   if (!firstFrameShown_) {
     firstFrameShown_ = true;
     if (options_.reportTiming) {
@@ -86,10 +107,15 @@ void SdlHost::FramePainted() {
   }
 }
 
+namespace {
+int Clamp16(double v) { return static_cast<int>(std::clamp(std::floor(v), -32768.0, 32767.0)); }
+}  // namespace
+
 void SdlHost::Translate(const SDL_Event& e) {
   switch (e.type) {
     case SDL_MOUSEMOTION:
-      Post(plat::msg::MouseMove, 0, plat::PackPoint(e.motion.x, e.motion.y));
+      Post(plat::msg::MouseMove, 0,
+           plat::PackPoint(Clamp16((e.motion.x - offsetX_) / scale_), Clamp16((e.motion.y - offsetY_) / scale_)));
       break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
@@ -97,7 +123,10 @@ void SdlHost::Translate(const SDL_Event& e) {
       uint32_t id = 0;
       if (e.button.button == SDL_BUTTON_LEFT) id = down ? plat::msg::LButtonDown : plat::msg::LButtonUp;
       if (e.button.button == SDL_BUTTON_RIGHT) id = down ? plat::msg::RButtonDown : plat::msg::RButtonUp;
-      if (id) Post(id, 0, plat::PackPoint(e.button.x, e.button.y));
+      if (id) {
+        Post(id, 0, plat::PackPoint(Clamp16((e.button.x - offsetX_) / scale_),
+                                    Clamp16((e.button.y - offsetY_) / scale_)));
+      }
       break;
     }
     case SDL_KEYDOWN: {
@@ -125,8 +154,11 @@ void SdlHost::Translate(const SDL_Event& e) {
         case SDL_WINDOWEVENT_FOCUS_LOST:
           Post(plat::msg::Activate, plat::activate::Inactive, 0);
           break;
-        case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+          layoutChanged_ = true;
+          Invalidate(nullptr);
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
           Invalidate(nullptr);
           break;
         case SDL_WINDOWEVENT_CLOSE:
@@ -187,9 +219,7 @@ void SdlHost::ReleaseMouse() { SDL_CaptureMouse(SDL_FALSE); }
 plat::Point SdlHost::CursorPos() {
   int wx = 0, wy = 0;
   SDL_GetMouseState(&wx, &wy);
-  float lx = 0, ly = 0;
-  SDL_RenderWindowToLogical(renderer_, wx, wy, &lx, &ly);
-  return {static_cast<int32_t>(lx), static_cast<int32_t>(ly)};
+  return {Clamp16((wx - offsetX_) / scale_), Clamp16((wy - offsetY_) / scale_)};
 }
 
 uint64_t SdlHost::Millis() { return SDL_GetTicks64(); }
@@ -228,18 +258,18 @@ void SdlHost::EnterFullScreen() {
   } else if (options_.verbose) {
     std::fprintf(stderr, "quillfen: full screen\n");
   }
-  ApplyScaling(true);
+  fullScreen_ = true;
+  layoutChanged_ = true;
   Invalidate(nullptr);
 }
 
 void SdlHost::LeaveFullScreen() {
-  const int display = std::max(SDL_GetWindowDisplayIndex(window_), 0);
   SDL_SetWindowFullscreen(window_, 0);
   if (options_.verbose) std::fprintf(stderr, "quillfen: window mode\n");
-  SDL_SetWindowSize(window_, kWidth * options_.scale, kHeight * options_.scale);
-  SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
-                        SDL_WINDOWPOS_CENTERED_DISPLAY(display));
-  ApplyScaling(false);
+  // SDL puts the window back where it was before: centred at first, or where
+  // the player has moved it since.
+  fullScreen_ = false;
+  layoutChanged_ = true;
   Invalidate(nullptr);
 }
 

@@ -13,8 +13,7 @@
 #include "platform/posix/periodic_timer.h"
 
 struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
+struct SDL_Surface;
 union SDL_Event;
 
 namespace sdl {
@@ -79,8 +78,10 @@ class SdlHost final : public posix::MessageHost {
   void Pump();
   void Translate(const SDL_Event& e);
   void Block(uint64_t deadline);
-  void ApplyScaling(bool fullScreen);
-  void FramePainted() override;
+  // Where the 640 x 480 picture lies in the window: a whole factor (or, in
+  // full screen with --fit, the largest that keeps the shape), centred.
+  void Layout();
+  void FramePainted(const std::vector<plat::Rect>& rects) override;
   void NameRefused(const char* nameSjis, const std::string& why) override;
 
   bool StartAudio();
@@ -95,8 +96,11 @@ class SdlHost final : public posix::MessageHost {
   bool audioTried_ = false;
   bool synthTried_ = false;
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
+  SDL_Surface* picture_ = nullptr;  // frame_ seen as an RGB555 surface
+  bool fullScreen_ = false;
+  bool layoutChanged_ = true;  // the borders must be painted black again
+  double scale_ = 1;
+  int offsetX_ = 0, offsetY_ = 0;
   bool firstFrameShown_ = false;
 };
 
