@@ -91,6 +91,22 @@ TEST_F(HeadlessTest, WaitActionsFireOnlyWhenTheGameWaitsForThePlayer) {
   EXPECT_FALSE(host.Get(m));
 }
 
+TEST_F(HeadlessTest, WaitWithAPauseActsThatLongAfterTheGameStartsWaiting) {
+  Script("wait+1500 key f1\n+10 key f4");
+  host.WaitReady(200);  // busy until 200: the pause has not begun
+  plat::Message m;
+  ASSERT_TRUE(host.Get(m));
+  EXPECT_EQ(m.wParam, plat::vk::F1);
+  EXPECT_EQ(host.Millis(), 1700u);
+  ASSERT_TRUE(host.Get(m));
+  EXPECT_EQ(m.wParam, plat::vk::F4);
+  EXPECT_EQ(host.Millis(), 1710u);
+  std::vector<headless::InputEvent> events;
+  std::string error;
+  EXPECT_FALSE(headless::ParseInputScript("wait+ click 1 1", events, error));
+  EXPECT_FALSE(headless::ParseInputScript("waitx click 1 1", events, error));
+}
+
 TEST_F(HeadlessTest, UntilClosesTheRunAtItsTime) {
   host.options().until = 2500;
   plat::Message m;

@@ -58,8 +58,14 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
     };
     InputEvent e;
     e.sourceLine = lineNo;
-    if (word == "wait") {
+    if (word.rfind("wait", 0) == 0) {
+      // "wait+MS": a pause of MS once the game waits, as a reader takes.
       e.trigger = InputEvent::Trigger::Wait;
+      if (word.size() > 4) {
+        char* end = nullptr;
+        e.ms = std::strtoull(word.c_str() + 5, &end, 10);
+        if (word[4] != '+' || word.size() < 6 || *end != '\0') return fail("bad wait \"" + word + "\"");
+      }
       if (!(words >> word)) return fail("an action must follow \"wait\"");
     } else if (word[0] == '@' || word[0] == '+') {
       char* end = nullptr;
@@ -207,7 +213,7 @@ void HeadlessHost::DestroyWindow() {
 uint64_t HeadlessHost::NextEventTime() {
   if (nextEvent_ >= events_.size()) return plat::kNoDeadline;
   const InputEvent& e = events_[nextEvent_];
-  if (e.trigger == InputEvent::Trigger::Wait) return plat::kNoDeadline;
+  if (e.trigger == InputEvent::Trigger::Wait) return nextArmed_ ? nextTime_ : plat::kNoDeadline;
   if (!nextArmed_) {
     nextTime_ = e.trigger == InputEvent::Trigger::At ? e.ms : lastFire_ + e.ms;
     nextArmed_ = true;
@@ -219,7 +225,7 @@ void HeadlessHost::FireDue(bool idle) {
   while (nextEvent_ < events_.size()) {
     const InputEvent& e = events_[nextEvent_];
     if (e.trigger == InputEvent::Trigger::Wait) {
-      if (!idle) return;
+      if (e.ms > 0 ? !(nextArmed_ && nextTime_ <= now_) : !idle) return;
     } else if (NextEventTime() > now_) {
       return;
     }
@@ -298,8 +304,15 @@ void HeadlessHost::Idle(uint64_t deadline) {
   const bool waitsForPlayer = deadline == plat::kNoDeadline;
   if (waitsForPlayer && nextEvent_ < events_.size() &&
       events_[nextEvent_].trigger == InputEvent::Trigger::Wait) {
-    FireDue(true);
-    return;
+    const InputEvent& e = events_[nextEvent_];
+    if (e.ms == 0) {
+      FireDue(true);
+      return;
+    }
+    if (!nextArmed_) {  // the pause starts now that the game waits
+      nextTime_ = now_ + e.ms;
+      nextArmed_ = true;
+    }
   }
   auto endRun = [&](const char* why) {
     if (!closeSent_) {

@@ -41,8 +41,8 @@ struct Options {
 // One line of the input script:
 //   [wait | @MS | +MS] ACTION ARGS
 // "wait" fires when the game next waits for input (it has nothing to do but
-// wait for the player), "@MS" at a virtual time, "+MS" that long after the
-// previous action. No prefix means "wait". Actions: click X Y, rclick X Y,
+// wait for the player), "wait+MS" that long after it starts waiting, "@MS"
+// at a virtual time, "+MS" that long after the previous action. No prefix means "wait". Actions: click X Y, rclick X Y,
 // move X Y, ldown X Y, lup X Y, rdown X Y, rup X Y, key NAME (enter, esc, f1,
 // f4, f12), altenter, close, activate, deactivate, screenshot [NAME].
 struct InputEvent {
