@@ -16,4 +16,5 @@ fi
 out=build/default/autoplay
 mkdir -p "$out"
 echo "No display: the demo plays itself headless; screenshots and log in $out/"
-exec "$bin" --headless --input content/autoplay.txt --screenshot-dir "$out" --log "$out/autoplay.log" "$@"
+exec "$bin" --headless --input content/autoplay.txt --screenshot-dir "$out" \
+  --log "$out/autoplay.log" --audio-out "$out/tour.wav" "$@"
