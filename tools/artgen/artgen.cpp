@@ -581,8 +581,9 @@ bool FinishShape(Context& ctx, const Line& l, const Args& a, const std::string& 
     // The shadow is rasterised without the clip so that a shape at a region's
     // edge still casts a whole one.
     Clip all{-100000, -100000, 100000, 100000};
-    Mask m = Rasterise({outline}, all);
-    if (!closed || fillName == "none") m = Rasterise(StrokeOf(outline, closed, width), all);
+    // A closed outline casts its whole area, drawn or not (a shadow alone
+    // is how shadow strips are made); an open one casts its stroke.
+    Mask m = closed ? Rasterise({outline}, all) : Rasterise(StrokeOf(outline, closed, width), all);
     const int pad = static_cast<int>(std::ceil(blur)) + 2;
     m = Pad(m, pad);
     Blur(m, blur);
