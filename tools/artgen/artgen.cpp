@@ -1105,14 +1105,20 @@ bool RunRecipe(const std::string& text, const std::string& fileName, Result& out
     prog.endOf.push_back(0);
     if (l.tokens[0] == "region" || l.tokens[0] == "repeat") open.push_back(idx);
     if (l.tokens[0] == "end") {
-      if (l.tokens.size() != 1) return ctx.Fail(number, "end: takes no arguments");
-      if (open.empty()) return ctx.Fail(number, "end without region or repeat");
+      if (l.tokens.size() != 1 || open.empty()) {
+        ctx.Fail(number, l.tokens.size() != 1 ? "end: takes no arguments" : "end without region or repeat");
+        error = ctx.error;
+        return false;
+      }
       prog.endOf[open.back()] = idx;
       open.pop_back();
     }
   }
-  if (!open.empty())
-    return ctx.Fail(prog.lines[open.back()].number, prog.lines[open.back()].tokens[0] + " without end");
+  if (!open.empty()) {
+    ctx.Fail(prog.lines[open.back()].number, prog.lines[open.back()].tokens[0] + " without end");
+    error = ctx.error;
+    return false;
+  }
   if (!Run(ctx, prog, 0, prog.lines.size())) {
     error = ctx.error;
     return false;
