@@ -56,6 +56,11 @@ TEST(ArtgenParse, ErrorsNameTheRecipeAndLine) {
   EXPECT_EQ(ErrorOf("canvas 10 10\npaint p linear 0 0 1 1 0:#000000 2:#FFFFFF\n"),
             "test.art:2: paint: stop '2:#FFFFFF' is not POS:#COLOUR with POS from 0 to 1");
   EXPECT_EQ(ErrorOf("canvas 10 10\ntext 0 0 \"a\" font=comic\n"), "test.art:2: text: font must be gothic or mincho, not 'comic'");
+  EXPECT_EQ(ErrorOf("canvas 10 10\nrect 1e300 0 4 4 #FFFFFF\n"), "test.art:2: rect: '1e300' is not a number");
+  EXPECT_EQ(ErrorOf("canvas 10 10\nrect 0 0 4 4 #FFFFFF shadow=#000000 blur=1000\n"),
+            "test.art:2: rect: blur must be 0 to 64 and width 0 to 256");
+  EXPECT_EQ(ErrorOf("canvas 10 10\ntext 0 0 \"a\" outline=#000000 ow=100\n"),
+            "test.art:2: text: ow must be 0 to 16, blur 0 to 64, sx and sy -64 to 64");
   EXPECT_EQ(ErrorOf(""), "test.art:0: no canvas (start with 'canvas W H')");
 }
 

@@ -198,7 +198,8 @@ bool PlainNumber(const std::string& s, double& v) {
   if (s.empty()) return false;
   char* end = nullptr;
   v = std::strtod(s.c_str(), &end);
-  return end && *end == '\0' && std::isfinite(v);
+  // Far beyond any canvas; keeps every later conversion to int defined.
+  return end && *end == '\0' && std::isfinite(v) && std::abs(v) <= 1e6;
 }
 
 // "12", "-3.5", or "a~b" for a seeded random value between a and b.
@@ -563,6 +564,8 @@ bool FinishShape(Context& ctx, const Line& l, const Args& a, const std::string& 
       !OptNumber(ctx, l, a, "blur", blur) || !OptNumber(ctx, l, a, "sx", sx) || !OptNumber(ctx, l, a, "sy", sy) ||
       !ParseBlend(ctx, l, a, blend))
     return false;
+  if (blur < 0 || blur > 64 || width < 0 || width > 256)
+    return ctx.Fail(l.number, l.tokens[0] + ": blur must be 0 to 64 and width 0 to 256");
   Mask fill, stroke;
   Paint fillPaint, strokePaint;
   if (fillName != "none") {
@@ -821,6 +824,8 @@ bool CmdText(Context& ctx, const Line& l) {
       !OptNumber(ctx, l, a, "alpha", alpha))
     return false;
   if (size < 4 || size > 400) return ctx.Fail(l.number, "text: size must be 4 to 400");
+  if (ow < 0 || ow > 16 || blur < 0 || blur > 64 || std::abs(sx) > 64 || std::abs(sy) > 64)
+    return ctx.Fail(l.number, "text: ow must be 0 to 16, blur 0 to 64, sx and sy -64 to 64");
   auto wt = a.opt.find("weight");
   if (wt != a.opt.end()) {
     if (wt->second == "bold") weight = size / 20;
