@@ -332,26 +332,26 @@ int Mosaic(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image
   return 1;
 }
 
-int FillImageRect(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
+namespace {
+// The three one-colour operations differ only in what they do to a row.
+template <void (*RowOp)(uint16_t*, int32_t, uint16_t)>
+int EachRow(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
   Blit b;
   if (!ClipOne(image, x, y, w, h, b)) return 0;
   const uint16_t p = ColourToPixel(colour);
-  for (int32_t r = 0; r < b.h; ++r) rows::Fill(DstRow(image, b.dy + r, b.dx), b.w, p);
+  for (int32_t r = 0; r < b.h; ++r) RowOp(DstRow(image, b.dy + r, b.dx), b.w, p);
   return 1;
+}
+}  // namespace
+
+int FillImageRect(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
+  return EachRow<rows::Fill>(image, x, y, w, h, colour);
 }
 
 int DarkenRect(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
-  Blit b;
-  if (!ClipOne(image, x, y, w, h, b)) return 0;
-  const uint16_t p = ColourToPixel(colour);
-  for (int32_t r = 0; r < b.h; ++r) rows::Darken(DstRow(image, b.dy + r, b.dx), b.w, p);
-  return 1;
+  return EachRow<rows::Darken>(image, x, y, w, h, colour);
 }
 
 int BrightenRect(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
-  Blit b;
-  if (!ClipOne(image, x, y, w, h, b)) return 0;
-  const uint16_t p = ColourToPixel(colour);
-  for (int32_t r = 0; r < b.h; ++r) rows::Brighten(DstRow(image, b.dy + r, b.dx), b.w, p);
-  return 1;
+  return EachRow<rows::Brighten>(image, x, y, w, h, colour);
 }
