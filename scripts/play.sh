@@ -10,7 +10,8 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 
 bin=build/default/quillfen
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+# A window where there is a display that answers; otherwise the autoplay.
+if [ -n "${WAYLAND_DISPLAY:-}" ] || { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }; then
   exec "$bin" "$@"
 fi
 out=build/default/autoplay
