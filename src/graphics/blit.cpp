@@ -212,26 +212,32 @@ int CopyClippedKeyed(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, c
   return 1;
 }
 
-int BlendKeyed(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image& src,
-               int32_t sx, int32_t sy, uint32_t key, int32_t k) {
+namespace {
+// The keyed and arithmetic copies share their refusal and clipping and differ
+// only in what they do to one destination row from one source row.
+template <typename RowOp>
+int EachRowPair(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image& src,
+                int32_t sx, int32_t sy, RowOp op) {
   if (Overlapping(dst, src, dx, dy, w, h, sx, sy)) return 0;
   Blit b;
   if (!ClipTwo(dst, src, dx, dy, w, h, sx, sy, b)) return 0;
+  for (int32_t r = 0; r < b.h; ++r) op(DstRow(dst, b.dy + r, b.dx), SrcRow(src, b.sy + r, b.sx), b.w);
+  return 1;
+}
+}  // namespace
+
+int BlendKeyed(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image& src,
+               int32_t sx, int32_t sy, uint32_t key, int32_t k) {
   const uint32_t weight = std::min<uint32_t>(static_cast<uint16_t>(k), 32);
   const uint16_t kp = ColourToPixel(key);
-  for (int32_t r = 0; r < b.h; ++r)
-    rows::BlendKeyed(DstRow(dst, b.dy + r, b.dx), SrcRow(src, b.sy + r, b.sx), b.w, kp, weight);
-  return 1;
+  return EachRowPair(dst, dx, dy, w, h, src, sx, sy, [&](uint16_t* d, const uint16_t* s, int32_t n) {
+    rows::BlendKeyed(d, s, n, kp, weight);
+  });
 }
 
 int SubtractCopy(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image& src,
                  int32_t sx, int32_t sy) {
-  if (Overlapping(dst, src, dx, dy, w, h, sx, sy)) return 0;
-  Blit b;
-  if (!ClipTwo(dst, src, dx, dy, w, h, sx, sy, b)) return 0;
-  for (int32_t r = 0; r < b.h; ++r)
-    rows::Subtract(DstRow(dst, b.dy + r, b.dx), SrcRow(src, b.sy + r, b.sx), b.w);
-  return 1;
+  return EachRowPair(dst, dx, dy, w, h, src, sx, sy, rows::Subtract);
 }
 
 int GreyCopyClippedKeyed(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h,
@@ -253,15 +259,9 @@ int GreyCopyClippedKeyed(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t 
 
 int CopyMirrored(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image& src,
                  int32_t sx, int32_t sy) {
-  if (Overlapping(dst, src, dx, dy, w, h, sx, sy)) return 0;
-  Blit b;
-  if (!ClipTwo(dst, src, dx, dy, w, h, sx, sy, b)) return 0;
-  for (int32_t r = 0; r < b.h; ++r) {
-    uint16_t* d = DstRow(dst, b.dy + r, b.dx);
-    const uint16_t* s = SrcRow(src, b.sy + r, b.sx);
-    std::reverse_copy(s, s + b.w, d);
-  }
-  return 1;
+  return EachRowPair(dst, dx, dy, w, h, src, sx, sy, [](uint16_t* d, const uint16_t* s, int32_t n) {
+    std::reverse_copy(s, s + n, d);
+  });
 }
 
 int StretchCopy(Image& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Image& src,
