@@ -128,7 +128,10 @@ bool DataDirectory::Resolve(const char* nameSjis, std::string& hostPath, std::st
 
 bool DataDirectory::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
   std::string path;
-  if (!Resolve(nameSjis, path)) return false;
+  return Resolve(nameSjis, path) && ReadHostFile(path, out);
+}
+
+bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;

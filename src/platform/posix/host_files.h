@@ -40,6 +40,9 @@ class DataDirectory {
   std::string root_;
 };
 
+// A whole file by its host path.
+bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out);
+
 uint64_t MonotonicMillis();
 int64_t UnixSeconds();
 plat::CalendarTime BreakDown(int64_t unixSeconds, bool utc);

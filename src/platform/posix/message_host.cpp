@@ -143,7 +143,7 @@ bool MessageHost::ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out)
     NameRefused(nameSjis, why);
     return false;
   }
-  return data_.Read(nameSjis, out);
+  return ReadHostFile(path, out);
 }
 
 }  // namespace posix
