@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default
+cmake --build --preset default --target game
 
 bin=build/default/quillfen
 # A window where there is a display that answers; otherwise the autoplay.
