@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/sjis.h"
 #include "support/game_fixture.h"
 
 namespace {
@@ -206,33 +207,111 @@ TEST_F(TextWindowTest, MalformedTextStaysInsideItsBuffers) {
   EXPECT_TRUE(Untouched(0, 0, 200, 100));
 }
 
-TEST_F(TextWindowTest, TheRealJapaneseFacesDrawMessageWindowFour) {
-  host.reset();
-  realFonts = true;
-  MakeHost();
-  CreateGlobalImages();
-  SetupMessageWindows();
-  const std::string file = host->fonts().FileOf(1);
-  if (file == "builtin") GTEST_SKIP() << "no Japanese fonts installed";
-  TextWindow& w = msgwin.window[4];
-  const std::string mincho = host->fonts().FileOf(4);
-  EXPECT_TRUE(mincho.find("ipam") != std::string::npos || mincho.find("mincho") != std::string::npos)
-      << mincho;
-  // Gradient behind the text, so the smoothing over the target shows.
-  for (int y = 0; y < 480; ++y) std::fill_n(gfx.Screen.Row(y), 640, static_cast<uint16_t>((y / 16) << 5 | 8));
-  w.Print(Sjis("クイルフェンの街へようこそ。\n価格は \\1200、ABC xyz 123！\n漢字とかなカナ、「引用」ぁぃぅ").c_str(), 1);
-  EXPECT_EQ(w.CurrentLine(), 3);
-  // Ink landed, and mostly inside the window.
-  int white = 0;
-  for (int y = 36; y < 36 + 3 * 30; ++y)
-    for (int x = 32; x < 608; ++x) white += gfx.Screen.At(x, y) == kWhite;
-  EXPECT_GT(white, 500);
-  if (const char* dir = std::getenv("QUILLFEN_TEST_SHOTS")) {
-    ASSERT_TRUE(plat::host().OpenWindow("t", WindowProc));
+// The installed Japanese faces stand in for the original ones; authors lay
+// their text out by the original faces' line lengths.
+class RealFontTest : public TextWindowTest {
+ protected:
+  void SetUp() override {
+    TextWindowTest::SetUp();
+    host.reset();
+    realFonts = true;
+    MakeHost();
+    CreateGlobalImages();
+    SetupMessageWindows();
+    if (host->fonts().FileOf(1) == "builtin") GTEST_SKIP() << "no Japanese fonts installed";
+  }
+  // A gradient behind the text, so the smoothing over the target shows.
+  void Backdrop() {
+    for (int y = 0; y < 480; ++y)
+      std::fill_n(gfx.Screen.Row(y), 640, static_cast<uint16_t>((y / 16) << 5 | 8));
+  }
+  void Shot(const char* name) {
+    const char* dir = std::getenv("QUILLFEN_TEST_SHOTS");
+    if (!dir) return;
+    if (!plat::host().OpenWindow("t", WindowProc)) return;
     InvalidateAll();
     plat::host().UpdateNow();
     host->options().screenshotDir = dir;
-    EXPECT_TRUE(host->SaveScreenshot("textwindow4"));
+    EXPECT_TRUE(host->SaveScreenshot(name));
+  }
+  // Whether window n's DIB holds anything but the key from a column on, in
+  // the rows of its first line.
+  bool InkFrom(int n, int column) {
+    const Image& dib = msgwin.window[n].Dib();
+    const uint16_t key = ColourToPixel(kBlueKey);
+    const int rows = std::min(dib.height, 2 * msgwin.window[n].FontSize() + 12);
+    const int columns = std::min(dib.width, column + 16);
+    for (int y = 0; y < rows; ++y)
+      for (int x = column; x < columns; ++x)
+        if (dib.At(x, y) != key) return true;
+    return false;
+  }
+  LineRecord LineOf(int n, int i) {
+    LineRecord r{};
+    EXPECT_EQ(msgwin.window[n].GetLine(i, r), 1);
+    return r;
+  }
+};
+
+TEST_F(RealFontTest, FullLinesOfKanjiBreakWhereTheOriginalFacesDo) {
+  const std::string mincho = host->fonts().FileOf(4);
+  EXPECT_TRUE(mincho.find("ipam") != std::string::npos || mincho.find("mincho") != std::string::npos)
+      << mincho;
+  // A full-width character advances twice the font size at 2x: 18 a line in
+  // windows 1 to 3, 23 in window 4.
+  const struct {
+    int window, perLine;
+  } cases[] = {{1, 18}, {2, 18}, {3, 18}, {4, 23}};
+  for (const auto& c : cases) {
+    TextWindow& w = msgwin.window[c.window];
+    w.Print(Repeat("漢", 30).c_str(), 0);
+    EXPECT_EQ(std::strlen(LineOf(c.window, 1).text), 2u * c.perLine) << "window " << c.window;
+    EXPECT_EQ(std::strlen(LineOf(c.window, 2).text), 2u * (30 - c.perLine)) << "window " << c.window;
+    const int step = w.FontSize() + w.CharSpacing();
+    EXPECT_EQ(LineOf(c.window, 1).right, w.X() + (c.perLine - 1) * step + w.FontSize() + 2);
+    w.ClearAll();
+  }
+
+  Backdrop();
+  // The full stop hangs past the eighteenth character.
+  msgwin.window[1].Print((Repeat("漢", 18) + Repeat("。", 1) + Repeat("字", 18) +
+                          Sjis("一行に十八文字まで、句読点はその後ろにぶら下がる。"))
+                             .c_str(),
+                         1);
+  EXPECT_EQ(msgwin.window[1].CurrentLine(), 4);
+  Shot("textwindow1");
+
+  Backdrop();
+  TextWindow& w = msgwin.window[4];
+  w.Print((Repeat("漢", 23) + Repeat("字", 23) + Sjis("クイルフェンの街へようこそ。\n価格は \\1200、ABC xyz 123！\n漢字とかなカナ、「引用」ぁぃぅ")).c_str(), 1);
+  EXPECT_EQ(w.CurrentLine(), 5);
+  int white = 0;
+  for (int y = 36; y < 36 + 5 * 30; ++y)
+    for (int x = 32; x < 608; ++x) white += gfx.Screen.At(x, y) == kWhite;
+  EXPECT_GT(white, 1000);
+  Shot("textwindow4");
+}
+
+TEST_F(RealFontTest, EveryOneByteCharacterTakesAHalfWidthCell) {
+  // The yen sign in particular: the substitute faces map it to a full-width
+  // glyph.
+  for (int n : {1, 4}) {
+    TextWindow& w = msgwin.window[n];
+    const int half = w.FontSize();  // at 2x
+    w.Print("\\1", 0);
+    EXPECT_EQ(w.PenX(), w.X() + 2 * (half / 2) + w.CharSpacing()) << "window " << n;
+    w.ClearAll();
+    for (int code = 1; code < 256; ++code) {
+      if (code == '\n' || sjis::IsLeadByte(static_cast<unsigned char>(code))) continue;
+      const char text[2] = {static_cast<char>(code), '\0'};
+      w.Print(text, 0);
+      ASSERT_EQ(w.PenX(), w.X() + half / 2) << "window " << n << " code " << code;
+      // Ink (glyph and shadow) stays inside the cell and its shadow offset;
+      // bold strokes may thicken a glyph past its cell by a pixel or two.
+      const int spread = n == 4 ? 2 : 0;
+      ASSERT_FALSE(InkFrom(n, half + 4 + spread)) << "window " << n << " code " << code;
+      w.ClearAll();
+    }
   }
 }
 

@@ -1,6 +1,10 @@
 #include "platform/headless/headless.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
+
+#include <filesystem>
+#include <random>
 
 namespace {
 
@@ -129,6 +133,53 @@ TEST_F(HeadlessTest, ClicksHoldTheButtonAndMoveTheCursor) {
   EXPECT_EQ(plat::PointX(m.lParam), 300);
   EXPECT_EQ(plat::PointY(m.lParam), 200);
   EXPECT_EQ(host.CursorPos().x, 300);
+}
+
+// A frame with one pure red, green and blue pixel at the top left.
+headless::HeadlessHost* g_painter = nullptr;
+std::vector<uint16_t> g_picture;
+intptr_t PaintPicture(uint32_t id, uintptr_t, intptr_t) {
+  if (id != plat::msg::Paint) return 0;
+  plat::PixelView v;
+  v.pixels = g_picture.data();
+  v.width = 640;
+  v.height = 480;
+  v.stride = 640 * 2;
+  g_painter->Present(v, 0, 0, 0);
+  return 0;
+}
+
+TEST(Screenshot, KeepsTheFramesColours) {
+  std::random_device rd;
+  const auto dir = std::filesystem::temp_directory_path() / ("quillfen-shot-" + std::to_string(rd()));
+  std::filesystem::create_directories(dir);
+  headless::Options o;
+  o.echo = false;
+  o.screenshotDir = dir.string();
+  headless::HeadlessHost host(o);
+  g_painter = &host;
+  g_picture.assign(640 * 480, 0);
+  uint16_t* top = g_picture.data() + 479 * 640;  // rows are stored bottom-up
+  top[0] = 0x7C00;
+  top[1] = 0x03E0;
+  top[2] = 0x001F;
+  top[3] = (16 << 10) | (8 << 5) | 4;
+  ASSERT_TRUE(host.OpenWindow("t", PaintPicture));
+  host.Invalidate(nullptr);
+  host.UpdateNow();
+  ASSERT_TRUE(host.SaveScreenshot("rgb"));
+
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, (dir / "rgb.png").c_str()));
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+  EXPECT_EQ(image.width, 640u);
+  EXPECT_EQ(image.height, 480u);
+  const std::vector<int> first(rgb.begin(), rgb.begin() + 12);
+  EXPECT_EQ(first, (std::vector<int>{255, 0, 0, 0, 255, 0, 0, 0, 255, 132, 66, 33}));
+  std::filesystem::remove_all(dir);
 }
 
 TEST(InputScript, ErrorsNameTheLine) {

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "graphics/blit.h"
 #include "graphics/textwindow.h"
+#include "script/interpreter.h"
 #include "shell/input.h"
 #include "support/script_fixture.h"
 
@@ -110,6 +112,108 @@ TEST_F(PresentationTest, TheCursorBlinksBesideTheLastLineWithItsWindowsSprite) {
   EXPECT_EQ(scene.cursorSpriteX, 630);
 }
 
+TEST_F(PresentationTest, TheCursorIsDrawnFromItsRowOfTheSheet) {
+  // Every sheet pixel around the three cursor sprites is different, so a
+  // sprite taken from a wrong row or column shows.
+  auto sheetPixel = [](int sx, int sy) { return static_cast<uint16_t>((sy - 300) * 120 + (sx - 620) + 1); };
+  for (int sy = 300; sy < 336; ++sy)
+    for (int sx = 620; sx < 740; ++sx) gfx.PartsSheet.At(sx, sy) = sheetPixel(sx, sy);
+  gfx.PartsSheet.At(662 + 5, 304 + 6) = ColourToPixel(kMagenta);  // see-through
+  host->options().until = 1000000;  // no input left: keep the window open
+  const struct {
+    const char* script;
+    int spriteX;
+  } cases[] = {{".show msg4\n.msg 4\nline\n.clk\n", 662},
+               {".show msg4\n.msg 4\nline\n.tcl\n", 694},
+               {".msg 1\n.show msg1\nline\n.clk\n", 630}};
+  for (const auto& c : cases) {
+    Run(c.script);
+    const int cx = scene.CursorX, cy = scene.CursorY;
+    Image before;
+    before.Create(640, 622);
+    Copy(before, 0, 0, 640, 622, gfx.Screen, 0, 0);
+    plat::Message m;
+    do {
+      ASSERT_TRUE(plat::host().Get(m));
+      plat::host().Dispatch(m);
+    } while (m.id != plat::msg::Timer);
+    ASSERT_EQ(scene.CursorShown, 1);
+    for (int j = -1; j <= 28; ++j) {
+      for (int i = -1; i <= 32; ++i) {
+        const bool inside = i >= 0 && i < 32 && j >= 0 && j < 28;
+        const bool keyed = c.spriteX == 662 && i == 5 && j == 6;
+        const uint16_t want = inside && !keyed ? sheetPixel(c.spriteX + i, 304 + j) : before.At(cx + i, cy + j);
+        ASSERT_EQ(gfx.Screen.At(cx + i, cy + j), want) << c.spriteX << ": " << i << "," << j;
+      }
+    }
+    Input("wait click 1 1");
+    ClearWindow();
+  }
+}
+
+TEST_F(PresentationTest, WindowFramesAndTextSitAtTheirPlaces) {
+  interp.EventMode = 1;  // no status bar
+  // Frame pieces white on a black sheet, so the shadows (subtracting black)
+  // leave the page alone and only the frames change it.
+  FillImageRect(gfx.PartsSheet, 0, 0, 420, 304, 0xFFFFFF);
+  FillImageRect(gfx.PartsSheet, 0, 304, 400, 108, 0xFFFFFF);
+  const struct {
+    int layer;
+    int left, top, right, bottom;  // what the frame changes
+  } frames[] = {{kMsg1, 168, 44, 588, 196},
+                {kMsg2, 54, 280, 474, 432},
+                {kMsg3, 120, 184, 520, 292},
+                {kMsg4, 16, 16, 624, 464}};
+  const uint16_t grey = (20 << 10) | (20 << 5) | 20;
+  for (const auto& f : frames) {
+    for (int y = 0; y < 480; ++y) std::fill_n(gfx.ScenePage.Row(y), 640, grey);
+    std::fill(std::begin(scene.shown), std::end(scene.shown), 0);
+    scene.shown[f.layer] = 1;
+    ComposeScene();
+    int left = 640, top = 480, right = 0, bottom = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x)
+        if (gfx.ScenePage.At(x, y) != grey) {
+          left = std::min(left, x);
+          top = std::min(top, y);
+          right = std::max(right, x + 1);
+          bottom = std::max(bottom, y + 1);
+        }
+    EXPECT_EQ(left, f.left) << f.layer;
+    EXPECT_EQ(top, f.top) << f.layer;
+    EXPECT_EQ(right, f.right) << f.layer;
+    EXPECT_EQ(bottom, f.bottom) << f.layer;
+  }
+
+  // Text starts at each window's corner: ink in its first column, none left
+  // of it. The test face's frame begins an eighth of the glyph height down.
+  const struct {
+    int x, y;
+  } corners[] = {{204, 60}, {72, 296}, {132, 200}, {32, 36}};
+  for (int n = 1; n <= 4; ++n) {
+    FillImageRect(gfx.Screen, 0, 0, 640, 480, 0x000000);
+    TextWindow& w = msgwin.window[n];
+    w.Print("W", 1);
+    LineRecord r{};
+    ASSERT_EQ(w.GetLine(1, r), 1);
+    const int x = corners[n - 1].x, y = corners[n - 1].y;
+    EXPECT_EQ(r.left, x) << n;
+    EXPECT_EQ(r.top, y) << n;
+    const int inkTop = y + (2 * w.FontSize() / 8) / 2;
+    auto lit = [&](int px, int py) { return gfx.Screen.At(px, py) != 0; };
+    bool column = false, before = false;
+    for (int py = y; py < y + w.FontSize(); ++py) {
+      column |= lit(x, py);
+      before |= lit(x - 1, py);
+    }
+    EXPECT_TRUE(column) << n;
+    EXPECT_FALSE(before) << n;
+    EXPECT_TRUE(lit(x + 1, inkTop)) << n;
+    EXPECT_FALSE(lit(x + 1, inkTop - 1)) << n;
+    w.ClearAll();
+  }
+}
+
 TEST_F(PresentationTest, RightButtonHeldRushesTextAndClickWaits) {
   Input("@0 rdown 5 5");
   plat::host().SleepMs(0);
@@ -213,6 +317,19 @@ TEST_F(ChoiceTest, AClickBesideTheChoicesKeepsWaitingAndEnterChooses) {
   Input("wait move " + std::to_string(north.left + 2) + " " + std::to_string(north.top + 2) +
         "\nwait key enter");
   EXPECT_EQ(Int("picked"), 1);
+}
+
+TEST_F(ChoiceTest, AChoiceIsHitOnlyInsideItsRectangle) {
+  const Choice south = scene.choices[2];
+  const int midY = south.top + 2, midX = south.left + 2;
+  for (const auto& [x, y] : {std::pair{south.right, midY}, std::pair{south.left - 1, midY},
+                             std::pair{midX, south.bottom}}) {
+    Input("wait click " + std::to_string(x) + " " + std::to_string(y));
+    EXPECT_EQ(shell.InputMode, 5) << x << "," << y;
+    EXPECT_EQ(Int("picked"), 0);
+  }
+  Input("wait click " + std::to_string(south.right - 1) + " " + std::to_string(south.bottom - 1));
+  EXPECT_EQ(Int("picked"), 2);
 }
 
 TEST_F(PresentationTest, BadInputIsReportedAndTheRunGoesOn) {

@@ -194,23 +194,26 @@ plat::FontHandle FontBook::Make(const char* faceSjis, int pixelHeight, int weigh
   }
   if (font->face) {
     FT_Face face = font->face->face;
-    // Windows sizes a font by its cell (ascent + descent), FreeType by its
-    // em square: convert with the face's own Windows metrics.
-    int asc = face->ascender, desc = -face->descender;
-    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
-      if (os2->usWinAscent + os2->usWinDescent > 0) {
-        asc = os2->usWinAscent;
-        desc = os2->usWinDescent;
-      }
-    }
-    const int cell = std::max(asc + desc, 1);
-    const FT_UInt ppem = static_cast<FT_UInt>(
-        std::max<long>(1, (static_cast<long>(font->pixelHeight) * face->units_per_EM + cell / 2) / cell));
+    // The faces the game was made for have an em exactly as high as their
+    // cell, so the height asked for is their em; the substitutes' cells are
+    // taller than their em, and sizing them by the cell would set the text
+    // smaller and break the lines elsewhere. So the em is the height asked.
     if (FT_New_Size(face, &font->size) == 0) {
       FT_Activate_Size(font->size);
-      FT_Set_Pixel_Sizes(face, 0, ppem);
+      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(font->pixelHeight));
     }
-    font->ascent = static_cast<int>((static_cast<long>(asc) * font->pixelHeight + cell / 2) / cell);
+    // The baseline sits where the face's own em box puts it inside a cell
+    // one em high (the typographic ascender and descender span the em in
+    // Japanese faces), so glyphs keep inside the cell as in the originals.
+    long asc = face->ascender, desc = -face->descender;
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
+      if (os2->version != 0xFFFF && os2->sTypoAscender - os2->sTypoDescender > 0) {
+        asc = os2->sTypoAscender;
+        desc = -os2->sTypoDescender;
+      }
+    }
+    const long span = std::max(asc + desc, 1L);
+    font->ascent = static_cast<int>((asc * font->pixelHeight + span / 2) / span);
   }
   const plat::FontHandle handle = next_++;
   fonts_[handle] = std::move(font);
@@ -247,6 +250,15 @@ const FontBook::Glyph& FontBook::GlyphOf(Font& font, const char* ch, int len) {
     if (FT_Load_Glyph(face, index, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) == 0) {
       FT_GlyphSlot slot = face->glyph;
       g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+      // One-byte characters are half-width in the original faces. The
+      // substitutes give some of them (the yen sign of 0x5C, codes they
+      // have no glyph for) a full-width glyph: squeeze it into half the em.
+      const int half = font.pixelHeight / 2;
+      if (len == 1 && g.advance > half && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        const FT_Matrix squeeze = {FT_MulDiv(half, 0x10000, g.advance), 0, 0, 0x10000};
+        FT_Outline_Transform(&slot->outline, &squeeze);
+        g.advance = half;
+      }
       // Synthetic bold thickens the strokes but keeps the advance, so bold
       // text lays out exactly like regular text.
       if (font.bold && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
