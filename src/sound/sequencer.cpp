@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "platform/platform.h"
 #include "streams/streams.h"
@@ -45,8 +46,6 @@ struct TrackReader {
   const uint8_t* p = nullptr;
   const uint8_t* end = nullptr;
   uint8_t running = 0;
-  bool finished = false;
-  uint64_t pending = 0;  // ticks until the next event
 
   // A variable-length quantity; false when the chunk ends inside it.
   bool ReadVlq(uint32_t& value) {
@@ -202,48 +201,49 @@ bool ParseMidi(const uint8_t* data, size_t size, Song& song) {
   song.sysex.reserve(std::min<size_t>(sysexCount, 0x10000));
   song.markerText.reserve(markerBytes);
 
-  // Merge. All events of a track that fall on the same tick go out together,
-  // before the next track's: the tracks of one tick play in track order.
-  for (TrackReader& t : tracks) {
+  // Merge. Each pass takes the smallest pending delta and then, track by
+  // track in order, appends at most one event of every track that is due and
+  // reads that track's next delta; a track whose next delta is 0 is due again
+  // in the following pass. Events of several tracks on one tick therefore
+  // alternate between the tracks. Rather than visiting every track on every
+  // pass (quadratic in the track count), the due tracks come off a heap
+  // ordered by (absolute tick, pass within that tick, track), which is the
+  // same order.
+  struct Due {
+    uint64_t tick;   // absolute tick of the track's next event
+    uint64_t round;  // the pass, counted from the first one at that tick
+    uint32_t track;
+    bool operator>(const Due& o) const {
+      if (tick != o.tick) return tick > o.tick;
+      if (round != o.round) return round > o.round;
+      return track > o.track;
+    }
+  };
+  std::vector<Due> heap;
+  heap.reserve(tracks.size());
+  for (uint32_t i = 0; i < tracks.size(); ++i) {
     uint32_t delta;
-    if (t.ReadVlq(delta)) t.pending = delta;
-    else t.finished = true;
+    if (tracks[i].ReadVlq(delta)) heap.push_back({delta, 0, i});
   }
-  uint64_t unwritten = 0;  // ticks not yet carried by an entry (0xFE leaves none)
-  for (;;) {
-    uint64_t step = UINT64_MAX;
-    for (const TrackReader& t : tracks) {
-      if (!t.finished) step = std::min(step, t.pending);
+  std::make_heap(heap.begin(), heap.end(), std::greater<>{});
+  uint64_t written = 0;  // tick of the last entry (0xFE leaves none)
+  while (!heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end(), std::greater<>{});
+    Due due = heap.back();
+    heap.pop_back();
+    TrackReader& t = tracks[due.track];
+    RawEvent e;
+    if (!ReadEvent(t, e)) continue;  // cut off: the track ends
+    if (e.stored) {
+      Append(song, e, static_cast<uint32_t>(std::min<uint64_t>(due.tick - written, UINT32_MAX)));
+      written = due.tick;
     }
-    if (step == UINT64_MAX) break;
-    unwritten += step;
-    for (TrackReader& t : tracks) {
-      if (t.finished) continue;
-      if (t.pending != step) {
-        t.pending -= step;
-        continue;
-      }
-      for (;;) {
-        RawEvent e;
-        if (!ReadEvent(t, e)) {
-          t.finished = true;
-          break;
-        }
-        if (e.stored) {
-          Append(song, e, static_cast<uint32_t>(std::min<uint64_t>(unwritten, UINT32_MAX)));
-          unwritten = 0;
-        }
-        uint32_t delta;
-        if (!t.ReadVlq(delta)) {
-          t.finished = true;
-          break;
-        }
-        if (delta != 0) {
-          t.pending = delta;
-          break;
-        }
-      }
-    }
+    uint32_t delta;
+    if (!t.ReadVlq(delta)) continue;
+    due.round = delta == 0 ? due.round + 1 : 0;
+    due.tick += delta;
+    heap.push_back(due);
+    std::push_heap(heap.begin(), heap.end(), std::greater<>{});
   }
   song.eventCount = song.events.size();
   song.loaded = true;
