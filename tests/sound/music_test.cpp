@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -43,6 +45,28 @@ int Command(F body, const char* rest) {
   char line[kLineSize] = {};
   std::strncpy(line, rest, kLineSize - 1);
   return body(line);
+}
+
+// Root mean square of both channels between two times of a rendered file.
+double Rms(const posix::WaveData& wave, uint64_t fromMs, uint64_t toMs) {
+  const size_t from = static_cast<size_t>(fromMs * wave.sampleRate / 1000);
+  const size_t to = std::min(wave.frames, static_cast<size_t>(toMs * wave.sampleRate / 1000));
+  double energy = 0;
+  for (size_t f = from; f < to; ++f) {
+    for (int c = 0; c < 2; ++c) energy += double{wave.Sample(f, c)} * wave.Sample(f, c);
+  }
+  return to > from ? std::sqrt(energy / (2.0 * static_cast<double>(to - from))) : 0;
+}
+
+// Renders what the run played so far into a file of the test's data folder.
+bool Render(headless::HeadlessHost& host, const std::filesystem::path& out, std::vector<uint8_t>& bytes,
+            posix::WaveData& wave) {
+  host.options().audioOut = out.string();
+  std::string error;
+  if (!host.FinishAudio(error)) return false;
+  std::ifstream in(out, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  return posix::ParseWave(bytes, wave);
 }
 
 Track ShortTune() {
@@ -215,4 +239,40 @@ TEST_F(SoundTest, AudioOutRendersTheRun) {
   EXPECT_GT(std::sqrt(energy / (wave.frames * 2.0)), 0.01);  // not silent
   EXPECT_LT(peak, 0.999f);                                    // no clipping
   EXPECT_EQ(clipped, 0u);
+}
+
+// Stopping mutes every channel (controller 7 = 0) before the reset; the next
+// song must still be heard although it never sets its volume, as on a device
+// just opened.
+TEST_F(SoundTest, EverySongIsHeardAfterAChangeAStopAndARestart) {
+  std::string problem;
+  if (posix::FindSoundFont(problem).empty()) GTEST_SKIP() << problem;
+  Track a, b;
+  for (int i = 0; i < 16; ++i) {
+    a.Note(240 * i, 200, 0, 60 + i % 5, 100);
+    b.Note(240 * i, 200, 1, 67 - i % 4, 100);
+  }
+  b.Program(0, 1, 48);
+  WriteSong("a.mid", {a});
+  WriteSong("b.mid", {b});
+  MusicCommand("a", 0);
+  host->SleepMs(2000);
+  MusicCommand("b", 0);  // a song change
+  host->SleepMs(2000);
+  MusicCommand("stop", 0);
+  host->SleepMs(1000);
+  MusicCommand("a", 0);  // after a stop
+  host->SleepMs(2000);
+
+  std::vector<uint8_t> bytes;
+  posix::WaveData wave;
+  ASSERT_TRUE(Render(*host, dataDir / "run.wav", bytes, wave));
+  const double first = Rms(wave, 200, 2000), changed = Rms(wave, 2200, 4000),
+               stopped = Rms(wave, 4500, 5000), again = Rms(wave, 5200, 7000);
+  EXPECT_GT(first, 0.008);
+  EXPECT_GT(changed, 0.008);
+  EXPECT_GT(again, 0.008);
+  EXPECT_LT(stopped, 0.001);
+  std::printf("RMS: first %.4f, after the change %.4f, stopped %.4f, after the stop %.4f\n", first, changed,
+              stopped, again);
 }

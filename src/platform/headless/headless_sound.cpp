@@ -136,7 +136,9 @@ bool HeadlessHost::FinishAudio(std::string& error) {
       case Kind::MidiShort: synth.ShortMessage(c.message); break;
       case Kind::MidiLong: synth.LongMessage(c.data.data(), c.data.size()); break;
       case Kind::MidiReset: synth.Reset(); break;
-      case Kind::MidiOpen:
+      // Stop leaves every channel at volume 0; a device opened again starts
+      // as a new one, whatever the song before it did.
+      case Kind::MidiOpen: synth.SystemReset(); break;
       case Kind::MidiClose: break;
       case Kind::WaveStop: voice.Stop(); break;
       case Kind::Wave: {
