@@ -162,6 +162,25 @@ TEST_F(SoundTest, WaveCommandModes) {
   EXPECT_EQ(waves, want);
 }
 
+// A name that leaves the data folder is refused and told to the author, for
+// a wave in every mode as for music.
+TEST_F(SoundTest, SoundNamesOutsideTheDataFolderAreReported) {
+  auto refusals = [&](const std::string& name) {
+    size_t n = 0;
+    for (const auto& l : host->log) n += l.find("refused file name \"" + name + "\"") != std::string::npos;
+    return n;
+  };
+  Command(CommandMid, "..\\tune 0\n");
+  EXPECT_EQ(refusals("..\\tune.mid"), 1u);
+  Command(CommandWav, "..\\boom 0\n");
+  EXPECT_EQ(refusals("..\\boom.wav"), 1u);
+  Command(CommandWav, "..\\boom 1\n");
+  EXPECT_EQ(refusals("..\\boom.wav"), 2u);
+  Command(CommandWav, "se\\..\\..\\boom 2\n");
+  EXPECT_EQ(refusals("se\\..\\..\\boom.wav"), 1u);
+  EXPECT_EQ(host->Millis(), 0u);  // a refused synchronous wave returns at once
+}
+
 TEST_F(SoundTest, ReturningToTheScriptRestartsOnlyWhatStillLoops) {
   WriteSong("field.mid", {ShortTune()});
   WriteData("rain.wav", SineWave(300));

@@ -87,13 +87,13 @@ void HeadlessHost::PlayWave(const char* nameSjis, uint32_t flags) {
   }
   sound.push_back({Kind::Wave, now_, 0, {}, nameSjis, flags});
   Record("wave \"" + posix::SjisToUtf8(nameSjis) + "\" flags " + std::to_string(flags));
-  if ((flags & plat::kWaveAsync) == 0) {
-    // A synchronous wave returns when it has been heard to the end.
-    std::vector<uint8_t> bytes;
-    posix::WaveData wave;
-    if (data().Read(nameSjis, bytes) && posix::ParseWave(bytes, wave)) {
-      AdvanceTo(now_ + wave.LengthMs());
-    }
+  // Read now, as the desktop does, so that a refused name is told in the
+  // same way as a refused song, whatever the mode.
+  std::vector<uint8_t> bytes;
+  posix::WaveData wave;
+  if (ReadWholeFile(nameSjis, bytes) && posix::ParseWave(bytes, wave) &&
+      (flags & plat::kWaveAsync) == 0) {
+    AdvanceTo(now_ + wave.LengthMs());  // a synchronous wave returns when heard to the end
   }
 }
 
