@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/posix/audio_mix.h"
 #include "platform/posix/fluid_synth.h"
 #include "platform/posix/wave_file.h"
 #include "script/reader.h"
@@ -34,6 +35,26 @@ std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
   for (uint32_t i = 0; i < frames; ++i) {
     put16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate))));
   }
+  const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
+  for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
+  return w;
+}
+
+// A mono 8-bit wave of the given samples.
+std::string Wave8(const std::vector<uint8_t>& samples, uint32_t rate = 11025) {
+  std::string w = "RIFF....WAVEfmt ";
+  auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i)); };
+  auto put16 = [&](uint16_t v) { w += static_cast<char>(v); w += static_cast<char>(v >> 8); };
+  put32(16);
+  put16(1);
+  put16(1);
+  put32(rate);
+  put32(rate);
+  put16(1);
+  put16(8);
+  w += "data";
+  put32(static_cast<uint32_t>(samples.size()));
+  w.append(samples.begin(), samples.end());
   const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
   for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
   return w;
@@ -294,4 +315,24 @@ TEST_F(SoundTest, EverySongIsHeardAfterAChangeAStopAndARestart) {
   EXPECT_LT(stopped, 0.001);
   std::printf("RMS: first %.4f, after the change %.4f, stopped %.4f, after the stop %.4f\n", first, changed,
               stopped, again);
+}
+
+// 8-bit samples are unsigned: 0x80 is the middle, silence; 0x00 and 0xFF the
+// extremes.
+TEST_F(SoundTest, AnEightBitWaveIsUnsigned) {
+  WriteData("hush.wav", Wave8(std::vector<uint8_t>(5512, 0x80)));
+  std::vector<uint8_t> square;
+  for (int i = 0; i < 5512; ++i) square.push_back((i / 25) % 2 ? 0xFF : 0x00);
+  WriteData("buzz.wav", Wave8(square));
+  PlayWave("hush.wav", plat::kWaveSync);
+  PlayWave("buzz.wav", plat::kWaveSync);
+  ASSERT_EQ(host->Millis(), 1000u);
+
+  std::vector<uint8_t> bytes;
+  posix::WaveData wave;
+  ASSERT_TRUE(Render(*host, dataDir / "waves.wav", bytes, wave));
+  EXPECT_LT(Rms(wave, 0, 500), 0.001);
+  const double level = Rms(wave, 520, 980);  // full scale through the effects' gain
+  EXPECT_GT(level, posix::kWaveGain * 0.9);
+  EXPECT_LT(level, posix::kWaveGain * 1.01);
 }
