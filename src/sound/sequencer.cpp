@@ -152,9 +152,8 @@ void Append(Song& song, const RawEvent& e, uint32_t delta) {
     song.markerText.insert(song.markerText.end(), e.data, e.data + e.length);
     song.markerText.push_back('\0');
     if (e.length == 1 && e.data[0] == 'L') song.loopPosition = out.size();
-    out.push_back(Entry(delta, 0xFF, kMetaMarker, 0));
-    out.back().data1 = static_cast<uint8_t>(offset & 0xFF);
-    out.back().data2 = static_cast<uint8_t>(offset >> 8);
+    out.push_back(Entry(delta, 0xFF, kMetaMarker, static_cast<uint8_t>(offset & 0xFF)));
+    out.back().spare = static_cast<uint8_t>(offset >> 8);
     return;
   }
   if (e.status == 0xFF || e.status == 0xF7) {  // other meta events keep only their time
@@ -467,7 +466,7 @@ void MidiSequencer::HandleEntry() {
     return;
   }
   if (e.status == 0xFF && e.data1 == kMetaMarker) {
-    const uint16_t offset = e.Payload();
+    const uint16_t offset = e.MarkerOffset();
     if (offset < song.markerText.size()) OnMarker(song.markerText.data() + offset);
     return;
   }

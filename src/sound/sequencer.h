@@ -47,6 +47,8 @@ struct MidiEvent {
   uint8_t spare = 0;
 
   uint16_t Payload() const { return static_cast<uint16_t>(data1 | (data2 << 8)); }
+  // A marker keeps data1 for its type, so its text's offset follows it.
+  uint16_t MarkerOffset() const { return static_cast<uint16_t>(data2 | (spare << 8)); }
 };
 static_assert(sizeof(MidiEvent) == 8);
 

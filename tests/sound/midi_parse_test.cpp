@@ -95,7 +95,14 @@ TEST(MidiParse, TracksMergeInTimeAndTrackOrder) {
   const MidiEvent& loop = song.events[song.loopPosition];
   EXPECT_EQ(loop.status, 0xFF);
   EXPECT_EQ(loop.data1, kMetaMarker);
-  EXPECT_EQ(loop.Payload(), 6);
+  EXPECT_EQ(loop.MarkerOffset(), 6);
+  size_t verse = 0;
+  while (verse < song.eventCount && song.events[verse].status != 0xFF) ++verse;
+  verse += 3;  // past the tempo's entries
+  while (verse < song.eventCount && song.events[verse].status != 0xFF) ++verse;
+  ASSERT_LT(verse, song.loopPosition);
+  EXPECT_EQ(song.events[verse].data1, kMetaMarker);
+  EXPECT_EQ(song.events[verse].MarkerOffset(), 0);
   // Counting the entries' deltas gives the song's length in ticks.
   uint64_t ticks = 0;
   for (const auto& e : song.events) ticks += e.delta;
