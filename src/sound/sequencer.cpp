@@ -275,6 +275,8 @@ void MidiSequencer::Reset() {
   beatsPerMinute = 120;
   startDeadline = 0;
   startDelay = catchUp = lagging = false;
+  sleptOver = false;
+  wakeElapsed = 0;
   for (auto& c : channels) c = ChannelState{};
 }
 
@@ -309,6 +311,7 @@ void MidiSequencer::ResetPlayer() {
   tempo = kDefaultTempo;
   beatsPerMinute = 60000000 / kDefaultTempo;
   catchUp = lagging = false;
+  sleptOver = false;
   for (auto& c : channels) c = ChannelState{};
   origin = Now();
   startDeadline = origin + 50;
@@ -366,6 +369,7 @@ void MidiSequencer::ResumeTiming() {
   if (!deviceOpen) deviceOpen = plat::host().MidiOpen();
   ResendChannelState();
   origin = Now();
+  sleptOver = false;
   StartTimer(1);
 }
 
@@ -381,7 +385,10 @@ void MidiSequencer::OnTick() {
   }
   const uint64_t now = Now();
   if (startDelay) {
-    if (static_cast<int64_t>(now - startDeadline) < 50) return;
+    if (static_cast<int64_t>(now - startDeadline) < 50) {
+      CallAgainAt(startDeadline + 50);
+      return;
+    }
     startDelay = false;
     origin = now;
   }
@@ -414,14 +421,68 @@ void MidiSequencer::OnTick() {
     return;
   }
 
+  CountSleptTicks();
   for (int n = 0; n < 100; ++n) {
-    const uint64_t target = tempo ? elapsed * song.division * 1000 / tempo : 0;
+    const uint64_t target = TargetTick(elapsed);
     if (ticksSinceTempo > target) break;
     lagging = target >= ticksSinceTempo + 100;
     ProcessTick();
     ++ticksSinceTempo;
   }
+  PlanNextCall(ticksSinceTempo > TargetTick(elapsed));
   playing = false;
+}
+
+uint64_t MidiSequencer::TargetTick(uint64_t elapsedMs) const {
+  return tempo ? elapsedMs * song.division * 1000 / tempo : 0;
+}
+
+// The milliseconds slept over would each have processed the ticks their
+// elapsed time reached, none of them an entry's. A call later than planned
+// is a late call of the 1 ms model: what it is behind, it processes itself.
+void MidiSequencer::CountSleptTicks() {
+  if (!sleptOver) return;
+  sleptOver = false;
+  const uint64_t last = std::min(elapsed, wakeElapsed);
+  if (last == 0) return;
+  const uint64_t done = TargetTick(last - 1) + 1;
+  if (done <= ticksSinceTempo) return;
+  const uint64_t skip = std::min<uint64_t>(done - ticksSinceTempo, ticksLeft);
+  ticksSinceTempo += skip;
+  ticksLeft -= static_cast<uint32_t>(skip);
+}
+
+// Also restarts timing after a tempo change, which resets the origin.
+void MidiSequencer::PlanNextCall(bool caughtUp) {
+  constexpr uint64_t kLongestSleepMs = 60000;
+  // Only while every millisecond keeps up with its ticks (at most 100 a
+  // millisecond) does each one process exactly the ticks it reaches, so that
+  // they can be counted on waking. Otherwise, and for the end of the song,
+  // which the next call handles, the timer stays at 1 ms.
+  const uint64_t ticksPerMsTimesTempo = uint64_t{song.division} * 1000;
+  if (position < song.eventCount && caughtUp && tempo != 0 &&
+      ticksPerMsTimesTempo <= 100 * uint64_t{tempo}) {
+    const uint64_t entryTick = ticksSinceTempo + ticksLeft;  // the tick that handles the next entry
+    // The first millisecond whose target reaches that tick.
+    uint64_t wake = ticksPerMsTimesTempo
+                        ? (entryTick * tempo + ticksPerMsTimesTempo - 1) / ticksPerMsTimesTempo
+                        : UINT64_MAX;
+    wake = std::min(wake, elapsed + kLongestSleepMs);
+    if (wake > elapsed + 1) {
+      sleptOver = true;
+      wakeElapsed = wake;
+      CallAgainAt(origin + wake);
+      return;
+    }
+  }
+  CallAgainAt(Now() + 1);
+}
+
+void MidiSequencer::CallAgainAt(uint64_t ms) {
+  if (stopRequested) return;  // Stop is ending the timer
+  const uint64_t now = Now();
+  const uint64_t wait = ms > now ? ms - now : 1;
+  StartTimer(static_cast<uint32_t>(std::min<uint64_t>(wait, UINT32_MAX)));
 }
 
 void MidiSequencer::ProcessTick() {
@@ -462,8 +523,7 @@ void MidiSequencer::HandleEntry() {
     origin = now;
     elapsed = 0;
     ticksSinceTempo = 0;
-    if (!catchUp) StartTimer(1);
-    return;
+    return;  // the call's end times the timer from the new origin
   }
   if (e.status == 0xFF && e.data1 == kMetaMarker) {
     const uint16_t offset = e.MarkerOffset();

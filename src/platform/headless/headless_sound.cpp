@@ -74,9 +74,11 @@ void HeadlessHost::KillPeriodicTimer(uint32_t timerId) {
   if (timerId != 0 && periodic_.id == timerId) periodic_ = Periodic{};
 }
 
+// A call that fell inside the stall comes right after it; one planned for
+// later keeps its time.
 void HeadlessHost::StallPeriodicTimer(uint64_t ms) {
   now_ += ms;
-  if (periodic_.id) periodic_.due = now_ + periodic_.period;
+  if (periodic_.id && periodic_.due <= now_) periodic_.due = now_ + 1;
 }
 
 void HeadlessHost::PlayWave(const char* nameSjis, uint32_t flags) {
