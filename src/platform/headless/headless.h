@@ -60,7 +60,7 @@ struct InputEvent {
 // Parses an input script; on failure returns false with "line N: why".
 bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std::string& error);
 
-class HeadlessHost final : public posix::MessageHost {
+class HeadlessHost : public posix::MessageHost {
  public:
   explicit HeadlessHost(Options options);
   ~HeadlessHost() override;
@@ -162,7 +162,7 @@ class HeadlessHost final : public posix::MessageHost {
   int shotCount_ = 0;
   FILE* logFile_ = nullptr;
 
-  // The music timer: called once per elapsed virtual millisecond, on this
+  // The music timer: called once per period of virtual milliseconds, on this
   // thread, as the clock advances.
   struct Periodic {
     uint32_t id = 0;
