@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <limits>
+#include <thread>
 
 #include "platform/posix/host_files.h"
 #include "support/game_fixture.h"
@@ -83,6 +88,54 @@ TEST_F(DataDirectoryTest, ReadOnlyFilesCanBeMadeWritableAndCarryTheirTime) {
   ASSERT_TRUE(dir.WriteTime("ro.dat", true, t));
   EXPECT_GE(t.year, 125);
   EXPECT_FALSE(dir.WriteTime("none.dat", true, t));
+}
+
+// Reads a file on another thread; a read still blocked after some seconds
+// counts as hung (and is released by opening the FIFO's other end).
+bool ReadsWithoutHanging(const posix::DataDirectory& dir, const char* name,
+                         const std::filesystem::path& fifo, bool& result) {
+  std::promise<bool> done;
+  auto answer = done.get_future();
+  std::thread reader([&] {
+    std::vector<uint8_t> bytes;
+    done.set_value(dir.Read(name, bytes));
+  });
+  const bool inTime = answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  if (!inTime) std::ofstream(fifo).close();
+  reader.join();
+  result = answer.get();
+  return inTime;
+}
+
+TEST_F(DataDirectoryTest, SpecialAndHugeFilesFailLikeMissingOnes) {
+  posix::DataDirectory dir(dataDir.string());
+  ASSERT_EQ(mkfifo((dataDir / "start.scn").c_str(), 0644), 0);
+  bool fifoRead = true;
+  EXPECT_TRUE(ReadsWithoutHanging(dir, "start.scn", dataDir / "start.scn", fifoRead));
+  EXPECT_FALSE(fifoRead);
+  std::filesystem::create_directory(dataDir / "folder.k16");
+  std::vector<uint8_t> bytes;
+  EXPECT_FALSE(dir.Read("folder.k16", bytes));
+
+  // Sparse files far larger than their kind can be: refused before any
+  // memory is set aside for them.
+  for (const char* name : {"huge.k16", "huge.scn", "huge.wav", "huge.dat", "huge"}) {
+    const auto path = dataDir / name;
+    std::ofstream(path).close();
+    std::filesystem::resize_file(path, uint64_t{64} << 30);
+    bool read = true;
+    EXPECT_NO_THROW(read = dir.Read(name, bytes)) << name;
+    EXPECT_FALSE(read) << name;
+  }
+  // Past the bound of a small kind, a file is refused though a wave of its
+  // size is not.
+  for (const char* name : {"big.scn", "big.wav"}) {
+    std::ofstream(dataDir / name).close();
+    std::filesystem::resize_file(dataDir / name, (uint64_t{16} << 20) + 1);
+  }
+  EXPECT_FALSE(dir.Read("big.scn", bytes));
+  EXPECT_TRUE(dir.Read("big.wav", bytes));
+  EXPECT_EQ(bytes.size(), (size_t{16} << 20) + 1);
 }
 
 TEST(Calendar, NormalisationCarriesOverflowingFields) {

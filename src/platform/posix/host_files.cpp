@@ -58,6 +58,34 @@ bool IsRefusedComponent(const std::string& part) {
   return part == ".." || part.find(':') != std::string::npos;
 }
 
+// Each kind of game file has a size past which it cannot be genuine: such a
+// file (a sparse file, a mistake, a hostile replacement) is refused before
+// any memory is set aside for it.
+struct SizeBound {
+  const char* extension;
+  uint64_t maxBytes;
+};
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+constexpr SizeBound kSizeBounds[] = {
+    {".k16", 540 + uint64_t{16384} * 16384},  // header, palette and the largest picture loaded
+    {".scn", 16 * kMiB},
+    {".dat", 16 * kMiB},
+    {".dec", 16 * kMiB},
+    {".mid", 16 * kMiB},
+};
+constexpr uint64_t kOtherFileBound = 256 * kMiB;  // waves, packed archives, the rest
+
+uint64_t SizeBoundOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return kOtherFileBound;
+  const char* extension = path.c_str() + dot;
+  for (const SizeBound& b : kSizeBounds) {
+    if (strcasecmp(extension, b.extension) == 0) return b.maxBytes;
+  }
+  return kOtherFileBound;
+}
+
 // The entry of folder whose name equals name ignoring ASCII case.
 bool FindCaseInsensitive(const std::string& folder, const std::string& name, std::string& found) {
   DIR* d = opendir(folder.c_str());
@@ -74,7 +102,7 @@ bool FindCaseInsensitive(const std::string& folder, const std::string& name, std
   return ok;
 }
 
-bool Exists(const std::string& path) {
+bool PathExists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
 }
@@ -114,7 +142,7 @@ bool DataDirectory::Resolve(const char* nameSjis, std::string& hostPath, std::st
     if (IsRefusedComponent(part)) return refuse("outside the data directory");
     const std::string utf8 = SjisToUtf8(part);
     std::string candidate = path + "/" + utf8;
-    if (!Exists(candidate)) {
+    if (!PathExists(candidate)) {
       std::string found;
       if (FindCaseInsensitive(path, utf8, found)) candidate = path + "/" + found;
     }
@@ -132,10 +160,13 @@ bool DataDirectory::Read(const char* nameSjis, std::vector<uint8_t>& out) const 
 }
 
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a FIFO or a device under a game file's name must fail the
+  // load like a missing file, not hang the game in open.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+      static_cast<uint64_t>(st.st_size) > SizeBoundOf(path)) {
     close(fd);
     return false;
   }

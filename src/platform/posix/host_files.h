@@ -40,7 +40,8 @@ class DataDirectory {
   std::string root_;
 };
 
-// A whole file by its host path.
+// A whole regular file by its host path; false for anything else, and for a
+// file larger than its kind (told by the extension) can genuinely be.
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out);
 
 uint64_t MonotonicMillis();
