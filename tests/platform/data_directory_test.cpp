@@ -90,6 +90,40 @@ TEST_F(DataDirectoryTest, ReadOnlyFilesCanBeMadeWritableAndCarryTheirTime) {
   EXPECT_FALSE(dir.WriteTime("none.dat", true, t));
 }
 
+TEST_F(DataDirectoryTest, SymbolicLinksThatLeadOutOfTheFolderAreRefused) {
+  // The data folder is "data"; beside it lies what it must not reach.
+  const auto data = dataDir / "data";
+  WriteData("secret.txt", "s");
+  WriteData("data/bg/x.k16", "x");
+  WriteData("data/save/keep.dat", "k");
+  std::filesystem::create_directory_symlink("..", data / "uplink");
+  std::filesystem::create_directory_symlink(dataDir, data / "far");
+  std::filesystem::create_symlink("../../secret.txt", data / "save/Collection.dat");
+  std::filesystem::create_directory_symlink("bg", data / "alias");
+  std::filesystem::create_symlink("keep.dat", data / "save/link.dat");
+  posix::DataDirectory dir(data.string());
+  std::vector<uint8_t> bytes;
+  std::string path, why;
+  for (const char* name : {"uplink\\secret.txt", "far\\secret.txt", "save\\Collection.dat",
+                           "uplink", "uplink\\new.dat"}) {
+    EXPECT_FALSE(dir.Resolve(name, path, &why)) << name;
+    EXPECT_EQ(why, "outside the data directory") << name;
+    EXPECT_FALSE(dir.Read(name, bytes)) << name;
+  }
+  EXPECT_EQ(dir.Write("uplink\\new.dat", "n", 1), plat::WriteResult::CreateFailed);
+  EXPECT_FALSE(std::filesystem::exists(dataDir / "new.dat"));
+  EXPECT_FALSE(dir.Remove("uplink\\secret.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dataDir / "secret.txt"));
+
+  // Links that stay inside work, and so does a data folder reached by a link.
+  ASSERT_TRUE(dir.Read("alias\\x.k16", bytes));
+  ASSERT_TRUE(dir.Read("save\\link.dat", bytes));
+  EXPECT_EQ(bytes, std::vector<uint8_t>{'k'});
+  EXPECT_EQ(dir.Write("alias\\new.dat", "n", 1), plat::WriteResult::Ok);
+  std::filesystem::create_directory_symlink(data, dataDir / "data-link");
+  EXPECT_TRUE(posix::DataDirectory((dataDir / "data-link").string()).Read("bg\\new.dat", bytes));
+}
+
 // Reads a file on another thread; a read still blocked after some seconds
 // counts as hung (and is released by opening the FIFO's other end).
 bool ReadsWithoutHanging(const posix::DataDirectory& dir, const char* name,

@@ -58,6 +58,32 @@ bool IsRefusedComponent(const std::string& part) {
   return part == ".." || part.find(':') != std::string::npos;
 }
 
+// A real path that is the folder itself or lies inside it.
+bool Inside(const std::string& real, const std::string& folderReal) {
+  if (folderReal == "/") return true;
+  return real.compare(0, folderReal.size(), folderReal) == 0 &&
+         (real.size() == folderReal.size() || real[folderReal.size()] == '/');
+}
+
+std::string RealPath(const std::string& path) {
+  char buffer[PATH_MAX];
+  return realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+// Where path really leads, judged by its deepest part that exists: the parts
+// below it do not exist yet and so cannot lead anywhere else. Empty when not
+// even the first part exists.
+std::string DeepestRealPath(std::string path, size_t keep) {
+  while (path.size() > keep) {
+    std::string real = RealPath(path);
+    if (!real.empty()) return real;
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash < keep) break;
+    path.resize(slash);
+  }
+  return RealPath(path);
+}
+
 // Each kind of game file has a size past which it cannot be genuine: such a
 // file (a sparse file, a mistake, a hostile replacement) is refused before
 // any memory is set aside for it.
@@ -150,6 +176,12 @@ bool DataDirectory::Resolve(const char* nameSjis, std::string& hostPath, std::st
     ++used;
   }
   if (used == 0) return refuse("empty name");
+  // A symbolic link inside the folder may lead out of it as ".." would.
+  const std::string rootReal = RealPath(root_);
+  if (!rootReal.empty()) {
+    const std::string real = DeepestRealPath(path, root_.size());
+    if (real.empty() || !Inside(real, rootReal)) return refuse("outside the data directory");
+  }
   hostPath = std::move(path);
   return true;
 }
@@ -189,7 +221,7 @@ plat::WriteResult DataDirectory::Write(const char* nameSjis, const void* data, s
   // Written beside the target and renamed over it, so a crash or a full disk
   // never leaves a half-written file where the old one was.
   const std::string temp = path + ".tmp" + std::to_string(getpid());
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return plat::WriteResult::CreateFailed;
   const auto* bytes = static_cast<const uint8_t*>(data);
   size_t done = 0;

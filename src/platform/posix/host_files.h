@@ -19,8 +19,9 @@ bool Utf8ToSjis(std::string_view utf8, std::string& out);
 // The data directory and the rule for the game's file names: components are
 // separated by backslashes or slashes (trail bytes 0x5C are not separators),
 // each component is found exactly or else by a case-insensitive match in its
-// folder. A name that is absolute, carries a drive, or steps up with ".." is
-// refused: game content must not reach outside its folder.
+// folder. A name that is absolute, carries a drive, steps up with "..", or
+// leads out through a symbolic link is refused: game content must not reach
+// outside its folder.
 class DataDirectory {
  public:
   explicit DataDirectory(std::string root = {});
