@@ -172,6 +172,21 @@ TEST_F(DataDirectoryTest, SpecialAndHugeFilesFailLikeMissingOnes) {
   EXPECT_EQ(bytes.size(), (size_t{16} << 20) + 1);
 }
 
+TEST_F(DataDirectoryTest, StaleTemporariesAreRemovedWhenARunStarts) {
+  const std::string dead = std::to_string(std::numeric_limits<int32_t>::max());
+  const std::string own = std::to_string(getpid());
+  const std::vector<std::string> stale = {"save/Collection.dat.tmp" + dead, "save/save1.dat.tmp" + own,
+                                          "deep/er/x.k16.tmp" + dead};
+  // Not ours, or the writer still runs (process 1 always does).
+  const std::vector<std::string> kept = {"save/Pattern.dat", "notes.tmp", "save/a.tmp12x", ".tmp" + dead,
+                                         "save/ArtsList.dat.tmp1"};
+  for (const auto& name : stale) WriteData(name, "half");
+  for (const auto& name : kept) WriteData(name, "keep");
+  MakeHost();
+  for (const auto& name : stale) EXPECT_FALSE(std::filesystem::exists(dataDir / name)) << name;
+  for (const auto& name : kept) EXPECT_TRUE(std::filesystem::exists(dataDir / name)) << name;
+}
+
 TEST(Calendar, NormalisationCarriesOverflowingFields) {
   plat::CalendarTime t = posix::BreakDown(0, true);
   t.year = 126;

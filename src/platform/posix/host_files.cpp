@@ -1,6 +1,7 @@
 #include "platform/posix/host_files.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <strings.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -112,6 +114,58 @@ uint64_t SizeBoundOf(const std::string& path) {
   return kOtherFileBound;
 }
 
+// Our temporary files are named "<target>.tmp<pid>".
+bool IsTemporaryName(const char* name, long& pid) {
+  const char* tag = std::strstr(name, ".tmp");
+  if (!tag || tag == name) return false;
+  while (const char* later = std::strstr(tag + 1, ".tmp")) tag = later;
+  const char* digits = tag + 4;
+  if (*digits == '\0') return false;
+  for (const char* d = digits; *d; ++d) {
+    if (*d < '0' || *d > '9') return false;
+  }
+  errno = 0;
+  pid = std::strtol(digits, nullptr, 10);
+  return errno == 0 && pid > 0;
+}
+
+// A temporary file is stale unless the process that writes it still runs;
+// this process writes none while the game starts.
+bool WriterGone(long pid) {
+  if (pid == static_cast<long>(getpid())) return true;
+  if (pid > static_cast<long>(INT_MAX)) return true;
+  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+void RemoveStaleIn(const std::string& folder, int depth) {
+  DIR* d = opendir(folder.c_str());
+  if (!d) return;
+  std::vector<std::string> subfolders;
+  while (dirent* e = readdir(d)) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    const std::string path = folder + "/" + e->d_name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) continue;
+    long pid = 0;
+    if (S_ISDIR(st.st_mode)) {
+      subfolders.push_back(path);
+    } else if (S_ISREG(st.st_mode) && IsTemporaryName(e->d_name, pid) && WriterGone(pid)) {
+      unlink(path.c_str());
+    }
+  }
+  closedir(d);
+  if (depth <= 0) return;
+  for (const std::string& sub : subfolders) RemoveStaleIn(sub, depth - 1);
+}
+
+// Makes a rename inside folder survive a crash of the machine.
+void SyncFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
 // The entry of folder whose name equals name ignoring ASCII case.
 bool FindCaseInsensitive(const std::string& folder, const std::string& name, std::string& found) {
   DIR* d = opendir(folder.c_str());
@@ -191,6 +245,11 @@ bool DataDirectory::Read(const char* nameSjis, std::vector<uint8_t>& out) const 
   return Resolve(nameSjis, path) && ReadHostFile(path, out);
 }
 
+void DataDirectory::RemoveStaleTemporaries() const {
+  // Deep enough for any folder the game writes into.
+  RemoveStaleIn(root_, 8);
+}
+
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
   // Not blocking: a FIFO or a device under a game file's name must fail the
   // load like a missing file, not hang the game in open.
@@ -231,12 +290,16 @@ plat::WriteResult DataDirectory::Write(const char* nameSjis, const void* data, s
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
+  // On the disk before the rename, and the rename on the disk before we say
+  // it is done: after a power cut the name holds the old file or the new.
   const bool flushed = fsync(fd) == 0;
-  close(fd);
-  if (done < size || !flushed || rename(temp.c_str(), path.c_str()) != 0) {
+  const bool closed = close(fd) == 0;
+  if (done < size || !flushed || !closed || rename(temp.c_str(), path.c_str()) != 0) {
     unlink(temp.c_str());
     return plat::WriteResult::ShortWrite;
   }
+  const size_t slash = path.rfind('/');
+  SyncFolder(slash == std::string::npos ? std::string(".") : path.substr(0, slash));
   return plat::WriteResult::Ok;
 }
 

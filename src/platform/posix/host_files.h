@@ -36,6 +36,9 @@ class DataDirectory {
   bool ResetAttributes(const char* nameSjis) const;
   bool MakeFolder(const char* nameSjis) const;
   bool WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& out) const;
+  // Deletes what writes interrupted by a crash or a kill left behind: our
+  // temporary files whose writer no longer runs. For the start of a run.
+  void RemoveStaleTemporaries() const;
 
  private:
   std::string root_;
