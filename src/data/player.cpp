@@ -58,7 +58,8 @@ void NormaliseDate(const plat::CalendarTime& before) {
 
 void ReadInto(const char* name, uint8_t* buffer, size_t size) {
   std::vector<uint8_t> bytes;
-  if (!plat::host().ReadWholeFile(name, bytes)) return;
+  // An empty file has no bytes to copy (and no buffer to copy from).
+  if (!plat::host().ReadWholeFile(name, bytes) || bytes.empty()) return;
   std::memcpy(buffer, bytes.data(), std::min(size, bytes.size()));
 }
 
@@ -133,7 +134,7 @@ void loadProgress() {
       db.defenceArts[n].learned = bytes[static_cast<size_t>(kAttackArtsCount + n)];
   }
 
-  if (plat::host().ReadWholeFile(kPatternFile, bytes)) {
+  if (plat::host().ReadWholeFile(kPatternFile, bytes) && !bytes.empty()) {
     const size_t have = std::min(bytes.size(), kPatternFileSize);
     std::memcpy(player.knownAttackPatterns, bytes.data(), std::min<size_t>(have, kPatternCodes));
     if (have > kPatternCodes)

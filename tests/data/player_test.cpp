@@ -148,6 +148,21 @@ TEST_F(PlayerTest, LoadingIgnoresByteZeroAndShortFiles) {
   EXPECT_EQ(db.attackArts[3].learned, 1);  // beyond the short file: as it was
 }
 
+TEST_F(PlayerTest, EmptyProgressFilesReadAsNothing) {
+  for (const char* name : {"save/Collection.dat", "save/ArtsList.dat", "save/Pattern.dat"})
+    WriteData(name, "");
+  player.collection[3] = 1;
+  db.attackArts[3].learned = 1;
+  player.knownDefencePatterns[3] = 1;
+  loadProgress();
+  EXPECT_EQ(player.collection[3], 1);
+  EXPECT_EQ(db.attackArts[3].learned, 1);
+  EXPECT_EQ(player.knownDefencePatterns[3], 1);
+  EXPECT_TRUE(host->boxes.empty());
+  saveProgress();  // nothing was in them to keep
+  EXPECT_EQ(ReadData("save/Collection.dat").size(), kCollectionFileSize);
+}
+
 TEST_F(PlayerTest, ResetClearsProgressAndDeletesTheSlots) {
   for (const char* slot : {"save/save1.dat", "save/save2.dat", "save/save3.dat"})
     WriteData(slot, "slot");
