@@ -245,6 +245,12 @@ bool DataDirectory::Read(const char* nameSjis, std::vector<uint8_t>& out) const 
   return Resolve(nameSjis, path) && ReadHostFile(path, out);
 }
 
+bool DataDirectory::Exists(const char* nameSjis) const {
+  std::string path;
+  struct stat st;
+  return Resolve(nameSjis, path) && lstat(path.c_str(), &st) == 0;
+}
+
 void DataDirectory::RemoveStaleTemporaries() const {
   // Deep enough for any folder the game writes into.
   RemoveStaleIn(root_, 8);

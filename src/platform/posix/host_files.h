@@ -31,6 +31,8 @@ class DataDirectory {
   bool Resolve(const char* nameSjis, std::string& hostPath, std::string* why = nullptr) const;
 
   bool Read(const char* nameSjis, std::vector<uint8_t>& out) const;
+  // Something is there under the name, whether or not it can be read.
+  bool Exists(const char* nameSjis) const;
   plat::WriteResult Write(const char* nameSjis, const void* data, size_t size) const;
   bool Remove(const char* nameSjis) const;
   bool ResetAttributes(const char* nameSjis) const;
