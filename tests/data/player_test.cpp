@@ -60,6 +60,13 @@ TEST_F(PlayerTest, RemovingMovesTheLastEntryIntoEachGap) {
   removeCards(player.stock, 8, 0);
   removeCards(player.stock, 51, 9);
   EXPECT_EQ(player.stock.count, 1);
+
+  // The entry moved into the gap is the same card: it is looked at again.
+  StockList list;
+  for (int c : {4, 7, 4}) addCards(list, c, 1);
+  removeCards(list, 4, 2);
+  EXPECT_EQ(list.count, 1);
+  EXPECT_EQ(list.cards[1], 7u);
 }
 
 TEST_F(PlayerTest, MaximaFollowTheCollectionAndTheMonth) {

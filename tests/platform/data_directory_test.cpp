@@ -39,6 +39,13 @@ TEST_F(DataDirectoryTest, ShiftJisNamesMapToTheHostsNames) {
   EXPECT_EQ(Read(Sjis("表\\ソース.k16")), "s");
 }
 
+TEST_F(DataDirectoryTest, ExtensionKanjiEndingInABackslashByteNameFolders) {
+  // 0xFA 0x5C and 0xFB 0x5C are IBM extension kanji.
+  WriteData(posix::SjisToUtf8("\xFA\x5C") + "/" + posix::SjisToUtf8("\xFB\x5C") + ".k16", "e");
+  EXPECT_EQ(Read("\xFA\x5C\\\xFB\x5C.k16"), "e");
+  EXPECT_EQ(Read("\xFA\x5C/\xFB\x5C.K16"), "e");
+}
+
 TEST_F(DataDirectoryTest, NamesThatLeaveTheFolderAreRefused) {
   posix::DataDirectory dir(dataDir.string());
   std::string path, why;
