@@ -10,6 +10,7 @@
 #include <limits>
 #include <thread>
 
+#include "data/player.h"
 #include "platform/posix/host_files.h"
 #include "support/game_fixture.h"
 
@@ -177,6 +178,28 @@ TEST_F(DataDirectoryTest, SpecialAndHugeFilesFailLikeMissingOnes) {
   EXPECT_FALSE(dir.Read("big.scn", bytes));
   EXPECT_TRUE(dir.Read("big.wav", bytes));
   EXPECT_EQ(bytes.size(), (size_t{16} << 20) + 1);
+}
+
+TEST_F(DataDirectoryTest, AWholeRunGetsPastEmptyHugeAndSpecialFiles) {
+  for (const char* name : {"CardData.dat", "AtArts.dat", "DfArts.dat", "save/Collection.dat",
+                           "save/ArtsList.dat", "save/Pattern.dat"})
+    WriteData(name, "");
+  WriteData("start.scn", ".let money = 1\n");
+  WriteData("source1.K16", "");
+  std::filesystem::resize_file(dataDir / "source1.K16", uint64_t{64} << 30);
+  ASSERT_EQ(mkfifo((dataDir / "config.scn").c_str(), 0644), 0);
+  MakeHost();
+  std::promise<int> done;
+  auto exitCode = done.get_future();
+  std::thread game([&] { done.set_value(RunGame()); });
+  const bool inTime = exitCode.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  if (!inTime) std::ofstream(dataDir / "config.scn").close();
+  game.join();
+  EXPECT_TRUE(inTime);
+  EXPECT_EQ(exitCode.get(), 0);
+  // The FIFO fails as a missing scenario does.
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"存在しないファイルを指定しました"});
+  EXPECT_EQ(std::filesystem::file_size(dataDir / "save/Collection.dat"), kCollectionFileSize);
 }
 
 TEST_F(DataDirectoryTest, StaleTemporariesAreRemovedWhenARunStarts) {
