@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/sjis.h"
-#include "shell/texts.h"
+#include "graphics/graphics_texts.h"
 
 MessageWindows msgwin;
 

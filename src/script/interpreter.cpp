@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/waits.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
 #include "script/script_texts.h"
@@ -11,6 +12,20 @@
 Interpreter interp;
 
 void ResetInterpreter() { interp = Interpreter{}; }
+
+int ResumeScript() {
+  shell.InputMode = mode::Running;
+  return RunScript();
+}
+
+void ShowScriptPosition() {
+  char text[kLineSize + 64];
+  std::snprintf(text, sizeof text, "File : %s\nLine : %d", scn.ScenarioName,
+                static_cast<int>(scn.LineNumber));
+  plat::host().ShowMessageBox(text, nullptr);
+}
+
+bool EventRunning() { return interp.EventMode != 0; }
 
 void ReportScriptError(const char* problem) {
   char text[kLineSize * 2 + 64];

@@ -11,7 +11,7 @@
 #include "platform/sjis.h"
 #include "script/presentation_texts.h"
 #include "script/variables.h"
-#include "shell/input.h"
+#include "core/waits.h"
 
 Presentation scene;
 
@@ -278,8 +278,7 @@ int ChooseAt(int x, int y) {
   if (CmdJump() != Step::Next) return 0;
   CurrentTextWindow().SetColours(kWhite, kBlack);
   scene.ChoiceCount = 0;
-  shell.InputMode = 1;
-  return RunScript();
+  return ResumeScript();
 }
 
 void StartSkip() {
@@ -311,7 +310,7 @@ void FinishSkip() {
 void FinishTextSkip() { FinishSkip(); }
 
 Step ShowTextLine() {
-  shell.InputMode = 2;
+  shell.InputMode = mode::Typing;
   FrameStart();
   if (!WaitUntil(0)) return Step::Quit;
   if (shell.RightDown) StartSkip();
@@ -342,7 +341,7 @@ Step ShowTextLine() {
       },
       [&] { CurrentTextWindow().NewLine(); });
   if (quit) return Step::Quit;
-  shell.InputMode = 1;
+  shell.InputMode = mode::Running;
   return Step::Next;
 }
 
@@ -409,7 +408,7 @@ Step CmdMsg() {
 Step CmdClk() {
   const int32_t v = ValueToken();
   if (shell.RightDown == 1 || v != 0) return Step::Next;
-  shell.InputMode = 3;
+  shell.InputMode = mode::ClickWait;
   ShowClickCursor(false);
   return Step::Wait;
 }
@@ -421,7 +420,7 @@ Step CmdTcl() {
     return Step::Next;
   }
   if (v == 0) {
-    shell.InputMode = 4;
+    shell.InputMode = mode::ClickWaitClear;
     ShowClickCursor(true);
     return Step::Wait;
   }
@@ -537,9 +536,29 @@ Step CmdSlt() {
   }
   if (std::strcmp(word, "exec") == 0) {
     if (scene.ChoiceCount >= 1) PrintChoices();
-    shell.InputMode = 5;
+    shell.InputMode = mode::Choice;
     HighlightChoices(-1, -1);
     return Step::Wait;
   }
   return Step::Next;
+}
+
+namespace {
+bool ResumeAfterClick(bool clearWindow) {
+  HideClickCursor();
+  if (clearWindow) ClearWindow();
+  return ResumeScript() != 0;
+}
+}  // namespace
+
+bool SkipPress(int, int) {
+  StartSkip();
+  return true;
+}
+bool ClickWaitPress(int, int) { return ResumeAfterClick(false); }
+bool ClickWaitClearPress(int, int) { return ResumeAfterClick(true); }
+bool ChoicePress(int x, int y) { return ChooseAt(x, y) != 0; }
+bool ChoiceMove(int x, int y) {
+  HighlightChoices(x, y);
+  return true;
 }

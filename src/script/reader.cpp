@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 #include "platform/sjis.h"
-#include "shell/texts.h"
+#include "script/script_texts.h"
 
 ScenarioReader scn;
 

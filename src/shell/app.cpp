@@ -43,9 +43,33 @@ void Shutdown() {
   ResetVariables();
 }
 
+// The sound commands' arguments are read by the script; the music and the
+// waves take them as plain values.
+Step CmdWav() { return CommandWav(scn.LineBuffer) ? Step::Next : Step::Quit; }
+Step CmdMid() { return CommandMid(scn.LineBuffer) ? Step::Next : Step::Quit; }
+Step CmdBgm() { return CommandBgm(scn.LineBuffer) ? Step::Next : Step::Quit; }
+
 }  // namespace
 
+void WireSubsystems() {
+  ResetCommands();
+  RegisterScriptCommands();
+  RegisterCommand(".wav", CmdWav);
+  RegisterCommand(".mid", CmdMid);
+  RegisterCommand(".bgm", CmdBgm);
+
+  ResetInputRouting();
+  SetModeHandlers(mode::Typing, {SkipPress, SkipPress, nullptr, nullptr});
+  SetModeHandlers(mode::ClickWait, {ClickWaitPress, ClickWaitPress, nullptr, nullptr});
+  SetModeHandlers(mode::ClickWaitClear,
+                  {ClickWaitClearPress, ClickWaitClearPress, nullptr, nullptr});
+  SetModeHandlers(mode::Choice, {ChoicePress, nullptr, nullptr, ChoiceMove});
+  routing.screenButtonsOff = EventRunning;
+  routing.showPosition = ShowScriptPosition;
+}
+
 void ResetGameState() {
+  WireSubsystems();
   ResetShell();
   ResetInterpreter();
   ResetPresentation();
@@ -65,8 +89,7 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
   const int x = plat::PointX(lParam), y = plat::PointY(lParam);
   switch (id) {
     case plat::msg::User + 1:
-      shell.InputMode = 1;
-      if (!RunScript()) h.PostQuit(0);
+      if (!ResumeScript()) h.PostQuit(0);
       return 0;
     case plat::msg::Paint:
       Present(0, 0, kClientWidth, kClientHeight, gfx.Screen, 0, gfx.ViewOffset);
@@ -123,6 +146,7 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
 
 int GameMain() {
   auto& h = plat::host();
+  WireSubsystems();
   if (!h.OpenWindow(texts::kWindowTitle, WindowProc)) return 1;
   StartupLoading();
   ReadConfig();

@@ -6,7 +6,7 @@
 #include "graphics/blit.h"
 #include "graphics/textwindow.h"
 #include "script/interpreter.h"
-#include "shell/input.h"
+#include "core/waits.h"
 #include "support/script_fixture.h"
 
 namespace {

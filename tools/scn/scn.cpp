@@ -6,6 +6,7 @@
 
 #include "platform/posix/host_files.h"
 #include "script/interpreter.h"
+#include "shell/app.h"
 
 namespace scn_tool {
 namespace {
@@ -74,6 +75,8 @@ bool HasVariables(const std::string& s) { return s.find('[') != std::string::npo
 }  // namespace
 
 Result Compile(const std::vector<Source>& sources) {
+  // The same command table the game assembles at start-up.
+  WireSubsystems();
   Result r;
   std::map<std::string, size_t> byName;
   for (size_t i = 0; i < sources.size(); ++i) byName[sources[i].name] = i;
