@@ -2,6 +2,8 @@
 // learned arts and known patterns, and the files that keep the lasting part.
 #pragma once
 
+#include "core/named_value.h"
+
 #include <cstdint>
 
 #include "data/database.h"
@@ -79,3 +81,6 @@ void resetProgress();
 // Writes one file of the player's (progress or saved game), reporting a
 // failure with the write-error box; 1 when written.
 int writeGameFile(const char* name, const void* data, size_t size);
+
+// The player's numbers under the names the scenarios use.
+NamedValues PlayerValues();

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "data/player.h"
+#include "core/waits.h"
 #include "graphics/blit.h"
 #include "graphics/k16.h"
 #include "graphics/number_font.h"
@@ -11,7 +11,6 @@
 #include "platform/sjis.h"
 #include "script/presentation_texts.h"
 #include "script/variables.h"
-#include "core/waits.h"
 
 Presentation scene;
 
@@ -168,11 +167,10 @@ void ComposeScene() {
   if (on[kDate]) {
     BlendKeyed(page, 8, 4, 230, 32, sheet, 400, 304, kMagenta, 16);
     CopyKeyed(page, 8, 4, 230, 32, sheet, 400, 336, kMagenta);
-    const plat::CalendarTime& d = player.date;
-    numfonts.Mid.Draw(page, 75, 8, d.year + 1900, 0, 2);
-    numfonts.Mid.Draw(page, 127, 8, d.mon + 1, 0, 2);
-    numfonts.Mid.Draw(page, 175, 8, d.mday, 0, 2);
-    numfonts.Weekday.Draw(page, 192, 8, d.wday, 0, 0);
+    numfonts.Mid.Draw(page, 75, 8, Builtin("year"), 0, 2);
+    numfonts.Mid.Draw(page, 127, 8, Builtin("month"), 0, 2);
+    numfonts.Mid.Draw(page, 175, 8, Builtin("day"), 0, 2);
+    numfonts.Weekday.Draw(page, 192, 8, Builtin("weekday"), 0, 0);
   }
   if (interp.EventMode == 0) {
     CopyKeyed(page, 46, 458, 44, 16, sheet, 400, 378, kMagenta);
@@ -182,13 +180,13 @@ void ComposeScene() {
     for (int x : {123, 244, 376}) CopyKeyed(page, x, 458, 11, 18, sheet, 499, 378, kMagenta);
     CopyKeyed(page, 524, 442, 112, 36, sheet, 630, 332, kMagenta);
     const NumberFont& f = numfonts.Small;
-    f.Draw(page, 122, 458, player.deck.count, 0, 2);
-    f.Draw(page, 166, 458, player.stock.count, 0, 2);
-    f.Draw(page, 518, 458, player.money, 0, 2);
-    f.Draw(page, 243, 458, player.hp, 0, 2);
-    f.Draw(page, 298, 458, player.maxhp, 0, 2);
-    f.Draw(page, 375, 458, player.mp, 0, 2);
-    f.Draw(page, 430, 458, player.maxmp, 0, 2);
+    f.Draw(page, 122, 458, Builtin("ndeck"), 0, 2);
+    f.Draw(page, 166, 458, Builtin("nstock"), 0, 2);
+    f.Draw(page, 518, 458, Builtin("money"), 0, 2);
+    f.Draw(page, 243, 458, Builtin("hp"), 0, 2);
+    f.Draw(page, 298, 458, Builtin("maxhp"), 0, 2);
+    f.Draw(page, 375, 458, Builtin("mp"), 0, 2);
+    f.Draw(page, 430, 458, Builtin("maxmp"), 0, 2);
   }
 }
 

@@ -4,8 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "data/player.h"
-#include "data/random.h"
+#include "core/random.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
 #include "script/interpreter.h"
@@ -104,46 +103,32 @@ void ReadConfig() {
   ScanConfig(ints, strs, true);
 }
 
+Builtins builtins;
+
 bool ReadBuiltin(const char* name, int32_t& value) {
-  const auto is = [name](const char* n) { return std::strcmp(name, n) == 0; };
-  if (is("hp")) value = player.hp;
-  else if (is("maxhp")) value = player.maxhp;
-  else if (is("mp")) value = player.mp;
-  else if (is("maxmp")) value = player.maxmp;
-  else if (is("result")) value = player.result;
-  else if (is("nstock")) value = player.stock.count;
-  else if (is("ndeck")) value = player.deck.count;
-  else if (is("ncollection")) value = collectionCount();
-  else if (is("year")) value = static_cast<int32_t>(static_cast<uint32_t>(player.date.year) + 1900u);
-  else if (is("month")) value = player.date.mon + 1;
-  else if (is("day")) value = player.date.mday;
-  else if (is("weekday")) value = player.date.wday;
-  else if (is("money")) value = player.money;
-  else return false;
+  const NamedValue* v = builtins.values.Find(name);
+  if (!v) return false;
+  value = v->read();
   return true;
 }
 
 bool WriteBuiltin(const char* name, int32_t value) {
-  const auto is = [name](const char* n) { return std::strcmp(name, n) == 0; };
-  if (is("hp")) setHp(value);
-  else if (is("maxhp")) setMaxHp(value);
-  else if (is("mp")) setMp(value);
-  else if (is("maxmp")) setMaxMp(value);
-  else if (is("year")) setYear(value);
-  else if (is("month")) setMonth(value);
-  else if (is("day")) setDay(value);
-  else if (is("money")) player.money = value;
-  else return false;
+  const NamedValue* v = builtins.values.Find(name);
+  if (!v || !v->write) return false;
+  v->write(value);
   return true;
 }
 
-namespace {
-bool IsWritableBuiltin(const char* name) {
-  for (const char* n : {"hp", "maxhp", "mp", "maxmp", "year", "month", "day", "money"})
-    if (std::strcmp(name, n) == 0) return true;
-  return false;
+int32_t Builtin(const char* name) {
+  int32_t value = 0;
+  ReadBuiltin(name, value);
+  return value;
 }
-}  // namespace
+
+bool IsWritableBuiltin(const char* name) {
+  const NamedValue* v = builtins.values.Find(name);
+  return v && v->write;
+}
 
 IntVariable* FindIntVariable(const char* name) {
   for (auto& v : vars.ints)

@@ -2,7 +2,7 @@
 
 #include "data/database.h"
 #include "data/player.h"
-#include "data/random.h"
+#include "core/random.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
 #include "graphics/number_font.h"
@@ -52,6 +52,7 @@ Step CmdBgm() { return CommandBgm(scn.LineBuffer) ? Step::Next : Step::Quit; }
 }  // namespace
 
 void WireSubsystems() {
+  builtins.values = PlayerValues();
   ResetCommands();
   RegisterScriptCommands();
   RegisterCommand(".wav", CmdWav);

@@ -6,7 +6,7 @@
 
 #include "data/database.h"
 #include "data/player.h"
-#include "data/random.h"
+#include "core/random.h"
 #include "support/game_fixture.h"
 
 namespace {

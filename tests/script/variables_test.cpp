@@ -7,7 +7,7 @@
 #include <string>
 
 #include "data/player.h"
-#include "data/random.h"
+#include "core/random.h"
 #include "script/interpreter.h"
 #include "script/variables.h"
 #include "support/script_fixture.h"
