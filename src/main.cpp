@@ -115,6 +115,10 @@ int main(int argc, char** argv) {
 
   hopt.dataDir = dataDir;
   headless::HeadlessHost host(hopt);
+  if (!host.StartupError().empty()) {
+    std::fprintf(stderr, "quillfen: %s\n", host.StartupError().c_str());
+    return 2;
+  }
   if (!inputPath.empty()) {
     std::string text, error;
     std::vector<headless::InputEvent> events;

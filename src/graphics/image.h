@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/platform.h"
 
@@ -29,7 +30,7 @@ struct Image {
   int32_t height = 0;
   int32_t stride = 0;  // bytes per row, a multiple of 4
   uint16_t* pixels = nullptr;
-  uint8_t* block = nullptr;
+  std::unique_ptr<uint8_t[]> block;
   BitmapInfoHeader* header = nullptr;
 
   Image() = default;

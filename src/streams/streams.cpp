@@ -254,17 +254,16 @@ int PackedStream::Open(const char* name, int mode) {
   if (!name) return 0;
   const std::string alternative = PackedAlternativeName(name);
   std::unique_ptr<DiskStream> s;
-  auto tryOpen = [&](DiskStream* candidate, const char* n) {
-    std::unique_ptr<DiskStream> c(candidate);
+  auto tryOpen = [&](std::unique_ptr<DiskStream> c, const char* n) {
     c->SetType(type_);
     if (!s && c->Open(n, mode)) s = std::move(c);
   };
-  tryOpen(new DiskStream, name);
-  tryOpen(new DiskStream, alternative.c_str());
-  tryOpen(new ResourceStream, name);
-  tryOpen(new ResourceStream, alternative.c_str());
+  tryOpen(std::make_unique<DiskStream>(), name);
+  tryOpen(std::make_unique<DiskStream>(), alternative.c_str());
+  tryOpen(std::make_unique<ResourceStream>(), name);
+  tryOpen(std::make_unique<ResourceStream>(), alternative.c_str());
   if (!s) return 0;
-  inner_ = s.release();
+  inner_ = std::move(s);
   name_ = name;
   uint8_t header[16] = {};
   inner_->Read(header, sizeof header);
@@ -313,8 +312,7 @@ void PackedStream::Decode() {
 }
 
 void PackedStream::Close() {
-  delete inner_;
-  inner_ = nullptr;
+  inner_.reset();
   name_.clear();
   member_.clear();
   member_.shrink_to_fit();
@@ -356,6 +354,6 @@ void PackedStream::SetName(const char* name) { name_ = name ? name : ""; }
 int64_t PackedStream::DataSize() {
   if (mode_ == 1) return static_cast<int64_t>(member_.size());
   if (!inner_) return 0;
-  if (auto* r = dynamic_cast<ResourceStream*>(inner_)) return r->ResourceSize();
+  if (auto* r = dynamic_cast<ResourceStream*>(inner_.get())) return r->ResourceSize();
   return inner_->Size();
 }

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "platform/headless/png_writer.h"
 
 namespace headless {
@@ -126,11 +128,16 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
 
 HeadlessHost::HeadlessHost(Options options)
     : MessageHost(options.dataDir, options.testFont), options_(std::move(options)) {
-  if (!options_.logFile.empty()) logFile_ = std::fopen(options_.logFile.c_str(), "w");
+  if (!options_.logFile.empty()) {
+    logFile_ = posix::OpenFile(options_.logFile.c_str(), "w");
+    if (!logFile_) startupError_ = "cannot write the log file " + options_.logFile;
+  }
   if (options_.realClock) realBase_ = posix::MonotonicMillis();
   if (!options_.screenshotDir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(options_.screenshotDir, ec);
+    if (ec || access(options_.screenshotDir.c_str(), W_OK) != 0)
+      startupError_ = "cannot write screenshots into " + options_.screenshotDir;
   }
 }
 
@@ -173,7 +180,6 @@ HeadlessHost::~HeadlessHost() {
     std::string error;
     if (!FinishAudio(error)) std::fprintf(stderr, "quillfen: %s\n", error.c_str());
   }
-  if (logFile_) std::fclose(logFile_);
 }
 
 void HeadlessHost::SetInput(std::vector<InputEvent> events) {
@@ -188,8 +194,8 @@ void HeadlessHost::Record(const std::string& line) {
   std::string full = stamp + line;
   if (options_.echo) std::fprintf(stderr, "%s\n", full.c_str());
   if (logFile_) {
-    std::fprintf(logFile_, "%s\n", full.c_str());
-    std::fflush(logFile_);
+    std::fprintf(logFile_.get(), "%s\n", full.c_str());
+    std::fflush(logFile_.get());
   }
   log.push_back(std::move(full));
 }

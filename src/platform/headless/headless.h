@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/file_handle.h"
 #include "platform/posix/message_host.h"
 #include "platform/posix/periodic_timer.h"
 
@@ -64,6 +65,9 @@ class HeadlessHost final : public posix::MessageHost {
  public:
   explicit HeadlessHost(Options options);
   ~HeadlessHost() override;
+  // Why the log file or the screenshot folder cannot be used; empty when
+  // both can. The program refuses to run rather than lose them silently.
+  const std::string& StartupError() const { return startupError_; }
 
   void SetInput(std::vector<InputEvent> events);
   // Every scripted action has been delivered.
@@ -160,7 +164,8 @@ class HeadlessHost final : public posix::MessageHost {
   uint64_t lastFire_ = 0;
   bool closeSent_ = false;
   int shotCount_ = 0;
-  FILE* logFile_ = nullptr;
+  posix::FileHandle logFile_;
+  std::string startupError_;
 
   // The music timer: called once per elapsed virtual millisecond, on this
   // thread, as the clock advances.
