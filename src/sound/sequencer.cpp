@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "platform/platform.h"
 #include "streams/streams.h"
@@ -45,8 +46,6 @@ struct TrackReader {
   const uint8_t* p = nullptr;
   const uint8_t* end = nullptr;
   uint8_t running = 0;
-  bool finished = false;
-  uint64_t pending = 0;  // ticks until the next event
 
   // A variable-length quantity; false when the chunk ends inside it.
   bool ReadVlq(uint32_t& value) {
@@ -153,9 +152,8 @@ void Append(Song& song, const RawEvent& e, uint32_t delta) {
     song.markerText.insert(song.markerText.end(), e.data, e.data + e.length);
     song.markerText.push_back('\0');
     if (e.length == 1 && e.data[0] == 'L') song.loopPosition = out.size();
-    out.push_back(Entry(delta, 0xFF, kMetaMarker, 0));
-    out.back().data1 = static_cast<uint8_t>(offset & 0xFF);
-    out.back().data2 = static_cast<uint8_t>(offset >> 8);
+    out.push_back(Entry(delta, 0xFF, kMetaMarker, static_cast<uint8_t>(offset & 0xFF)));
+    out.back().spare = static_cast<uint8_t>(offset >> 8);
     return;
   }
   if (e.status == 0xFF || e.status == 0xF7) {  // other meta events keep only their time
@@ -202,48 +200,49 @@ bool ParseMidi(const uint8_t* data, size_t size, Song& song) {
   song.sysex.reserve(std::min<size_t>(sysexCount, 0x10000));
   song.markerText.reserve(markerBytes);
 
-  // Merge. All events of a track that fall on the same tick go out together,
-  // before the next track's: the tracks of one tick play in track order.
-  for (TrackReader& t : tracks) {
+  // Merge. Each pass takes the smallest pending delta and then, track by
+  // track in order, appends at most one event of every track that is due and
+  // reads that track's next delta; a track whose next delta is 0 is due again
+  // in the following pass. Events of several tracks on one tick therefore
+  // alternate between the tracks. Rather than visiting every track on every
+  // pass (quadratic in the track count), the due tracks come off a heap
+  // ordered by (absolute tick, pass within that tick, track), which is the
+  // same order.
+  struct Due {
+    uint64_t tick;   // absolute tick of the track's next event
+    uint64_t round;  // the pass, counted from the first one at that tick
+    uint32_t track;
+    bool operator>(const Due& o) const {
+      if (tick != o.tick) return tick > o.tick;
+      if (round != o.round) return round > o.round;
+      return track > o.track;
+    }
+  };
+  std::vector<Due> heap;
+  heap.reserve(tracks.size());
+  for (uint32_t i = 0; i < tracks.size(); ++i) {
     uint32_t delta;
-    if (t.ReadVlq(delta)) t.pending = delta;
-    else t.finished = true;
+    if (tracks[i].ReadVlq(delta)) heap.push_back({delta, 0, i});
   }
-  uint64_t unwritten = 0;  // ticks not yet carried by an entry (0xFE leaves none)
-  for (;;) {
-    uint64_t step = UINT64_MAX;
-    for (const TrackReader& t : tracks) {
-      if (!t.finished) step = std::min(step, t.pending);
+  std::make_heap(heap.begin(), heap.end(), std::greater<>{});
+  uint64_t written = 0;  // tick of the last entry (0xFE leaves none)
+  while (!heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end(), std::greater<>{});
+    Due due = heap.back();
+    heap.pop_back();
+    TrackReader& t = tracks[due.track];
+    RawEvent e;
+    if (!ReadEvent(t, e)) continue;  // cut off: the track ends
+    if (e.stored) {
+      Append(song, e, static_cast<uint32_t>(std::min<uint64_t>(due.tick - written, UINT32_MAX)));
+      written = due.tick;
     }
-    if (step == UINT64_MAX) break;
-    unwritten += step;
-    for (TrackReader& t : tracks) {
-      if (t.finished) continue;
-      if (t.pending != step) {
-        t.pending -= step;
-        continue;
-      }
-      for (;;) {
-        RawEvent e;
-        if (!ReadEvent(t, e)) {
-          t.finished = true;
-          break;
-        }
-        if (e.stored) {
-          Append(song, e, static_cast<uint32_t>(std::min<uint64_t>(unwritten, UINT32_MAX)));
-          unwritten = 0;
-        }
-        uint32_t delta;
-        if (!t.ReadVlq(delta)) {
-          t.finished = true;
-          break;
-        }
-        if (delta != 0) {
-          t.pending = delta;
-          break;
-        }
-      }
-    }
+    uint32_t delta;
+    if (!t.ReadVlq(delta)) continue;
+    due.round = delta == 0 ? due.round + 1 : 0;
+    due.tick += delta;
+    heap.push_back(due);
+    std::push_heap(heap.begin(), heap.end(), std::greater<>{});
   }
   song.eventCount = song.events.size();
   song.loaded = true;
@@ -276,6 +275,8 @@ void MidiSequencer::Reset() {
   beatsPerMinute = 120;
   startDeadline = 0;
   startDelay = catchUp = lagging = false;
+  sleptOver = false;
+  wakeElapsed = 0;
   for (auto& c : channels) c = ChannelState{};
 }
 
@@ -310,6 +311,7 @@ void MidiSequencer::ResetPlayer() {
   tempo = kDefaultTempo;
   beatsPerMinute = 60000000 / kDefaultTempo;
   catchUp = lagging = false;
+  sleptOver = false;
   for (auto& c : channels) c = ChannelState{};
   origin = Now();
   startDeadline = origin + 50;
@@ -367,6 +369,7 @@ void MidiSequencer::ResumeTiming() {
   if (!deviceOpen) deviceOpen = plat::host().MidiOpen();
   ResendChannelState();
   origin = Now();
+  sleptOver = false;
   StartTimer(1);
 }
 
@@ -382,7 +385,10 @@ void MidiSequencer::OnTick() {
   }
   const uint64_t now = Now();
   if (startDelay) {
-    if (static_cast<int64_t>(now - startDeadline) < 50) return;
+    if (static_cast<int64_t>(now - startDeadline) < 50) {
+      CallAgainAt(startDeadline + 50);
+      return;
+    }
     startDelay = false;
     origin = now;
   }
@@ -415,14 +421,68 @@ void MidiSequencer::OnTick() {
     return;
   }
 
+  CountSleptTicks();
   for (int n = 0; n < 100; ++n) {
-    const uint64_t target = tempo ? elapsed * song.division * 1000 / tempo : 0;
+    const uint64_t target = TargetTick(elapsed);
     if (ticksSinceTempo > target) break;
     lagging = target >= ticksSinceTempo + 100;
     ProcessTick();
     ++ticksSinceTempo;
   }
+  PlanNextCall(ticksSinceTempo > TargetTick(elapsed));
   playing = false;
+}
+
+uint64_t MidiSequencer::TargetTick(uint64_t elapsedMs) const {
+  return tempo ? elapsedMs * song.division * 1000 / tempo : 0;
+}
+
+// The milliseconds slept over would each have processed the ticks their
+// elapsed time reached, none of them an entry's. A call later than planned
+// is a late call of the 1 ms model: what it is behind, it processes itself.
+void MidiSequencer::CountSleptTicks() {
+  if (!sleptOver) return;
+  sleptOver = false;
+  const uint64_t last = std::min(elapsed, wakeElapsed);
+  if (last == 0) return;
+  const uint64_t done = TargetTick(last - 1) + 1;
+  if (done <= ticksSinceTempo) return;
+  const uint64_t skip = std::min<uint64_t>(done - ticksSinceTempo, ticksLeft);
+  ticksSinceTempo += skip;
+  ticksLeft -= static_cast<uint32_t>(skip);
+}
+
+// Also restarts timing after a tempo change, which resets the origin.
+void MidiSequencer::PlanNextCall(bool caughtUp) {
+  constexpr uint64_t kLongestSleepMs = 60000;
+  // Only while every millisecond keeps up with its ticks (at most 100 a
+  // millisecond) does each one process exactly the ticks it reaches, so that
+  // they can be counted on waking. Otherwise, and for the end of the song,
+  // which the next call handles, the timer stays at 1 ms.
+  const uint64_t ticksPerMsTimesTempo = uint64_t{song.division} * 1000;
+  if (position < song.eventCount && caughtUp && tempo != 0 &&
+      ticksPerMsTimesTempo <= 100 * uint64_t{tempo}) {
+    const uint64_t entryTick = ticksSinceTempo + ticksLeft;  // the tick that handles the next entry
+    // The first millisecond whose target reaches that tick.
+    uint64_t wake = ticksPerMsTimesTempo
+                        ? (entryTick * tempo + ticksPerMsTimesTempo - 1) / ticksPerMsTimesTempo
+                        : UINT64_MAX;
+    wake = std::min(wake, elapsed + kLongestSleepMs);
+    if (wake > elapsed + 1) {
+      sleptOver = true;
+      wakeElapsed = wake;
+      CallAgainAt(origin + wake);
+      return;
+    }
+  }
+  CallAgainAt(Now() + 1);
+}
+
+void MidiSequencer::CallAgainAt(uint64_t ms) {
+  if (stopRequested) return;  // Stop is ending the timer
+  const uint64_t now = Now();
+  const uint64_t wait = ms > now ? ms - now : 1;
+  StartTimer(static_cast<uint32_t>(std::min<uint64_t>(wait, UINT32_MAX)));
 }
 
 void MidiSequencer::ProcessTick() {
@@ -463,11 +523,10 @@ void MidiSequencer::HandleEntry() {
     origin = now;
     elapsed = 0;
     ticksSinceTempo = 0;
-    if (!catchUp) StartTimer(1);
-    return;
+    return;  // the call's end times the timer from the new origin
   }
   if (e.status == 0xFF && e.data1 == kMetaMarker) {
-    const uint16_t offset = e.Payload();
+    const uint16_t offset = e.MarkerOffset();
     if (offset < song.markerText.size()) OnMarker(song.markerText.data() + offset);
     return;
   }

@@ -2,6 +2,12 @@
 // time-ordered event list, then walked by a 1 ms periodic timer in ticks
 // computed from the elapsed time and the tempo.
 //
+// Timing follows the 1 ms model exactly, but the timer does not wake for
+// milliseconds in which nothing can happen: after each call the sequencer
+// sets its timer's period to reach the millisecond at which the next entry
+// is due, and the ticks of the milliseconds slept over are counted in one
+// step on waking. Stop and a new song kill or replace the timer at once.
+//
 // The timer callback and the GUI thread share only this object. There is no
 // lock: Stop asks the callback to end, kills the timer and waits for the
 // player's re-entry flag before it touches the device.
@@ -47,6 +53,8 @@ struct MidiEvent {
   uint8_t spare = 0;
 
   uint16_t Payload() const { return static_cast<uint16_t>(data1 | (data2 << 8)); }
+  // A marker keeps data1 for its type, so its text's offset follows it.
+  uint16_t MarkerOffset() const { return static_cast<uint16_t>(data2 | (spare << 8)); }
 };
 static_assert(sizeof(MidiEvent) == 8);
 
@@ -123,6 +131,10 @@ class MidiSequencer : public MmTimer {
   bool startDelay = false;
   bool catchUp = false;
   bool lagging = false;
+  // The last call slept over the milliseconds up to wakeElapsed (ms since
+  // origin); the ticks they would have processed are still to be counted.
+  bool sleptOver = false;
+  uint64_t wakeElapsed = 0;
 
   ChannelState channels[16];
 
@@ -134,4 +146,8 @@ class MidiSequencer : public MmTimer {
   void CloseDevice();
   void ResendChannelState();
   void ResumeTiming();
+  uint64_t TargetTick(uint64_t elapsedMs) const;
+  void CountSleptTicks();
+  void PlanNextCall(bool caughtUp);
+  void CallAgainAt(uint64_t ms);
 };

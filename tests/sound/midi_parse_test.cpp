@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -78,8 +79,10 @@ TEST(MidiParse, TracksMergeInTimeAndTrackOrder) {
   Song song;
   ASSERT_TRUE(Parse(midigen::WriteSmf({a, b, c}, 96), song));
   EXPECT_EQ(song.division, 96u);
+  // Several tracks on one tick take turns, one event each: b's program, c's
+  // program, then b's note, c's note.
   const std::vector<Timed> want = {
-      {0, 0xFF000000u | 400000}, {0, 0x05C0}, {0, 0x643C90}, {0, 0x06C1}, {0, 0x503091},
+      {0, 0xFF000000u | 400000}, {0, 0x05C0}, {0, 0x06C1}, {0, 0x643C90}, {0, 0x503091},
       {240, 0x403C80},           {240, 0x5A07B0}, {480, 0x403081}};
   EXPECT_EQ(Flatten(song), want);
   // Tempo as three entries, the markers' texts in one block, the loop at "L".
@@ -92,7 +95,14 @@ TEST(MidiParse, TracksMergeInTimeAndTrackOrder) {
   const MidiEvent& loop = song.events[song.loopPosition];
   EXPECT_EQ(loop.status, 0xFF);
   EXPECT_EQ(loop.data1, kMetaMarker);
-  EXPECT_EQ(loop.Payload(), 6);
+  EXPECT_EQ(loop.MarkerOffset(), 6);
+  size_t verse = 0;
+  while (verse < song.eventCount && song.events[verse].status != 0xFF) ++verse;
+  verse += 3;  // past the tempo's entries
+  while (verse < song.eventCount && song.events[verse].status != 0xFF) ++verse;
+  ASSERT_LT(verse, song.loopPosition);
+  EXPECT_EQ(song.events[verse].data1, kMetaMarker);
+  EXPECT_EQ(song.events[verse].MarkerOffset(), 0);
   // Counting the entries' deltas gives the song's length in ticks.
   uint64_t ticks = 0;
   for (const auto& e : song.events) ticks += e.delta;
@@ -113,6 +123,16 @@ TEST(MidiParse, RunningStatusAndSkippedBytes) {
   EXPECT_EQ(Flatten(song), (std::vector<Timed>{{0, 0x643C90}, {16, 0x643E90}, {48, 0x644090}}));
   EXPECT_EQ(song.eventCount, 5u);  // three notes, the text, the end of track
   EXPECT_EQ(song.events[3].status, 0);
+
+  // Channel pressure and program change carry one data byte: what follows is
+  // the next delta, not a second data byte.
+  auto oneByte = Header(1, 480);
+  AddTrack(oneByte, {0x00, 0xD0, 0x40, 0x00, 0x90, 0x3C, 0x64,
+                     0x00, 0xC1, 0x05, 0x00, 0x91, 0x3E, 0x64,
+                     0x00, 0xDF, 0x7F, 0x20, 0x92, 0x40, 0x64, 0x00, 0xFF, 0x2F, 0x00});
+  ASSERT_TRUE(Parse(oneByte, song));
+  EXPECT_EQ(Flatten(song), (std::vector<Timed>{{0, 0x40D0}, {0, 0x643C90}, {0, 0x05C1}, {0, 0x643E91},
+                                               {0, 0x7FDF}, {32, 0x644092}}));
 }
 
 TEST(MidiParse, MalformedFilesAreRefusedOrCutWithoutReadingOutside) {
@@ -176,8 +196,9 @@ TEST(MidiParse, MutatedFilesNeverCrash) {
 }
 
 // The merged list against an independent reader: MIDI files written by
-// abc2midi, read back by midicsv, sorted stably by time (midicsv lists the
-// tracks in order), must give the same channel events and tempos.
+// abc2midi, read back by midicsv, merged from their absolute ticks by taking,
+// at each tick, one event of every track in turn until that tick's events
+// are used up, must give the same channel events and tempos.
 namespace {
 
 bool Have(const char* tool) {
@@ -186,7 +207,9 @@ bool Have(const char* tool) {
 }
 
 std::vector<Timed> FromMidiCsv(const std::string& csv) {
-  std::vector<std::pair<Timed, int>> rows;  // with the row number for a stable order
+  // Every event of the file takes its turn, including those that play
+  // nothing (kept with what 0: text, end of track, ...).
+  std::map<int, std::vector<Timed>> tracks;
   std::istringstream in(csv);
   std::string line;
   while (std::getline(in, line)) {
@@ -198,13 +221,15 @@ std::vector<Timed> FromMidiCsv(const std::string& csv) {
       f.push_back(s == std::string::npos ? "" : field.substr(s));
     }
     if (f.size() < 3) continue;
+    const int track = std::stoi(f[0]);
     const uint64_t tick = std::stoull(f[1]);
     const std::string& type = f[2];
+    if (type == "Header" || type == "Start_track" || type == "End_of_file") continue;
     auto n = [&](size_t i) { return static_cast<uint32_t>(std::stoul(f.at(i))); };
     auto channel = [&](uint32_t status, uint32_t d1, uint32_t d2) {
       return Timed{tick, (status | n(3)) | (d1 << 8) | (d2 << 16)};
     };
-    Timed t{};
+    Timed t{tick, 0};
     if (type == "Note_on_c") t = channel(0x90, n(4), n(5));
     else if (type == "Note_off_c") t = channel(0x80, n(4), n(5));
     else if (type == "Poly_aftertouch_c") t = channel(0xA0, n(4), n(5));
@@ -213,13 +238,31 @@ std::vector<Timed> FromMidiCsv(const std::string& csv) {
     else if (type == "Channel_aftertouch_c") t = channel(0xD0, n(4), 0);
     else if (type == "Pitch_bend_c") t = channel(0xE0, n(4) & 0x7F, n(4) >> 7);
     else if (type == "Tempo") t = Timed{tick, 0xFF000000u | n(3)};
-    else continue;
-    rows.push_back({t, static_cast<int>(rows.size())});
+    tracks[track].push_back(t);
   }
-  std::stable_sort(rows.begin(), rows.end(),
-                   [](const auto& a, const auto& b) { return a.first.tick < b.first.tick; });
+  std::vector<size_t> next(tracks.size(), 0);
   std::vector<Timed> out;
-  for (const auto& r : rows) out.push_back(r.first);
+  for (;;) {
+    uint64_t now = UINT64_MAX;
+    size_t i = 0;
+    for (const auto& [number, events] : tracks) {
+      if (next[i] < events.size()) now = std::min(now, events[next[i]].tick);
+      ++i;
+    }
+    if (now == UINT64_MAX) break;
+    for (bool took = true; took;) {
+      took = false;
+      i = 0;
+      for (const auto& [number, events] : tracks) {
+        if (next[i] < events.size() && events[next[i]].tick == now) {
+          if (events[next[i]].what != 0) out.push_back(events[next[i]]);
+          ++next[i];
+          took = true;
+        }
+        ++i;
+      }
+    }
+  }
   return out;
 }
 

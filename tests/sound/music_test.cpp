@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/posix/audio_mix.h"
 #include "platform/posix/fluid_synth.h"
 #include "platform/posix/wave_file.h"
 #include "script/reader.h"
@@ -37,12 +40,54 @@ std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
   return w;
 }
 
+// A mono 8-bit wave of the given samples.
+std::string Wave8(const std::vector<uint8_t>& samples, uint32_t rate = 11025) {
+  std::string w = "RIFF....WAVEfmt ";
+  auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i)); };
+  auto put16 = [&](uint16_t v) { w += static_cast<char>(v); w += static_cast<char>(v >> 8); };
+  put32(16);
+  put16(1);
+  put16(1);
+  put32(rate);
+  put32(rate);
+  put16(1);
+  put16(8);
+  w += "data";
+  put32(static_cast<uint32_t>(samples.size()));
+  w.append(samples.begin(), samples.end());
+  const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
+  for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
+  return w;
+}
+
 // Runs one script command body on a line as the interpreter would hand it.
 template <typename F>
 int Command(F body, const char* rest) {
   char line[kLineSize] = {};
   std::strncpy(line, rest, kLineSize - 1);
   return body(line);
+}
+
+// Root mean square of both channels between two times of a rendered file.
+double Rms(const posix::WaveData& wave, uint64_t fromMs, uint64_t toMs) {
+  const size_t from = static_cast<size_t>(fromMs * wave.sampleRate / 1000);
+  const size_t to = std::min(wave.frames, static_cast<size_t>(toMs * wave.sampleRate / 1000));
+  double energy = 0;
+  for (size_t f = from; f < to; ++f) {
+    for (int c = 0; c < 2; ++c) energy += double{wave.Sample(f, c)} * wave.Sample(f, c);
+  }
+  return to > from ? std::sqrt(energy / (2.0 * static_cast<double>(to - from))) : 0;
+}
+
+// Renders what the run played so far into a file of the test's data folder.
+bool Render(headless::HeadlessHost& host, const std::filesystem::path& out, std::vector<uint8_t>& bytes,
+            posix::WaveData& wave) {
+  host.options().audioOut = out.string();
+  std::string error;
+  if (!host.FinishAudio(error)) return false;
+  std::ifstream in(out, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  return posix::ParseWave(bytes, wave);
 }
 
 Track ShortTune() {
@@ -138,6 +183,25 @@ TEST_F(SoundTest, WaveCommandModes) {
   EXPECT_EQ(waves, want);
 }
 
+// A name that leaves the data folder is refused and told to the author, for
+// a wave in every mode as for music.
+TEST_F(SoundTest, SoundNamesOutsideTheDataFolderAreReported) {
+  auto refusals = [&](const std::string& name) {
+    size_t n = 0;
+    for (const auto& l : host->log) n += l.find("refused file name \"" + name + "\"") != std::string::npos;
+    return n;
+  };
+  Command(CommandMid, "..\\tune 0\n");
+  EXPECT_EQ(refusals("..\\tune.mid"), 1u);
+  Command(CommandWav, "..\\boom 0\n");
+  EXPECT_EQ(refusals("..\\boom.wav"), 1u);
+  Command(CommandWav, "..\\boom 1\n");
+  EXPECT_EQ(refusals("..\\boom.wav"), 2u);
+  Command(CommandWav, "se\\..\\..\\boom 2\n");
+  EXPECT_EQ(refusals("se\\..\\..\\boom.wav"), 1u);
+  EXPECT_EQ(host->Millis(), 0u);  // a refused synchronous wave returns at once
+}
+
 TEST_F(SoundTest, ReturningToTheScriptRestartsOnlyWhatStillLoops) {
   WriteSong("field.mid", {ShortTune()});
   WriteData("rain.wav", SineWave(300));
@@ -215,4 +279,60 @@ TEST_F(SoundTest, AudioOutRendersTheRun) {
   EXPECT_GT(std::sqrt(energy / (wave.frames * 2.0)), 0.01);  // not silent
   EXPECT_LT(peak, 0.999f);                                    // no clipping
   EXPECT_EQ(clipped, 0u);
+}
+
+// Stopping mutes every channel (controller 7 = 0) before the reset; the next
+// song must still be heard although it never sets its volume, as on a device
+// just opened.
+TEST_F(SoundTest, EverySongIsHeardAfterAChangeAStopAndARestart) {
+  std::string problem;
+  if (posix::FindSoundFont(problem).empty()) GTEST_SKIP() << problem;
+  Track a, b;
+  for (int i = 0; i < 16; ++i) {
+    a.Note(240 * i, 200, 0, 60 + i % 5, 100);
+    b.Note(240 * i, 200, 1, 67 - i % 4, 100);
+  }
+  b.Program(0, 1, 48);
+  WriteSong("a.mid", {a});
+  WriteSong("b.mid", {b});
+  MusicCommand("a", 0);
+  host->SleepMs(2000);
+  MusicCommand("b", 0);  // a song change
+  host->SleepMs(2000);
+  MusicCommand("stop", 0);
+  host->SleepMs(1000);
+  MusicCommand("a", 0);  // after a stop
+  host->SleepMs(2000);
+
+  std::vector<uint8_t> bytes;
+  posix::WaveData wave;
+  ASSERT_TRUE(Render(*host, dataDir / "run.wav", bytes, wave));
+  const double first = Rms(wave, 200, 2000), changed = Rms(wave, 2200, 4000),
+               stopped = Rms(wave, 4500, 5000), again = Rms(wave, 5200, 7000);
+  EXPECT_GT(first, 0.008);
+  EXPECT_GT(changed, 0.008);
+  EXPECT_GT(again, 0.008);
+  EXPECT_LT(stopped, 0.001);
+  std::printf("RMS: first %.4f, after the change %.4f, stopped %.4f, after the stop %.4f\n", first, changed,
+              stopped, again);
+}
+
+// 8-bit samples are unsigned: 0x80 is the middle, silence; 0x00 and 0xFF the
+// extremes.
+TEST_F(SoundTest, AnEightBitWaveIsUnsigned) {
+  WriteData("hush.wav", Wave8(std::vector<uint8_t>(5512, 0x80)));
+  std::vector<uint8_t> square;
+  for (int i = 0; i < 5512; ++i) square.push_back((i / 25) % 2 ? 0xFF : 0x00);
+  WriteData("buzz.wav", Wave8(square));
+  PlayWave("hush.wav", plat::kWaveSync);
+  PlayWave("buzz.wav", plat::kWaveSync);
+  ASSERT_EQ(host->Millis(), 1000u);
+
+  std::vector<uint8_t> bytes;
+  posix::WaveData wave;
+  ASSERT_TRUE(Render(*host, dataDir / "waves.wav", bytes, wave));
+  EXPECT_LT(Rms(wave, 0, 500), 0.001);
+  const double level = Rms(wave, 520, 980);  // full scale through the effects' gain
+  EXPECT_GT(level, posix::kWaveGain * 0.9);
+  EXPECT_LT(level, posix::kWaveGain * 1.01);
 }

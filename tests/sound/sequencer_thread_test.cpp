@@ -64,3 +64,52 @@ TEST_F(SoundTest, StopOnTheGuiThreadWaitsForARunningCallback) {
   EXPECT_EQ(s[end - 2].kind, Kind::MidiReset);
   EXPECT_EQ(s[end - 1].kind, Kind::MidiClose);
 }
+
+namespace {
+
+class MarkerSequencer : public MidiSequencer {
+ public:
+  std::atomic<int> seen{0};
+  void OnMarker(const char* text) override { seen = text[0]; }
+};
+
+}  // namespace
+
+// The timer sleeps through a long rest, but a new song does not wait for it.
+TEST_F(SoundTest, ANewSongStartsAtOnceWhileTheTimerSleepsThroughARest) {
+  using Clock = std::chrono::steady_clock;
+  midigen::Track rest, next;
+  rest.Marker(0, "a");
+  rest.Note(0, 100, 0, 60, 100);
+  rest.Note(480 * 120, 100, 0, 62, 100);  // a minute later
+  next.Marker(0, "b");
+  next.Note(0, 100, 0, 64, 100);
+  WriteSong("rest.mid", {rest});
+  WriteSong("next.mid", {next});
+  headless::Options o;
+  o.dataDir = dataDir.string();
+  o.echo = false;
+  o.realClock = true;
+  o.threadedTimer = true;
+  host = std::make_unique<headless::HeadlessHost>(o);
+  plat::SetHost(host.get());
+
+  MarkerSequencer seq;
+  ASSERT_EQ(seq.Load("rest.mid", 0), 1);
+  ASSERT_EQ(seq.Play(), 1);
+  const auto wait = [&](int marker) {
+    for (int i = 0; i < 5000 && seq.seen.load() != marker; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return seq.seen.load() == marker;
+  };
+  ASSERT_TRUE(wait('a'));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // asleep until the next note
+  const auto t0 = Clock::now();
+  ASSERT_EQ(seq.Load("next.mid", 0), 1);  // stops the first song
+  ASSERT_EQ(seq.Play(), 1);
+  ASSERT_TRUE(wait('b'));
+  // About the start delay of 100 ms; a timer left asleep would take a minute.
+  EXPECT_LT(Clock::now() - t0, std::chrono::seconds(3));
+  seq.Stop();
+}

@@ -61,7 +61,7 @@ struct InputEvent {
 // Parses an input script; on failure returns false with "line N: why".
 bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std::string& error);
 
-class HeadlessHost final : public posix::MessageHost {
+class HeadlessHost : public posix::MessageHost {
  public:
   explicit HeadlessHost(Options options);
   ~HeadlessHost() override;
@@ -167,7 +167,7 @@ class HeadlessHost final : public posix::MessageHost {
   posix::FileHandle logFile_;
   std::string startupError_;
 
-  // The music timer: called once per elapsed virtual millisecond, on this
+  // The music timer: called once per period of virtual milliseconds, on this
   // thread, as the clock advances.
   struct Periodic {
     uint32_t id = 0;

@@ -74,9 +74,11 @@ void HeadlessHost::KillPeriodicTimer(uint32_t timerId) {
   if (timerId != 0 && periodic_.id == timerId) periodic_ = Periodic{};
 }
 
+// A call that fell inside the stall comes right after it; one planned for
+// later keeps its time.
 void HeadlessHost::StallPeriodicTimer(uint64_t ms) {
   now_ += ms;
-  if (periodic_.id) periodic_.due = now_ + periodic_.period;
+  if (periodic_.id && periodic_.due <= now_) periodic_.due = now_ + 1;
 }
 
 void HeadlessHost::PlayWave(const char* nameSjis, uint32_t flags) {
@@ -87,13 +89,13 @@ void HeadlessHost::PlayWave(const char* nameSjis, uint32_t flags) {
   }
   sound.push_back({Kind::Wave, now_, 0, {}, nameSjis, flags});
   Record("wave \"" + posix::SjisToUtf8(nameSjis) + "\" flags " + std::to_string(flags));
-  if ((flags & plat::kWaveAsync) == 0) {
-    // A synchronous wave returns when it has been heard to the end.
-    std::vector<uint8_t> bytes;
-    posix::WaveData wave;
-    if (data().Read(nameSjis, bytes) && posix::ParseWave(bytes, wave)) {
-      AdvanceTo(now_ + wave.LengthMs());
-    }
+  // Read now, as the desktop does, so that a refused name is told in the
+  // same way as a refused song, whatever the mode.
+  std::vector<uint8_t> bytes;
+  posix::WaveData wave;
+  if (ReadWholeFile(nameSjis, bytes) && posix::ParseWave(bytes, wave) &&
+      (flags & plat::kWaveAsync) == 0) {
+    AdvanceTo(now_ + wave.LengthMs());  // a synchronous wave returns when heard to the end
   }
 }
 
@@ -136,7 +138,9 @@ bool HeadlessHost::FinishAudio(std::string& error) {
       case Kind::MidiShort: synth.ShortMessage(c.message); break;
       case Kind::MidiLong: synth.LongMessage(c.data.data(), c.data.size()); break;
       case Kind::MidiReset: synth.Reset(); break;
-      case Kind::MidiOpen:
+      // Stop leaves every channel at volume 0; a device opened again starts
+      // as a new one, whatever the song before it did.
+      case Kind::MidiOpen: synth.SystemReset(); break;
       case Kind::MidiClose: break;
       case Kind::WaveStop: voice.Stop(); break;
       case Kind::Wave: {

@@ -105,6 +105,10 @@ void FluidSynthOut::Reset() {
   }
 }
 
+void FluidSynthOut::SystemReset() {
+  if (synth_) fluid_synth_system_reset(Synth(synth_));
+}
+
 void FluidSynthOut::Render(float* left, float* right, int frames) {
   if (!synth_) {
     for (int i = 0; i < frames; ++i) left[i] = right[i] = 0;

@@ -28,6 +28,10 @@ class FluidSynthOut {
   void ShortMessage(uint32_t message);
   void LongMessage(const uint8_t* data, size_t size);
   void Reset();  // what midiOutReset does: every note off, controllers back
+  // Everything back as a synthesiser just made has it: voices, programs and
+  // every controller, volume included. A MIDI device opened again after a
+  // close starts like this; the synthesiser itself stays loaded.
+  void SystemReset();
   // Renders frames of stereo float samples.
   void Render(float* left, float* right, int frames);
 

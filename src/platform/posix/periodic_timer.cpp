@@ -33,7 +33,10 @@ uint32_t PeriodicTimerThread::Start(uint32_t periodMs, plat::Host::PeriodicCallb
 void PeriodicTimerThread::Kill(uint32_t id) {
   std::unique_lock lock(mutex_);
   if (id == 0) return;
-  if (activeId_ == id) activeId_ = 0;
+  if (activeId_ == id) {
+    activeId_ = 0;
+    wake_.notify_all();  // a worker asleep for a long period goes idle now
+  }
   if (std::this_thread::get_id() == workerId_) return;
   settled_.wait(lock, [&] { return runningId_ != id; });
 }

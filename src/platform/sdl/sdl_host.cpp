@@ -315,7 +315,12 @@ void SdlHost::MixAudio(void* self, uint8_t* stream, int length) {
 }
 
 bool SdlHost::MidiOpen() {
-  if (synth_.IsOpen()) return true;
+  if (synth_.IsOpen()) {
+    // The synthesiser stays loaded between songs, but opening the device
+    // again must give a fresh one: Stop left every channel at volume 0.
+    synth_.SystemReset();
+    return true;
+  }
   if (synthTried_ || !StartAudio()) return false;
   synthTried_ = true;  // the SoundFont is loaded once, or its absence said once
   std::string problem;

@@ -67,7 +67,7 @@ class SdlHost final : public posix::MessageHost {
   void MidiShortMessage(uint32_t message) override { synth_.ShortMessage(message); }
   void MidiLongMessage(const uint8_t* data, size_t size) override { synth_.LongMessage(data, size); }
   void MidiReset() override { synth_.Reset(); }
-  void MidiClose() override {}  // the synthesiser stays loaded for the next song
+  void MidiClose() override {}  // the synthesiser stays loaded; MidiOpen resets it
   uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override {
     return timer_.Start(periodMs, callback, user);
   }
