@@ -4,6 +4,7 @@
 
 #include "script/interpreter.h"
 #include "script/presentation.h"
+#include "script/variables.h"
 
 CommandTable commands;
 
@@ -33,4 +34,19 @@ void RegisterScriptCommands() {
       {".<", CmdIgnore},      {".>", CmdIgnore},  {".els", CmdIgnore},  {".", CmdIgnore},
   };
   for (const Command& c : kOwn) RegisterCommand(c.name, c.run);
+}
+
+int32_t ReadNameAndMode(char* line, char* name) {
+  NextToken(name, line);
+  ExpandVariables(name);
+  NextToken(scn.TokenBuffer, line);
+  return EvalTerm(scn.TokenBuffer);
+}
+
+bool ReadBgmArguments(char* line, char* name, int32_t& mode) {
+  NextToken(scn.TokenBuffer, line);
+  if (std::strcmp(scn.TokenBuffer, "stop") == 0) return false;
+  EvalTerm(scn.TokenBuffer);
+  mode = ReadNameAndMode(line, name);
+  return true;
 }

@@ -77,6 +77,13 @@ Step ShowTextLine();
 // Before any command, an unfinished text skip is completed.
 void FinishTextSkip();
 
+// The arguments of the sound commands, read as the script reads every
+// argument. ".wav" and ".mid": a name (expanded) and a mode (a value).
+int32_t ReadNameAndMode(char* line, char* name);
+// ".bgm": a first argument, then a name and a mode. False when the first
+// argument is "stop"; otherwise it is evaluated and has no further effect.
+bool ReadBgmArguments(char* line, char* name, int32_t& mode);
+
 // The flow-control commands.
 Step CmdJump();
 Step CmdSub();

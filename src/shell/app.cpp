@@ -45,9 +45,27 @@ void Shutdown() {
 
 // The sound commands' arguments are read by the script; the music and the
 // waves take them as plain values.
-Step CmdWav() { return CommandWav(scn.LineBuffer) ? Step::Next : Step::Quit; }
-Step CmdMid() { return CommandMid(scn.LineBuffer) ? Step::Next : Step::Quit; }
-Step CmdBgm() { return CommandBgm(scn.LineBuffer) ? Step::Next : Step::Quit; }
+Step CmdWav() {
+  char name[kLineSize];
+  const int32_t mode = ReadNameAndMode(scn.LineBuffer, name);
+  WaveCommand(name, mode);
+  return Step::Next;
+}
+
+Step CmdMid() {
+  char name[kLineSize];
+  const int32_t mode = ReadNameAndMode(scn.LineBuffer, name);
+  MusicCommand(name, mode);
+  return Step::Next;
+}
+
+Step CmdBgm() {
+  char name[kLineSize];
+  int32_t mode = 0;
+  if (ReadBgmArguments(scn.LineBuffer, name, mode)) MusicCommand(name, mode);
+  else MusicCommand("stop", 0);
+  return Step::Next;
+}
 
 }  // namespace
 

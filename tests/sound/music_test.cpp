@@ -10,6 +10,7 @@
 #include "platform/posix/audio_mix.h"
 #include "platform/posix/fluid_synth.h"
 #include "platform/posix/wave_file.h"
+#include "script/interpreter.h"
 #include "script/reader.h"
 #include "sound/sound_fixture.h"
 
@@ -60,12 +61,13 @@ std::string Wave8(const std::vector<uint8_t>& samples, uint32_t rate = 11025) {
   return w;
 }
 
-// Runs one script command body on a line as the interpreter would hand it.
-template <typename F>
-int Command(F body, const char* rest) {
-  char line[kLineSize] = {};
-  std::strncpy(line, rest, kLineSize - 1);
-  return body(line);
+// Runs one script command, as the game registers it, on the rest of a line
+// as the interpreter would hand it: 1 to go on.
+int RunCommand(const char* name, const char* rest) {
+  std::memset(scn.LineBuffer, 0, kLineSize);
+  std::strncpy(scn.LineBuffer, rest, kLineSize - 1);
+  const ::Command* c = FindCommand(name);
+  return c && c->run() == Step::Next ? 1 : 0;
 }
 
 // Root mean square of both channels between two times of a rendered file.
@@ -100,29 +102,29 @@ Track ShortTune() {
 
 TEST_F(SoundTest, MusicCommandLoopsOnceAndDoesNotRestartALoop) {
   WriteSong("bgm.mid", {ShortTune()});
-  EXPECT_EQ(Command(CommandMid, "bgm 0\n"), 1);
+  EXPECT_EQ(RunCommand(".mid", "bgm 0\n"), 1);
   EXPECT_STREQ(snd.CurrentMusic, "bgm.mid");
   host->SleepMs(300);
-  EXPECT_EQ(Command(CommandMid, "bgm 0\n"), 1);  // already looping: left alone
+  EXPECT_EQ(RunCommand(".mid", "bgm 0\n"), 1);  // already looping: left alone
   EXPECT_EQ(Count(Kind::MidiOpen), 1u);
   host->SleepMs(300);
   EXPECT_EQ(NoteOns().size(), 2u);  // ticks 0 and 480 at 100 and 600 ms: uninterrupted
 
-  EXPECT_EQ(Command(CommandMid, "bgm 1\n"), 1);  // once: restarted and forgotten
+  EXPECT_EQ(RunCommand(".mid", "bgm 1\n"), 1);  // once: restarted and forgotten
   EXPECT_EQ(snd.CurrentMusic[0], '\0');
   EXPECT_EQ(Count(Kind::MidiOpen), 2u);
   EXPECT_EQ(snd.sequencer.loop, 0);
 
-  EXPECT_EQ(Command(CommandMid, "bgm 7\n"), 1);  // other modes do nothing
+  EXPECT_EQ(RunCommand(".mid", "bgm 7\n"), 1);  // other modes do nothing
   EXPECT_EQ(Count(Kind::MidiOpen), 2u);
-  EXPECT_EQ(Command(CommandMid, "bgm 0\n"), 1);
+  EXPECT_EQ(RunCommand(".mid", "bgm 0\n"), 1);
   EXPECT_EQ(Count(Kind::MidiOpen), 3u);
-  EXPECT_EQ(Command(CommandBgm, "stop\n"), 1);
+  EXPECT_EQ(RunCommand(".bgm", "stop\n"), 1);
   EXPECT_EQ(snd.CurrentMusic[0], '\0');
   EXPECT_FALSE(host->PeriodicTimerActive());
-  EXPECT_EQ(Command(CommandBgm, "anything bgm 0\n"), 1);  // the first argument only counts as "stop"
+  EXPECT_EQ(RunCommand(".bgm", "anything bgm 0\n"), 1);  // the first argument only counts as "stop"
   EXPECT_STREQ(snd.CurrentMusic, "bgm.mid");
-  EXPECT_EQ(Command(CommandMid, "stop 0\n"), 1);
+  EXPECT_EQ(RunCommand(".mid", "stop 0\n"), 1);
   EXPECT_EQ(snd.CurrentMusic[0], '\0');
   EXPECT_FALSE(host->midiOpen);
 }
@@ -159,17 +161,17 @@ TEST_F(SoundTest, PackedMusicIsFoundUnderItsDpaName) {
 
 TEST_F(SoundTest, WaveCommandModes) {
   WriteData("wv/hit.wav", SineWave(750));
-  EXPECT_EQ(Command(CommandWav, "wv\\hit 0\n"), 1);
+  EXPECT_EQ(RunCommand(".wav", "wv\\hit 0\n"), 1);
   EXPECT_EQ(host->Millis(), 0u);  // asynchronous
-  EXPECT_EQ(Command(CommandWav, "wv\\hit 1\n"), 1);
+  EXPECT_EQ(RunCommand(".wav", "wv\\hit 1\n"), 1);
   EXPECT_EQ(host->Millis(), 750u);  // returns when the sound has ended
-  EXPECT_EQ(Command(CommandWav, "wv\\hit 2\n"), 1);
+  EXPECT_EQ(RunCommand(".wav", "wv\\hit 2\n"), 1);
   EXPECT_STREQ(snd.CurrentLoopSound, "wv\\hit.wav");
-  EXPECT_EQ(Command(CommandWav, "wv\\hit 5\n"), 1);  // nothing
+  EXPECT_EQ(RunCommand(".wav", "wv\\hit 5\n"), 1);  // nothing
   EXPECT_STREQ(snd.CurrentLoopSound, "wv\\hit.wav");
-  EXPECT_EQ(Command(CommandWav, "stop 0\n"), 1);
+  EXPECT_EQ(RunCommand(".wav", "stop 0\n"), 1);
   EXPECT_EQ(snd.CurrentLoopSound[0], '\0');
-  EXPECT_EQ(Command(CommandWav, "nowhere 1\n"), 1);  // a missing wave is silent
+  EXPECT_EQ(RunCommand(".wav", "nowhere 1\n"), 1);  // a missing wave is silent
   EXPECT_EQ(host->Millis(), 750u);
 
   using K = Kind;
@@ -191,13 +193,13 @@ TEST_F(SoundTest, SoundNamesOutsideTheDataFolderAreReported) {
     for (const auto& l : host->log) n += l.find("refused file name \"" + name + "\"") != std::string::npos;
     return n;
   };
-  Command(CommandMid, "..\\tune 0\n");
+  RunCommand(".mid", "..\\tune 0\n");
   EXPECT_EQ(refusals("..\\tune.mid"), 1u);
-  Command(CommandWav, "..\\boom 0\n");
+  RunCommand(".wav", "..\\boom 0\n");
   EXPECT_EQ(refusals("..\\boom.wav"), 1u);
-  Command(CommandWav, "..\\boom 1\n");
+  RunCommand(".wav", "..\\boom 1\n");
   EXPECT_EQ(refusals("..\\boom.wav"), 2u);
-  Command(CommandWav, "se\\..\\..\\boom 2\n");
+  RunCommand(".wav", "se\\..\\..\\boom 2\n");
   EXPECT_EQ(refusals("se\\..\\..\\boom.wav"), 1u);
   EXPECT_EQ(host->Millis(), 0u);  // a refused synchronous wave returns at once
 }
@@ -205,8 +207,8 @@ TEST_F(SoundTest, SoundNamesOutsideTheDataFolderAreReported) {
 TEST_F(SoundTest, ReturningToTheScriptRestartsOnlyWhatStillLoops) {
   WriteSong("field.mid", {ShortTune()});
   WriteData("rain.wav", SineWave(300));
-  Command(CommandMid, "field 0\n");
-  Command(CommandWav, "rain 2\n");
+  RunCommand(".mid", "field 0\n");
+  RunCommand(".wav", "rain 2\n");
   StopAllSound();  // a battle starts
   EXPECT_FALSE(host->midiOpen);
   EXPECT_EQ(host->sound.back().kind, Kind::WaveStop);
@@ -215,7 +217,7 @@ TEST_F(SoundTest, ReturningToTheScriptRestartsOnlyWhatStillLoops) {
   EXPECT_EQ(host->sound.back().name, "rain.wav");
   EXPECT_EQ(host->sound.back().flags, 9u);
 
-  Command(CommandWav, "stop 0\n");  // the wave is stopped by the script
+  RunCommand(".wav", "stop 0\n");  // the wave is stopped by the script
   const size_t waves = Count(Kind::Wave);
   StopAllSound();
   RestartScriptSound();
