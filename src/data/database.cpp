@@ -17,7 +17,8 @@ namespace {
 // long one fills the table and the rest is not looked at.
 void ReadTable(const char* name, void* table, size_t size) {
   std::vector<uint8_t> bytes;
-  if (!plat::host().ReadWholeFile(name, bytes)) return;
+  // An empty file has no bytes to copy (and no buffer to copy from).
+  if (!plat::host().ReadWholeFile(name, bytes) || bytes.empty()) return;
   std::memcpy(table, bytes.data(), std::min(size, bytes.size()));
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "data/data_texts.h"
@@ -56,10 +57,28 @@ void NormaliseDate(const plat::CalendarTime& before) {
   recomputeMaxima();
 }
 
-void ReadInto(const char* name, uint8_t* buffer, size_t size) {
-  std::vector<uint8_t> bytes;
-  if (!plat::host().ReadWholeFile(name, bytes)) return;
-  std::memcpy(buffer, bytes.data(), std::min(size, bytes.size()));
+// The progress files, in the order they are read and written.
+enum ProgressFile { kCollectionProgress, kArtsListProgress, kPatternProgress };
+
+// A progress file that is there but cannot be read (its permissions, a
+// failing disk) still holds the player's progress: it is kept as it is for
+// the rest of the run rather than written over with the empty progress the
+// game starts from, and the player is told so once.
+bool ReadProgress(ProgressFile which, const char* name, std::vector<uint8_t>& bytes) {
+  auto& h = plat::host();
+  bytes.clear();
+  if (h.ReadWholeFile(name, bytes)) return !bytes.empty();
+  if (h.FileExists(name)) {
+    player.keptProgressFiles |= static_cast<uint8_t>(1u << which);
+    const std::string text = std::string(name) + texts::kKeptUnreadable;
+    h.ShowMessageBox(text.c_str(), texts::kReadErrorCaption);
+  }
+  return false;
+}
+
+void WriteProgress(ProgressFile which, const char* name, const void* data, size_t size) {
+  if (player.keptProgressFiles & (1u << which)) return;
+  writeGameFile(name, data, size);
 }
 
 }  // namespace
@@ -121,10 +140,12 @@ void setDay(int32_t day) {
 }
 
 void loadProgress() {
-  ReadInto(kCollectionFile, player.collection, sizeof player.collection);
-
+  // An empty file reads as nothing at all: there is nothing to copy.
   std::vector<uint8_t> bytes;
-  if (plat::host().ReadWholeFile(kArtsListFile, bytes)) {
+  if (ReadProgress(kCollectionProgress, kCollectionFile, bytes))
+    std::memcpy(player.collection, bytes.data(), std::min(sizeof player.collection, bytes.size()));
+
+  if (ReadProgress(kArtsListProgress, kArtsListFile, bytes)) {
     // Only the bytes the file holds replace the database's initial flags.
     const size_t have = std::min(bytes.size(), kArtsListFileSize);
     for (int n = 1; n <= kAttackArtsCount && static_cast<size_t>(n) < have; ++n)
@@ -133,7 +154,7 @@ void loadProgress() {
       db.defenceArts[n].learned = bytes[static_cast<size_t>(kAttackArtsCount + n)];
   }
 
-  if (plat::host().ReadWholeFile(kPatternFile, bytes)) {
+  if (ReadProgress(kPatternProgress, kPatternFile, bytes)) {
     const size_t have = std::min(bytes.size(), kPatternFileSize);
     std::memcpy(player.knownAttackPatterns, bytes.data(), std::min<size_t>(have, kPatternCodes));
     if (have > kPatternCodes)
@@ -164,18 +185,18 @@ void saveProgress() {
   uint8_t collection[kCollectionFileSize];
   std::memcpy(collection, player.collection, sizeof collection);
   collection[0] = 0;
-  writeGameFile(kCollectionFile, collection, sizeof collection);
+  WriteProgress(kCollectionProgress, kCollectionFile, collection, sizeof collection);
 
   uint8_t arts[kArtsListFileSize] = {};
   for (int n = 1; n <= kAttackArtsCount; ++n) arts[n] = db.attackArts[n].learned;
   for (int n = 1; n <= kDefenceArtsCount; ++n) arts[kAttackArtsCount + n] = db.defenceArts[n].learned;
-  writeGameFile(kArtsListFile, arts, sizeof arts);
+  WriteProgress(kArtsListProgress, kArtsListFile, arts, sizeof arts);
 
   std::vector<uint8_t> patterns(kPatternFileSize);
   std::memcpy(patterns.data(), player.knownAttackPatterns, kPatternCodes);
   std::memcpy(patterns.data() + kPatternCodes, player.knownDefencePatterns + 1, kPatternCodes - 1);
   patterns[0] = 0;  // the empty pattern is never stored
-  writeGameFile(kPatternFile, patterns.data(), patterns.size());
+  WriteProgress(kPatternProgress, kPatternFile, patterns.data(), patterns.size());
 }
 
 void resetProgress() {

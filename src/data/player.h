@@ -34,6 +34,9 @@ struct PlayerState {
   uint8_t strong = 0;
   uint8_t knownAttackPatterns[kPatternCodes] = {};
   uint8_t knownDefencePatterns[kPatternCodes] = {};
+  // One bit per progress file (collection, arts list, patterns) that was
+  // there at start-up but could not be read: it is not written this run.
+  uint8_t keptProgressFiles = 0;
 };
 extern PlayerState player;
 
@@ -74,6 +77,8 @@ void setYear(int32_t year);
 void setMonth(int32_t month);  // 1..12
 void setDay(int32_t day);
 
+// A progress file that is there but cannot be read is reported once and
+// then left alone: saveProgress does not write it for the rest of the run.
 void loadProgress();
 void saveProgress();
 void resetProgress();

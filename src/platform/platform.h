@@ -183,6 +183,9 @@ class Host {
 
   // --- files (names relative to the data directory) -----------------------
   virtual bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) = 0;
+  // Something is there under the name, readable or not: tells a file that
+  // could not be read from one that does not exist.
+  virtual bool FileExists(const char* nameSjis) = 0;
   // Creates or replaces the file. A reader never sees a half-written file.
   virtual WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) = 0;
   virtual bool RemoveFile(const char* nameSjis) = 0;

@@ -107,6 +107,15 @@ TEST_F(DatabaseTest, ShortAndLongFilesStayInsideTheTables) {
   EXPECT_EQ(reinterpret_cast<const uint8_t*>(&db.cards[1])[6], 0x00);
   EXPECT_EQ(db.attackArts[70].weight, 0x02020202);
   EXPECT_EQ(db.defenceArts[0].learned, 0);
+
+  // Empty files fill nothing.
+  for (const char* name : {"CardData.dat", "AtArts.dat", "DfArts.dat"}) WriteData(name, "");
+  db.defenceArts[2].weight = 9;
+  loadCardData();
+  loadArts();
+  EXPECT_EQ(db.cards[1].attribute, 0x01010101);
+  EXPECT_EQ(db.attackArts[70].weight, 0x02020202);
+  EXPECT_EQ(db.defenceArts[2].weight, 9);
 }
 
 TEST_F(DatabaseTest, GeneratorIsTheLinearCongruentialOne) {

@@ -60,6 +60,13 @@ TEST_F(PlayerTest, RemovingMovesTheLastEntryIntoEachGap) {
   removeCards(player.stock, 8, 0);
   removeCards(player.stock, 51, 9);
   EXPECT_EQ(player.stock.count, 1);
+
+  // The entry moved into the gap is the same card: it is looked at again.
+  StockList list;
+  for (int c : {4, 7, 4}) addCards(list, c, 1);
+  removeCards(list, 4, 2);
+  EXPECT_EQ(list.count, 1);
+  EXPECT_EQ(list.cards[1], 7u);
 }
 
 TEST_F(PlayerTest, MaximaFollowTheCollectionAndTheMonth) {
@@ -146,6 +153,64 @@ TEST_F(PlayerTest, LoadingIgnoresByteZeroAndShortFiles) {
   EXPECT_EQ(player.knownDefencePatterns[10], 0);
   EXPECT_EQ(db.attackArts[2].learned, 1);
   EXPECT_EQ(db.attackArts[3].learned, 1);  // beyond the short file: as it was
+}
+
+TEST_F(PlayerTest, EmptyProgressFilesReadAsNothing) {
+  for (const char* name : {"save/Collection.dat", "save/ArtsList.dat", "save/Pattern.dat"})
+    WriteData(name, "");
+  player.collection[3] = 1;
+  db.attackArts[3].learned = 1;
+  player.knownDefencePatterns[3] = 1;
+  loadProgress();
+  EXPECT_EQ(player.collection[3], 1);
+  EXPECT_EQ(db.attackArts[3].learned, 1);
+  EXPECT_EQ(player.knownDefencePatterns[3], 1);
+  EXPECT_TRUE(host->boxes.empty());
+  saveProgress();  // nothing was in them to keep
+  EXPECT_EQ(ReadData("save/Collection.dat").size(), kCollectionFileSize);
+}
+
+// A whole run, start-up to shutdown, over a collection of all 50 cards that
+// the game cannot read: the file must come out of it as it went in.
+class UnreadableProgressTest : public PlayerTest {
+ protected:
+  std::filesystem::path Collection() const { return dataDir / "save/Collection.dat"; }
+  void WriteOwnedCollection(size_t fileSize) {
+    std::string owned(kCollectionFileSize, '\x01');
+    owned[0] = 0;
+    WriteData("save/Collection.dat", owned);
+    std::filesystem::resize_file(Collection(), fileSize);
+  }
+  void RunAndExpectTheCollectionKept() {
+    const auto size = std::filesystem::file_size(Collection());
+    WriteData("config.scn", "");
+    WriteData("start.scn", ".let money = 1\n");
+    EXPECT_EQ(RunGame(), 0);
+    saveProgress();  // a later save (".svd", the save screen) leaves it too
+    std::filesystem::permissions(Collection(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(std::filesystem::file_size(Collection()), size);
+    std::string expected(kCollectionFileSize, '\x01');
+    expected[0] = 0;
+    EXPECT_EQ(ReadData("save/Collection.dat").substr(0, kCollectionFileSize), expected);
+    // Said once, naming the file; the other files are saved as usual.
+    ASSERT_EQ(host->boxes.size(), 1u);
+    EXPECT_EQ(BoxTexts()[0], "save\\Collection.dat\n読み込めなかったため、このファイルは書き換えずに残します");
+    EXPECT_EQ(GameTest::Sjis("読み込みエラー"), host->boxes[0].caption);
+    EXPECT_EQ(ReadData("save/ArtsList.dat").size(), kArtsListFileSize);
+    EXPECT_EQ(ReadData("save/Pattern.dat").size(), kPatternFileSize);
+  }
+};
+
+TEST_F(UnreadableProgressTest, ACollectionTooLargeToReadIsKept) {
+  WriteOwnedCollection(size_t{64} << 20);
+  RunAndExpectTheCollectionKept();
+}
+
+TEST_F(UnreadableProgressTest, ACollectionWithoutReadPermissionIsKept) {
+  WriteOwnedCollection(kCollectionFileSize);
+  std::filesystem::permissions(Collection(), std::filesystem::perms::none);
+  if (std::ifstream(Collection()).is_open()) GTEST_SKIP() << "this user reads any file";
+  RunAndExpectTheCollectionKept();
 }
 
 TEST_F(PlayerTest, ResetClearsProgressAndDeletesTheSlots) {

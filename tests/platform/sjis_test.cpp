@@ -29,6 +29,18 @@ TEST(Sjis, PathsSplitAtBothSeparatorsButNotInsideCharacters) {
   EXPECT_EQ(sjis::SplitPath("\\x").front(), "");
 }
 
+TEST(Sjis, ExtensionKanjiWithABackslashTrailAreOneCharacter) {
+  // Lead bytes 0xF0 to 0xFC: user-defined characters and the IBM extension
+  // kanji, whose trail byte may be 0x5C like any other.
+  for (const char* ch : {"\xF0\x5C", "\xF9\x5C", "\xFA\x5C", "\xFB\x5C", "\xFC\x5C"}) {
+    const std::string path = std::string("a\\") + ch + "\\" + ch;
+    EXPECT_EQ(sjis::SplitPath(path.c_str()), (std::vector<std::string>{"a", ch, ch})) << path;
+    EXPECT_EQ(sjis::FindLastSeparator(path.c_str(), '\\'), 4) << path;
+    EXPECT_EQ(sjis::DataDirectoryOf((std::string("C:\\") + ch + "\\g.exe").c_str()),
+              std::string("C:\\") + ch + "\\data");
+  }
+}
+
 TEST(Sjis, ConversionCoversTheVendorExtensionsAndMarksBadBytes) {
   EXPECT_EQ(posix::SjisToUtf8("\x87\x40\xED\x40\xFA\x40"), "①纊ⅰ");
   EXPECT_EQ(posix::SjisToUtf8("a\x81"), "a\xEF\xBF\xBD");

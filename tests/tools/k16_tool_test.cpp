@@ -194,6 +194,37 @@ TEST_F(K16ToolTest, KeyColourBecomesIndex255AndNothingElseLooksLikeIt) {
   EXPECT_NE(im.At(0, 0), ColourToPixel(0x00FF00));
 }
 
+TEST_F(K16ToolTest, AKeyedPictureOfManyColoursLeavesIndex255ToTheKey) {
+  // 256 and 300 well-separated colours besides the key: more than the 255
+  // entries left beside it. Asking for all 256 colours cannot take the key's
+  // index either.
+  for (int count : {256, 300}) {
+    const auto sheet = Make(64, 10, [count](int x, int y) {
+      if (x < 4) return std::array<uint8_t, 4>{255, 0, 255, 255};
+      const int i = (y * 60 + x - 4) / 2 % count;
+      auto level = [](int v5) { return uint8_t(v5 << 3 | v5 >> 2); };
+      return std::array<uint8_t, 4>{level(i % 10 * 3), level(i / 10 % 10 * 3), level(i / 100 * 10), 255};
+    });
+    Png("many.png", sheet);
+    for (auto [colours, dither] : {std::pair{255, false}, {255, true}, {256, false}, {256, true}}) {
+      k16tool::EncodeOptions o;
+      o.key = true;
+      o.colours = colours;
+      o.dither = dither;
+      std::string error;
+      ASSERT_TRUE(k16tool::EncodeFile(Path("many.png"), Path("many.K16"), o, error)) << error;
+      std::ifstream in(Path("many.K16"), std::ios::binary);
+      const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      k16tool::Picture pic;
+      ASSERT_TRUE(k16tool::ParseK16File(bytes, "many.K16", pic, error)) << error;
+      for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 64; ++x)
+          ASSERT_EQ(pic.index[static_cast<size_t>(y) * 64 + x] == kK16TransparentIndex, x < 4)
+              << count << " colours, " << colours << (dither ? " dithered, " : ", ") << x << "," << y;
+    }
+  }
+}
+
 TEST_F(K16ToolTest, BadInputIsReportedWithTheFileName) {
   std::string error;
   EXPECT_FALSE(k16tool::EncodeFile(Path("none.png"), Path("x.K16"), {}, error));

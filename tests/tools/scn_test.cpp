@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "script/reader.h"
+#include "support/game_fixture.h"
+
 namespace {
 
 using scn_tool::Compile;
@@ -30,6 +33,36 @@ TEST(ScenarioTool, NamesEachMistakeByFileAndLine) {
             "s.scn:1: a double quote is not closed");
   EXPECT_EQ(Errors({{"s", "s.scn", ".sub other 10\n"}, {"other", "other.scn", ""}}),
             std::vector<std::string>{"s.scn:1: the return slot must be 0 to 9"});
+}
+
+class ScenarioToolAndGame : public GameTest {
+ protected:
+  // The lines the game's reader gives for a file.
+  std::vector<std::string> GameLines(const std::string& sjis) {
+    WriteData("s.scn", sjis);
+    if (!host) MakeHost();
+    std::vector<std::string> lines;
+    if (!OpenScenario("s")) return lines;
+    while (ReadLine()) lines.emplace_back(scn.LineBuffer);
+    CloseScenario();
+    return lines;
+  }
+};
+
+TEST_F(ScenarioToolAndGame, LinesUpTo254BytesPassAndTheGameReadsThemWhole) {
+  const std::string longest(254, 'x');
+  const auto ok = Compile({{"s", "s.scn", longest + "\nnext\n"}});
+  ASSERT_TRUE(ok.errors.empty());
+  EXPECT_EQ(GameLines(ok.output[0]), (std::vector<std::string>{longest + "\n", "next\n"}));
+  EXPECT_TRUE(Errors({{"s", "s.scn", std::string(250, 'x') + "表示\n"}}).empty());
+
+  // One byte more and the game splits off the line feed as a line of its own.
+  const std::string tooLong(255, 'x');
+  EXPECT_EQ(Errors({{"s", "s.scn", tooLong + "\n"}}),
+            std::vector<std::string>{
+                "s.scn:1: the line is 255 bytes in Shift-JIS; the game reads at most 254 and would split it"});
+  EXPECT_EQ(GameLines(tooLong + "\nnext\n"), (std::vector<std::string>{tooLong, "\n", "next\n"}));
+  EXPECT_EQ(Errors({{"s", "s.scn", std::string(251, 'x') + "表示\n"}}).size(), 1u);
 }
 
 TEST(ScenarioTool, AssignmentsNeedADeclaredOrWritableName) {

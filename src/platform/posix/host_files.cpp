@@ -1,6 +1,7 @@
 #include "platform/posix/host_files.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <strings.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -58,6 +60,112 @@ bool IsRefusedComponent(const std::string& part) {
   return part == ".." || part.find(':') != std::string::npos;
 }
 
+// A real path that is the folder itself or lies inside it.
+bool Inside(const std::string& real, const std::string& folderReal) {
+  if (folderReal == "/") return true;
+  return real.compare(0, folderReal.size(), folderReal) == 0 &&
+         (real.size() == folderReal.size() || real[folderReal.size()] == '/');
+}
+
+std::string RealPath(const std::string& path) {
+  char buffer[PATH_MAX];
+  return realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+// Where path really leads, judged by its deepest part that exists: the parts
+// below it do not exist yet and so cannot lead anywhere else. Empty when not
+// even the first part exists.
+std::string DeepestRealPath(std::string path, size_t keep) {
+  while (path.size() > keep) {
+    std::string real = RealPath(path);
+    if (!real.empty()) return real;
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash < keep) break;
+    path.resize(slash);
+  }
+  return RealPath(path);
+}
+
+// Each kind of game file has a size past which it cannot be genuine: such a
+// file (a sparse file, a mistake, a hostile replacement) is refused before
+// any memory is set aside for it.
+struct SizeBound {
+  const char* extension;
+  uint64_t maxBytes;
+};
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+constexpr SizeBound kSizeBounds[] = {
+    {".k16", 540 + uint64_t{16384} * 16384},  // header, palette and the largest picture loaded
+    {".scn", 16 * kMiB},
+    {".dat", 16 * kMiB},
+    {".dec", 16 * kMiB},
+    {".mid", 16 * kMiB},
+};
+constexpr uint64_t kOtherFileBound = 256 * kMiB;  // waves, packed archives, the rest
+
+uint64_t SizeBoundOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return kOtherFileBound;
+  const char* extension = path.c_str() + dot;
+  for (const SizeBound& b : kSizeBounds) {
+    if (strcasecmp(extension, b.extension) == 0) return b.maxBytes;
+  }
+  return kOtherFileBound;
+}
+
+// Our temporary files are named "<target>.tmp<pid>".
+bool IsTemporaryName(const char* name, long& pid) {
+  const char* tag = std::strstr(name, ".tmp");
+  if (!tag || tag == name) return false;
+  while (const char* later = std::strstr(tag + 1, ".tmp")) tag = later;
+  const char* digits = tag + 4;
+  if (*digits == '\0') return false;
+  for (const char* d = digits; *d; ++d) {
+    if (*d < '0' || *d > '9') return false;
+  }
+  errno = 0;
+  pid = std::strtol(digits, nullptr, 10);
+  return errno == 0 && pid > 0;
+}
+
+// A temporary file is stale unless the process that writes it still runs;
+// this process writes none while the game starts.
+bool WriterGone(long pid) {
+  if (pid == static_cast<long>(getpid())) return true;
+  if (pid > static_cast<long>(INT_MAX)) return true;
+  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+void RemoveStaleIn(const std::string& folder, int depth) {
+  DIR* d = opendir(folder.c_str());
+  if (!d) return;
+  std::vector<std::string> subfolders;
+  while (dirent* e = readdir(d)) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    const std::string path = folder + "/" + e->d_name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) continue;
+    long pid = 0;
+    if (S_ISDIR(st.st_mode)) {
+      subfolders.push_back(path);
+    } else if (S_ISREG(st.st_mode) && IsTemporaryName(e->d_name, pid) && WriterGone(pid)) {
+      unlink(path.c_str());
+    }
+  }
+  closedir(d);
+  if (depth <= 0) return;
+  for (const std::string& sub : subfolders) RemoveStaleIn(sub, depth - 1);
+}
+
+// Makes a rename inside folder survive a crash of the machine.
+void SyncFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
 // The entry of folder whose name equals name ignoring ASCII case.
 bool FindCaseInsensitive(const std::string& folder, const std::string& name, std::string& found) {
   DIR* d = opendir(folder.c_str());
@@ -74,7 +182,7 @@ bool FindCaseInsensitive(const std::string& folder, const std::string& name, std
   return ok;
 }
 
-bool Exists(const std::string& path) {
+bool PathExists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
 }
@@ -114,7 +222,7 @@ bool DataDirectory::Resolve(const char* nameSjis, std::string& hostPath, std::st
     if (IsRefusedComponent(part)) return refuse("outside the data directory");
     const std::string utf8 = SjisToUtf8(part);
     std::string candidate = path + "/" + utf8;
-    if (!Exists(candidate)) {
+    if (!PathExists(candidate)) {
       std::string found;
       if (FindCaseInsensitive(path, utf8, found)) candidate = path + "/" + found;
     }
@@ -122,6 +230,12 @@ bool DataDirectory::Resolve(const char* nameSjis, std::string& hostPath, std::st
     ++used;
   }
   if (used == 0) return refuse("empty name");
+  // A symbolic link inside the folder may lead out of it as ".." would.
+  const std::string rootReal = RealPath(root_);
+  if (!rootReal.empty()) {
+    const std::string real = DeepestRealPath(path, root_.size());
+    if (real.empty() || !Inside(real, rootReal)) return refuse("outside the data directory");
+  }
   hostPath = std::move(path);
   return true;
 }
@@ -131,11 +245,25 @@ bool DataDirectory::Read(const char* nameSjis, std::vector<uint8_t>& out) const 
   return Resolve(nameSjis, path) && ReadHostFile(path, out);
 }
 
+bool DataDirectory::Exists(const char* nameSjis) const {
+  std::string path;
+  struct stat st;
+  return Resolve(nameSjis, path) && lstat(path.c_str(), &st) == 0;
+}
+
+void DataDirectory::RemoveStaleTemporaries() const {
+  // Deep enough for any folder the game writes into.
+  RemoveStaleIn(root_, 8);
+}
+
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a FIFO or a device under a game file's name must fail the
+  // load like a missing file, not hang the game in open.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+      static_cast<uint64_t>(st.st_size) > SizeBoundOf(path)) {
     close(fd);
     return false;
   }
@@ -158,7 +286,7 @@ plat::WriteResult DataDirectory::Write(const char* nameSjis, const void* data, s
   // Written beside the target and renamed over it, so a crash or a full disk
   // never leaves a half-written file where the old one was.
   const std::string temp = path + ".tmp" + std::to_string(getpid());
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return plat::WriteResult::CreateFailed;
   const auto* bytes = static_cast<const uint8_t*>(data);
   size_t done = 0;
@@ -168,12 +296,16 @@ plat::WriteResult DataDirectory::Write(const char* nameSjis, const void* data, s
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
+  // On the disk before the rename, and the rename on the disk before we say
+  // it is done: after a power cut the name holds the old file or the new.
   const bool flushed = fsync(fd) == 0;
-  close(fd);
-  if (done < size || !flushed || rename(temp.c_str(), path.c_str()) != 0) {
+  const bool closed = close(fd) == 0;
+  if (done < size || !flushed || !closed || rename(temp.c_str(), path.c_str()) != 0) {
     unlink(temp.c_str());
     return plat::WriteResult::ShortWrite;
   }
+  const size_t slash = path.rfind('/');
+  SyncFolder(slash == std::string::npos ? std::string(".") : path.substr(0, slash));
   return plat::WriteResult::Ok;
 }
 

@@ -7,7 +7,11 @@ namespace posix {
 MessageHost::MessageHost(std::string dataDir, bool builtinFontsOnly)
     : frame_(static_cast<size_t>(kWidth) * kHeight, 0),
       data_(std::move(dataDir)),
-      fonts_(builtinFontsOnly) {}
+      fonts_(builtinFontsOnly) {
+  // A run starts here: whatever an earlier run's interrupted writes left
+  // behind can go.
+  data_.RemoveStaleTemporaries();
+}
 
 void MessageHost::AttachWindow(plat::WindowProc proc) {
   proc_ = proc;

@@ -59,6 +59,7 @@ class MessageHost : public plat::Host {
   }
 
   bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) override;
+  bool FileExists(const char* nameSjis) override { return data_.Exists(nameSjis); }
   plat::WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) override {
     return data_.Write(nameSjis, data, size);
   }
