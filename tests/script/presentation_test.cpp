@@ -217,7 +217,7 @@ TEST_F(PresentationTest, WindowFramesAndTextSitAtTheirPlaces) {
 TEST_F(PresentationTest, RightButtonHeldRushesTextAndClickWaits) {
   Input("@0 rdown 5 5");
   plat::host().SleepMs(0);
-  PumpPending();
+  ASSERT_TRUE(PumpPending());
   ASSERT_EQ(shell.RightDown, 1);
   const uint64_t before = Now();
   EXPECT_EQ(Run(".show msg1\n" + std::string(30, 'y') + "\n.clk\nafter\n"), 1);
@@ -228,7 +228,7 @@ TEST_F(PresentationTest, RightButtonHeldRushesTextAndClickWaits) {
 
 TEST_F(PresentationTest, CwtEndsOnANewPressButNotOnAHeldButton) {
   Input("@0 ldown 5 5");
-  PumpPending();
+  ASSERT_TRUE(PumpPending());
   ASSERT_EQ(shell.LeftDown, 1);
   host->SetInput({});
   const uint64_t before = Now();

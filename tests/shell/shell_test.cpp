@@ -256,7 +256,7 @@ TEST_F(WaitTest, WaitOrClickEndsOnANewPressOrTheRightButton) {
 
 TEST_F(WaitTest, WaitOrClickStartedWithTheButtonHeldNeedsARelease) {
   Start("@0 ldown 1 1\n@200 lup 1 1\n@400 ldown 1 1");
-  PumpPending();
+  ASSERT_TRUE(PumpPending());
   ASSERT_EQ(shell.LeftDown, 1);
   FrameStart();
   EXPECT_EQ(WaitOrClick(1000), 1);
