@@ -35,6 +35,24 @@ TEST(ScenarioTool, NamesEachMistakeByFileAndLine) {
             std::vector<std::string>{"s.scn:1: the return slot must be 0 to 9"});
 }
 
+// The checker takes its limits and names from the game itself: a variable
+// name is measured in Shift-JIS bytes, the writable built-ins are the game's,
+// and a quoted token ending in a 0x5C trail byte closes as the game sees it.
+TEST(ScenarioTool, SharesTheGamesRulesForNamesAndTokens) {
+  std::string fifty, sixtyFour;
+  for (int i = 0; i < 25; ++i) fifty += "あ";
+  for (int i = 0; i < 32; ++i) sixtyFour += "あ";
+  EXPECT_TRUE(Errors({{"config", "config.scn", ".int " + fifty + "\n"},
+                      {"s", "s.scn", ".let " + fifty + " 1\n"}}).empty());
+  EXPECT_EQ(Errors({{"config", "config.scn", ".int " + sixtyFour + "\n"}}),
+            std::vector<std::string>{"config.scn:1: the variable name " + sixtyFour +
+                                     " is longer than 63 bytes in Shift-JIS"});
+  EXPECT_TRUE(Errors({{"s", "s.scn", ".let money 5\n.let hp 1\n"}}).empty());
+  EXPECT_EQ(Errors({{"s", "s.scn", ".let weekday 1\n"}}),
+            std::vector<std::string>{"s.scn:1: \"weekday\" is no variable that can be assigned"});
+  EXPECT_TRUE(Errors({{"s", "s.scn", ".slt add \"ソ\" :x\n:x\n"}}).empty());
+}
+
 class ScenarioToolAndGame : public GameTest {
  protected:
   // The lines the game's reader gives for a file.

@@ -6,41 +6,27 @@
 
 #include "platform/posix/host_files.h"
 #include "script/interpreter.h"
+#include "script/reader.h"
+#include "script/variables.h"
 #include "shell/app.h"
 
 namespace scn_tool {
 namespace {
 
-constexpr size_t kMaxLineBytes = 255;  // the reader's buffer, line end included
-
-// Splits a line into tokens as the game does: spaces separate, a quoted part
-// keeps its spaces. unclosed is set when a quote runs to the end.
-std::vector<std::string> Tokens(const std::string& line, bool& unclosed) {
+// Splits a Shift-JIS line into tokens with the game's own tokenizer, each
+// token back in UTF-8 for the messages. unclosed is set when a quote runs to
+// the end of the line.
+std::vector<std::string> Tokens(const std::string& sjisLine, bool& unclosed) {
   std::vector<std::string> out;
   unclosed = false;
-  size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && line[i] == ' ') ++i;
-    if (i >= line.size()) break;
-    std::string token;
-    if (line[i] == '"') {
-      ++i;
-      size_t backslashes = 0;
-      bool closed = false;
-      while (i < line.size()) {
-        if (line[i] == '"' && backslashes % 2 == 0) {
-          ++i;
-          closed = true;
-          break;
-        }
-        backslashes = line[i] == '\\' ? backslashes + 1 : 0;
-        token += line[i++];
-      }
-      if (!closed) unclosed = true;
-    }
-    while (i < line.size() && line[i] != ' ') token += line[i++];
-    out.push_back(token);
+  char line[kLineSize] = {};
+  sjisLine.copy(line, kLineSize - 1);
+  char token[kLineSize];
+  while (line[0] != '\0' && line[0] != '\n') {
+    if (!TakeToken(token, line)) unclosed = true;
+    out.push_back(posix::SjisToUtf8(token));
   }
+  if (out.empty()) out.emplace_back();
   return out;
 }
 
@@ -85,7 +71,7 @@ Result Compile(const std::vector<Source>& sources) {
   std::vector<std::string> converted(sources.size());
   // Names the scripts may assign: the writable built-ins and what "config"
   // declares.
-  std::set<std::string> assignable = {"hp", "maxhp", "mp", "maxmp", "year", "month", "day", "money"};
+  std::set<std::string> assignable;
   struct Assignment {
     std::string name;
     Place at;
@@ -112,16 +98,17 @@ Result Compile(const std::vector<Source>& sources) {
                                 : "\"" + bad + "\" has no Shift-JIS form");
         continue;
       }
-      if (sjis.size() + 1 > kMaxLineBytes) {
+      // The reader's buffer holds kLineSize - 1 bytes with the line end.
+      if (sjis.size() + 1 > kLineSize - 1) {
         error(here, "the line is " + std::to_string(sjis.size()) +
                         " bytes in Shift-JIS; the game reads at most " +
-                        std::to_string(kMaxLineBytes - 1) + " and would split it");
+                        std::to_string(kLineSize - 2) + " and would split it");
       }
       converted[s] += sjis + "\n";
 
       size_t start = 0;
-      while (start < line.size() && line[start] == '\t') ++start;
-      const std::string body = line.substr(start);
+      while (start < sjis.size() && sjis[start] == '\t') ++start;
+      const std::string body = sjis.substr(start);
       if (body.empty() || body[0] == '#') continue;
       if (body[0] == ':') {
         bool unclosed = false;
@@ -141,7 +128,12 @@ Result Compile(const std::vector<Source>& sources) {
       if (sources[s].name == "config") {
         if (cmd == ".int" || cmd == ".str") {
           for (size_t k = 1; k < t.size(); ++k) {
-            if (t[k].size() > 63) error(here, "the variable name " + t[k] + " is longer than 63 bytes");
+            std::string name;
+            posix::Utf8ToSjis(t[k], name);
+            if (name.size() > kNameSize - 1) {
+              error(here, "the variable name " + t[k] + " is longer than " +
+                              std::to_string(kNameSize - 1) + " bytes in Shift-JIS");
+            }
             assignable.insert(t[k]);
           }
         }
@@ -202,7 +194,7 @@ Result Compile(const std::vector<Source>& sources) {
     }
   }
   for (const Assignment& a : assignments) {
-    if (!assignable.count(a.name)) error(a.at, "\"" + a.name + "\" is no variable that can be assigned");
+    if (!assignable.count(a.name) && !IsWritableBuiltin(a.name.c_str())) error(a.at, "\"" + a.name + "\" is no variable that can be assigned");
   }
   if (r.errors.empty()) r.output = std::move(converted);
   return r;
