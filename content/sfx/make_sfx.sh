@@ -9,8 +9,9 @@ if [ -z "$args" ]; then
   echo "$recipe:1: no sox effects in this recipe" >&2
   exit 1
 fi
+# -R seeds the dither with a fixed number, so every build makes the same bytes.
 # shellcheck disable=SC2086
-sox -q -n -r 22050 -c 1 -b 16 "$out" $args || {
+sox -q -R -n -r 22050 -c 1 -b 16 "$out" $args || {
   echo "$recipe: sox could not make the sound from: $args" >&2
   exit 1
 }
