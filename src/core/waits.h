@@ -8,18 +8,18 @@
 // Which part of the game a click belongs to. The numbers are the ones saved
 // games and the input routing have always used.
 namespace mode {
-inline constexpr int32_t Busy = 0;           // hand-over: battle set-up, loading a game
-inline constexpr int32_t Running = 1;        // the interpreter runs
-inline constexpr int32_t Typing = 2;         // a text line is being typed
-inline constexpr int32_t ClickWait = 3;      // ".clk"
-inline constexpr int32_t ClickWaitClear = 4; // ".tcl"
-inline constexpr int32_t Choice = 5;         // ".slt exec"
+inline constexpr int32_t Busy = 0;            // hand-over: battle set-up, loading a game
+inline constexpr int32_t Running = 1;         // the interpreter runs
+inline constexpr int32_t Typing = 2;          // a text line is being typed
+inline constexpr int32_t ClickWait = 3;       // ".clk"
+inline constexpr int32_t ClickWaitClear = 4;  // ".tcl"
+inline constexpr int32_t Choice = 5;          // ".slt exec"
 inline constexpr int32_t SaveMenu = 6;
 inline constexpr int32_t SaveSlots = 7;
 inline constexpr int32_t LoadSlots = 8;
 inline constexpr int32_t DeckEditor = 9;
 inline constexpr int32_t Collection = 10;
-inline constexpr int32_t BattleFirst = 12;   // the battle's modes are 12 to 19
+inline constexpr int32_t BattleFirst = 12;  // the battle's modes are 12 to 19
 inline constexpr int32_t BattleLast = 19;
 inline constexpr int32_t Count = 20;
 }  // namespace mode

@@ -150,15 +150,19 @@ void loadProgress() {
     const size_t have = std::min(bytes.size(), kArtsListFileSize);
     for (int n = 1; n <= kAttackArtsCount && static_cast<size_t>(n) < have; ++n)
       db.attackArts[n].learned = bytes[static_cast<size_t>(n)];
-    for (int n = 1; n <= kDefenceArtsCount && static_cast<size_t>(kAttackArtsCount + n) < have; ++n)
-      db.defenceArts[n].learned = bytes[static_cast<size_t>(kAttackArtsCount + n)];
+    for (int n = 1; n <= kDefenceArtsCount &&
+                    static_cast<size_t>(kAttackArtsCount) + static_cast<size_t>(n) < have;
+         ++n)
+      db.defenceArts[n].learned =
+          bytes[static_cast<size_t>(kAttackArtsCount) + static_cast<size_t>(n)];
   }
 
   if (ReadProgress(kPatternProgress, kPatternFile, bytes)) {
     const size_t have = std::min(bytes.size(), kPatternFileSize);
     std::memcpy(player.knownAttackPatterns, bytes.data(), std::min<size_t>(have, kPatternCodes));
     if (have > kPatternCodes)
-      std::memcpy(player.knownDefencePatterns + 1, bytes.data() + kPatternCodes, have - kPatternCodes);
+      std::memcpy(player.knownDefencePatterns + 1, bytes.data() + kPatternCodes,
+                  have - kPatternCodes);
   }
   player.knownAttackPatterns[0] = 0;
   player.knownDefencePatterns[0] = 0;
@@ -189,7 +193,8 @@ void saveProgress() {
 
   uint8_t arts[kArtsListFileSize] = {};
   for (int n = 1; n <= kAttackArtsCount; ++n) arts[n] = db.attackArts[n].learned;
-  for (int n = 1; n <= kDefenceArtsCount; ++n) arts[kAttackArtsCount + n] = db.defenceArts[n].learned;
+  for (int n = 1; n <= kDefenceArtsCount; ++n)
+    arts[kAttackArtsCount + n] = db.defenceArts[n].learned;
   WriteProgress(kArtsListProgress, kArtsListFile, arts, sizeof arts);
 
   std::vector<uint8_t> patterns(kPatternFileSize);

@@ -58,16 +58,16 @@ void CreateGlobalImages() {
   gfx.FaceImage2.Create(134, 152);
   gfx.PartsSheet.Create(850, 676);
   // New pixels are undefined; black keeps a run that loads nothing readable.
-  for (Image* im : {&gfx.Screen, &gfx.ScenePage, &gfx.BackPage, &gfx.WorkPage,
-                    &gfx.PictureImage, &gfx.FaceImage1, &gfx.FaceImage2, &gfx.PartsSheet}) {
+  for (Image* im : {&gfx.Screen, &gfx.ScenePage, &gfx.BackPage, &gfx.WorkPage, &gfx.PictureImage,
+                    &gfx.FaceImage1, &gfx.FaceImage2, &gfx.PartsSheet}) {
     if (im->pixels) std::memset(im->pixels, 0, static_cast<size_t>(im->stride) * im->height);
   }
   gfx.ViewOffset = 0;
 }
 
 void DestroyGlobalImages() {
-  for (Image* im : {&gfx.Screen, &gfx.ScenePage, &gfx.BackPage, &gfx.WorkPage,
-                    &gfx.PictureImage, &gfx.FaceImage1, &gfx.FaceImage2, &gfx.PartsSheet}) {
+  for (Image* im : {&gfx.Screen, &gfx.ScenePage, &gfx.BackPage, &gfx.WorkPage, &gfx.PictureImage,
+                    &gfx.FaceImage1, &gfx.FaceImage2, &gfx.PartsSheet}) {
     im->Destroy();
   }
   gfx.ViewOffset = 0;

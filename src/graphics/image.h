@@ -62,8 +62,8 @@ constexpr uint16_t ColourToPixel(uint32_t colour) {
   return static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
 }
 
-constexpr uint32_t kMagenta = 0xFF00FF;   // colour key of sheets and number fonts
-constexpr uint32_t kBlueKey = 0xFF0000;   // background key of text windows
+constexpr uint32_t kMagenta = 0xFF00FF;  // colour key of sheets and number fonts
+constexpr uint32_t kBlueKey = 0xFF0000;  // background key of text windows
 
 constexpr int32_t kClientWidth = 640;
 constexpr int32_t kClientHeight = 480;

@@ -24,14 +24,35 @@ const Command* FindCommand(const char* name) {
 
 void RegisterScriptCommands() {
   static constexpr Command kOwn[] = {
-      {".clk", CmdClk},       {".tcl", CmdTcl},   {".shake", CmdShake}, {".flash", CmdFlash},
-      {".slt", CmdSlt},       {".cut", CmdCut},   {".jmp", CmdJump},    {".sub", CmdSub},
-      {".cas", CmdCase},      {".skp", CmdSkip},  {".wat", CmdWat},     {".cwt", CmdCwt},
-      {".update", CmdUpdate}, {".load", CmdLoad}, {".show", CmdShow},   {".hide", CmdHide},
-      {".msg", CmdMsg},       {".event", CmdEvent}, {".let", CmdLet},   {".rnd", CmdRnd},
+      {".clk", CmdClk},
+      {".tcl", CmdTcl},
+      {".shake", CmdShake},
+      {".flash", CmdFlash},
+      {".slt", CmdSlt},
+      {".cut", CmdCut},
+      {".jmp", CmdJump},
+      {".sub", CmdSub},
+      {".cas", CmdCase},
+      {".skp", CmdSkip},
+      {".wat", CmdWat},
+      {".cwt", CmdCwt},
+      {".update", CmdUpdate},
+      {".load", CmdLoad},
+      {".show", CmdShow},
+      {".hide", CmdHide},
+      {".msg", CmdMsg},
+      {".event", CmdEvent},
+      {".let", CmdLet},
+      {".rnd", CmdRnd},
       // Case-block lines met while a block runs.
-      {".==", CmdIgnore},     {".!=", CmdIgnore}, {".<=", CmdIgnore},   {".>=", CmdIgnore},
-      {".<", CmdIgnore},      {".>", CmdIgnore},  {".els", CmdIgnore},  {".", CmdIgnore},
+      {".==", CmdIgnore},
+      {".!=", CmdIgnore},
+      {".<=", CmdIgnore},
+      {".>=", CmdIgnore},
+      {".<", CmdIgnore},
+      {".>", CmdIgnore},
+      {".els", CmdIgnore},
+      {".", CmdIgnore},
   };
   for (const Command& c : kOwn) RegisterCommand(c.name, c.run);
 }

@@ -53,8 +53,10 @@ bool SkipBlock() {
   int depth = 1;
   while (ReadLine()) {
     FirstToken(token, rest);
-    if (Is(token, ".cas")) ++depth;
-    else if (Is(token, ".") && --depth == 0) return true;
+    if (Is(token, ".cas"))
+      ++depth;
+    else if (Is(token, ".") && --depth == 0)
+      return true;
   }
   plat::host().ShowMessageBox(texts::kCaseNotClosed, nullptr);
   return false;
@@ -170,8 +172,10 @@ Step CmdSkip() {
 Step CmdEvent() {
   char token[kLineSize];
   NextToken(token, scn.LineBuffer);
-  if (Is(token, "begin")) interp.EventMode = 1;
-  else if (Is(token, "end")) interp.EventMode = 0;
+  if (Is(token, "begin"))
+    interp.EventMode = 1;
+  else if (Is(token, "end"))
+    interp.EventMode = 0;
   return Step::Next;
 }
 

@@ -23,7 +23,7 @@ constexpr uint32_t kClickTimer = 1;
 constexpr int kCursorW = 32, kCursorH = 28;
 
 constexpr const char* kLayerNames[kLayerCount] = {"back", "place", "face1", "face2", "msg1",
-                                                  "msg2", "msg3", "msg4",  "date"};
+                                                  "msg2", "msg3",  "msg4",  "date"};
 
 int LayerOf(const char* name) {
   for (int i = 0; i < kLayerCount; ++i) {
@@ -34,11 +34,16 @@ int LayerOf(const char* name) {
 
 Image* PictureOf(int layer) {
   switch (layer) {
-    case kBack: return &gfx.WorkPage;
-    case kPlace: return &gfx.PictureImage;
-    case kFace1: return &gfx.FaceImage1;
-    case kFace2: return &gfx.FaceImage2;
-    default: return nullptr;
+    case kBack:
+      return &gfx.WorkPage;
+    case kPlace:
+      return &gfx.PictureImage;
+    case kFace1:
+      return &gfx.FaceImage1;
+    case kFace2:
+      return &gfx.FaceImage2;
+    default:
+      return nullptr;
   }
 }
 
@@ -228,8 +233,8 @@ void BlinkClickCursor() {
               scene.cursorSpriteX, 304, kMagenta);
     scene.CursorShown = 1;
   } else {
-    Copy(gfx.Screen, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.BackPage,
-         scene.CursorX, scene.CursorY);
+    Copy(gfx.Screen, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.BackPage, scene.CursorX,
+         scene.CursorY);
     scene.CursorShown = 0;
   }
   InvalidateArea(scene.CursorX, scene.CursorY, kCursorW, kCursorH);

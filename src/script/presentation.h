@@ -32,7 +32,7 @@ struct Presentation {
   int32_t CursorX = 0, CursorY = 0;
   int32_t CursorShown = 0;
   int32_t cursorSpriteX = 630;
-  bool cursorRunning = false;  // between ShowClickCursor and HideClickCursor
+  bool cursorRunning = false;            // between ShowClickCursor and HideClickCursor
   Choice choices[kMaxChoices + 1] = {};  // 1..kMaxChoices
   int32_t ChoiceCount = 0;
 };

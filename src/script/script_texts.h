@@ -3,6 +3,8 @@
 // scripts/sjis_literal.py.
 #pragma once
 
+// Generated lines, one text a line: left as they are.
+// clang-format off
 namespace texts {
 
 // The scenario reader's.
@@ -24,3 +26,4 @@ inline constexpr char kNameTooLong[] = "\x95\xCF\x90\x94\x96\xBC\x82\xAA\x92\xB7
 inline constexpr char kBadReturnSlot[] = "\x83T\x83u\x83\x8B\x81[\x83`\x83\x93\x82\xCC\x94\xD4\x8D\x86\x82\xAA" "0\x81`9\x82\xCC\x94\xCD\x88\xCD\x8AO\x82\xC5\x82\xB7";  // サブルーチンの番号が0～9の範囲外です
 
 }  // namespace texts
+// clang-format on

@@ -21,7 +21,9 @@ void ResetVariables() {
 
 namespace {
 
-bool StartsNumber(const char* s) { return s[0] == '+' || s[0] == '-' || (s[0] >= '0' && s[0] <= '9'); }
+bool StartsNumber(const char* s) {
+  return s[0] == '+' || s[0] == '-' || (s[0] >= '0' && s[0] <= '9');
+}
 
 // Optional sign, then digits up to the first non-digit; wraps like the
 // 32-bit arithmetic of the scripts instead of overflowing.
@@ -73,9 +75,12 @@ std::string Decimal(int32_t v) { return std::to_string(v); }
 int32_t Apply(char op, int32_t a, int32_t b) {
   const auto ua = static_cast<uint32_t>(a), ub = static_cast<uint32_t>(b);
   switch (op) {
-    case '+': return static_cast<int32_t>(ua + ub);
-    case '-': return static_cast<int32_t>(ua - ub);
-    case '*': return static_cast<int32_t>(ua * ub);
+    case '+':
+      return static_cast<int32_t>(ua + ub);
+    case '-':
+      return static_cast<int32_t>(ua - ub);
+    case '*':
+      return static_cast<int32_t>(ua * ub);
     case '/':
     case '%':
       if (b == 0) {
@@ -85,7 +90,8 @@ int32_t Apply(char op, int32_t a, int32_t b) {
       // The one quotient that does not fit wraps like the rest.
       if (b == -1) return op == '/' ? static_cast<int32_t>(0u - ua) : 0;
       return op == '/' ? a / b : a % b;
-    default: return a;
+    default:
+      return a;
   }
 }
 
@@ -194,7 +200,8 @@ void ExpandVariables(char* text, size_t capacity) {
          k += sjis::IsLeadByte(static_cast<unsigned char>(name[k])) && k + 1 < name.size() ? 2 : 1)
       caret = caret || name[k] == '^';
     int32_t value = 0;
-    if (caret) {
+    // A caret or an unknown name stays as written (the last branch).
+    if (caret) {  // NOLINT(bugprone-branch-clone)
       replacement = name;
     } else if (StartsNumber(name.c_str())) {
       replacement = Decimal(LeadingNumber(name.c_str()));

@@ -1,8 +1,8 @@
 #include "shell/app.h"
 
+#include "core/random.h"
 #include "data/database.h"
 #include "data/player.h"
-#include "core/random.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
 #include "graphics/number_font.h"
@@ -62,8 +62,10 @@ Step CmdMid() {
 Step CmdBgm() {
   char name[kLineSize];
   int32_t mode = 0;
-  if (ReadBgmArguments(scn.LineBuffer, name, mode)) MusicCommand(name, mode);
-  else MusicCommand("stop", 0);
+  if (ReadBgmArguments(scn.LineBuffer, name, mode))
+    MusicCommand(name, mode);
+  else
+    MusicCommand("stop", 0);
   return Step::Next;
 }
 

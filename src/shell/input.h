@@ -25,7 +25,7 @@ enum class ScreenButton { None = 0, SaveLoad = 1, Collection = 2, DeckEditor = 3
 
 struct InputRouting {
   ModeHandlers modes[mode::Count] = {};
-  ScreenOpener openers[4] = {};  // by ScreenButton
+  ScreenOpener openers[4] = {};          // by ScreenButton
   bool (*screenButtonsOff)() = nullptr;  // true while an event runs
   void (*showPosition)() = nullptr;      // F1
 };

@@ -2,6 +2,8 @@
 // text itself beside it. Regenerate a line with scripts/sjis_literal.py.
 #pragma once
 
+// Generated lines, one text a line: left as they are.
+// clang-format off
 namespace texts {
 
 inline constexpr char kDisplayRestart[] =
@@ -16,3 +18,4 @@ inline constexpr char kDisplayFailed[] =
 inline constexpr char kWindowTitle[] = "Quillfen";
 
 }  // namespace texts
+// clang-format on

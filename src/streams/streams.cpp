@@ -158,9 +158,12 @@ int DiskStream::Write(const void* buffer, size_t size) {
 int DiskStream::Seek(int64_t offset, int origin) {
   if (!open_) return 1;
   int64_t base = 0;
-  if (origin == kSeekCur) base = pos_;
-  else if (origin == kSeekEnd) base = static_cast<int64_t>(data_.size());
-  else if (origin != kSeekSet) return 1;
+  if (origin == kSeekCur)
+    base = pos_;
+  else if (origin == kSeekEnd)
+    base = static_cast<int64_t>(data_.size());
+  else if (origin != kSeekSet)
+    return 1;
   // fseek refuses a position before the start and leaves the old one.
   if (base + offset >= 0) pos_ = base + offset;
   return 1;
@@ -223,9 +226,12 @@ int ResourceStream::Read(void* buffer, size_t size) {
 }
 
 int ResourceStream::Seek(int64_t offset, int origin) {
-  if (origin == kSeekSet) pos_ = offset;
-  else if (origin == kSeekCur) pos_ += offset;
-  else if (origin == kSeekEnd) pos_ = static_cast<int64_t>(size_) + offset;
+  if (origin == kSeekSet)
+    pos_ = offset;
+  else if (origin == kSeekCur)
+    pos_ += offset;
+  else if (origin == kSeekEnd)
+    pos_ = static_cast<int64_t>(size_) + offset;
   return 1;
 }
 
@@ -343,9 +349,12 @@ int PackedStream::Seek(int64_t offset, int origin) {
     pos_ = inner_->Tell();
     return 1;
   }
-  if (origin == kSeekSet) pos_ = offset;
-  else if (origin == kSeekCur) pos_ += offset;
-  else if (origin == kSeekEnd) pos_ = int64_t{unpackedSize_} + offset;
+  if (origin == kSeekSet)
+    pos_ = offset;
+  else if (origin == kSeekCur)
+    pos_ += offset;
+  else if (origin == kSeekEnd)
+    pos_ = int64_t{unpackedSize_} + offset;
   return 1;
 }
 

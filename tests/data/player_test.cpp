@@ -194,7 +194,8 @@ class UnreadableProgressTest : public PlayerTest {
     EXPECT_EQ(ReadData("save/Collection.dat").substr(0, kCollectionFileSize), expected);
     // Said once, naming the file; the other files are saved as usual.
     ASSERT_EQ(host->boxes.size(), 1u);
-    EXPECT_EQ(BoxTexts()[0], "save\\Collection.dat\n読み込めなかったため、このファイルは書き換えずに残します");
+    EXPECT_EQ(BoxTexts()[0],
+              "save\\Collection.dat\n読み込めなかったため、このファイルは書き換えずに残します");
     EXPECT_EQ(GameTest::Sjis("読み込みエラー"), host->boxes[0].caption);
     EXPECT_EQ(ReadData("save/ArtsList.dat").size(), kArtsListFileSize);
     EXPECT_EQ(ReadData("save/Pattern.dat").size(), kPatternFileSize);

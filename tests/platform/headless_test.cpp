@@ -151,7 +151,8 @@ intptr_t PaintPicture(uint32_t id, uintptr_t, intptr_t) {
 
 TEST(Screenshot, KeepsTheFramesColours) {
   std::random_device rd;
-  const auto dir = std::filesystem::temp_directory_path() / ("quillfen-shot-" + std::to_string(rd()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("quillfen-shot-" + std::to_string(rd()));
   std::filesystem::create_directories(dir);
   headless::Options o;
   o.echo = false;
@@ -193,8 +194,8 @@ TEST(InputScript, ErrorsNameTheLine) {
   EXPECT_FALSE(headless::ParseInputScript("jump", events, error));
   EXPECT_EQ(error, "line 1: unknown action \"jump\"");
   EXPECT_FALSE(headless::ParseInputScript("close now", events, error));
-  EXPECT_TRUE(headless::ParseInputScript("# only a comment\n  +5 screenshot title # shot\n",
-                                         events, error));
+  EXPECT_TRUE(headless::ParseInputScript("# only a comment\n  +5 screenshot title # shot\n", events,
+                                         error));
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].name, "title");
 }

@@ -18,7 +18,6 @@ using plat::msg::User;
 
 class ShellTest : public GameTest {};
 
-
 TEST_F(ShellTest, StartUpRunsStartThenEscClosesThroughDestroy) {
   WriteData("config.scn", ".int a\n");
   WriteData("start.scn", "# opening\n.event begin\n\nHello\n");
@@ -128,7 +127,7 @@ TEST_F(ModeTest, ScreenButtonEdgesAndTheEventFlag) {
   EXPECT_EQ(ClickIn(3, 600, 442), 3);  // save screen button: the script keeps waiting
   EXPECT_EQ(ClickIn(3, 634, 442), 1);  // just outside: resumes
   EXPECT_EQ(ClickIn(3, 600, 476), 1);
-  EXPECT_EQ(ClickIn(4, 524, 475), 4);  // deck editor corner
+  EXPECT_EQ(ClickIn(4, 524, 475), 4);     // deck editor corner
   EXPECT_EQ(ClickIn(3, 600, 442, 1), 1);  // an event turns the buttons off
   EXPECT_EQ(ScreenButtonAt(633, 475), ScreenButton::SaveLoad);
   EXPECT_EQ(ScreenButtonAt(562, 442), ScreenButton::Collection);
@@ -142,7 +141,10 @@ TEST_F(ModeTest, ScreenButtonsCallTheirOpenersAndFalseQuits) {
   static bool answer;
   opened = 0;
   answer = true;
-  SetScreenOpener(ScreenButton::DeckEditor, [] { ++opened; return answer; });
+  SetScreenOpener(ScreenButton::DeckEditor, [] {
+    ++opened;
+    return answer;
+  });
   EXPECT_EQ(ClickIn(5, 530, 450), 5);
   EXPECT_EQ(opened, 1);
   ClickIn(2, 530, 450);  // typing: the buttons are off
@@ -204,8 +206,10 @@ TEST_F(ModeTest, DisplayModeTogglesAndFailuresExplainThemselves) {
   host->options().fullScreenAnswer = plat::DisplayTest::BadMode;
   WindowProc(plat::msg::SysKeyDown, plat::vk::Return, 0);
   EXPECT_EQ(shell.FullScreen, 0);
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{
-                            "グラフィックスモードはサポートされていません\nウィンドウモードで実行してください"});
+  EXPECT_EQ(
+      BoxTexts(),
+      std::vector<std::string>{
+          "グラフィックスモードはサポートされていません\nウィンドウモードで実行してください"});
 }
 
 // The waits pump messages and measure time on the virtual clock.

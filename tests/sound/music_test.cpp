@@ -22,8 +22,13 @@ namespace {
 std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
   const uint32_t frames = rate * ms / 1000;
   std::string w = "RIFF....WAVEfmt ";
-  auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i)); };
-  auto put16 = [&](uint16_t v) { w += static_cast<char>(v); w += static_cast<char>(v >> 8); };
+  auto put32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i));
+  };
+  auto put16 = [&](uint16_t v) {
+    w += static_cast<char>(v);
+    w += static_cast<char>(v >> 8);
+  };
   put32(16);
   put16(1);
   put16(1);
@@ -34,7 +39,8 @@ std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
   w += "data";
   put32(frames * 2);
   for (uint32_t i = 0; i < frames; ++i) {
-    put16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate))));
+    put16(static_cast<uint16_t>(
+        static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate))));
   }
   const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
   for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
@@ -44,8 +50,13 @@ std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
 // A mono 8-bit wave of the given samples.
 std::string Wave8(const std::vector<uint8_t>& samples, uint32_t rate = 11025) {
   std::string w = "RIFF....WAVEfmt ";
-  auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i)); };
-  auto put16 = [&](uint16_t v) { w += static_cast<char>(v); w += static_cast<char>(v >> 8); };
+  auto put32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i));
+  };
+  auto put16 = [&](uint16_t v) {
+    w += static_cast<char>(v);
+    w += static_cast<char>(v >> 8);
+  };
   put32(16);
   put16(1);
   put16(1);
@@ -82,8 +93,8 @@ double Rms(const posix::WaveData& wave, uint64_t fromMs, uint64_t toMs) {
 }
 
 // Renders what the run played so far into a file of the test's data folder.
-bool Render(headless::HeadlessHost& host, const std::filesystem::path& out, std::vector<uint8_t>& bytes,
-            posix::WaveData& wave) {
+bool Render(headless::HeadlessHost& host, const std::filesystem::path& out,
+            std::vector<uint8_t>& bytes, posix::WaveData& wave) {
   host.options().audioOut = out.string();
   std::string error;
   if (!host.FinishAudio(error)) return false;
@@ -190,7 +201,8 @@ TEST_F(SoundTest, WaveCommandModes) {
 TEST_F(SoundTest, SoundNamesOutsideTheDataFolderAreReported) {
   auto refusals = [&](const std::string& name) {
     size_t n = 0;
-    for (const auto& l : host->log) n += l.find("refused file name \"" + name + "\"") != std::string::npos;
+    for (const auto& l : host->log)
+      n += l.find("refused file name \"" + name + "\"") != std::string::npos;
     return n;
   };
   RunCommand(".mid", "..\\tune 0\n");
@@ -278,8 +290,8 @@ TEST_F(SoundTest, AudioOutRendersTheRun) {
       clipped += std::fabs(s) >= 0.999f;
     }
   }
-  EXPECT_GT(std::sqrt(energy / (wave.frames * 2.0)), 0.01);  // not silent
-  EXPECT_LT(peak, 0.999f);                                    // no clipping
+  EXPECT_GT(std::sqrt(energy / (static_cast<double>(wave.frames) * 2.0)), 0.01);  // not silent
+  EXPECT_LT(peak, 0.999f);                                                        // no clipping
   EXPECT_EQ(clipped, 0u);
 }
 
@@ -315,8 +327,8 @@ TEST_F(SoundTest, EverySongIsHeardAfterAChangeAStopAndARestart) {
   EXPECT_GT(changed, 0.008);
   EXPECT_GT(again, 0.008);
   EXPECT_LT(stopped, 0.001);
-  std::printf("RMS: first %.4f, after the change %.4f, stopped %.4f, after the stop %.4f\n", first, changed,
-              stopped, again);
+  std::printf("RMS: first %.4f, after the change %.4f, stopped %.4f, after the stop %.4f\n", first,
+              changed, stopped, again);
 }
 
 // 8-bit samples are unsigned: 0x80 is the middle, silence; 0x00 and 0xFF the
@@ -324,6 +336,7 @@ TEST_F(SoundTest, EverySongIsHeardAfterAChangeAStopAndARestart) {
 TEST_F(SoundTest, AnEightBitWaveIsUnsigned) {
   WriteData("hush.wav", Wave8(std::vector<uint8_t>(5512, 0x80)));
   std::vector<uint8_t> square;
+  square.reserve(5512);
   for (int i = 0; i < 5512; ++i) square.push_back((i / 25) % 2 ? 0xFF : 0x00);
   WriteData("buzz.wav", Wave8(square));
   PlayWave("hush.wav", plat::kWaveSync);

@@ -1,11 +1,11 @@
 #include "support/script_fixture.h"
 
+#include "core/waits.h"
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
 #include "platform/posix/host_files.h"
 #include "script/interpreter.h"
 #include "script/variables.h"
-#include "core/waits.h"
 
 void ScriptTest::SetUp() {
   GameTest::SetUp();

@@ -12,7 +12,9 @@ namespace {
 using scn_tool::Compile;
 using scn_tool::Source;
 
-std::vector<std::string> Errors(const std::vector<Source>& sources) { return Compile(sources).errors; }
+std::vector<std::string> Errors(const std::vector<Source>& sources) {
+  return Compile(sources).errors;
+}
 
 TEST(ScenarioTool, ConvertsToShiftJisAndKeepsEveryLine) {
   const auto r = Compile({{"start", "start.scn", "# 最初\n:top\n\t.jmp :top\n表示\n"}});
@@ -26,9 +28,10 @@ TEST(ScenarioTool, NamesEachMistakeByFileAndLine) {
             std::vector<std::string>{"a/s.scn:2: unknown command .lod"});
   EXPECT_EQ(Errors({{"s", "s.scn", "\n😀\n"}}),
             std::vector<std::string>{"s.scn:2: \"😀\" has no Shift-JIS form"});
-  EXPECT_EQ(Errors({{"s", "s.scn", std::string(200, 'x') + "あいうえお" + std::string(50, 'y') + "\n"}}),
-            std::vector<std::string>{
-                "s.scn:1: the line is 260 bytes in Shift-JIS; the game reads at most 254 and would split it"});
+  EXPECT_EQ(
+      Errors({{"s", "s.scn", std::string(200, 'x') + "あいうえお" + std::string(50, 'y') + "\n"}}),
+      std::vector<std::string>{"s.scn:1: the line is 260 bytes in Shift-JIS; the game reads at "
+                               "most 254 and would split it"});
   EXPECT_EQ(Errors({{"s", "s.scn", ".slt add \"open text :x\n"}}).front(),
             "s.scn:1: a double quote is not closed");
   EXPECT_EQ(Errors({{"s", "s.scn", ".sub other 10\n"}, {"other", "other.scn", ""}}),
@@ -43,7 +46,8 @@ TEST(ScenarioTool, SharesTheGamesRulesForNamesAndTokens) {
   for (int i = 0; i < 25; ++i) fifty += "あ";
   for (int i = 0; i < 32; ++i) sixtyFour += "あ";
   EXPECT_TRUE(Errors({{"config", "config.scn", ".int " + fifty + "\n"},
-                      {"s", "s.scn", ".let " + fifty + " 1\n"}}).empty());
+                      {"s", "s.scn", ".let " + fifty + " 1\n"}})
+                  .empty());
   EXPECT_EQ(Errors({{"config", "config.scn", ".int " + sixtyFour + "\n"}}),
             std::vector<std::string>{"config.scn:1: the variable name " + sixtyFour +
                                      " is longer than 63 bytes in Shift-JIS"});
@@ -77,20 +81,23 @@ TEST_F(ScenarioToolAndGame, LinesUpTo254BytesPassAndTheGameReadsThemWhole) {
   // One byte more and the game splits off the line feed as a line of its own.
   const std::string tooLong(255, 'x');
   EXPECT_EQ(Errors({{"s", "s.scn", tooLong + "\n"}}),
-            std::vector<std::string>{
-                "s.scn:1: the line is 255 bytes in Shift-JIS; the game reads at most 254 and would split it"});
+            std::vector<std::string>{"s.scn:1: the line is 255 bytes in Shift-JIS; the game reads "
+                                     "at most 254 and would split it"});
   EXPECT_EQ(GameLines(tooLong + "\nnext\n"), (std::vector<std::string>{tooLong, "\n", "next\n"}));
   EXPECT_EQ(Errors({{"s", "s.scn", std::string(251, 'x') + "表示\n"}}).size(), 1u);
 }
 
 TEST(ScenarioTool, AssignmentsNeedADeclaredOrWritableName) {
-  const std::vector<Source> ok = {{"config", "config.scn", "# vars\n.int coins\n.str guest\n"},
-                                  {"start", "start.scn", ".let coins = 1\n.let guest = x\n.let money = 5\n.rnd coins = 1 , 6\n"}};
+  const std::vector<Source> ok = {
+      {"config", "config.scn", "# vars\n.int coins\n.str guest\n"},
+      {"start", "start.scn",
+       ".let coins = 1\n.let guest = x\n.let money = 5\n.rnd coins = 1 , 6\n"}};
   EXPECT_TRUE(Errors(ok).empty());
-  EXPECT_EQ(Errors({{"config", "config.scn", ".int coins\n"},
-                    {"start", "start.scn", ".let coin = 1\n.let result = 2\n"}}),
-            (std::vector<std::string>{"start.scn:1: \"coin\" is no variable that can be assigned",
-                                      "start.scn:2: \"result\" is no variable that can be assigned"}));
+  EXPECT_EQ(
+      Errors({{"config", "config.scn", ".int coins\n"},
+              {"start", "start.scn", ".let coin = 1\n.let result = 2\n"}}),
+      (std::vector<std::string>{"start.scn:1: \"coin\" is no variable that can be assigned",
+                                "start.scn:2: \"result\" is no variable that can be assigned"}));
 }
 
 TEST(ScenarioTool, CaseBlocksMustClose) {

@@ -35,10 +35,13 @@ std::string FirstUnencodable(const std::string& text) {
   for (size_t i = 0; i < text.size();) {
     size_t n = 1;
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0xF0) n = 4;
-    else if (c >= 0xE0) n = 3;
-    else if (c >= 0xC0) n = 2;
-    const std::string ch = text.substr(i, n);
+    if (c >= 0xF0)
+      n = 4;
+    else if (c >= 0xE0)
+      n = 3;
+    else if (c >= 0xC0)
+      n = 2;
+    std::string ch = text.substr(i, n);
     std::string out;
     if (!posix::Utf8ToSjis(ch, out)) return ch;
     i += n;
@@ -153,7 +156,8 @@ Result Compile(const std::vector<Source>& sources) {
         }
       }
       if (cmd == ".jmp") targets.push_back({arg(1), here});
-      if ((cmd == ".let" || cmd == ".rnd") && !HasVariables(arg(1))) assignments.push_back({arg(1), here});
+      if ((cmd == ".let" || cmd == ".rnd") && !HasVariables(arg(1)))
+        assignments.push_back({arg(1), here});
       if (cmd == ".sub") {
         if (arg(1) != "exit") targets.push_back({arg(1), here});
         const std::string slot = arg(2);
@@ -162,8 +166,10 @@ Result Compile(const std::vector<Source>& sources) {
         }
       }
       if (cmd == ".slt" && arg(1) == "add") {
-        if (t.size() < 4) error(here, "\".slt add\" needs a text and a jump target");
-        else targets.push_back({arg(3), here});
+        if (t.size() < 4)
+          error(here, "\".slt add\" needs a text and a jump target");
+        else
+          targets.push_back({arg(3), here});
       }
     }
     for (int open : openBlocks) {
@@ -178,7 +184,8 @@ Result Compile(const std::vector<Source>& sources) {
     }
     if (HasVariables(target.text)) continue;  // known only when the game runs
     const size_t colon = target.text.find(':');
-    const std::string file = colon == std::string::npos ? target.text : target.text.substr(0, colon);
+    const std::string file =
+        colon == std::string::npos ? target.text : target.text.substr(0, colon);
     const std::string label = colon == std::string::npos ? "" : target.text.substr(colon);
     size_t in = target.at.source;
     if (!file.empty()) {
@@ -194,7 +201,8 @@ Result Compile(const std::vector<Source>& sources) {
     }
   }
   for (const Assignment& a : assignments) {
-    if (!assignable.count(a.name) && !IsWritableBuiltin(a.name.c_str())) error(a.at, "\"" + a.name + "\" is no variable that can be assigned");
+    if (!assignable.count(a.name) && !IsWritableBuiltin(a.name.c_str()))
+      error(a.at, "\"" + a.name + "\" is no variable that can be assigned");
   }
   if (r.errors.empty()) r.output = std::move(converted);
   return r;

@@ -19,9 +19,11 @@ constexpr uint64_t kHardLimitMs = 6ull * 60 * 60 * 1000;
 // waits only see a press that lasts across one of their polls.
 constexpr uint64_t kClickHoldMs = 50;
 
-constexpr std::pair<const char*, uint32_t> kKeys[] = {
-    {"enter", plat::vk::Return}, {"esc", plat::vk::Escape}, {"f1", plat::vk::F1},
-    {"f4", plat::vk::F4},        {"f12", plat::vk::F12}};
+constexpr std::pair<const char*, uint32_t> kKeys[] = {{"enter", plat::vk::Return},
+                                                      {"esc", plat::vk::Escape},
+                                                      {"f1", plat::vk::F1},
+                                                      {"f4", plat::vk::F4},
+                                                      {"f12", plat::vk::F12}};
 
 std::string KeyName(uint32_t key) {
   for (const auto& [n, k] : kKeys) {
@@ -66,7 +68,8 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
       if (word.size() > 4) {
         char* end = nullptr;
         e.ms = std::strtoull(word.c_str() + 5, &end, 10);
-        if (word[4] != '+' || word.size() < 6 || *end != '\0') return fail("bad wait \"" + word + "\"");
+        if (word[4] != '+' || word.size() < 6 || *end != '\0')
+          return fail("bad wait \"" + word + "\"");
       }
       if (!(words >> word)) return fail("an action must follow \"wait\"");
     } else if (word[0] == '@' || word[0] == '+') {
@@ -102,7 +105,8 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
       produced = {e};
     } else if (word == "key") {
       std::string name;
-      if (!(words >> name) || !ParseKey(name, e.key)) return fail("key needs enter, esc, f1, f4 or f12");
+      if (!(words >> name) || !ParseKey(name, e.key))
+        return fail("key needs enter, esc, f1, f4 or f12");
       e.kind = K::Key;
       produced = {e};
     } else if (word == "altenter") {
@@ -252,11 +256,21 @@ void HeadlessHost::Fire(const InputEvent& e) {
     if (what) Record(std::string(what) + " " + std::to_string(e.x) + "," + std::to_string(e.y));
   };
   switch (e.kind) {
-    case K::Move: mouse(plat::msg::MouseMove, nullptr); break;
-    case K::LDown: mouse(plat::msg::LButtonDown, "left button down"); break;
-    case K::LUp: mouse(plat::msg::LButtonUp, nullptr); break;
-    case K::RDown: mouse(plat::msg::RButtonDown, "right button down"); break;
-    case K::RUp: mouse(plat::msg::RButtonUp, nullptr); break;
+    case K::Move:
+      mouse(plat::msg::MouseMove, nullptr);
+      break;
+    case K::LDown:
+      mouse(plat::msg::LButtonDown, "left button down");
+      break;
+    case K::LUp:
+      mouse(plat::msg::LButtonUp, nullptr);
+      break;
+    case K::RDown:
+      mouse(plat::msg::RButtonDown, "right button down");
+      break;
+    case K::RUp:
+      mouse(plat::msg::RButtonUp, nullptr);
+      break;
     case K::Key:
       Record("key " + KeyName(e.key));
       Post(plat::msg::KeyDown, e.key, 0);
@@ -269,8 +283,12 @@ void HeadlessHost::Fire(const InputEvent& e) {
       Record("window close button");
       Post(plat::msg::Close, 0, 0);
       break;
-    case K::Activate: Post(plat::msg::Activate, plat::activate::Active, 0); break;
-    case K::Deactivate: Post(plat::msg::Activate, plat::activate::Inactive, 0); break;
+    case K::Activate:
+      Post(plat::msg::Activate, plat::activate::Active, 0);
+      break;
+    case K::Deactivate:
+      Post(plat::msg::Activate, plat::activate::Inactive, 0);
+      break;
     case K::Screenshot: {
       UpdateNow();
       char name[32];
