@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "k16/k16_core.h"
+#include "support/files.h"
 
 namespace {
 
@@ -30,9 +30,7 @@ std::filesystem::path DataDir() { return QF_DEMO_DATA_DIR; }
 Pic Load(const std::string& name) {
   Pic pic;
   const auto path = DataDir() / (name + ".K16");
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> bytes = ReadBytes(path);
   std::string error;
   EXPECT_TRUE(k16tool::ParseK16File(bytes, path.string(), pic.p, error)) << error;
   return pic;

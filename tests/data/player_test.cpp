@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "data/database.h"
 #include "data/player.h"
+#include "support/files.h"
 #include "support/game_fixture.h"
 
 namespace {
@@ -19,10 +19,7 @@ class PlayerTest : public GameTest {
     player.date.mon = 11;  // December
   }
 
-  std::string ReadData(const std::string& name) {
-    std::ifstream in(dataDir / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string ReadData(const std::string& name) { return ReadText(dataDir / name); }
 };
 
 TEST_F(PlayerTest, AddingIsClampedToTheFreeRoom) {

@@ -13,6 +13,7 @@
 
 #include "midigen/midi_writer.h"
 #include "sound/sequencer.h"
+#include "support/files.h"
 
 using midigen::Track;
 
@@ -319,23 +320,20 @@ TEST(MidiParse, MergedEventsEqualWhatMidicsvReads) {
   if (!Have("abc2midi") || !Have("midicsv")) {
     GTEST_SKIP() << "abc2midi or midicsv missing (Debian packages abcmidi and midicsv)";
   }
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("quillfen-abc-" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(dir);
+  const ScopedTempDir scratch("quillfen-abc-");
+  const auto& dir = scratch.path();
   int n = 0;
   for (const char* tune : kTunes) {
     const auto abc = dir / ("tune" + std::to_string(++n) + ".abc");
     const auto mid = dir / ("tune" + std::to_string(n) + ".mid");
     std::ofstream(abc) << tune;
     RunCommand("abc2midi '" + abc.string() + "' -o '" + mid.string() + "' 2>&1");
-    std::ifstream in(mid, std::ios::binary);
-    ASSERT_TRUE(in) << "abc2midi wrote no " << mid;
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_TRUE(std::filesystem::exists(mid)) << "abc2midi wrote no " << mid;
+    const std::vector<uint8_t> bytes = ReadBytes(mid);
     Song song;
     ASSERT_TRUE(Parse(bytes, song));
     const auto want = FromMidiCsv(RunCommand("midicsv '" + mid.string() + "'"));
     ASSERT_GT(want.size(), 20u);
     EXPECT_EQ(Flatten(song), want) << "tune " << n;
   }
-  std::filesystem::remove_all(dir);
 }

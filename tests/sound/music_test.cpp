@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/posix/audio_mix.h"
 #include "platform/posix/fluid_synth.h"
@@ -13,6 +12,7 @@
 #include "script/interpreter.h"
 #include "script/reader.h"
 #include "sound/sound_fixture.h"
+#include "support/files.h"
 
 using midigen::Track;
 
@@ -98,8 +98,7 @@ bool Render(headless::HeadlessHost& host, const std::filesystem::path& out,
   host.options().audioOut = out.string();
   std::string error;
   if (!host.FinishAudio(error)) return false;
-  std::ifstream in(out, std::ios::binary);
-  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  bytes = ReadBytes(out);
   return posix::ParseWave(bytes, wave);
 }
 
@@ -272,8 +271,7 @@ TEST_F(SoundTest, AudioOutRendersTheRun) {
   std::string error;
   ASSERT_TRUE(host->FinishAudio(error)) << error;
 
-  std::ifstream in(out, std::ios::binary);
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::vector<uint8_t> bytes = ReadBytes(out);
   posix::WaveData wave;
   ASSERT_TRUE(posix::ParseWave(bytes, wave));
   EXPECT_EQ(wave.sampleRate, 44100u);

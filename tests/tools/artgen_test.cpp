@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <filesystem>
-#include <fstream>
 
 #include "artgen/artgen.h"
 #include "k16/k16_core.h"
+#include "support/files.h"
 
 namespace {
 
@@ -213,16 +212,13 @@ TEST(ArtgenOutput, TheKeyStaysExactAndNothingElseBecomesIt) {
   ASSERT_TRUE(d.ok) << d.error;
   EXPECT_FALSE(d.IsKey(5, 5));
   EXPECT_TRUE(d.IsKey(15, 5));
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("artgen_test_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const ScopedTempDir scratch("artgen_test_");
+  const auto& dir = scratch.path();
   std::string error;
   ASSERT_TRUE(
       artgen::WriteOutputs(d.result, (dir / "p.K16").string(), (dir / "p.png").string(), error))
       << error;
-  std::ifstream in(dir / "p.K16", std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> bytes = ReadBytes(dir / "p.K16");
   k16tool::Picture pic;
   ASSERT_TRUE(k16tool::ParseK16File(bytes, "p.K16", pic, error)) << error;
   EXPECT_EQ(pic.width, 20);
@@ -230,7 +226,6 @@ TEST(ArtgenOutput, TheKeyStaysExactAndNothingElseBecomesIt) {
   EXPECT_EQ(pic.palette[255], 0x7C1F);
   EXPECT_NE(pic.palette[pic.index[5 * 20 + 5]], 0x7C1F);
   EXPECT_TRUE(std::filesystem::exists(dir / "p.png"));
-  std::filesystem::remove_all(dir);
 
   artgen::Result r;
   EXPECT_FALSE(artgen::RunRecipeFile((dir / "missing.art").string(), r, error));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <set>
 
 #include "common/png_io.h"
@@ -9,6 +8,7 @@
 #include "graphics/image.h"
 #include "graphics/k16.h"
 #include "k16/k16_core.h"
+#include "support/files.h"
 #include "support/game_fixture.h"
 
 namespace {
@@ -219,9 +219,7 @@ TEST_F(K16ToolTest, AKeyedPictureOfManyColoursLeavesIndex255ToTheKey) {
       o.dither = dither;
       std::string error;
       ASSERT_TRUE(k16tool::EncodeFile(Path("many.png"), Path("many.K16"), o, error)) << error;
-      std::ifstream in(Path("many.K16"), std::ios::binary);
-      const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                       std::istreambuf_iterator<char>());
+      const std::vector<uint8_t> bytes = ReadBytes(Path("many.K16"));
       k16tool::Picture pic;
       ASSERT_TRUE(k16tool::ParseK16File(bytes, "many.K16", pic, error)) << error;
       for (int y = 0; y < 10; ++y)
@@ -247,8 +245,7 @@ TEST_F(K16ToolTest, BadInputIsReportedWithTheFileName) {
   });
   Png("small.png", img);
   ASSERT_TRUE(k16tool::EncodeFile(Path("small.png"), Path("small.K16"), {}, error)) << error;
-  std::ifstream in(Path("small.K16"), std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = ReadText(Path("small.K16"));
   EXPECT_EQ(bytes.size(), 540u + 8 * 5);
   WriteData("cut.K16", bytes.substr(0, bytes.size() - 10));
   WriteData("stub.K16", bytes.substr(0, 100));
