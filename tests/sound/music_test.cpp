@@ -18,9 +18,8 @@ using midigen::Track;
 
 namespace {
 
-// A mono 16-bit wave of the given length: a quiet sine of our own.
-std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
-  const uint32_t frames = rate * ms / 1000;
+// A mono PCM wave file of the given sample bytes (8 or 16 bits a sample).
+std::string MonoWave(const std::string& samples, uint16_t bits, uint32_t rate) {
   std::string w = "RIFF....WAVEfmt ";
   auto put32 = [&](uint32_t v) {
     for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i));
@@ -29,47 +28,38 @@ std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
     w += static_cast<char>(v);
     w += static_cast<char>(v >> 8);
   };
+  const auto blockAlign = static_cast<uint16_t>(bits / 8);
   put32(16);
   put16(1);
   put16(1);
   put32(rate);
-  put32(rate * 2);
-  put16(2);
-  put16(16);
+  put32(rate * blockAlign);
+  put16(blockAlign);
+  put16(bits);
   w += "data";
-  put32(frames * 2);
-  for (uint32_t i = 0; i < frames; ++i) {
-    put16(static_cast<uint16_t>(
-        static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate))));
-  }
+  put32(static_cast<uint32_t>(samples.size()));
+  w += samples;
   const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
   for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
   return w;
 }
 
-// A mono 8-bit wave of the given samples.
+// A quiet 16-bit sine of our own, of the given length.
+std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
+  const uint32_t frames = rate * ms / 1000;
+  std::string samples;
+  for (uint32_t i = 0; i < frames; ++i) {
+    const auto v = static_cast<uint16_t>(
+        static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate)));
+    samples += static_cast<char>(v);
+    samples += static_cast<char>(v >> 8);
+  }
+  return MonoWave(samples, 16, rate);
+}
+
+// An 8-bit wave of the given samples.
 std::string Wave8(const std::vector<uint8_t>& samples, uint32_t rate = 11025) {
-  std::string w = "RIFF....WAVEfmt ";
-  auto put32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i));
-  };
-  auto put16 = [&](uint16_t v) {
-    w += static_cast<char>(v);
-    w += static_cast<char>(v >> 8);
-  };
-  put32(16);
-  put16(1);
-  put16(1);
-  put32(rate);
-  put32(rate);
-  put16(1);
-  put16(8);
-  w += "data";
-  put32(static_cast<uint32_t>(samples.size()));
-  w.append(samples.begin(), samples.end());
-  const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
-  for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
-  return w;
+  return MonoWave(std::string(samples.begin(), samples.end()), 8, rate);
 }
 
 // Runs one script command, as the game registers it, on the rest of a line
