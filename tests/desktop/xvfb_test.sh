@@ -30,7 +30,7 @@ poll() {
   "$@"
 }
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-poll 100 wm_running || fail "the window manager did not start"
+poll 300 wm_running || fail "the window manager did not start"
 
 data=$work/data
 mkdir -p "$data/save"
