@@ -2,6 +2,7 @@
 // runs that save, quit, start again and load.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -301,6 +302,34 @@ TEST_F(SaveLoadRunTest, ChoicesOnOfferAreOfferedAgainFromTheSavedRecords) {
   EXPECT_EQ(SavedI32(9344), 2);
   LoadRun("wait click 240 94");
   ExpectSameRun();
+}
+
+TEST_F(SaveLoadRunTest, SlotBandsTheFootBarAndStartingOver) {
+  WriteStory(".clk");
+  // Save: y 150 is slot 2, y 452 and x 3 on the bar are nothing, x 4 on the
+  // bar is the menu again, where a click on the page saves nothing.
+  Run("wait click 320 240\n"
+      "wait click 616 458\n"
+      "wait click 320 160\n"
+      "wait click 320 150\n"
+      "wait click 320 452\n"
+      "wait click 3 460\n"
+      "wait click 320 300\n"
+      "wait click 4 460\n"
+      "wait click 320 70\n"
+      "wait click 320 260\n"
+      "wait key esc\n");
+  EXPECT_FALSE(std::filesystem::exists(dataDir / "save/save1.dat"));
+  EXPECT_TRUE(std::filesystem::exists(dataDir / "save/save2.dat"));
+  EXPECT_TRUE(std::filesystem::exists(dataDir / "save/save3.dat"));
+  // Start over ran "start" from its first line: it waits at the title again
+  // with the music stopped and forgotten.
+  EXPECT_STREQ(scn.ScenarioName, "start");
+  EXPECT_EQ(snd.CurrentMusic[0], '\0');
+  const auto waves = std::count_if(host->sound.begin(), host->sound.end(), [](const auto& c) {
+    return c.kind == headless::HeadlessHost::SoundCall::Kind::Wave && c.name == "wv\\etc12.wav";
+  });
+  EXPECT_EQ(waves, 2);
 }
 
 TEST_F(SaveLoadRunTest, DamagedSlotsAreRefusedAndTheSceneStays) {
