@@ -287,7 +287,7 @@ int TextWindow::GetLine(int i, LineRecord& record) const {
   return 1;
 }
 
-void SetupMessageWindows() {
+void SetupMessageWindow(int n) {
   struct Geometry {
     int x, y, w, h;
     const char* face;
@@ -299,11 +299,14 @@ void SetupMessageWindows() {
       {132, 200, 360, 100, texts::kFaceGothic, 20, 400, -1, 6, 4},
       {32, 36, 576, 444, texts::kFaceMincho, 26, 700, -2, 4, 20},
   };
-  for (int n = 1; n <= 4; ++n) {
-    const Geometry& g = table[n - 1];
-    msgwin.window[n].Setup(&gfx.Screen, g.x, g.y, g.w, g.h, g.face, g.size, g.weight, g.spacing,
-                           g.gap, 2, g.capacity, 0xFFFFFF, 0x000000, kBlueKey);
-  }
+  if (n < 1 || n > 4) return;
+  const Geometry& g = table[n - 1];
+  msgwin.window[n].Setup(&gfx.Screen, g.x, g.y, g.w, g.h, g.face, g.size, g.weight, g.spacing,
+                         g.gap, 2, g.capacity, 0xFFFFFF, 0x000000, kBlueKey);
+}
+
+void SetupMessageWindows() {
+  for (int n = 1; n <= 4; ++n) SetupMessageWindow(n);
 }
 
 void DestroyMessageWindows() {

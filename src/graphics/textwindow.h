@@ -94,4 +94,6 @@ struct MessageWindows {
 extern MessageWindows msgwin;
 
 void SetupMessageWindows();
+// One window with its start-up parameters (the screens borrow window 4).
+void SetupMessageWindow(int n);
 void DestroyMessageWindows();

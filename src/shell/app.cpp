@@ -3,11 +3,14 @@
 #include "core/random.h"
 #include "data/database.h"
 #include "data/player.h"
+#include "data/save_file.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
 #include "graphics/number_font.h"
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
+#include "screens/save_screen.h"
+#include "screens/screen_change.h"
 #include "script/interpreter.h"
 #include "script/presentation.h"
 #include "script/reader.h"
@@ -85,6 +88,10 @@ void WireSubsystems() {
   SetModeHandlers(mode::ClickWaitClear,
                   {ClickWaitClearPress, ClickWaitClearPress, nullptr, nullptr});
   SetModeHandlers(mode::Choice, {ChoicePress, nullptr, nullptr, ChoiceMove});
+  SetModeHandlers(mode::SaveMenu, {saveMenuClick, nullptr, nullptr, nullptr});
+  SetModeHandlers(mode::SaveSlots, {slotClick, nullptr, nullptr, nullptr});
+  SetModeHandlers(mode::LoadSlots, {slotClick, nullptr, nullptr, nullptr});
+  SetScreenOpener(ScreenButton::SaveLoad, openSaveScreen);
   routing.screenButtonsOff = EventRunning;
   routing.showPosition = ShowScriptPosition;
 }
@@ -99,6 +106,8 @@ void ResetGameState() {
   ResetVariables();
   ResetDatabase();
   ResetPlayerState();
+  ResetSnapshot();
+  ResetScreens();
   ResetRandom();
   ResetSound();
   DestroyGlobalImages();

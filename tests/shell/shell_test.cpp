@@ -124,7 +124,7 @@ class ModeTest : public GameTest {
 };
 
 TEST_F(ModeTest, ScreenButtonEdgesAndTheEventFlag) {
-  EXPECT_EQ(ClickIn(3, 600, 442), 3);  // save screen button: the script keeps waiting
+  EXPECT_EQ(ClickIn(3, 600, 442), 6);  // save screen button: the screen opens, no resume
   EXPECT_EQ(ClickIn(3, 634, 442), 1);  // just outside: resumes
   EXPECT_EQ(ClickIn(3, 600, 476), 1);
   EXPECT_EQ(ClickIn(4, 524, 475), 4);     // deck editor corner
@@ -188,7 +188,7 @@ TEST_F(ModeTest, EnterClicksAtThePointer) {
   ASSERT_TRUE(PumpPending());
   shell.InputMode = 3;
   OnKeyDown(plat::vk::Return);
-  EXPECT_EQ(shell.InputMode, 3);  // on the save button: no resume
+  EXPECT_EQ(shell.InputMode, 6);  // on the save button: the save screen, no resume
   EXPECT_EQ(shell.LeftDown, 0);
 }
 
