@@ -118,14 +118,14 @@ TEST(ScenarioTool, CardArtsAndStrongWordsAndNumbersAreChecked) {
       ".card info name 1\n.card num deck 1 ndeck\n.card info name 1 nosuch\n"
       ".arts learn attack 1\n.arts add defence 1\n.arts add attack 71\n.arts add attack\n"
       ".strong on\n.strong\n.card\n";
+  const std::string fields = "(name, description, attribute)";
   EXPECT_EQ(Errors({{"config", "config.scn", ".int n\n"}, {"s", "s.scn", lines}}),
             (std::vector<std::string>{
                 "s.scn:1: \".card\" has no sub-command \"give\" (add, sub, num, info, dump)",
                 "s.scn:2: \".card add\" has no list \"hand\" (deck, stock)",
                 "s.scn:3: \".card dump\" has no list \"collection\" (deck, stock)",
                 "s.scn:4: \".card num\" has no list \"pocket\" (deck, stock, collection)",
-                "s.scn:5: \".card info\" has no field \"colour\" (name, description, "
-                "attribute)",
+                "s.scn:5: \".card info\" has no field \"colour\" " + fields,
                 "s.scn:6: card 0 is outside 1 to 50",
                 "s.scn:7: card 51 is outside 1 to 50",
                 "s.scn:8: card -3 is outside 1 to 50",
