@@ -15,6 +15,7 @@
 #include "script/presentation.h"
 #include "script/reader.h"
 #include "script/variables.h"
+#include "shell/game_commands.h"
 #include "shell/input.h"
 #include "shell/texts.h"
 #include "sound/music.h"
@@ -81,6 +82,7 @@ void WireSubsystems() {
   RegisterCommand(".wav", CmdWav);
   RegisterCommand(".mid", CmdMid);
   RegisterCommand(".bgm", CmdBgm);
+  RegisterGameCommands();
 
   ResetInputRouting();
   SetModeHandlers(mode::Typing, {SkipPress, SkipPress, nullptr, nullptr});

@@ -100,6 +100,50 @@ TEST(ScenarioTool, AssignmentsNeedADeclaredOrWritableName) {
                                 "start.scn:2: \"result\" is no variable that can be assigned"}));
 }
 
+// The card, arts and strong commands do nothing, silently, for a word or a
+// number the game does not know; the checker names each such line.
+TEST(ScenarioTool, CardArtsAndStrongWordsAndNumbersAreChecked) {
+  const std::vector<Source> ok = {
+      {"config", "config.scn", ".int owned card\n.str title\n"},
+      {"start", "start.scn",
+       ".card add deck 1 3\n.card sub stock 50 [card]\n.card num collection card owned\n"
+       ".card num deck +7 money\n.card info name [card] title\n.card info attribute 2 owned\n"
+       ".card dump stock 200\n.card add deck card -1\n.arts add attack 70\n"
+       ".arts add attack card\n.strong begin\n.strong end\n.svd\n.init\n"}};
+  EXPECT_TRUE(Errors(ok).empty()) << Errors(ok)[0];
+  const std::string lines =
+      ".card give deck 1 1\n.card add hand 1 1\n.card dump collection 2\n"
+      ".card num pocket 1 n\n.card info colour 1 n\n.card add deck 0 1\n"
+      ".card sub stock 51 1\n.card num deck -3 n\n.card add deck 5\n.card dump deck\n"
+      ".card info name 1\n.card num deck 1 ndeck\n.card info name 1 nosuch\n"
+      ".arts learn attack 1\n.arts add defence 1\n.arts add attack 71\n.arts add attack\n"
+      ".strong on\n.strong\n.card\n";
+  const std::string fields = "(name, description, attribute)";
+  EXPECT_EQ(Errors({{"config", "config.scn", ".int n\n"}, {"s", "s.scn", lines}}),
+            (std::vector<std::string>{
+                "s.scn:1: \".card\" has no sub-command \"give\" (add, sub, num, info, dump)",
+                "s.scn:2: \".card add\" has no list \"hand\" (deck, stock)",
+                "s.scn:3: \".card dump\" has no list \"collection\" (deck, stock)",
+                "s.scn:4: \".card num\" has no list \"pocket\" (deck, stock, collection)",
+                "s.scn:5: \".card info\" has no field \"colour\" " + fields,
+                "s.scn:6: card 0 is outside 1 to 50",
+                "s.scn:7: card 51 is outside 1 to 50",
+                "s.scn:8: card -3 is outside 1 to 50",
+                "s.scn:9: \".card add\" needs a list, a card and a count",
+                "s.scn:10: \".card dump\" needs a list and a count",
+                "s.scn:11: \".card info\" needs a field, a card and a variable",
+                "s.scn:14: \".arts\" knows only \"add\", not \"learn\"",
+                "s.scn:15: \".arts add\" knows only \"attack\", not \"defence\"",
+                "s.scn:16: attack art 71 is outside 1 to 70",
+                "s.scn:17: \".arts add attack\" needs an art number",
+                "s.scn:18: \".strong\" takes begin or end, not \"on\"",
+                "s.scn:19: \".strong\" takes begin or end, not \"\"",
+                "s.scn:20: \".card\" has no sub-command \"\" (add, sub, num, info, dump)",
+                "s.scn:12: \"ndeck\" is no variable that can be assigned",
+                "s.scn:13: \"nosuch\" is no variable that can be assigned",
+            }));
+}
+
 TEST(ScenarioTool, CaseBlocksMustClose) {
   EXPECT_EQ(Errors({{"s", "s.scn", ".cas 1\n.== 1\n.cas 2\n.\n"}}),
             std::vector<std::string>{"s.scn:1: this \".cas\" block has no closing \".\""});

@@ -1,5 +1,6 @@
 #include "scn.h"
 
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <sstream>
@@ -60,6 +61,68 @@ struct Target {
 };
 
 bool HasVariables(const std::string& s) { return s.find('[') != std::string::npos; }
+
+// The value the game gives a number written in the line: an optional sign and
+// the digits that follow. False for a name or a reference, whose value is
+// known only when the game runs.
+bool LiteralValue(const std::string& token, long long& value) {
+  if (token.empty() || HasVariables(token)) return false;
+  const char first = token[0];
+  if (first != '+' && first != '-' && (first < '0' || first > '9')) return false;
+  size_t i = (first == '+' || first == '-') ? 1 : 0;
+  value = 0;
+  for (; i < token.size() && token[i] >= '0' && token[i] <= '9' && value < (1LL << 40); ++i)
+    value = value * 10 + (token[i] - '0');
+  if (first == '-') value = -value;
+  return true;
+}
+
+bool OneOf(const std::string& word, std::initializer_list<const char*> words) {
+  for (const char* w : words)
+    if (word == w) return true;
+  return false;
+}
+
+// The words and numbers of the card, arts and strong commands that the game
+// would silently ignore: an unknown word or a number outside its table makes
+// the whole command do nothing. Returns why, or nothing when the line is fine.
+std::string GameCommandMistake(const std::vector<std::string>& t) {
+  auto arg = [&](size_t k) { return k < t.size() ? t[k] : std::string(); };
+  auto outside = [&](size_t k, long long low, long long high) {
+    long long v = 0;
+    return LiteralValue(arg(k), v) && (v < low || v > high);
+  };
+  const std::string& cmd = t[0];
+  if (cmd == ".strong" && !OneOf(arg(1), {"begin", "end"}))
+    return "\".strong\" takes begin or end, not \"" + arg(1) + "\"";
+  if (cmd == ".arts") {
+    if (arg(1) != "add") return "\".arts\" knows only \"add\", not \"" + arg(1) + "\"";
+    if (arg(2) != "attack") return "\".arts add\" knows only \"attack\", not \"" + arg(2) + "\"";
+    if (t.size() < 4) return "\".arts add attack\" needs an art number";
+    if (outside(3, 1, 70)) return "attack art " + arg(3) + " is outside 1 to 70";
+  }
+  if (cmd == ".card") {
+    const std::string& sub = arg(1);
+    if (!OneOf(sub, {"add", "sub", "num", "info", "dump"}))
+      return "\".card\" has no sub-command \"" + sub + "\" (add, sub, num, info, dump)";
+    const bool dump = sub == "dump";
+    if (t.size() < (dump ? 4u : 5u)) {
+      return "\".card " + sub + "\" needs " +
+             (dump            ? "a list and a count"
+              : sub == "info" ? "a field, a card and a variable"
+              : sub == "num"  ? "a list, a card and a variable"
+                              : "a list, a card and a count");
+    }
+    if (sub == "info" && !OneOf(arg(2), {"name", "description", "attribute"}))
+      return "\".card info\" has no field \"" + arg(2) + "\" (name, description, attribute)";
+    if (sub == "num" && !OneOf(arg(2), {"deck", "stock", "collection"}))
+      return "\".card num\" has no list \"" + arg(2) + "\" (deck, stock, collection)";
+    if (sub != "info" && sub != "num" && !OneOf(arg(2), {"deck", "stock"}))
+      return "\".card " + sub + "\" has no list \"" + arg(2) + "\" (deck, stock)";
+    if (!dump && outside(3, 1, 50)) return "card " + arg(3) + " is outside 1 to 50";
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -164,6 +227,12 @@ Result Compile(const std::vector<Source>& sources) {
         if (!HasVariables(slot) && !(slot.size() == 1 && slot[0] >= '0' && slot[0] <= '9')) {
           error(here, "the return slot must be 0 to 9");
         }
+      }
+      if (const std::string why = GameCommandMistake(t); !why.empty()) {
+        error(here, why);
+      } else if (cmd == ".card" && (arg(1) == "num" || arg(1) == "info") && !HasVariables(arg(4))) {
+        // Both end in an assignment to their last argument.
+        assignments.push_back({arg(4), here});
       }
       if (cmd == ".slt" && arg(1) == "add") {
         if (t.size() < 4)
