@@ -2,10 +2,9 @@
 // learned arts and known patterns, and the files that keep the lasting part.
 #pragma once
 
-#include "core/named_value.h"
-
 #include <cstdint>
 
+#include "core/named_value.h"
 #include "data/database.h"
 #include "platform/platform.h"
 
