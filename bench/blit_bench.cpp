@@ -41,7 +41,8 @@ void FillPage(Image& im, bool keyed) {
 }
 
 SDL_Surface* SurfaceOf(const Image& im) {
-  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, im.width, im.height, 16, SDL_PIXELFORMAT_RGB555);
+  SDL_Surface* s =
+      SDL_CreateRGBSurfaceWithFormat(0, im.width, im.height, 16, SDL_PIXELFORMAT_RGB555);
   for (int y = 0; y < im.height; ++y)
     std::memcpy(static_cast<uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch, im.Row(y),
                 static_cast<size_t>(im.width) * 2);
@@ -83,7 +84,8 @@ void Measure(benchmark::State& state, F&& body, int pagesPerIteration = 1) {
     benchmark::ClobberMemory();
     if (++inBatch == kBatch) {
       const auto t1 = Clock::now();
-      best = std::min(best, std::chrono::duration<double>(t1 - t0).count() / kBatch / pagesPerIteration);
+      best = std::min(best,
+                      std::chrono::duration<double>(t1 - t0).count() / kBatch / pagesPerIteration);
       inBatch = 0;
       t0 = t1;
     }
@@ -176,9 +178,12 @@ BENCHMARK(BM_Mosaic)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Arg(32);
 // The battle's pixelation: cell sizes 1 to 40, one page each; reported per page.
 void BM_MosaicSweep(benchmark::State& state) {
   Pages p(false);
-  Measure(state, [&] {
-    for (int n = 1; n <= 40; ++n) Mosaic(p.dst, 0, 0, kW, kH, p.src, 0, 0, n);
-  }, 40);
+  Measure(
+      state,
+      [&] {
+        for (int n = 1; n <= 40; ++n) Mosaic(p.dst, 0, 0, kW, kH, p.src, 0, 0, n);
+      },
+      40);
 }
 BENCHMARK(BM_MosaicSweep);
 
@@ -187,7 +192,8 @@ BENCHMARK(BM_MosaicSweep);
 void BM_SDL_Mosaic(benchmark::State& state) {
   Pages p(false);
   const int n = static_cast<int>(state.range(0));
-  SDL_Surface* small = SDL_CreateRGBSurfaceWithFormat(0, kW / n, kH / n, 16, SDL_PIXELFORMAT_RGB555);
+  SDL_Surface* small =
+      SDL_CreateRGBSurfaceWithFormat(0, kW / n, kH / n, 16, SDL_PIXELFORMAT_RGB555);
   SDL_SetSurfaceBlendMode(p.ssrc, SDL_BLENDMODE_NONE);
   SDL_SetSurfaceBlendMode(small, SDL_BLENDMODE_NONE);
   Measure(state, [&] {
@@ -201,7 +207,8 @@ BENCHMARK(BM_SDL_Mosaic)->Arg(2)->Arg(4)->Arg(8)->Arg(32);
 // A 320 x 240 sprite doubled onto the whole page.
 void BM_StretchCopyKeyed(benchmark::State& state) {
   Pages p(true);
-  Measure(state, [&] { StretchCopyKeyed(p.dst, 0, 0, kW, kH, p.src, 0, 0, kW / 2, kH / 2, kKeyColour); });
+  Measure(state,
+          [&] { StretchCopyKeyed(p.dst, 0, 0, kW, kH, p.src, 0, 0, kW / 2, kH / 2, kKeyColour); });
 }
 BENCHMARK(BM_StretchCopyKeyed);
 

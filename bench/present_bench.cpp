@@ -3,7 +3,6 @@
 
 #include <sys/resource.h>
 
-
 #include "graphics/image.h"
 #include "platform/headless/headless.h"
 #include "shell/app.h"

@@ -12,7 +12,8 @@ namespace {
 void SetUpVariables() {
   ResetVariables();
   vars.ints.assign(20, IntVariable{});
-  for (int i = 0; i < 20; ++i) std::snprintf(vars.ints[static_cast<size_t>(i)].name, kNameSize, "v%d", i);
+  for (int i = 0; i < 20; ++i)
+    std::snprintf(vars.ints[static_cast<size_t>(i)].name, kNameSize, "v%d", i);
   vars.strs.assign(5, StrVariable{});
   std::strcpy(vars.strs[0].name, "who");
   std::strcpy(vars.strs[0].value, "Quillfen");

@@ -28,7 +28,8 @@ std::vector<uint8_t> LargeSong(int notesPerTrack, unsigned jitter = 30) {
     tracks[t].Program(0, t, t * 5);
     for (int i = 0; i < notesPerTrack; ++i) {
       const uint32_t tick = static_cast<uint32_t>(i * 60 + (jitter ? rng() % jitter : 0));
-      tracks[t].Note(tick, 50, t, 36 + static_cast<int>(rng() % 60), 60 + static_cast<int>(rng() % 60));
+      tracks[t].Note(tick, 50, t, 36 + static_cast<int>(rng() % 60),
+                     60 + static_cast<int>(rng() % 60));
       if (i % 8 == 0) tracks[t].Controller(tick, t, 11, static_cast<int>(rng() % 128));
     }
   }
@@ -56,9 +57,15 @@ std::vector<uint8_t> ManyTrackSong() {
   std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0xFF, 0xFF, 0x01, 0xE0};
   for (uint32_t i = 0; i < kTracks; ++i) {
     const uint32_t tick = (i * 7919u) % 16384u;  // spread over the song, in no order
-    const uint8_t body[] = {static_cast<uint8_t>(0x80 | (tick >> 7)), static_cast<uint8_t>(tick & 0x7F),
-                            static_cast<uint8_t>(0x90 | (i % 16)), static_cast<uint8_t>(36 + i % 60), 90,
-                            0x00, 0xFF, 0x2F, 0x00};
+    const uint8_t body[] = {static_cast<uint8_t>(0x80 | (tick >> 7)),
+                            static_cast<uint8_t>(tick & 0x7F),
+                            static_cast<uint8_t>(0x90 | (i % 16)),
+                            static_cast<uint8_t>(36 + i % 60),
+                            90,
+                            0x00,
+                            0xFF,
+                            0x2F,
+                            0x00};
     file.insert(file.end(), {'M', 'T', 'r', 'k', 0, 0, 0, sizeof body});
     file.insert(file.end(), std::begin(body), std::end(body));
   }
@@ -81,7 +88,8 @@ BENCHMARK(BM_MergeManyTracks)->Unit(benchmark::kMillisecond);
 double ProcessCpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // Plays a song for two real seconds on the posix timer thread while the
@@ -107,7 +115,8 @@ void PlayForTwoSeconds(benchmark::State& state, const std::vector<uint8_t>& song
       const double cpu0 = ProcessCpuSeconds();
       const auto t0 = std::chrono::steady_clock::now();
       std::this_thread::sleep_for(std::chrono::seconds(2));
-      const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      const double wall =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
       share = (ProcessCpuSeconds() - cpu0) / wall;
       StopMusic();
     }
@@ -136,14 +145,22 @@ void PlayForTwoSeconds(benchmark::State& state, const std::vector<uint8_t>& song
 
 // A busy song whose 16 tracks seldom meet: messages in about half of all
 // milliseconds.
-void BM_TimerThreadCpuWhilePlaying(benchmark::State& state) { PlayForTwoSeconds(state, LargeSong(2000)); }
-BENCHMARK(BM_TimerThreadCpuWhilePlaying)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_TimerThreadCpuWhilePlaying(benchmark::State& state) {
+  PlayForTwoSeconds(state, LargeSong(2000));
+}
+BENCHMARK(BM_TimerThreadCpuWhilePlaying)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // As busy, but every track on the 32nd-note grid, as written music mostly is.
 void BM_TimerThreadCpuWhilePlayingOnTheGrid(benchmark::State& state) {
   PlayForTwoSeconds(state, LargeSong(2000, 0));
 }
-BENCHMARK(BM_TimerThreadCpuWhilePlayingOnTheGrid)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TimerThreadCpuWhilePlayingOnTheGrid)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The floor for comparison: a thread that only sleeps to the next
 // millisecond, with no callback at all.
@@ -160,7 +177,8 @@ void BM_BareOneMsWakeupsCpu(benchmark::State& state) {
       }
     });
     sleeper.join();
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     share = (ProcessCpuSeconds() - cpu0) / wall;
   }
   state.counters["cpu_percent_of_a_core"] = share * 100;

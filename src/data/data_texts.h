@@ -2,6 +2,8 @@
 // text itself beside it. Regenerate a line with scripts/sjis_literal.py.
 #pragma once
 
+// Generated lines, one text a line: left as they are.
+// clang-format off
 namespace texts {
 
 inline constexpr char kWriteFailed[] = "\x83t\x83@\x83" "C\x83\x8B\x8D\xEC\x90\xAC\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81" "B\x8B\xF3\x82\xAB\x97" "e\x97\xCA\x82\xF0\x8Am\x94" "F\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2";  // ファイル作成に失敗しました。空き容量を確認してください
@@ -17,3 +19,4 @@ inline constexpr char kSymbolAttr3[] = "\x95\xB8";  // 丙
 inline constexpr char kSymbolAttr4[] = "\x92\x9A";  // 丁
 
 }  // namespace texts
+// clang-format on

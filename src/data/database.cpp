@@ -33,11 +33,16 @@ void loadArts() {
 
 const char* attributeSymbol(int attribute) {
   switch (attribute) {
-    case 1: return texts::kSymbolAttr1;
-    case 2: return texts::kSymbolAttr2;
-    case 3: return texts::kSymbolAttr3;
-    case 4: return texts::kSymbolAttr4;
-    default: return nullptr;
+    case 1:
+      return texts::kSymbolAttr1;
+    case 2:
+      return texts::kSymbolAttr2;
+    case 3:
+      return texts::kSymbolAttr3;
+    case 4:
+      return texts::kSymbolAttr4;
+    default:
+      return nullptr;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/random.h"
 #include "data/data_texts.h"
 
 PlayerState player;
@@ -50,6 +51,17 @@ int32_t CountIn(const CardList<Capacity>& list, int32_t card) {
   return n;
 }
 
+template <int Capacity>
+void DumpFrom(CardList<Capacity>& list, int32_t count) {
+  for (int32_t i = 0; i < count && list.count > 0; ++i) {
+    const int32_t r = NextRandom() % list.count + 1;
+    // The last entry fills the chosen place; its own place is cleared.
+    list.cards[r] = list.cards[list.count];
+    list.cards[list.count] = 0;
+    --list.count;
+  }
+}
+
 int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 
 void NormaliseDate(const plat::CalendarTime& before) {
@@ -89,6 +101,23 @@ void removeCards(DeckList& list, int32_t card, int32_t k) { RemoveFrom(list, car
 void removeCards(StockList& list, int32_t card, int32_t k) { RemoveFrom(list, card, k); }
 int32_t countCards(const DeckList& list, int32_t card) { return CountIn(list, card); }
 int32_t countCards(const StockList& list, int32_t card) { return CountIn(list, card); }
+
+void dumpCards(DeckList& list, int32_t count) { DumpFrom(list, count); }
+void dumpCards(StockList& list, int32_t count) { DumpFrom(list, count); }
+
+int32_t inCollection(int32_t card) { return ValidCard(card) && player.collection[card] != 0; }
+
+void learnAttackArt(int32_t n) {
+  if (n < 1 || n > kAttackArtsCount) return;
+  ArtsRecord& art = db.attackArts[n];
+  art.learned = 1;
+  // The field holds up to six symbols and may lack its terminator.
+  char pattern[sizeof art.pattern + 1] = {};
+  std::memcpy(pattern, art.pattern, sizeof art.pattern);
+  player.knownAttackPatterns[patternCode(pattern)] = 1;
+}
+
+void setStrong(bool on) { player.strong = on ? 1 : 0; }
 
 int32_t collectionCount() {
   int32_t n = 0;
@@ -150,15 +179,19 @@ void loadProgress() {
     const size_t have = std::min(bytes.size(), kArtsListFileSize);
     for (int n = 1; n <= kAttackArtsCount && static_cast<size_t>(n) < have; ++n)
       db.attackArts[n].learned = bytes[static_cast<size_t>(n)];
-    for (int n = 1; n <= kDefenceArtsCount && static_cast<size_t>(kAttackArtsCount + n) < have; ++n)
-      db.defenceArts[n].learned = bytes[static_cast<size_t>(kAttackArtsCount + n)];
+    for (int n = 1; n <= kDefenceArtsCount &&
+                    static_cast<size_t>(kAttackArtsCount) + static_cast<size_t>(n) < have;
+         ++n)
+      db.defenceArts[n].learned =
+          bytes[static_cast<size_t>(kAttackArtsCount) + static_cast<size_t>(n)];
   }
 
   if (ReadProgress(kPatternProgress, kPatternFile, bytes)) {
     const size_t have = std::min(bytes.size(), kPatternFileSize);
     std::memcpy(player.knownAttackPatterns, bytes.data(), std::min<size_t>(have, kPatternCodes));
     if (have > kPatternCodes)
-      std::memcpy(player.knownDefencePatterns + 1, bytes.data() + kPatternCodes, have - kPatternCodes);
+      std::memcpy(player.knownDefencePatterns + 1, bytes.data() + kPatternCodes,
+                  have - kPatternCodes);
   }
   player.knownAttackPatterns[0] = 0;
   player.knownDefencePatterns[0] = 0;
@@ -189,7 +222,8 @@ void saveProgress() {
 
   uint8_t arts[kArtsListFileSize] = {};
   for (int n = 1; n <= kAttackArtsCount; ++n) arts[n] = db.attackArts[n].learned;
-  for (int n = 1; n <= kDefenceArtsCount; ++n) arts[kAttackArtsCount + n] = db.defenceArts[n].learned;
+  for (int n = 1; n <= kDefenceArtsCount; ++n)
+    arts[kAttackArtsCount + n] = db.defenceArts[n].learned;
   WriteProgress(kArtsListProgress, kArtsListFile, arts, sizeof arts);
 
   std::vector<uint8_t> patterns(kPatternFileSize);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/named_value.h"
 #include "data/database.h"
 #include "platform/platform.h"
 
@@ -56,6 +57,17 @@ void removeCards(DeckList& list, int32_t card, int32_t k);
 void removeCards(StockList& list, int32_t card, int32_t k);
 int32_t countCards(const DeckList& list, int32_t card);
 int32_t countCards(const StockList& list, int32_t card);
+// Discards count randomly chosen cards, each drawn with the shared generator;
+// a count larger than the list empties it, one below 1 does nothing.
+void dumpCards(DeckList& list, int32_t count);
+void dumpCards(StockList& list, int32_t count);
+// 1 once card c (1..50) has been obtained, else 0.
+int32_t inCollection(int32_t card);
+// Teaches attack art n (1..70) and makes its pattern known; any other number
+// does nothing.
+void learnAttackArt(int32_t n);
+// Takes effect at the next recomputation of the maxima.
+void setStrong(bool on);
 // Number of cards 1..50 whose collection flag is non-zero.
 int32_t collectionCount();
 
@@ -84,3 +96,6 @@ void resetProgress();
 // Writes one file of the player's (progress or saved game), reporting a
 // failure with the write-error box; 1 when written.
 int writeGameFile(const char* name, const void* data, size_t size);
+
+// The player's numbers under the names the scenarios use.
+NamedValues PlayerValues();

@@ -33,9 +33,9 @@ bool ClipTwo(const Image& dst, const Image& src, int64_t dx, int64_t dy, int64_t
 
 // As ClipTwo, but the destination edges are those of the clip rectangle, which
 // is itself first cut to the destination image.
-bool ClipTwoWindow(const Image& dst, const Image& src, int64_t dx, int64_t dy, int64_t w,
-                   int64_t h, int64_t sx, int64_t sy, int64_t cx, int64_t cy, int64_t cw,
-                   int64_t ch, Blit& out) {
+bool ClipTwoWindow(const Image& dst, const Image& src, int64_t dx, int64_t dy, int64_t w, int64_t h,
+                   int64_t sx, int64_t sy, int64_t cx, int64_t cy, int64_t cw, int64_t ch,
+                   Blit& out) {
   if (!dst.pixels || !src.pixels) return false;
   if (!clip::Window(cx, cw, dst.width) || !clip::Window(cy, ch, dst.height)) return false;
   clip::Span x{dx, sx, w}, y{dy, sy, h};
@@ -221,7 +221,8 @@ int EachRowPair(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const 
   if (Overlapping(dst, src, dx, dy, w, h, sx, sy)) return 0;
   Blit b;
   if (!ClipTwo(dst, src, dx, dy, w, h, sx, sy, b)) return 0;
-  for (int32_t r = 0; r < b.h; ++r) op(DstRow(dst, b.dy + r, b.dx), SrcRow(src, b.sy + r, b.sx), b.w);
+  for (int32_t r = 0; r < b.h; ++r)
+    op(DstRow(dst, b.dy + r, b.dx), SrcRow(src, b.sy + r, b.sx), b.w);
   return 1;
 }
 }  // namespace
@@ -230,9 +231,9 @@ int BlendKeyed(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const I
                int32_t sx, int32_t sy, uint32_t key, int32_t k) {
   const uint32_t weight = std::min<uint32_t>(static_cast<uint16_t>(k), 32);
   const uint16_t kp = ColourToPixel(key);
-  return EachRowPair(dst, dx, dy, w, h, src, sx, sy, [&](uint16_t* d, const uint16_t* s, int32_t n) {
-    rows::BlendKeyed(d, s, n, kp, weight);
-  });
+  return EachRowPair(
+      dst, dx, dy, w, h, src, sx, sy,
+      [&](uint16_t* d, const uint16_t* s, int32_t n) { rows::BlendKeyed(d, s, n, kp, weight); });
 }
 
 int SubtractCopy(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image& src,
@@ -240,9 +241,9 @@ int SubtractCopy(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const
   return EachRowPair(dst, dx, dy, w, h, src, sx, sy, rows::Subtract);
 }
 
-int GreyCopyClippedKeyed(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h,
-                         const Image& src, int32_t sx, int32_t sy, int32_t clipX, int32_t clipY,
-                         int32_t clipW, int32_t clipH, uint32_t key) {
+int GreyCopyClippedKeyed(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image& src,
+                         int32_t sx, int32_t sy, int32_t clipX, int32_t clipY, int32_t clipW,
+                         int32_t clipH, uint32_t key) {
   if (Overlapping(dst, src, dx, dy, w, h, sx, sy)) return 0;
   Blit b;
   if (!ClipTwoWindow(dst, src, dx, dy, w, h, sx, sy, clipX, clipY, clipW, clipH, b)) return 0;
@@ -269,9 +270,8 @@ int StretchCopy(Image& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh, cons
   return Stretch(dst, dx, dy, dw, dh, src, sx, sy, sw, sh, false, 0);
 }
 
-int StretchCopyKeyed(Image& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
-                     const Image& src, int32_t sx, int32_t sy, int32_t sw, int32_t sh,
-                     uint32_t key) {
+int StretchCopyKeyed(Image& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Image& src,
+                     int32_t sx, int32_t sy, int32_t sw, int32_t sh, uint32_t key) {
   return Stretch(dst, dx, dy, dw, dh, src, sx, sy, sw, sh, true, ColourToPixel(key));
 }
 

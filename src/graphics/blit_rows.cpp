@@ -50,9 +50,13 @@ void BrightenPortable(uint16_t* d, int32_t n, uint16_t c) {
 
 namespace {
 
-inline __m128i Load(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load(const uint16_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
 inline void Store(uint16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-inline __m128i LoadA(const uint16_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i LoadA(const uint16_t* p) {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+}
 inline void StoreA(uint16_t* p, __m128i v) { _mm_store_si128(reinterpret_cast<__m128i*>(p), v); }
 inline __m128i Splat(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
 
@@ -78,8 +82,8 @@ inline __m128i SatSub8(__m128i a, __m128i b) {
   const __m128i mrb = Splat(kRedBlue), mg = Splat(kGreen);
   const __m128i rb = _mm_sub_epi16(_mm_or_si128(_mm_and_si128(a, mrb), Splat(kRedBlueGuard)),
                                    _mm_and_si128(b, mrb));
-  const __m128i g = _mm_sub_epi16(_mm_or_si128(_mm_and_si128(a, mg), Splat(kGreenGuard)),
-                                  _mm_and_si128(b, mg));
+  const __m128i g =
+      _mm_sub_epi16(_mm_or_si128(_mm_and_si128(a, mg), Splat(kGreenGuard)), _mm_and_si128(b, mg));
   const __m128i rbk = _mm_and_si128(rb, Splat(kRedBlueGuard));
   const __m128i gk = _mm_and_si128(g, Splat(kGreenGuard));
   return _mm_or_si128(_mm_and_si128(rb, _mm_sub_epi16(rbk, _mm_srli_epi16(rbk, 5))),
@@ -174,14 +178,15 @@ void BlendKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_
       const __m128i gd = _mm_and_si128(
           _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(sv, m10), dg), wa), 5), m10);
       // Red moved down to green's place: V << 5, and floor(V / 32) << 10 is (V << 5) & 0x7C00.
-      const __m128i r = _mm_and_si128(
-          _mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(_mm_srli_epi16(sv, 5), m10),
-                                        _mm_and_si128(_mm_srli_epi16(dv, 5), m10)),
-                          wa),
-          m15);
+      const __m128i r =
+          _mm_and_si128(_mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(_mm_srli_epi16(sv, 5), m10),
+                                                      _mm_and_si128(_mm_srli_epi16(dv, 5), m10)),
+                                        wa),
+                        m15);
       // dst + delta per field, modulo 32: the true result lies in 0..31, so
       // the carries the fields throw out are masked away.
-      const __m128i rb = _mm_and_si128(_mm_add_epi16(_mm_and_si128(dv, mrb), _mm_or_si128(r, b)), mrb);
+      const __m128i rb =
+          _mm_and_si128(_mm_add_epi16(_mm_and_si128(dv, mrb), _mm_or_si128(r, b)), mrb);
       const __m128i g = _mm_and_si128(_mm_add_epi16(dg, gd), m10);
       StoreA(d + i, Select(_mm_cmpeq_epi16(sv, kv), dv, _mm_or_si128(rb, g)));
     }

@@ -9,8 +9,7 @@ Graphics gfx;
 Image::~Image() { Destroy(); }
 
 void Image::Destroy() {
-  delete[] block;
-  block = nullptr;
+  block.reset();
   header = nullptr;
   pixels = nullptr;
   width = height = stride = 0;
@@ -21,9 +20,9 @@ int Image::Create(int32_t w, int32_t h) {
   Destroy();
   const int32_t s = StrideFor(w);
   const size_t bytes = sizeof(BitmapInfoHeader) + static_cast<size_t>(s) * static_cast<size_t>(h);
-  block = new (std::nothrow) uint8_t[bytes];
+  block.reset(new (std::nothrow) uint8_t[bytes]);
   if (!block) return 0;
-  header = reinterpret_cast<BitmapInfoHeader*>(block);
+  header = reinterpret_cast<BitmapInfoHeader*>(block.get());
   std::memset(header, 0, sizeof *header);
   header->biSize = sizeof(BitmapInfoHeader);
   header->biWidth = w;
@@ -31,7 +30,7 @@ int Image::Create(int32_t w, int32_t h) {
   header->biPlanes = 1;
   header->biBitCount = 16;
   header->biSizeImage = static_cast<uint32_t>(s) * static_cast<uint32_t>(h);
-  pixels = reinterpret_cast<uint16_t*>(block + sizeof(BitmapInfoHeader));
+  pixels = reinterpret_cast<uint16_t*>(block.get() + sizeof(BitmapInfoHeader));
   width = w;
   height = h;
   stride = s;
@@ -59,16 +58,16 @@ void CreateGlobalImages() {
   gfx.FaceImage2.Create(134, 152);
   gfx.PartsSheet.Create(850, 676);
   // New pixels are undefined; black keeps a run that loads nothing readable.
-  for (Image* im : {&gfx.Screen, &gfx.ScenePage, &gfx.BackPage, &gfx.WorkPage,
-                    &gfx.PictureImage, &gfx.FaceImage1, &gfx.FaceImage2, &gfx.PartsSheet}) {
+  for (Image* im : {&gfx.Screen, &gfx.ScenePage, &gfx.BackPage, &gfx.WorkPage, &gfx.PictureImage,
+                    &gfx.FaceImage1, &gfx.FaceImage2, &gfx.PartsSheet}) {
     if (im->pixels) std::memset(im->pixels, 0, static_cast<size_t>(im->stride) * im->height);
   }
   gfx.ViewOffset = 0;
 }
 
 void DestroyGlobalImages() {
-  for (Image* im : {&gfx.Screen, &gfx.ScenePage, &gfx.BackPage, &gfx.WorkPage,
-                    &gfx.PictureImage, &gfx.FaceImage1, &gfx.FaceImage2, &gfx.PartsSheet}) {
+  for (Image* im : {&gfx.Screen, &gfx.ScenePage, &gfx.BackPage, &gfx.WorkPage, &gfx.PictureImage,
+                    &gfx.FaceImage1, &gfx.FaceImage2, &gfx.PartsSheet}) {
     im->Destroy();
   }
   gfx.ViewOffset = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/platform.h"
 
@@ -29,7 +30,7 @@ struct Image {
   int32_t height = 0;
   int32_t stride = 0;  // bytes per row, a multiple of 4
   uint16_t* pixels = nullptr;
-  uint8_t* block = nullptr;
+  std::unique_ptr<uint8_t[]> block;
   BitmapInfoHeader* header = nullptr;
 
   Image() = default;
@@ -61,8 +62,8 @@ constexpr uint16_t ColourToPixel(uint32_t colour) {
   return static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
 }
 
-constexpr uint32_t kMagenta = 0xFF00FF;   // colour key of sheets and number fonts
-constexpr uint32_t kBlueKey = 0xFF0000;   // background key of text windows
+constexpr uint32_t kMagenta = 0xFF00FF;  // colour key of sheets and number fonts
+constexpr uint32_t kBlueKey = 0xFF0000;  // background key of text windows
 
 constexpr int32_t kClientWidth = 640;
 constexpr int32_t kClientHeight = 480;

@@ -20,7 +20,7 @@ constexpr int32_t kK16MaxSide = 16384;
 struct K16View {
   int32_t width = 0;
   int32_t height = 0;
-  int32_t rowSize = 0;          // bytes per file row, a multiple of 4
+  int32_t rowSize = 0;  // bytes per file row, a multiple of 4
   uint16_t palette[256] = {};
   const uint8_t* rows = nullptr;  // first (bottom) file row
 

@@ -51,8 +51,8 @@ void LoadNumberFonts() {
 }
 
 void ResetNumberFonts() {
-  for (NumberFont* f : {&numfonts.Big, &numfonts.Mid, &numfonts.Small, &numfonts.Micro,
-                        &numfonts.Weekday}) {
+  for (NumberFont* f :
+       {&numfonts.Big, &numfonts.Mid, &numfonts.Small, &numfonts.Micro, &numfonts.Weekday}) {
     f->strip.Destroy();
     f->glyphWidth = 0;
   }

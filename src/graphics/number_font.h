@@ -14,8 +14,7 @@ struct NumberFont {
   int Load(const char* fileName);
   // signMode 1 puts "+" or "-" in front; align 1 centres on x, 2 ends on x,
   // anything else starts at x.
-  void Draw(Image& dst, int32_t x, int32_t y, int32_t value, int32_t signMode,
-            int32_t align) const;
+  void Draw(Image& dst, int32_t x, int32_t y, int32_t value, int32_t signMode, int32_t align) const;
 };
 
 struct NumberFonts {

@@ -3,17 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "graphics/graphics_texts.h"
 #include "platform/sjis.h"
-#include "shell/texts.h"
 
 MessageWindows msgwin;
 
 namespace {
 
-constexpr uint16_t kNoLineStart[] = {
-    0x8141, 0x8142, 0x8148, 0x8149, 0x815B, 0x816A, 0x8176, 0x8178, 0x8199, 0x81F4,
-    0x829F, 0x82A1, 0x82A3, 0x82A5, 0x82A7, 0x82C1, 0x82E1, 0x82E3, 0x82E5, 0x8340,
-    0x8342, 0x8344, 0x8346, 0x8348, 0x8362, 0x8383, 0x8385, 0x8387};
+constexpr uint16_t kNoLineStart[] = {0x8141, 0x8142, 0x8148, 0x8149, 0x815B, 0x816A, 0x8176,
+                                     0x8178, 0x8199, 0x81F4, 0x829F, 0x82A1, 0x82A3, 0x82A5,
+                                     0x82A7, 0x82C1, 0x82E1, 0x82E3, 0x82E5, 0x8340, 0x8342,
+                                     0x8344, 0x8346, 0x8348, 0x8362, 0x8383, 0x8385, 0x8387};
 
 bool RectEmpty(const LineRecord& r) { return r.right <= r.left || r.bottom <= r.top; }
 
@@ -38,12 +38,10 @@ void TextWindow::Release() {
   currentLine = 1;
 }
 
-plat::Surface TextWindow::DibSurface() {
-  return {dib.pixels, dib.width, dib.height, dib.stride};
-}
+plat::Surface TextWindow::DibSurface() { return {dib.pixels, dib.width, dib.height, dib.stride}; }
 
-void TextWindow::Setup(Image* targetImage, int x0, int y0, int w, int h, const char* face,
-                       int size, int weight, int spacing, int gap, int shadow, int lineCapacity,
+void TextWindow::Setup(Image* targetImage, int x0, int y0, int w, int h, const char* face, int size,
+                       int weight, int spacing, int gap, int shadow, int lineCapacity,
                        uint32_t text, uint32_t shade, uint32_t key) {
   auto& host = plat::host();
   const plat::FontHandle made = host.MakeFont(face, 2 * size, weight);
@@ -289,7 +287,7 @@ int TextWindow::GetLine(int i, LineRecord& record) const {
   return 1;
 }
 
-void SetupMessageWindows() {
+void SetupMessageWindow(int n) {
   struct Geometry {
     int x, y, w, h;
     const char* face;
@@ -301,11 +299,14 @@ void SetupMessageWindows() {
       {132, 200, 360, 100, texts::kFaceGothic, 20, 400, -1, 6, 4},
       {32, 36, 576, 444, texts::kFaceMincho, 26, 700, -2, 4, 20},
   };
-  for (int n = 1; n <= 4; ++n) {
-    const Geometry& g = table[n - 1];
-    msgwin.window[n].Setup(&gfx.Screen, g.x, g.y, g.w, g.h, g.face, g.size, g.weight, g.spacing,
-                           g.gap, 2, g.capacity, 0xFFFFFF, 0x000000, kBlueKey);
-  }
+  if (n < 1 || n > 4) return;
+  const Geometry& g = table[n - 1];
+  msgwin.window[n].Setup(&gfx.Screen, g.x, g.y, g.w, g.h, g.face, g.size, g.weight, g.spacing,
+                         g.gap, 2, g.capacity, 0xFFFFFF, 0x000000, kBlueKey);
+}
+
+void SetupMessageWindows() {
+  for (int n = 1; n <= 4; ++n) SetupMessageWindow(n);
 }
 
 void DestroyMessageWindows() {

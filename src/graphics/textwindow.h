@@ -13,7 +13,7 @@
 
 // One printed line, also the form in which a line is handed to callers.
 struct LineRecord {
-  char text[84];  // Shift-JIS, NUL-terminated: at most 83 bytes
+  char text[84];                     // Shift-JIS, NUL-terminated: at most 83 bytes
   int32_t left, top, right, bottom;  // target pixels, right and bottom exclusive
 };
 static_assert(sizeof(LineRecord) == 100);
@@ -94,4 +94,6 @@ struct MessageWindows {
 extern MessageWindows msgwin;
 
 void SetupMessageWindows();
+// One window with its start-up parameters (the screens borrow window 4).
+void SetupMessageWindow(int n);
 void DestroyMessageWindows();

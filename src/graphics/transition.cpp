@@ -47,8 +47,8 @@ void Rect(Image& dst, const Image& src, int64_t x, int64_t y, int64_t w, int64_t
 
 // Every pixel (px, py) of the box with px mod 4 = mx and py mod 4 = my (the
 // box's left edge is a multiple of 4).
-void Lattice(Image& dst, const Image& src, int32_t x0, int32_t y0, int32_t w, int32_t h,
-             int32_t mx, int32_t my) {
+void Lattice(Image& dst, const Image& src, int32_t x0, int32_t y0, int32_t w, int32_t h, int32_t mx,
+             int32_t my) {
   for (int32_t y = y0 + my; y < y0 + h; y += 4) {
     uint16_t* d = dst.Row(y);
     const uint16_t* s = src.Row(y);
@@ -119,8 +119,7 @@ void Blocks(Image& dst, const Image& src, int32_t s) {
     for (int32_t k = 0; k < 20; ++k) {
       const int32_t level = s - 1 - k - b;
       if (level < 0 || level > 15) continue;
-      Lattice(dst, src, 32 * k, 32 * b, 32, 32, kDissolveLevel[level][0],
-              kDissolveLevel[level][1]);
+      Lattice(dst, src, 32 * k, 32 * b, 32, 32, kDissolveLevel[level][0], kDissolveLevel[level][1]);
       InvalidateArea(32 * k, 32 * b, 32, 32);
     }
   }

@@ -77,8 +77,7 @@ struct Point {
 
 // The broken-down calendar time of the C runtime, nine fields in this order.
 struct CalendarTime {
-  int32_t sec = 0, min = 0, hour = 0, mday = 0, mon = 0, year = 0, wday = 0, yday = 0,
-          isdst = 0;
+  int32_t sec = 0, min = 0, hour = 0, mday = 0, mon = 0, year = 0, wday = 0, yday = 0, isdst = 0;
 };
 
 // A bottom-up 16-bit (X1R5G5B5) picture as the game keeps it in memory.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/waits.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
 #include "script/script_texts.h"
@@ -11,6 +12,20 @@
 Interpreter interp;
 
 void ResetInterpreter() { interp = Interpreter{}; }
+
+int ResumeScript() {
+  shell.InputMode = mode::Running;
+  return RunScript();
+}
+
+void ShowScriptPosition() {
+  char text[kLineSize + 64];
+  std::snprintf(text, sizeof text, "File : %s\nLine : %d", scn.ScenarioName,
+                static_cast<int>(scn.LineNumber));
+  plat::host().ShowMessageBox(text, nullptr);
+}
+
+bool EventRunning() { return interp.EventMode != 0; }
 
 void ReportScriptError(const char* problem) {
   char text[kLineSize * 2 + 64];
@@ -38,8 +53,10 @@ bool SkipBlock() {
   int depth = 1;
   while (ReadLine()) {
     FirstToken(token, rest);
-    if (Is(token, ".cas")) ++depth;
-    else if (Is(token, ".") && --depth == 0) return true;
+    if (Is(token, ".cas"))
+      ++depth;
+    else if (Is(token, ".") && --depth == 0)
+      return true;
   }
   plat::host().ShowMessageBox(texts::kCaseNotClosed, nullptr);
   return false;
@@ -155,8 +172,10 @@ Step CmdSkip() {
 Step CmdEvent() {
   char token[kLineSize];
   NextToken(token, scn.LineBuffer);
-  if (Is(token, "begin")) interp.EventMode = 1;
-  else if (Is(token, "end")) interp.EventMode = 0;
+  if (Is(token, "begin"))
+    interp.EventMode = 1;
+  else if (Is(token, "end"))
+    interp.EventMode = 0;
   return Step::Next;
 }
 

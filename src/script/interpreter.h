@@ -24,7 +24,14 @@ extern Interpreter interp;
 
 void ResetInterpreter();
 // 1 to go on waiting for input, 0 when the program must end.
-int RunScript();
+[[nodiscard]] int RunScript();
+// The one way back into the scenario, for every caller: the first run, the
+// click that ends a wait, the end of a battle, the load of a saved game.
+[[nodiscard]] int ResumeScript();
+// F1: a box with the current scenario and line.
+void ShowScriptPosition();
+// True while an event runs: the screen buttons are off.
+bool EventRunning();
 
 // What a command (or a text line) tells the interpreter: read the next line,
 // return 1 to wait for the player (or the battle), or return 0 to end.
@@ -37,14 +44,28 @@ struct Command {
   const char* name;
   CommandHandler run;
 };
-// The command table in its order of comparison (script/commands.cpp).
-extern const Command kCommands[];
-extern const size_t kCommandCount;
+
+// The interpreter's commands. Each subsystem registers its own at start-up
+// (the composition root calls them all); a name not in the table is reported
+// as an unknown command.
+constexpr size_t kMaxCommands = 64;
+struct CommandTable {
+  Command rows[kMaxCommands] = {};
+  size_t count = 0;
+};
+extern CommandTable commands;
+
+void ResetCommands();
+// False (and nothing registered) when the name is taken or the table full:
+// one name, one command.
+bool RegisterCommand(const char* name, CommandHandler run);
 const Command* FindCommand(const char* name);
+// The script's own commands: flow control and presentation.
+void RegisterScriptCommands();
 
 // Jump to "scenario", "scenario:label" or ":label" (expanded first, in
 // place, so target must be a line buffer); 1 when the jump succeeded.
-int JumpTo(char* target);
+[[nodiscard]] int JumpTo(char* target);
 
 // A mistake of the scenario's author: a box with the problem and the
 // scenario position under it. The run goes on.
@@ -55,6 +76,13 @@ void ReportScriptError(const char* problem);
 Step ShowTextLine();
 // Before any command, an unfinished text skip is completed.
 void FinishTextSkip();
+
+// The arguments of the sound commands, read as the script reads every
+// argument. ".wav" and ".mid": a name (expanded) and a mode (a value).
+int32_t ReadNameAndMode(char* line, char* name);
+// ".bgm": a first argument, then a name and a mode. False when the first
+// argument is "stop"; otherwise it is evaluated and has no further effect.
+bool ReadBgmArguments(char* line, char* name, int32_t& mode);
 
 // The flow-control commands.
 Step CmdJump();

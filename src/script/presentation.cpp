@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "data/player.h"
+#include "core/waits.h"
 #include "graphics/blit.h"
 #include "graphics/k16.h"
 #include "graphics/number_font.h"
@@ -11,7 +11,6 @@
 #include "platform/sjis.h"
 #include "script/presentation_texts.h"
 #include "script/variables.h"
-#include "shell/input.h"
 
 Presentation scene;
 
@@ -24,7 +23,7 @@ constexpr uint32_t kClickTimer = 1;
 constexpr int kCursorW = 32, kCursorH = 28;
 
 constexpr const char* kLayerNames[kLayerCount] = {"back", "place", "face1", "face2", "msg1",
-                                                  "msg2", "msg3", "msg4",  "date"};
+                                                  "msg2", "msg3",  "msg4",  "date"};
 
 int LayerOf(const char* name) {
   for (int i = 0; i < kLayerCount; ++i) {
@@ -35,11 +34,16 @@ int LayerOf(const char* name) {
 
 Image* PictureOf(int layer) {
   switch (layer) {
-    case kBack: return &gfx.WorkPage;
-    case kPlace: return &gfx.PictureImage;
-    case kFace1: return &gfx.FaceImage1;
-    case kFace2: return &gfx.FaceImage2;
-    default: return nullptr;
+    case kBack:
+      return &gfx.WorkPage;
+    case kPlace:
+      return &gfx.PictureImage;
+    case kFace1:
+      return &gfx.FaceImage1;
+    case kFace2:
+      return &gfx.FaceImage2;
+    default:
+      return nullptr;
   }
 }
 
@@ -168,11 +172,10 @@ void ComposeScene() {
   if (on[kDate]) {
     BlendKeyed(page, 8, 4, 230, 32, sheet, 400, 304, kMagenta, 16);
     CopyKeyed(page, 8, 4, 230, 32, sheet, 400, 336, kMagenta);
-    const plat::CalendarTime& d = player.date;
-    numfonts.Mid.Draw(page, 75, 8, d.year + 1900, 0, 2);
-    numfonts.Mid.Draw(page, 127, 8, d.mon + 1, 0, 2);
-    numfonts.Mid.Draw(page, 175, 8, d.mday, 0, 2);
-    numfonts.Weekday.Draw(page, 192, 8, d.wday, 0, 0);
+    numfonts.Mid.Draw(page, 75, 8, Builtin("year"), 0, 2);
+    numfonts.Mid.Draw(page, 127, 8, Builtin("month"), 0, 2);
+    numfonts.Mid.Draw(page, 175, 8, Builtin("day"), 0, 2);
+    numfonts.Weekday.Draw(page, 192, 8, Builtin("weekday"), 0, 0);
   }
   if (interp.EventMode == 0) {
     CopyKeyed(page, 46, 458, 44, 16, sheet, 400, 378, kMagenta);
@@ -182,13 +185,13 @@ void ComposeScene() {
     for (int x : {123, 244, 376}) CopyKeyed(page, x, 458, 11, 18, sheet, 499, 378, kMagenta);
     CopyKeyed(page, 524, 442, 112, 36, sheet, 630, 332, kMagenta);
     const NumberFont& f = numfonts.Small;
-    f.Draw(page, 122, 458, player.deck.count, 0, 2);
-    f.Draw(page, 166, 458, player.stock.count, 0, 2);
-    f.Draw(page, 518, 458, player.money, 0, 2);
-    f.Draw(page, 243, 458, player.hp, 0, 2);
-    f.Draw(page, 298, 458, player.maxhp, 0, 2);
-    f.Draw(page, 375, 458, player.mp, 0, 2);
-    f.Draw(page, 430, 458, player.maxmp, 0, 2);
+    f.Draw(page, 122, 458, Builtin("ndeck"), 0, 2);
+    f.Draw(page, 166, 458, Builtin("nstock"), 0, 2);
+    f.Draw(page, 518, 458, Builtin("money"), 0, 2);
+    f.Draw(page, 243, 458, Builtin("hp"), 0, 2);
+    f.Draw(page, 298, 458, Builtin("maxhp"), 0, 2);
+    f.Draw(page, 375, 458, Builtin("mp"), 0, 2);
+    f.Draw(page, 430, 458, Builtin("maxmp"), 0, 2);
   }
 }
 
@@ -230,8 +233,8 @@ void BlinkClickCursor() {
               scene.cursorSpriteX, 304, kMagenta);
     scene.CursorShown = 1;
   } else {
-    Copy(gfx.Screen, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.BackPage,
-         scene.CursorX, scene.CursorY);
+    Copy(gfx.Screen, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.BackPage, scene.CursorX,
+         scene.CursorY);
     scene.CursorShown = 0;
   }
   InvalidateArea(scene.CursorX, scene.CursorY, kCursorW, kCursorH);
@@ -278,8 +281,7 @@ int ChooseAt(int x, int y) {
   if (CmdJump() != Step::Next) return 0;
   CurrentTextWindow().SetColours(kWhite, kBlack);
   scene.ChoiceCount = 0;
-  shell.InputMode = 1;
-  return RunScript();
+  return ResumeScript();
 }
 
 void StartSkip() {
@@ -311,7 +313,7 @@ void FinishSkip() {
 void FinishTextSkip() { FinishSkip(); }
 
 Step ShowTextLine() {
-  shell.InputMode = 2;
+  shell.InputMode = mode::Typing;
   FrameStart();
   if (!WaitUntil(0)) return Step::Quit;
   if (shell.RightDown) StartSkip();
@@ -342,7 +344,7 @@ Step ShowTextLine() {
       },
       [&] { CurrentTextWindow().NewLine(); });
   if (quit) return Step::Quit;
-  shell.InputMode = 1;
+  shell.InputMode = mode::Running;
   return Step::Next;
 }
 
@@ -409,7 +411,7 @@ Step CmdMsg() {
 Step CmdClk() {
   const int32_t v = ValueToken();
   if (shell.RightDown == 1 || v != 0) return Step::Next;
-  shell.InputMode = 3;
+  shell.InputMode = mode::ClickWait;
   ShowClickCursor(false);
   return Step::Wait;
 }
@@ -421,7 +423,7 @@ Step CmdTcl() {
     return Step::Next;
   }
   if (v == 0) {
-    shell.InputMode = 4;
+    shell.InputMode = mode::ClickWaitClear;
     ShowClickCursor(true);
     return Step::Wait;
   }
@@ -537,9 +539,29 @@ Step CmdSlt() {
   }
   if (std::strcmp(word, "exec") == 0) {
     if (scene.ChoiceCount >= 1) PrintChoices();
-    shell.InputMode = 5;
+    shell.InputMode = mode::Choice;
     HighlightChoices(-1, -1);
     return Step::Wait;
   }
   return Step::Next;
+}
+
+namespace {
+bool ResumeAfterClick(bool clearWindow) {
+  HideClickCursor();
+  if (clearWindow) ClearWindow();
+  return ResumeScript() != 0;
+}
+}  // namespace
+
+bool SkipPress(int, int) {
+  StartSkip();
+  return true;
+}
+bool ClickWaitPress(int, int) { return ResumeAfterClick(false); }
+bool ClickWaitClearPress(int, int) { return ResumeAfterClick(true); }
+bool ChoicePress(int x, int y) { return ChooseAt(x, y) != 0; }
+bool ChoiceMove(int x, int y) {
+  HighlightChoices(x, y);
+  return true;
 }

@@ -32,7 +32,7 @@ struct Presentation {
   int32_t CursorX = 0, CursorY = 0;
   int32_t CursorShown = 0;
   int32_t cursorSpriteX = 630;
-  bool cursorRunning = false;  // between ShowClickCursor and HideClickCursor
+  bool cursorRunning = false;            // between ShowClickCursor and HideClickCursor
   Choice choices[kMaxChoices + 1] = {};  // 1..kMaxChoices
   int32_t ChoiceCount = 0;
 };
@@ -51,9 +51,17 @@ void HideClickCursor();
 void BlinkClickCursor();
 void HighlightChoices(int x, int y);
 // Mode 5's left click: 1 to go on, 0 when the program must end.
-int ChooseAt(int x, int y);
+[[nodiscard]] int ChooseAt(int x, int y);
 void StartSkip();
 void FinishSkip();
+
+// The script's input handlers for the modes it waits in, for the shell's
+// routing table; each answers false when the program must end.
+bool SkipPress(int x, int y);            // typing: either button
+bool ClickWaitPress(int x, int y);       // ".clk": either button
+bool ClickWaitClearPress(int x, int y);  // ".tcl": either button
+bool ChoicePress(int x, int y);          // ".slt exec": left button
+bool ChoiceMove(int x, int y);           // ".slt exec"
 
 Step CmdLoad();
 Step CmdShow();

@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 #include "platform/sjis.h"
-#include "shell/texts.h"
+#include "script/script_texts.h"
 
 ScenarioReader scn;
 
@@ -78,18 +78,23 @@ bool AtLineEnd(char c) { return c == '\n' || c == '\0'; }
 }  // namespace
 
 void NextToken(char* destination, char* line) {
+  if (!TakeToken(destination, line)) plat::host().ShowMessageBox(texts::kQuoteNotClosed, nullptr);
+}
+
+bool TakeToken(char* destination, char* line) {
   size_t i = 0;
+  bool closed = true;
   while (line[i] == ' ') ++i;
   if (AtLineEnd(line[i])) {
     destination[0] = '\0';
     line[0] = '\0';
-    return;
+    return closed;
   }
   size_t d = 0;
   if (line[i] == '"') {
     ++i;
     size_t backslashes = 0;
-    bool closed = false;
+    closed = false;
     while (!AtLineEnd(line[i])) {
       const auto c = static_cast<unsigned char>(line[i]);
       if (c == '"' && backslashes % 2 == 0) {
@@ -108,7 +113,6 @@ void NextToken(char* destination, char* line) {
       backslashes = (c == '\\') ? backslashes + 1 : 0;
       destination[d++] = line[i++];
     }
-    if (!closed) plat::host().ShowMessageBox(texts::kQuoteNotClosed, nullptr);
   }
   while (line[i] != ' ' && !AtLineEnd(line[i])) destination[d++] = line[i++];
   destination[d] = '\0';
@@ -118,4 +122,5 @@ void NextToken(char* destination, char* line) {
   } else {
     std::memmove(line, line + i, std::strlen(line + i) + 1);
   }
+  return closed;
 }

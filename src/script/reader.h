@@ -26,7 +26,11 @@ void CloseScenario();
 int ReadLine();
 // Takes the first token off the front of line (a buffer of kLineSize bytes)
 // into destination (also kLineSize bytes).
+// A quoted part that runs to the line's end is reported in a box.
 void NextToken(char* destination, char* line);
+// The same without the box: false when a quoted part was not closed. The
+// scenario checker splits lines with it exactly as the game does.
+bool TakeToken(char* destination, char* line);
 
 // Keeps the text-mode rules of the reader in one place so tests can see them:
 // CR LF becomes LF and a Ctrl-Z ends the text.

@@ -4,8 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "data/player.h"
-#include "data/random.h"
+#include "core/random.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
 #include "script/interpreter.h"
@@ -22,7 +21,9 @@ void ResetVariables() {
 
 namespace {
 
-bool StartsNumber(const char* s) { return s[0] == '+' || s[0] == '-' || (s[0] >= '0' && s[0] <= '9'); }
+bool StartsNumber(const char* s) {
+  return s[0] == '+' || s[0] == '-' || (s[0] >= '0' && s[0] <= '9');
+}
 
 // Optional sign, then digits up to the first non-digit; wraps like the
 // 32-bit arithmetic of the scripts instead of overflowing.
@@ -74,9 +75,12 @@ std::string Decimal(int32_t v) { return std::to_string(v); }
 int32_t Apply(char op, int32_t a, int32_t b) {
   const auto ua = static_cast<uint32_t>(a), ub = static_cast<uint32_t>(b);
   switch (op) {
-    case '+': return static_cast<int32_t>(ua + ub);
-    case '-': return static_cast<int32_t>(ua - ub);
-    case '*': return static_cast<int32_t>(ua * ub);
+    case '+':
+      return static_cast<int32_t>(ua + ub);
+    case '-':
+      return static_cast<int32_t>(ua - ub);
+    case '*':
+      return static_cast<int32_t>(ua * ub);
     case '/':
     case '%':
       if (b == 0) {
@@ -86,7 +90,8 @@ int32_t Apply(char op, int32_t a, int32_t b) {
       // The one quotient that does not fit wraps like the rest.
       if (b == -1) return op == '/' ? static_cast<int32_t>(0u - ua) : 0;
       return op == '/' ? a / b : a % b;
-    default: return a;
+    default:
+      return a;
   }
 }
 
@@ -104,46 +109,32 @@ void ReadConfig() {
   ScanConfig(ints, strs, true);
 }
 
+Builtins builtins;
+
 bool ReadBuiltin(const char* name, int32_t& value) {
-  const auto is = [name](const char* n) { return std::strcmp(name, n) == 0; };
-  if (is("hp")) value = player.hp;
-  else if (is("maxhp")) value = player.maxhp;
-  else if (is("mp")) value = player.mp;
-  else if (is("maxmp")) value = player.maxmp;
-  else if (is("result")) value = player.result;
-  else if (is("nstock")) value = player.stock.count;
-  else if (is("ndeck")) value = player.deck.count;
-  else if (is("ncollection")) value = collectionCount();
-  else if (is("year")) value = static_cast<int32_t>(static_cast<uint32_t>(player.date.year) + 1900u);
-  else if (is("month")) value = player.date.mon + 1;
-  else if (is("day")) value = player.date.mday;
-  else if (is("weekday")) value = player.date.wday;
-  else if (is("money")) value = player.money;
-  else return false;
+  const NamedValue* v = builtins.values.Find(name);
+  if (!v) return false;
+  value = v->read();
   return true;
 }
 
 bool WriteBuiltin(const char* name, int32_t value) {
-  const auto is = [name](const char* n) { return std::strcmp(name, n) == 0; };
-  if (is("hp")) setHp(value);
-  else if (is("maxhp")) setMaxHp(value);
-  else if (is("mp")) setMp(value);
-  else if (is("maxmp")) setMaxMp(value);
-  else if (is("year")) setYear(value);
-  else if (is("month")) setMonth(value);
-  else if (is("day")) setDay(value);
-  else if (is("money")) player.money = value;
-  else return false;
+  const NamedValue* v = builtins.values.Find(name);
+  if (!v || !v->write) return false;
+  v->write(value);
   return true;
 }
 
-namespace {
-bool IsWritableBuiltin(const char* name) {
-  for (const char* n : {"hp", "maxhp", "mp", "maxmp", "year", "month", "day", "money"})
-    if (std::strcmp(name, n) == 0) return true;
-  return false;
+int32_t Builtin(const char* name) {
+  int32_t value = 0;
+  ReadBuiltin(name, value);
+  return value;
 }
-}  // namespace
+
+bool IsWritableBuiltin(const char* name) {
+  const NamedValue* v = builtins.values.Find(name);
+  return v && v->write;
+}
 
 IntVariable* FindIntVariable(const char* name) {
   for (auto& v : vars.ints)
@@ -209,7 +200,8 @@ void ExpandVariables(char* text, size_t capacity) {
          k += sjis::IsLeadByte(static_cast<unsigned char>(name[k])) && k + 1 < name.size() ? 2 : 1)
       caret = caret || name[k] == '^';
     int32_t value = 0;
-    if (caret) {
+    // A caret or an unknown name stays as written (the last branch).
+    if (caret) {  // NOLINT(bugprone-branch-clone)
       replacement = name;
     } else if (StartsNumber(name.c_str())) {
       replacement = Decimal(LeadingNumber(name.c_str()));

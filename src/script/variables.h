@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/named_value.h"
 #include "script/reader.h"
 
 constexpr size_t kNameSize = 64;
@@ -30,9 +31,17 @@ extern Variables vars;
 void ResetVariables();
 void ReadConfig();
 
-// Built-in names, readable (all) and writable (by their rules).
+// Built-in names, readable (all) and writable (by their rules). The
+// composition root hands over the game's named values at start-up.
+struct Builtins {
+  NamedValues values;
+};
+extern Builtins builtins;
 bool ReadBuiltin(const char* name, int32_t& value);
 bool WriteBuiltin(const char* name, int32_t value);
+bool IsWritableBuiltin(const char* name);
+// The value of a built-in name, 0 when there is none.
+int32_t Builtin(const char* name);
 IntVariable* FindIntVariable(const char* name);
 StrVariable* FindStrVariable(const char* name);
 

@@ -1,17 +1,21 @@
 #include "shell/app.h"
 
+#include "core/random.h"
 #include "data/database.h"
 #include "data/player.h"
-#include "data/random.h"
+#include "data/save_file.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
 #include "graphics/number_font.h"
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
+#include "screens/save_screen.h"
+#include "screens/screen_change.h"
 #include "script/interpreter.h"
 #include "script/presentation.h"
 #include "script/reader.h"
 #include "script/variables.h"
+#include "shell/game_commands.h"
 #include "shell/input.h"
 #include "shell/texts.h"
 #include "sound/music.h"
@@ -43,9 +47,59 @@ void Shutdown() {
   ResetVariables();
 }
 
+// The sound commands' arguments are read by the script; the music and the
+// waves take them as plain values.
+Step CmdWav() {
+  char name[kLineSize];
+  const int32_t mode = ReadNameAndMode(scn.LineBuffer, name);
+  WaveCommand(name, mode);
+  return Step::Next;
+}
+
+Step CmdMid() {
+  char name[kLineSize];
+  const int32_t mode = ReadNameAndMode(scn.LineBuffer, name);
+  MusicCommand(name, mode);
+  return Step::Next;
+}
+
+Step CmdBgm() {
+  char name[kLineSize];
+  int32_t mode = 0;
+  if (ReadBgmArguments(scn.LineBuffer, name, mode))
+    MusicCommand(name, mode);
+  else
+    MusicCommand("stop", 0);
+  return Step::Next;
+}
+
 }  // namespace
 
+void WireSubsystems() {
+  builtins.values = PlayerValues();
+  ResetCommands();
+  RegisterScriptCommands();
+  RegisterCommand(".wav", CmdWav);
+  RegisterCommand(".mid", CmdMid);
+  RegisterCommand(".bgm", CmdBgm);
+  RegisterGameCommands();
+
+  ResetInputRouting();
+  SetModeHandlers(mode::Typing, {SkipPress, SkipPress, nullptr, nullptr});
+  SetModeHandlers(mode::ClickWait, {ClickWaitPress, ClickWaitPress, nullptr, nullptr});
+  SetModeHandlers(mode::ClickWaitClear,
+                  {ClickWaitClearPress, ClickWaitClearPress, nullptr, nullptr});
+  SetModeHandlers(mode::Choice, {ChoicePress, nullptr, nullptr, ChoiceMove});
+  SetModeHandlers(mode::SaveMenu, {saveMenuClick, nullptr, nullptr, nullptr});
+  SetModeHandlers(mode::SaveSlots, {slotClick, nullptr, nullptr, nullptr});
+  SetModeHandlers(mode::LoadSlots, {slotClick, nullptr, nullptr, nullptr});
+  SetScreenOpener(ScreenButton::SaveLoad, openSaveScreen);
+  routing.screenButtonsOff = EventRunning;
+  routing.showPosition = ShowScriptPosition;
+}
+
 void ResetGameState() {
+  WireSubsystems();
   ResetShell();
   ResetInterpreter();
   ResetPresentation();
@@ -54,6 +108,8 @@ void ResetGameState() {
   ResetVariables();
   ResetDatabase();
   ResetPlayerState();
+  ResetSnapshot();
+  ResetScreens();
   ResetRandom();
   ResetSound();
   DestroyGlobalImages();
@@ -65,8 +121,7 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
   const int x = plat::PointX(lParam), y = plat::PointY(lParam);
   switch (id) {
     case plat::msg::User + 1:
-      shell.InputMode = 1;
-      if (!RunScript()) h.PostQuit(0);
+      if (!ResumeScript()) h.PostQuit(0);
       return 0;
     case plat::msg::Paint:
       Present(0, 0, kClientWidth, kClientHeight, gfx.Screen, 0, gfx.ViewOffset);
@@ -123,6 +178,7 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
 
 int GameMain() {
   auto& h = plat::host();
+  WireSubsystems();
   if (!h.OpenWindow(texts::kWindowTitle, WindowProc)) return 1;
   StartupLoading();
   ReadConfig();

@@ -8,5 +8,9 @@ int GameMain();
 
 intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam);
 
+// The composition root: registers every subsystem's commands and input
+// handlers with the script and the shell.
+void WireSubsystems();
+
 // Puts every subsystem's state back to how a fresh process starts.
 void ResetGameState();

@@ -1,86 +1,79 @@
 #include "shell/input.h"
 
-#include <cstdio>
-
 #include "platform/platform.h"
-#include "script/interpreter.h"
-#include "script/presentation.h"
-#include "script/reader.h"
 #include "shell/texts.h"
 
-Shell shell;
+InputRouting routing;
 
-void ResetShell() { shell = Shell{}; }
+void ResetInputRouting() { routing = InputRouting{}; }
+
+void SetModeHandlers(int32_t inputMode, const ModeHandlers& handlers) {
+  if (inputMode >= 0 && inputMode < mode::Count) routing.modes[inputMode] = handlers;
+}
+
+void SetScreenOpener(ScreenButton button, ScreenOpener open) {
+  routing.openers[static_cast<int>(button)] = open;
+}
 
 namespace {
 
-void QuitUnless(int ok) {
+void QuitUnless(bool ok) {
   if (!ok) plat::host().PostQuit(0);
 }
 
-// Modes 3 and 4: the click the script waited for.
-void ResumeScript(bool clearWindow) {
-  HideClickCursor();
-  if (clearWindow) ClearWindow();
-  shell.InputMode = 1;
-  QuitUnless(RunScript());
+const ModeHandlers* HandlersInForce() {
+  const int32_t m = shell.InputMode;
+  return m >= 0 && m < mode::Count ? &routing.modes[m] : nullptr;
 }
 
-// What a press of either button does in the waiting modes of the script.
-void RoutePress(int x, int y, bool left) {
-  switch (shell.InputMode) {
-    case 2:
-      StartSkip();
-      break;
-    case 3:
-      ResumeScript(false);
-      break;
-    case 4:
-      ResumeScript(true);
-      break;
-    case 5:
-      if (left) QuitUnless(ChooseAt(x, y));
-      break;
-    default:
-      break;
-  }
+// Routes one event by the mode in force; a mode without a handler ignores it.
+void Route(PointHandler ModeHandlers::*which, int x, int y) {
+  const ModeHandlers* h = HandlersInForce();
+  if (h && h->*which) QuitUnless((h->*which)(x, y));
 }
 
 bool InRange(int v, int lo, int hi) { return v >= lo && v <= hi; }
 
+bool ScreenButtonsLive() {
+  const int32_t m = shell.InputMode;
+  if (m < mode::ClickWait || m > mode::Choice) return false;
+  return !(routing.screenButtonsOff && routing.screenButtonsOff());
+}
+
 }  // namespace
 
-int ScreenButtonAt(int x, int y) {
-  if (!InRange(y, 442, 475)) return 0;
-  if (InRange(x, 600, 633)) return 1;
-  if (InRange(x, 562, 595)) return 2;
-  if (InRange(x, 524, 557)) return 3;
-  return 0;
+ScreenButton ScreenButtonAt(int x, int y) {
+  if (!InRange(y, 442, 475)) return ScreenButton::None;
+  if (InRange(x, 600, 633)) return ScreenButton::SaveLoad;
+  if (InRange(x, 562, 595)) return ScreenButton::Collection;
+  if (InRange(x, 524, 557)) return ScreenButton::DeckEditor;
+  return ScreenButton::None;
 }
 
 void OnLeftDown(int x, int y) {
   shell.LeftDown = 1;
   if (!shell.RightDown) plat::host().CaptureMouse();
-  const int mode = shell.InputMode;
-  if (mode >= 3 && mode <= 5 && interp.EventMode == 0 && ScreenButtonAt(x, y) != 0) {
-    // The save/load screen, the collection viewer and the deck editor open
-    // here once they exist; a press on a button never reaches the script.
-    return;
+  if (ScreenButtonsLive()) {
+    const ScreenButton b = ScreenButtonAt(x, y);
+    if (b != ScreenButton::None) {
+      // A press on a button never reaches the mode's handler.
+      if (ScreenOpener open = routing.openers[static_cast<int>(b)]) QuitUnless(open());
+      return;
+    }
   }
-  RoutePress(x, y, true);
+  Route(&ModeHandlers::leftDown, x, y);
 }
 
 void OnRightDown(int x, int y) {
   shell.RightDown = 1;
   if (!shell.LeftDown) plat::host().CaptureMouse();
-  RoutePress(x, y, false);
+  Route(&ModeHandlers::rightDown, x, y);
 }
 
 void OnLeftUp(int x, int y) {
-  (void)x;
-  (void)y;
   shell.LeftDown = 0;
   if (!shell.RightDown) plat::host().ReleaseMouse();
+  Route(&ModeHandlers::leftUp, x, y);
 }
 
 void OnRightUp(int x, int y) {
@@ -90,9 +83,7 @@ void OnRightUp(int x, int y) {
   if (!shell.LeftDown) plat::host().ReleaseMouse();
 }
 
-void OnMouseMove(int x, int y) {
-  if (shell.InputMode == 5) HighlightChoices(x, y);
-}
+void OnMouseMove(int x, int y) { Route(&ModeHandlers::move, x, y); }
 
 void OnKeyDown(uint32_t virtualKey) {
   auto& h = plat::host();
@@ -107,67 +98,14 @@ void OnKeyDown(uint32_t virtualKey) {
     case plat::vk::F12:
       h.Post(plat::msg::Close, 0, 0);
       break;
-    case plat::vk::F1: {
-      char text[kLineSize + 64];
-      std::snprintf(text, sizeof text, "File : %s\nLine : %d", scn.ScenarioName,
-                    static_cast<int>(scn.LineNumber));
-      h.ShowMessageBox(text, nullptr);
+    case plat::vk::F1:
+      if (routing.showPosition) routing.showPosition();
       break;
-    }
     case plat::vk::F4:
       ToggleDisplayMode();
       break;
     default:
       break;
-  }
-}
-
-void FrameStart() { shell.FrameStartTime = plat::host().Millis(); }
-
-bool PumpPending() {
-  auto& h = plat::host();
-  plat::Message m;
-  while (h.Peek()) {
-    if (!h.Get(m)) return false;
-    h.Dispatch(m);
-  }
-  return true;
-}
-
-// The waits poll as the game always has, but sleep between polls until the
-// next message or the deadline, so a wait costs no processor time.
-int WaitUntil(uint32_t ms) {
-  const uint64_t deadline = shell.FrameStartTime + ms;
-  auto& h = plat::host();
-  for (;;) {
-    if (!PumpPending()) return 0;
-    if (h.Millis() >= deadline) return 1;
-    h.WaitReady(deadline);
-  }
-}
-
-int WaitOrClick(uint32_t ms) {
-  const uint64_t deadline = shell.FrameStartTime + ms;
-  auto& h = plat::host();
-  bool leftSeenUp = false;
-  for (;;) {
-    if (!PumpPending()) return 0;
-    if (!shell.LeftDown) leftSeenUp = true;
-    if (h.Millis() >= deadline || shell.RightDown) return 1;
-    if (leftSeenUp && shell.LeftDown) return 1;
-    h.WaitReady(deadline);
-  }
-}
-
-int WaitClick() {
-  auto& h = plat::host();
-  bool leftSeenUp = false, rightSeenUp = false;
-  for (;;) {
-    if (!PumpPending()) return 0;
-    if (!shell.LeftDown) leftSeenUp = true;
-    if (!shell.RightDown) rightSeenUp = true;
-    if ((leftSeenUp && shell.LeftDown) || (rightSeenUp && shell.RightDown)) return 1;
-    h.WaitReady(plat::kNoDeadline);
   }
 }
 

@@ -1,18 +1,40 @@
-// Input routing by mode, the screen buttons, and the message-pumping waits.
+// Input routing by mode and the screen buttons. The shell owns the routing
+// table; each subsystem hands it the handlers of its own modes at start-up,
+// so this file knows no subsystem above the platform layer.
 #pragma once
 
 #include <cstdint>
 
-struct Shell {
-  int32_t InputMode = 0;
-  int32_t LeftDown = 0;
-  int32_t RightDown = 0;
-  uint64_t FrameStartTime = 0;
-  int32_t FullScreen = 0;
-};
-extern Shell shell;
+#include "core/waits.h"
 
-void ResetShell();
+// A handler answers false when the program must end; the shell then posts
+// the quit message.
+using PointHandler = bool (*)(int x, int y);
+
+struct ModeHandlers {
+  PointHandler leftDown = nullptr;
+  PointHandler rightDown = nullptr;
+  PointHandler leftUp = nullptr;
+  PointHandler move = nullptr;
+};
+
+// The three screens the status bar's buttons open; each answers false when
+// the program must end. A button without an opener does nothing.
+using ScreenOpener = bool (*)();
+enum class ScreenButton { None = 0, SaveLoad = 1, Collection = 2, DeckEditor = 3 };
+
+struct InputRouting {
+  ModeHandlers modes[mode::Count] = {};
+  ScreenOpener openers[4] = {};          // by ScreenButton
+  bool (*screenButtonsOff)() = nullptr;  // true while an event runs
+  void (*showPosition)() = nullptr;      // F1
+};
+extern InputRouting routing;
+
+// Replaces the whole table: the composition root registers every subsystem.
+void ResetInputRouting();
+void SetModeHandlers(int32_t inputMode, const ModeHandlers& handlers);
+void SetScreenOpener(ScreenButton button, ScreenOpener open);
 
 // Mouse and key handlers, with client coordinates.
 void OnLeftDown(int x, int y);
@@ -22,17 +44,7 @@ void OnRightUp(int x, int y);
 void OnMouseMove(int x, int y);
 void OnKeyDown(uint32_t virtualKey);
 
-// Which screen button, if any, lies under a point: 1 save/load, 2 collection,
-// 3 deck editor, 0 none.
-int ScreenButtonAt(int x, int y);
-
-void FrameStart();
-int WaitUntil(uint32_t ms);
-int WaitOrClick(uint32_t ms);
-int WaitClick();
-
-// Dispatches every message that is ready; false when the quit message came.
-bool PumpPending();
+ScreenButton ScreenButtonAt(int x, int y);
 
 void ToggleDisplayMode();
 void RestoreDisplayAtExit();

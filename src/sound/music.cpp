@@ -3,8 +3,6 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "script/reader.h"
-#include "script/variables.h"
 
 SoundState snd;
 
@@ -90,39 +88,4 @@ void WaveCommand(const char* name, int32_t mode) {
     SetName(snd.CurrentLoopSound, file);
     PlayWave(file, plat::kWaveAsync | plat::kWaveLoop);
   }
-}
-
-namespace {
-// The name (expanded) and the mode (a value) of a sound command.
-int32_t NameAndMode(char* line, char* name) {
-  NextToken(name, line);
-  ExpandVariables(name);
-  NextToken(scn.TokenBuffer, line);
-  return EvalTerm(scn.TokenBuffer);
-}
-}  // namespace
-
-int CommandWav(char* line) {
-  char name[kLineSize];
-  const int32_t mode = NameAndMode(line, name);
-  WaveCommand(name, mode);
-  return 1;
-}
-
-int CommandMid(char* line) {
-  char name[kLineSize];
-  const int32_t mode = NameAndMode(line, name);
-  MusicCommand(name, mode);
-  return 1;
-}
-
-int CommandBgm(char* line) {
-  NextToken(scn.TokenBuffer, line);
-  if (std::strcmp(scn.TokenBuffer, "stop") == 0) {
-    MusicCommand("stop", 0);
-    return 1;
-  }
-  // The first argument is evaluated as a value that has no further effect.
-  EvalTerm(scn.TokenBuffer);
-  return CommandMid(line);
 }

@@ -34,12 +34,7 @@ void StopWave();
 void StopAllSound();
 void RestartScriptSound();
 
-// The script's sound commands. Each takes the rest of its command line and
-// returns 1 for the interpreter to go on (0 would end the program).
-int CommandWav(char* line);  // ".wav" name mode
-int CommandMid(char* line);  // ".mid" name mode
-int CommandBgm(char* line);  // ".bgm" first name mode
-
-// The script's music command once its arguments are read.
+// The script's ".mid" and ".wav" once their arguments are read: a name
+// ("stop" stops) and a mode.
 void MusicCommand(const char* name, int32_t mode);
 void WaveCommand(const char* name, int32_t mode);

@@ -132,15 +132,17 @@ void Append(Song& song, const RawEvent& e, uint32_t delta) {
     std::vector<uint8_t> message{0xF0};
     message.insert(message.end(), e.data, e.data + e.length);
     song.sysex.push_back(std::move(message));
-    out.push_back(Entry(delta, 0xF0, index & 0xFF, index >> 8));
+    out.push_back(
+        Entry(delta, 0xF0, static_cast<uint8_t>(index & 0xFF), static_cast<uint8_t>(index >> 8)));
     return;
   }
   if (e.status == 0xFF && e.metaType == kMetaTempo) {
     uint32_t tempo = 0;
     for (uint32_t i = 0; i < e.length; ++i) tempo = (tempo << 8) | e.data[i];
     out.push_back(Entry(delta, 0xFF, kMetaTempo, 0));
-    out.push_back(Entry(0, 0, tempo & 0xFF, (tempo >> 8) & 0xFF));
-    out.push_back(Entry(0, 0, (tempo >> 16) & 0xFF, (tempo >> 24) & 0xFF));
+    const auto byte = [tempo](int shift) { return static_cast<uint8_t>((tempo >> shift) & 0xFF); };
+    out.push_back(Entry(0, 0, byte(0), byte(8)));
+    out.push_back(Entry(0, 0, byte(16), byte(24)));
     return;
   }
   if (e.status == 0xFF && e.metaType == kMetaMarker) {
@@ -375,7 +377,8 @@ void MidiSequencer::ResumeTiming() {
 
 void MidiSequencer::Send(uint8_t status, uint8_t data1, uint8_t data2) {
   if (!deviceOpen) return;
-  plat::host().MidiShortMessage(uint32_t{status} | (uint32_t{data1} << 8) | (uint32_t{data2} << 16));
+  plat::host().MidiShortMessage(uint32_t{status} | (uint32_t{data1} << 8) |
+                                (uint32_t{data2} << 16));
 }
 
 void MidiSequencer::OnTick() {
@@ -512,8 +515,8 @@ void MidiSequencer::HandleEntry() {
   }
   if (e.status == 0xFF && e.data1 == kMetaTempo) {
     if (position + 2 >= song.eventCount) return;
-    const uint32_t value = song.events[position + 1].Payload() |
-                           (uint32_t{song.events[position + 2].Payload()} << 16);
+    const uint32_t value =
+        song.events[position + 1].Payload() | (uint32_t{song.events[position + 2].Payload()} << 16);
     position += 2;
     const uint64_t now = Now();
     elapsedTotal += now - origin;
@@ -537,12 +540,23 @@ void MidiSequencer::HandleEntry() {
   const uint8_t value = std::min<uint8_t>(e.data2, 127);
   if (kind == 0xB0) {
     switch (e.data1) {
-      case 0: c.bank = value; break;
-      case 7: c.volume = value; break;
-      case 10: c.pan = value; break;
-      case 91: c.reverb = value; break;
-      case 93: c.chorus = value; break;
-      default: break;
+      case 0:
+        c.bank = value;
+        break;
+      case 7:
+        c.volume = value;
+        break;
+      case 10:
+        c.pan = value;
+        break;
+      case 91:
+        c.reverb = value;
+        break;
+      case 93:
+        c.chorus = value;
+        break;
+      default:
+        break;
     }
   } else if (kind == 0xC0) {
     c.program = std::min<uint8_t>(e.data1, 127);

@@ -84,11 +84,11 @@ bool ParseMidi(const uint8_t* data, size_t size, Song& song);
 
 struct ChannelState {
   uint8_t program = 0;
-  uint8_t bank = 0;     // controller 0
-  uint8_t pan = 64;     // controller 10
-  uint8_t reverb = 0;   // controller 91
-  uint8_t chorus = 0;   // controller 93
-  uint8_t volume = 100; // controller 7
+  uint8_t bank = 0;      // controller 0
+  uint8_t pan = 64;      // controller 10
+  uint8_t reverb = 0;    // controller 91
+  uint8_t chorus = 0;    // controller 93
+  uint8_t volume = 100;  // controller 7
   uint32_t lastMessage = 0;
 };
 
@@ -116,14 +116,14 @@ class MidiSequencer : public MmTimer {
   std::atomic<bool> playing{false};  // the player's re-entry flag
 
   // Play position.
-  size_t position = 0;        // index of the next entry
-  uint32_t ticksLeft = 0;     // until that entry
-  uint64_t totalTicks = 0;    // played
+  size_t position = 0;      // index of the next entry
+  uint32_t ticksLeft = 0;   // until that entry
+  uint64_t totalTicks = 0;  // played
   uint64_t ticksSinceTempo = 0;
 
   // Timing base.
-  uint64_t origin = 0;     // ms
-  uint64_t elapsed = 0;    // ms since origin, as of the current callback
+  uint64_t origin = 0;   // ms
+  uint64_t elapsed = 0;  // ms since origin, as of the current callback
   uint64_t elapsedTotal = 0;
   uint32_t tempo = kDefaultTempo;
   uint32_t beatsPerMinute = 120;

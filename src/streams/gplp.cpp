@@ -130,8 +130,8 @@ std::vector<uint8_t> PackGplp(const uint8_t* data, size_t size, const std::strin
   return file;
 }
 
-bool UnpackGplp(const std::vector<uint8_t>& file, std::vector<uint8_t>& out, std::string& memberName,
-                std::string& error) {
+bool UnpackGplp(const std::vector<uint8_t>& file, std::vector<uint8_t>& out,
+                std::string& memberName, std::string& error) {
   if (!HasGplpSignature(file.data(), file.size())) {
     error = "not a GPLP packed file (it does not start with \"GPLP\" and a 0 byte)";
     return false;

@@ -37,5 +37,5 @@ std::vector<uint8_t> PackGplp(const uint8_t* data, size_t size, const std::strin
 
 // Strict unpacking for the tool: false with a reason (without the file's
 // name) when the file is not a GPLP file or is damaged.
-bool UnpackGplp(const std::vector<uint8_t>& file, std::vector<uint8_t>& out, std::string& memberName,
-                std::string& error);
+bool UnpackGplp(const std::vector<uint8_t>& file, std::vector<uint8_t>& out,
+                std::string& memberName, std::string& error);

@@ -25,7 +25,8 @@ bool SameName(const char* a, const char* b) {
 
 }  // namespace
 
-const ProgramResource* FindProgramResource(const char* name, uintptr_t typeId, const char* typeName) {
+const ProgramResource* FindProgramResource(const char* name, uintptr_t typeId,
+                                           const char* typeName) {
   if (!name) return nullptr;
   for (size_t i = 0; i < resources.count; ++i) {
     const ProgramResource& r = resources.entries[i];

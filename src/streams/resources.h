@@ -25,4 +25,5 @@ void InstallResourceTable(const ProgramResource* table, size_t count);
 void ResetResourceTable();
 // Finds a resource as FindResourceA would; type is an identifier (<= 100) or
 // the address of a name.
-const ProgramResource* FindProgramResource(const char* name, uintptr_t typeId, const char* typeName);
+const ProgramResource* FindProgramResource(const char* name, uintptr_t typeId,
+                                           const char* typeName);

@@ -158,9 +158,12 @@ int DiskStream::Write(const void* buffer, size_t size) {
 int DiskStream::Seek(int64_t offset, int origin) {
   if (!open_) return 1;
   int64_t base = 0;
-  if (origin == kSeekCur) base = pos_;
-  else if (origin == kSeekEnd) base = static_cast<int64_t>(data_.size());
-  else if (origin != kSeekSet) return 1;
+  if (origin == kSeekCur)
+    base = pos_;
+  else if (origin == kSeekEnd)
+    base = static_cast<int64_t>(data_.size());
+  else if (origin != kSeekSet)
+    return 1;
   // fseek refuses a position before the start and leaves the old one.
   if (base + offset >= 0) pos_ = base + offset;
   return 1;
@@ -223,9 +226,12 @@ int ResourceStream::Read(void* buffer, size_t size) {
 }
 
 int ResourceStream::Seek(int64_t offset, int origin) {
-  if (origin == kSeekSet) pos_ = offset;
-  else if (origin == kSeekCur) pos_ += offset;
-  else if (origin == kSeekEnd) pos_ = static_cast<int64_t>(size_) + offset;
+  if (origin == kSeekSet)
+    pos_ = offset;
+  else if (origin == kSeekCur)
+    pos_ += offset;
+  else if (origin == kSeekEnd)
+    pos_ = static_cast<int64_t>(size_) + offset;
   return 1;
 }
 
@@ -254,17 +260,16 @@ int PackedStream::Open(const char* name, int mode) {
   if (!name) return 0;
   const std::string alternative = PackedAlternativeName(name);
   std::unique_ptr<DiskStream> s;
-  auto tryOpen = [&](DiskStream* candidate, const char* n) {
-    std::unique_ptr<DiskStream> c(candidate);
+  auto tryOpen = [&](std::unique_ptr<DiskStream> c, const char* n) {
     c->SetType(type_);
     if (!s && c->Open(n, mode)) s = std::move(c);
   };
-  tryOpen(new DiskStream, name);
-  tryOpen(new DiskStream, alternative.c_str());
-  tryOpen(new ResourceStream, name);
-  tryOpen(new ResourceStream, alternative.c_str());
+  tryOpen(std::make_unique<DiskStream>(), name);
+  tryOpen(std::make_unique<DiskStream>(), alternative.c_str());
+  tryOpen(std::make_unique<ResourceStream>(), name);
+  tryOpen(std::make_unique<ResourceStream>(), alternative.c_str());
   if (!s) return 0;
-  inner_ = s.release();
+  inner_ = std::move(s);
   name_ = name;
   uint8_t header[16] = {};
   inner_->Read(header, sizeof header);
@@ -313,8 +318,7 @@ void PackedStream::Decode() {
 }
 
 void PackedStream::Close() {
-  delete inner_;
-  inner_ = nullptr;
+  inner_.reset();
   name_.clear();
   member_.clear();
   member_.shrink_to_fit();
@@ -345,9 +349,12 @@ int PackedStream::Seek(int64_t offset, int origin) {
     pos_ = inner_->Tell();
     return 1;
   }
-  if (origin == kSeekSet) pos_ = offset;
-  else if (origin == kSeekCur) pos_ += offset;
-  else if (origin == kSeekEnd) pos_ = int64_t{unpackedSize_} + offset;
+  if (origin == kSeekSet)
+    pos_ = offset;
+  else if (origin == kSeekCur)
+    pos_ += offset;
+  else if (origin == kSeekEnd)
+    pos_ = int64_t{unpackedSize_} + offset;
   return 1;
 }
 
@@ -356,6 +363,6 @@ void PackedStream::SetName(const char* name) { name_ = name ? name : ""; }
 int64_t PackedStream::DataSize() {
   if (mode_ == 1) return static_cast<int64_t>(member_.size());
   if (!inner_) return 0;
-  if (auto* r = dynamic_cast<ResourceStream*>(inner_)) return r->ResourceSize();
+  if (auto* r = dynamic_cast<ResourceStream*>(inner_.get())) return r->ResourceSize();
   return inner_->Size();
 }

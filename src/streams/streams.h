@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,7 +105,7 @@ class PackedStream {
   void SetName(const char* name);
   void SetType(uintptr_t type) { type_ = type; }
 
-  DiskStream* Inner() { return inner_; }
+  DiskStream* Inner() { return inner_.get(); }
   int Mode() const { return mode_; }
   const std::string& Name() const { return name_; }
   // Bytes a reader may take: the decoded member's length in mode 1, the
@@ -114,7 +115,7 @@ class PackedStream {
  private:
   void Decode();
 
-  DiskStream* inner_ = nullptr;
+  std::unique_ptr<DiskStream> inner_;
   uintptr_t type_ = 0;
   int mode_ = 0;
   int64_t pos_ = 0;

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "k16/k16_core.h"
+#include "support/files.h"
 
 namespace {
 
@@ -12,7 +12,9 @@ constexpr uint16_t kKey = 0x7C1F;  // magenta in 15 bits
 
 struct Pic {
   k16tool::Picture p;
-  uint16_t At(int x, int y) const { return p.palette[p.index[static_cast<size_t>(y) * p.width + x]]; }
+  uint16_t At(int x, int y) const {
+    return p.palette[p.index[static_cast<size_t>(y) * p.width + x]];
+  }
   bool Key(int x, int y) const { return At(x, y) == kKey; }
   // Counts of key and other pixels in a rectangle.
   std::pair<int, int> Count(int x, int y, int w, int h) const {
@@ -28,8 +30,7 @@ std::filesystem::path DataDir() { return QF_DEMO_DATA_DIR; }
 Pic Load(const std::string& name) {
   Pic pic;
   const auto path = DataDir() / (name + ".K16");
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> bytes = ReadBytes(path);
   std::string error;
   EXPECT_TRUE(k16tool::ParseK16File(bytes, path.string(), pic.p, error)) << error;
   return pic;
@@ -55,7 +56,8 @@ class PartsSheet : public ::testing::Test {
       }
     EXPECT_GT(most, 2) << "darkens";
     EXPECT_LE(most, 14) << "takes away less than half";
-    for (int c = 0; c < 3; ++c) EXPECT_GT(Channel(sheet->At(darkX, darkY), c), 2) << darkX << "," << darkY;
+    for (int c = 0; c < 3; ++c)
+      EXPECT_GT(Channel(sheet->At(darkX, darkY), c), 2) << darkX << "," << darkY;
   }
 };
 Pic* PartsSheet::sheet = nullptr;
@@ -102,7 +104,8 @@ TEST_F(PartsSheet, DatePlateLeavesRoomForTheNumbers) {
   EXPECT_EQ(sheet->Count(410, 310, 210, 20).first, 0);
   // Overlay: labels just after each number's right end (screen 75, 127,
   // 175 less the plate's x of 8), nothing where the digits go.
-  for (int labelX : {69, 121, 169}) EXPECT_GT(sheet->Count(400 + labelX, 336 + 4, 15, 20).second, 20) << labelX;
+  for (int labelX : {69, 121, 169})
+    EXPECT_GT(sheet->Count(400 + labelX, 336 + 4, 15, 20).second, 20) << labelX;
   EXPECT_EQ(sheet->Count(400 + 20, 336 + 4, 48, 20).second, 0) << "year digits";
   EXPECT_EQ(sheet->Count(400 + 96, 336 + 4, 24, 20).second, 0) << "month digits";
   EXPECT_EQ(sheet->Count(400 + 144, 336 + 4, 24, 20).second, 0) << "day digits";
@@ -113,7 +116,8 @@ TEST_F(PartsSheet, StatusPiecesButtonsAndCursorsAreSprites) {
   struct R {
     int x, y, w, h;
   };
-  for (R r : {R{400, 378, 44, 16}, R{444, 378, 22, 16}, R{466, 378, 22, 16}, R{488, 378, 11, 18}, R{499, 378, 11, 18}}) {
+  for (R r : {R{400, 378, 44, 16}, R{444, 378, 22, 16}, R{466, 378, 22, 16}, R{488, 378, 11, 18},
+              R{499, 378, 11, 18}}) {
     const auto [key, ink] = sheet->Count(r.x, r.y, r.w, r.h);
     EXPECT_GT(key, 0) << r.x;
     EXPECT_GT(ink, 8) << r.x;
@@ -141,14 +145,15 @@ TEST(NumberFonts, StripsOfTwelveGlyphsOnKey) {
     const char* name;
     int glyph, maxHeight, slots;
   };
-  for (F f : {F{"numbig", 28, 48, 12}, F{"nummid", 12, 28, 12}, F{"numsmall", 9, 18, 12}, F{"nummicro", 7, 12, 12},
-              F{"numWeekday", 36, 28, 7}}) {
+  for (F f : {F{"numbig", 28, 48, 12}, F{"nummid", 12, 28, 12}, F{"numsmall", 9, 18, 12},
+              F{"nummicro", 7, 12, 12}, F{"numWeekday", 36, 28, 7}}) {
     Pic pic = Load(f.name);
     ASSERT_EQ(pic.p.width, 12 * f.glyph) << f.name;
     ASSERT_LE(pic.p.height, f.maxHeight) << f.name;
     for (int s = 0; s < 12; ++s) {
       const int x = s * f.glyph, h = pic.p.height;
-      EXPECT_TRUE(pic.Key(x, 0) && pic.Key(x + f.glyph - 1, 0) && pic.Key(x, h - 1) && pic.Key(x + f.glyph - 1, h - 1))
+      EXPECT_TRUE(pic.Key(x, 0) && pic.Key(x + f.glyph - 1, 0) && pic.Key(x, h - 1) &&
+                  pic.Key(x + f.glyph - 1, h - 1))
           << f.name << " slot " << s;
       const int ink = pic.Count(x, 0, f.glyph, h).second;
       if (s < f.slots)
@@ -166,10 +171,14 @@ TEST(LayerPictures, SizesAndNoKeyWhereCopiedWhole) {
     if (e.path().extension() != ".K16") continue;
     const std::string name = e.path().stem().string();
     int w = 0, h = 0;
-    if (name.rfind("bg_", 0) == 0) w = 640, h = 480, ++backs;
-    else if (name.rfind("pl_", 0) == 0) w = 440, h = 300, ++places;
-    else if (name.rfind("face_", 0) == 0) w = 134, h = 152, ++faces;
-    else continue;
+    if (name.rfind("bg_", 0) == 0)
+      w = 640, h = 480, ++backs;
+    else if (name.rfind("pl_", 0) == 0)
+      w = 440, h = 300, ++places;
+    else if (name.rfind("face_", 0) == 0)
+      w = 134, h = 152, ++faces;
+    else
+      continue;
     Pic pic = Load(name);
     EXPECT_EQ(pic.p.width, w) << file;
     EXPECT_EQ(pic.p.height, h) << file;

@@ -53,13 +53,13 @@ bool IsZero(const void* p, size_t n) {
 
 // Kinds that do something for the role they are in; any other kind is an art
 // that costs MP and does nothing.
-const std::set<int> kAttackKinds = {1, 4, 5, 6, 7, 8, 11, 12, 13, 14, 15,
-                                    16, 17, 18, 19, 20, 22, 23, 28, 29};
+const std::set<int> kAttackKinds = {1,  4,  5,  6,  7,  8,  11, 12, 13, 14,
+                                    15, 16, 17, 18, 19, 20, 22, 23, 28, 29};
 const std::set<int> kDefenceKinds = {2, 3, 9, 10, 15, 18, 22, 23, 28, 29};
 
 // Checks one arts table and counts its learned arts.
-void CheckArts(const ArtsRecord* table, int count, const std::set<int>& kinds,
-               const char* what, int& learned) {
+void CheckArts(const ArtsRecord* table, int count, const std::set<int>& kinds, const char* what,
+               int& learned) {
   SCOPED_TRACE(what);
   EXPECT_TRUE(IsZero(&table[0], sizeof table[0])) << "record 0 is a dummy";
   std::set<int> codes;

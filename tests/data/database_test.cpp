@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/random.h"
 #include "data/database.h"
 #include "data/player.h"
-#include "data/random.h"
 #include "support/game_fixture.h"
 
 namespace {

@@ -67,14 +67,17 @@ TEST(DatabaseCompilerTest, RoundTripGivesIdenticalFiles) {
   std::memcpy(&card, first.cards.data() + sizeof card * 7, sizeof card);
   EXPECT_EQ(card.attribute, 2);
   EXPECT_EQ(card.reserved, -9);
-  EXPECT_EQ(std::string(card.description), "\x88\xEA\x8Ds\x96\xDA\n\x93\xF1\x8Ds\x96\xDA \\ back slash ");
+  EXPECT_EQ(std::string(card.description),
+            "\x88\xEA\x8Ds\x96\xDA\n\x93\xF1\x8Ds\x96\xDA \\ back slash ");
   ArtsRecord art;
   std::memcpy(&art, first.attack.data() + sizeof art * 70, sizeof art);
   EXPECT_EQ(art.effectKind, 1 + 70 % kEffectKindMax);
   EXPECT_EQ(art.effectValue, -350);
   // 70 is 1012 in base 4, written lowest digit first: 丙乙甲乙甲.
   EXPECT_EQ(patternCode(art.pattern), 3 * 256 + 2 * 64 + 1 * 16 + 2 * 4 + 1);
-  EXPECT_EQ(std::string(art.listText).substr(std::strlen(art.listText) - 2), "\x8D" "b");
+  EXPECT_EQ(std::string(art.listText).substr(std::strlen(art.listText) - 2),
+            "\x8D"
+            "b");
   EXPECT_EQ(first.attack[0], 0);
 }
 
@@ -83,9 +86,12 @@ TEST(DatabaseCompilerTest, DumpKeepsOddBytesAsEscapes) {
   std::vector<std::string> errors, warnings;
   ASSERT_TRUE(dbc::Compile(GeneratedSource(), "db.txt", files, errors));
   // An unpaired lead byte and a control byte in a name.
-  const char odd[] = "A\x01" "B\x82";
+  const char odd[] =
+      "A\x01"
+      "B\x82";
   std::memset(files.cards.data() + sizeof(CardRecord) + offsetof(CardRecord, name), 0, 40);
-  std::memcpy(files.cards.data() + sizeof(CardRecord) + offsetof(CardRecord, name), odd, sizeof odd);
+  std::memcpy(files.cards.data() + sizeof(CardRecord) + offsetof(CardRecord, name), odd,
+              sizeof odd);
   const std::string dumped = dbc::Dump(files, warnings);
   EXPECT_NE(dumped.find("name = A\\x01B\\x82\n"), std::string::npos);
   dbc::DatabaseFiles again;
@@ -121,22 +127,26 @@ TEST(DatabaseCompilerTest, RejectsWhatDoesNotFitWithFileAndLine) {
   EXPECT_NE(pattern[0].find("甲乙丙丁 only"), std::string::npos);
   EXPECT_EQ(pattern[0].rfind("db.txt:", 0), 0u);
 
-  EXPECT_NE(ErrorsOf(WithLine("pattern = 丙\n", "pattern = 甲甲甲甲甲甲甲\n"))[0].find("one to six"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorsOf(WithLine("pattern = 丙\n", "pattern = 甲甲甲甲甲甲甲\n"))[0].find("one to six"),
+      std::string::npos);
   EXPECT_NE(ErrorsOf(WithLine("pattern = 丙\n", "pattern = \n"))[0].find("one to six"),
             std::string::npos);
-  EXPECT_NE(ErrorsOf(WithLine("effectKind = 2\n", "effectKind = 30\n"))[0].find("unknown effect kind"),
-            std::string::npos);
-  EXPECT_NE(ErrorsOf(WithLine("effectKind = 2\n", "effectKind = 0\n"))[0].find("unknown effect kind"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorsOf(WithLine("effectKind = 2\n", "effectKind = 30\n"))[0].find("unknown effect kind"),
+      std::string::npos);
+  EXPECT_NE(
+      ErrorsOf(WithLine("effectKind = 2\n", "effectKind = 0\n"))[0].find("unknown effect kind"),
+      std::string::npos);
   EXPECT_NE(ErrorsOf(WithLine("attribute = 1\n", "attribute = 5\n"))[0].find("outside 0..4"),
             std::string::npos);
   EXPECT_NE(ErrorsOf(WithLine("name = 技1\n", "name = 🍣\n"))[0].find("cannot hold"),
             std::string::npos);
   EXPECT_NE(ErrorsOf(WithLine("mpCost = 1\n", "mpCost = 1x\n"))[0].find("not a whole number"),
             std::string::npos);
-  EXPECT_NE(ErrorsOf(WithLine("mpCost = 1\n", "mpCost = 1\ncolour = red\n"))[0].find("no field colour"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorsOf(WithLine("mpCost = 1\n", "mpCost = 1\ncolour = red\n"))[0].find("no field colour"),
+      std::string::npos);
 }
 
 TEST(DatabaseCompilerTest, RejectsWrongRecordCounts) {

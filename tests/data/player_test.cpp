@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "data/database.h"
 #include "data/player.h"
+#include "support/files.h"
 #include "support/game_fixture.h"
 
 namespace {
@@ -19,10 +19,7 @@ class PlayerTest : public GameTest {
     player.date.mon = 11;  // December
   }
 
-  std::string ReadData(const std::string& name) {
-    std::ifstream in(dataDir / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string ReadData(const std::string& name) { return ReadText(dataDir / name); }
 };
 
 TEST_F(PlayerTest, AddingIsClampedToTheFreeRoom) {
@@ -194,7 +191,8 @@ class UnreadableProgressTest : public PlayerTest {
     EXPECT_EQ(ReadData("save/Collection.dat").substr(0, kCollectionFileSize), expected);
     // Said once, naming the file; the other files are saved as usual.
     ASSERT_EQ(host->boxes.size(), 1u);
-    EXPECT_EQ(BoxTexts()[0], "save\\Collection.dat\n読み込めなかったため、このファイルは書き換えずに残します");
+    EXPECT_EQ(BoxTexts()[0],
+              "save\\Collection.dat\n読み込めなかったため、このファイルは書き換えずに残します");
     EXPECT_EQ(GameTest::Sjis("読み込みエラー"), host->boxes[0].caption);
     EXPECT_EQ(ReadData("save/ArtsList.dat").size(), kArtsListFileSize);
     EXPECT_EQ(ReadData("save/Pattern.dat").size(), kPatternFileSize);

@@ -164,21 +164,45 @@ TEST(BlitRows, PrimitivesMatchAPerPixelReferenceOnRandomPages) {
         const uint16_t sv = src.At(sx + x, sy + y);
         uint16_t& d = want.At(dx + x, dy + y);
         switch (op) {
-          case 0: if (sv != 0x7C1F) d = sv; break;
-          case 1: if (sv != 0x7C1F) d = RefBlend(sv, d, k); break;
-          case 2: d = RefSub(d, sv); break;
-          case 3: d = RefSub(d, cp); break;
-          case 4: d = RefAdd(d, cp); break;
-          case 5: d = cp; break;
+          case 0:
+            if (sv != 0x7C1F) d = sv;
+            break;
+          case 1:
+            if (sv != 0x7C1F) d = RefBlend(sv, d, k);
+            break;
+          case 2:
+            d = RefSub(d, sv);
+            break;
+          case 3:
+            d = RefSub(d, cp);
+            break;
+          case 4:
+            d = RefAdd(d, cp);
+            break;
+          case 5:
+            d = cp;
+            break;
         }
       }
     switch (op) {
-      case 0: CopyKeyed(dst, dx, dy, w, h, src, sx, sy, kMagenta); break;
-      case 1: BlendKeyed(dst, dx, dy, w, h, src, sx, sy, kMagenta, k); break;
-      case 2: SubtractCopy(dst, dx, dy, w, h, src, sx, sy); break;
-      case 3: DarkenRect(dst, dx, dy, w, h, colour); break;
-      case 4: BrightenRect(dst, dx, dy, w, h, colour); break;
-      case 5: FillImageRect(dst, dx, dy, w, h, colour); break;
+      case 0:
+        CopyKeyed(dst, dx, dy, w, h, src, sx, sy, kMagenta);
+        break;
+      case 1:
+        BlendKeyed(dst, dx, dy, w, h, src, sx, sy, kMagenta, k);
+        break;
+      case 2:
+        SubtractCopy(dst, dx, dy, w, h, src, sx, sy);
+        break;
+      case 3:
+        DarkenRect(dst, dx, dy, w, h, colour);
+        break;
+      case 4:
+        BrightenRect(dst, dx, dy, w, h, colour);
+        break;
+      case 5:
+        FillImageRect(dst, dx, dy, w, h, colour);
+        break;
     }
     ASSERT_EQ(Pixels(dst), Pixels(want)) << "operation " << op << " trial " << trial;
   }
@@ -189,11 +213,13 @@ TEST(BlitRows, SaturatingArithmeticIsExactForEveryChannelPair) {
     for (int v = 0; v < 32; ++v) {
       // Each channel on its own, and all three at once with the top bit set.
       for (int c = 0; c < 3; ++c) {
-        const uint16_t a = static_cast<uint16_t>(u << (5 * c)), b = static_cast<uint16_t>(v << (5 * c));
+        const uint16_t a = static_cast<uint16_t>(u << (5 * c)),
+                       b = static_cast<uint16_t>(v << (5 * c));
         ASSERT_EQ(rows::SatAdd(a, b), std::min(31, u + v) << (5 * c));
         ASSERT_EQ(rows::SatSub(a, b), std::max(0, u - v) << (5 * c));
       }
-      const uint16_t a = static_cast<uint16_t>(0x8000 | Pack(u, v, u)), b = static_cast<uint16_t>(0x8000 | Pack(v, u, v));
+      const uint16_t a = static_cast<uint16_t>(0x8000 | Pack(u, v, u)),
+                     b = static_cast<uint16_t>(0x8000 | Pack(v, u, v));
       ASSERT_EQ(rows::SatAdd(a, b), RefAdd(a, b));
       ASSERT_EQ(rows::SatSub(a, b), RefSub(a, b));
     }
@@ -220,9 +246,9 @@ TEST_F(BlitTest, CopyClipsAgainstSourceThenDestinationWithNegativeOrigins) {
   ASSERT_EQ(Copy(dst, 0, 0, 50, 50, src, 7, 6), 1);
   ExpectOnly(dst, before, 0, 0, 3, 2, [&](int x, int y) { return src.At(x + 7, y + 6); });
   before = Pixels(dst);
-  EXPECT_EQ(Copy(dst, 0, 0, 5, 5, src, 10, 0), 0);   // sx = source width
-  EXPECT_EQ(Copy(dst, 12, 0, 5, 5, src, 0, 0), 0);   // dx = destination width
-  EXPECT_EQ(Copy(dst, 0, 0, 5, 5, src, -5, 0), 0);   // nothing left after the cut
+  EXPECT_EQ(Copy(dst, 0, 0, 5, 5, src, 10, 0), 0);  // sx = source width
+  EXPECT_EQ(Copy(dst, 12, 0, 5, 5, src, 0, 0), 0);  // dx = destination width
+  EXPECT_EQ(Copy(dst, 0, 0, 5, 5, src, -5, 0), 0);  // nothing left after the cut
   EXPECT_EQ(Copy(dst, -3, 0, 3, 5, src, 0, 0), 0);
   EXPECT_EQ(Copy(dst, 0, 0, 0, 5, src, 0, 0), 0);
   EXPECT_EQ(Copy(dst, 0, 0, 5, -1, src, 0, 0), 0);
@@ -235,7 +261,8 @@ TEST_F(BlitTest, CopyClipsAgainstSourceThenDestinationWithNegativeOrigins) {
 }
 
 TEST_F(BlitTest, CopyWithinOneImageMatchesCopyingThroughABuffer) {
-  const int moves[][2] = {{0, 10}, {0, -10}, {7, 0}, {-7, 0}, {5, 6}, {-5, -6}, {3, -4}, {-3, 4}, {0, 0}};
+  const int moves[][2] = {{0, 10},  {0, -10}, {7, 0},  {-7, 0}, {5, 6},
+                          {-5, -6}, {3, -4},  {-3, 4}, {0, 0}};
   for (const auto& mv : moves) {
     Image im, buffer, want;
     Pattern(im, 130, 90);
@@ -340,12 +367,13 @@ TEST_F(BlitTest, BlendWeightsAndTheirLimits) {
   }
   reset();
   BlendKeyed(dst, 0, 0, 8, 1, src, 0, 0, kMagenta, 65536 + 8);  // read as 8
-  EXPECT_EQ(dst.At(3, 0), Pack(23, 23, 23));                   // 31 * 24 / 32
+  EXPECT_EQ(dst.At(3, 0), Pack(23, 23, 23));                    // 31 * 24 / 32
   // A general weight, channel by channel.
   Fill(src, Pack(31, 10, 3));
   Fill(dst, Pack(2, 20, 31));
   BlendKeyed(dst, 0, 0, 8, 1, src, 0, 0, kMagenta, 7);
-  EXPECT_EQ(dst.At(0, 0), Pack((31 * 25 + 2 * 7) >> 5, (10 * 25 + 20 * 7) >> 5, (3 * 25 + 31 * 7) >> 5));
+  EXPECT_EQ(dst.At(0, 0),
+            Pack((31 * 25 + 2 * 7) >> 5, (10 * 25 + 20 * 7) >> 5, (3 * 25 + 31 * 7) >> 5));
 }
 
 TEST_F(BlitTest, ChannelArithmeticSaturatesPerChannel) {
@@ -413,16 +441,16 @@ int Walk(int i, int n, int m) { return (2 * i * (m - 1) + n - 1) / (2 * (n - 1))
 TEST_F(BlitTest, StretchWalksKeepBothEndsAndRefuseBelowTwo) {
   Image src, dst;
   Pattern(src, 12, 9);
-  for (auto [dw, dh, sw, sh] : {std::array{5, 4, 2, 2}, std::array{2, 2, 5, 7}, std::array{17, 3, 11, 9},
-                                std::array{7, 9, 7, 9}, std::array{30, 20, 3, 4}}) {
+  for (const auto& size : {std::array{5, 4, 2, 2}, std::array{2, 2, 5, 7}, std::array{17, 3, 11, 9},
+                           std::array{7, 9, 7, 9}, std::array{30, 20, 3, 4}}) {
+    const int dw = size[0], dh = size[1], sw = size[2], sh = size[3];
     dst.Create(40, 30);
     Fill(dst, 0x7FFF);
     const auto before = Pixels(dst);
     SCOPED_TRACE(testing::Message() << dw << "x" << dh << " from " << sw << "x" << sh);
     ASSERT_EQ(StretchCopy(dst, 3, 2, dw, dh, src, 1, 0, sw, sh), 1);
-    ExpectOnly(dst, before, 3, 2, dw, dh, [&](int x, int y) {
-      return src.At(1 + Walk(x - 3, dw, sw), Walk(y - 2, dh, sh));
-    });
+    ExpectOnly(dst, before, 3, 2, dw, dh,
+               [&](int x, int y) { return src.At(1 + Walk(x - 3, dw, sw), Walk(y - 2, dh, sh)); });
   }
   dst.Create(20, 20);
   Fill(dst, 0x7FFF);
@@ -434,20 +462,23 @@ TEST_F(BlitTest, StretchWalksKeepBothEndsAndRefuseBelowTwo) {
   EXPECT_EQ(StretchCopy(dst, 0, 0, 10, 10, src, 0, 0, 0, 5), 0);
   EXPECT_EQ(StretchCopy(dst, 0, 0, -10, 10, src, 0, 0, 5, 5), 0);
   EXPECT_EQ(StretchCopy(dst, 19, 0, 10, 10, src, 0, 0, 5, 5), 0);  // one column left
-  EXPECT_EQ(StretchCopy(dst, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, src, INT32_MIN,
-                        INT32_MIN, INT32_MAX, INT32_MAX), 0);
+  EXPECT_EQ(StretchCopy(dst, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, src, INT32_MIN, INT32_MIN,
+                        INT32_MAX, INT32_MAX),
+            0);
   EXPECT_EQ(Pixels(dst), before);
 
   // A destination hanging off the left: 20 columns onto 10 become 16 onto 8
   // starting at source column 2.
   Pattern(src, 10, 10);
   ASSERT_EQ(StretchCopy(dst, -4, 0, 20, 20, src, 0, 0, 10, 10), 1);
-  ExpectOnly(dst, before, 0, 0, 16, 20, [&](int x, int y) { return src.At(2 + Walk(x, 16, 8), Walk(y, 20, 10)); });
+  ExpectOnly(dst, before, 0, 0, 16, 20,
+             [&](int x, int y) { return src.At(2 + Walk(x, 16, 8), Walk(y, 20, 10)); });
   // A source hanging off the top: 10 rows of which 4 lie above, onto 20:
   // the destination moves down by 4 * 20 / 10 and keeps 20 * 6 / 10 rows.
   Fill(dst, 0x7FFF);
   ASSERT_EQ(StretchCopy(dst, 0, 0, 20, 20, src, 0, -4, 10, 10), 1);
-  ExpectOnly(dst, before, 0, 8, 20, 12, [&](int x, int y) { return src.At(Walk(x, 20, 10), Walk(y - 8, 12, 6)); });
+  ExpectOnly(dst, before, 0, 8, 20, 12,
+             [&](int x, int y) { return src.At(Walk(x, 20, 10), Walk(y - 8, 12, 6)); });
   // The keyed stretch leaves keyed source pixels out.
   Fill(dst, 0x7FFF);
   src.At(0, 0) = ColourToPixel(kMagenta);
@@ -484,7 +515,8 @@ TEST_F(BlitTest, MosaicCellsTakeTheirTopLeftPixel) {
   Pattern(src, 200, 60);
   dst.Create(200, 60);
   for (int n = 1; n <= 41; ++n) {
-    for (auto [w, h] : {std::pair{160, 40}, std::pair{197, 53}}) {
+    for (const auto& size : {std::pair{160, 40}, std::pair{197, 53}}) {
+      const int w = size.first, h = size.second;
       Fill(dst, 0x7FFF);
       const auto blank = Pixels(dst);
       ASSERT_EQ(Mosaic(dst, 1, 2, w, h, src, 3, 4, n), w / n >= 1 && h / n >= 1 ? 1 : 0);
@@ -508,7 +540,8 @@ TEST_F(BlitTest, NumberFontAlignsAndSigns) {
   font.strip.Create(120, 5);
   for (int x = 0; x < 120; ++x)
     for (int y = 0; y < 5; ++y)
-      font.strip.At(x, y) = x % 10 == 9 ? ColourToPixel(kMagenta) : static_cast<uint16_t>(x / 10 + 1);
+      font.strip.At(x, y) =
+          x % 10 == 9 ? ColourToPixel(kMagenta) : static_cast<uint16_t>(x / 10 + 1);
   font.glyphWidth = 10;
   Image dst;
   dst.Create(200, 10);

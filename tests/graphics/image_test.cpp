@@ -23,9 +23,9 @@ TEST_F(ImageTest, CreateLaysOutTheBitmapHeaderAndPaddedRows) {
   EXPECT_EQ(im.header->biHeight, 7);  // positive: bottom-up rows
   EXPECT_EQ(im.header->biBitCount, 16);
   EXPECT_EQ(im.header->biSizeImage, 268u * 7);
-  EXPECT_EQ(reinterpret_cast<uint8_t*>(im.pixels), im.block + 40);
+  EXPECT_EQ(reinterpret_cast<uint8_t*>(im.pixels), im.block.get() + 40);
   // Top-down row 0 is the last row in memory.
-  EXPECT_EQ(reinterpret_cast<uint8_t*>(im.Row(0)), im.block + 40 + 268 * 6);
+  EXPECT_EQ(reinterpret_cast<uint8_t*>(im.Row(0)), im.block.get() + 40 + 268 * 6);
   EXPECT_EQ(Image::StrideFor(640), 1280);
   EXPECT_EQ(Image::StrideFor(1), 4);
 }

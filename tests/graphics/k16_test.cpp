@@ -19,7 +19,8 @@ std::string MakeK16(int32_t w, int32_t h, const std::function<uint8_t(int, int)>
   const int32_t rowSize = K16RowSize(w);
   std::string f(540 + static_cast<size_t>(rowSize) * h, '\0');
   auto put32 = [&](size_t at, int32_t v) {
-    for (int i = 0; i < 4; ++i) f[at + i] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+      f[at + i] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
   };
   put32(16, headerW ? headerW : w);
   put32(20, headerH ? headerH : h);
@@ -100,7 +101,9 @@ TEST_F(K16Test, LoadAtCutsTheOverhangAtTheRightAndBottom) {
 
 TEST_F(K16Test, RectLoadersCopyTheRequestedRectangleAndTheKeyedOneSkipsIndex255) {
   // Every third pixel is index 255.
-  auto idx = [](int x, int y) { return static_cast<uint8_t>((x + y) % 3 == 0 ? 255 : (x * 3 + y) % 255); };
+  auto idx = [](int x, int y) {
+    return static_cast<uint8_t>((x + y) % 3 == 0 ? 255 : (x * 3 + y) % 255);
+  };
   WriteData("sheet.K16", MakeK16(40, 30, idx));
   Image im;
   im.Create(50, 50);
@@ -141,7 +144,8 @@ TEST_F(K16Test, RectanglesOutsideTheFileOrTheImageAreClipped) {
   EXPECT_EQ(im.At(0, 5), 0x1234);
   EXPECT_EQ(LoadK16Rect(im, "sheet.K16", 0, 0, -5, 10, 0, 0), 1);
   EXPECT_EQ(LoadK16Rect(im, "sheet.K16", INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MIN,
-                        INT32_MIN), 1);
+                        INT32_MIN),
+            1);
   EXPECT_EQ(CountNot(im, 0x1234), 7 * 6);
 }
 

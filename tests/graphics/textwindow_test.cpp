@@ -146,7 +146,7 @@ TEST_F(TextWindowTest, BackgroundKeyPixelsTakeTheTargetsOwnColour) {
   EXPECT_EQ((p >> 10) & 31, (31 * 2 + 10 * 2) / 4);
   EXPECT_EQ((p >> 5) & 31, (31 * 2 + 20 * 2) / 4);
   EXPECT_EQ(p & 31, (31 * 2 + 0) / 4);
-  EXPECT_EQ(target.At(10, 10), kBack);  // all key: the target stays
+  EXPECT_EQ(target.At(10, 10), kBack);   // all key: the target stays
   EXPECT_EQ(target.At(11, 11), kWhite);  // inside the glyph's frame
 }
 
@@ -255,18 +255,18 @@ class RealFontTest : public TextWindowTest {
 
 TEST_F(RealFontTest, FullLinesOfKanjiBreakWhereTheOriginalFacesDo) {
   const std::string mincho = host->fonts().FileOf(4);
-  EXPECT_TRUE(mincho.find("ipam") != std::string::npos || mincho.find("mincho") != std::string::npos)
+  EXPECT_TRUE(mincho.find("ipam") != std::string::npos ||
+              mincho.find("mincho") != std::string::npos)
       << mincho;
   // A full-width character advances twice the font size at 2x: 18 a line in
   // windows 1 to 3, 23 in window 4.
-  const struct {
-    int window, perLine;
-  } cases[] = {{1, 18}, {2, 18}, {3, 18}, {4, 23}};
+  const struct { int window, perLine; } cases[] = {{1, 18}, {2, 18}, {3, 18}, {4, 23}};
   for (const auto& c : cases) {
     TextWindow& w = msgwin.window[c.window];
     w.Print(Repeat("漢", 30).c_str(), 0);
     EXPECT_EQ(std::strlen(LineOf(c.window, 1).text), 2u * c.perLine) << "window " << c.window;
-    EXPECT_EQ(std::strlen(LineOf(c.window, 2).text), 2u * (30 - c.perLine)) << "window " << c.window;
+    EXPECT_EQ(std::strlen(LineOf(c.window, 2).text), 2u * (30 - c.perLine))
+        << "window " << c.window;
     const int step = w.FontSize() + w.CharSpacing();
     EXPECT_EQ(LineOf(c.window, 1).right, w.X() + (c.perLine - 1) * step + w.FontSize() + 2);
     w.ClearAll();
@@ -283,7 +283,11 @@ TEST_F(RealFontTest, FullLinesOfKanjiBreakWhereTheOriginalFacesDo) {
 
   Backdrop();
   TextWindow& w = msgwin.window[4];
-  w.Print((Repeat("漢", 23) + Repeat("字", 23) + Sjis("クイルフェンの街へようこそ。\n価格は \\1200、ABC xyz 123！\n漢字とかなカナ、「引用」ぁぃぅ")).c_str(), 1);
+  w.Print((Repeat("漢", 23) + Repeat("字", 23) +
+           Sjis("クイルフェンの街へようこそ。\n価格は \\1200、ABC xyz "
+                "123！\n漢字とかなカナ、「引用」ぁぃぅ"))
+              .c_str(),
+          1);
   EXPECT_EQ(w.CurrentLine(), 5);
   int white = 0;
   for (int y = 36; y < 36 + 5 * 30; ++y)

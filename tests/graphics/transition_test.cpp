@@ -63,7 +63,8 @@ class TransitionTest : public GameTest {
     src.Create(640, 622);
     dst.Create(640, 622);
     for (int y = 0; y < 622; ++y)
-      for (int x = 0; x < 640; ++x) src.At(x, y) = static_cast<uint16_t>(1 + ((x * 3 + y * 7) & 0x3FFF));
+      for (int x = 0; x < 640; ++x)
+        src.At(x, y) = static_cast<uint16_t>(1 + ((x * 3 + y * 7) & 0x3FFF));
     Clear();
   }
   void Clear() {
@@ -107,12 +108,14 @@ TEST_F(TransitionTest, RunningEveryStepCompletesThePageAndLaterStepsChangeNothin
     const int last = TransitionLastStep(type);
     for (int s = 0; s < last; ++s) Transition(dst, src, type, s);
     bool done = true;
-    for (int y = 0; y < 480 && done; ++y) done = std::equal(dst.Row(y), dst.Row(y) + 640, src.Row(y));
+    for (int y = 0; y < 480 && done; ++y)
+      done = std::equal(dst.Row(y), dst.Row(y) + 640, src.Row(y));
     EXPECT_FALSE(done) << "type " << type << " finished before its last step";
     Transition(dst, src, type, last);
     for (int y = 0; y < 622; ++y)
       for (int x = 0; x < 640; ++x)
-        ASSERT_EQ(dst.At(x, y), y < 480 ? src.At(x, y) : 0) << "type " << type << " " << x << "," << y;
+        ASSERT_EQ(dst.At(x, y), y < 480 ? src.At(x, y) : 0)
+            << "type " << type << " " << x << "," << y;
     // Steps past the end, however far, stay inside the area.
     Clear();
     for (int s : {last + 1, last + 17, 1000, 1 << 20, INT32_MAX}) Transition(dst, src, type, s);
@@ -164,7 +167,8 @@ TEST_F(TransitionTest, EachStepInvalidatesWhatItCopied) {
   EXPECT_EQ(run(8, 2), (Rects{{0, 0, 32, 32}, {32, 0, 32, 32}, {0, 32, 32, 32}}));
   EXPECT_EQ(run(8, 49), (Rects{{608, 448, 32, 32}}));
   EXPECT_EQ(run(9, 1), (Rects{{316, 237, 8, 3}, {316, 240, 8, 3}}));
-  EXPECT_EQ(run(9, 80), (Rects{{0, 0, 640, 3}, {0, 477, 640, 3}, {0, 3, 4, 474}, {636, 3, 4, 474}}));
+  EXPECT_EQ(run(9, 80),
+            (Rects{{0, 0, 640, 3}, {0, 477, 640, 3}, {0, 3, 4, 474}, {636, 3, 4, 474}}));
   EXPECT_EQ(run(1, 17).size(), 39u);  // column 640 is outside the area
 }
 

@@ -90,8 +90,7 @@ TEST_F(DataDirectoryTest, ReadOnlyFilesCanBeMadeWritableAndCarryTheirTime) {
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_TRUE(st.st_mode & S_IWUSR);
 
-  std::filesystem::last_write_time(
-      path, std::filesystem::file_time_type::clock::now());  // recent
+  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now());  // recent
   plat::CalendarTime t;
   ASSERT_TRUE(dir.WriteTime("ro.dat", true, t));
   EXPECT_GE(t.year, 125);
@@ -205,11 +204,11 @@ TEST_F(DataDirectoryTest, AWholeRunGetsPastEmptyHugeAndSpecialFiles) {
 TEST_F(DataDirectoryTest, StaleTemporariesAreRemovedWhenARunStarts) {
   const std::string dead = std::to_string(std::numeric_limits<int32_t>::max());
   const std::string own = std::to_string(getpid());
-  const std::vector<std::string> stale = {"save/Collection.dat.tmp" + dead, "save/save1.dat.tmp" + own,
-                                          "deep/er/x.k16.tmp" + dead};
+  const std::vector<std::string> stale = {"save/Collection.dat.tmp" + dead,
+                                          "save/save1.dat.tmp" + own, "deep/er/x.k16.tmp" + dead};
   // Not ours, or the writer still runs (process 1 always does).
-  const std::vector<std::string> kept = {"save/Pattern.dat", "notes.tmp", "save/a.tmp12x", ".tmp" + dead,
-                                         "save/ArtsList.dat.tmp1"};
+  const std::vector<std::string> kept = {"save/Pattern.dat", "notes.tmp", "save/a.tmp12x",
+                                         ".tmp" + dead, "save/ArtsList.dat.tmp1"};
   for (const auto& name : stale) WriteData(name, "half");
   for (const auto& name : kept) WriteData(name, "keep");
   MakeHost();

@@ -4,7 +4,8 @@
 #include <png.h>
 
 #include <filesystem>
-#include <random>
+
+#include "support/files.h"
 
 namespace {
 
@@ -150,9 +151,8 @@ intptr_t PaintPicture(uint32_t id, uintptr_t, intptr_t) {
 }
 
 TEST(Screenshot, KeepsTheFramesColours) {
-  std::random_device rd;
-  const auto dir = std::filesystem::temp_directory_path() / ("quillfen-shot-" + std::to_string(rd()));
-  std::filesystem::create_directories(dir);
+  const ScopedTempDir scratch("quillfen-shot-");
+  const auto& dir = scratch.path();
   headless::Options o;
   o.echo = false;
   o.screenshotDir = dir.string();
@@ -179,7 +179,6 @@ TEST(Screenshot, KeepsTheFramesColours) {
   EXPECT_EQ(image.height, 480u);
   const std::vector<int> first(rgb.begin(), rgb.begin() + 12);
   EXPECT_EQ(first, (std::vector<int>{255, 0, 0, 0, 255, 0, 0, 0, 255, 132, 66, 33}));
-  std::filesystem::remove_all(dir);
 }
 
 TEST(InputScript, ErrorsNameTheLine) {
@@ -193,8 +192,8 @@ TEST(InputScript, ErrorsNameTheLine) {
   EXPECT_FALSE(headless::ParseInputScript("jump", events, error));
   EXPECT_EQ(error, "line 1: unknown action \"jump\"");
   EXPECT_FALSE(headless::ParseInputScript("close now", events, error));
-  EXPECT_TRUE(headless::ParseInputScript("# only a comment\n  +5 screenshot title # shot\n",
-                                         events, error));
+  EXPECT_TRUE(headless::ParseInputScript("# only a comment\n  +5 screenshot title # shot\n", events,
+                                         error));
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].name, "title");
 }

@@ -23,12 +23,8 @@ std::string Mark(int digit) { return ".let t = t * 10 + " + std::to_string(digit
 
 std::string CaseBlock(int value, bool skip) {
   const std::string end = skip ? ".skp\n" : "";
-  return ".cas " + std::to_string(value) + "\n" +
-         ".== 1\n" + Mark(1) + end +
-         ".== 2\n" + Mark(2) + end +
-         ".== 3\n" + Mark(3) + end +
-         ".els\n" + Mark(4) +
-         ".\n" + Mark(9);
+  return ".cas " + std::to_string(value) + "\n" + ".== 1\n" + Mark(1) + end + ".== 2\n" + Mark(2) +
+         end + ".== 3\n" + Mark(3) + end + ".els\n" + Mark(4) + ".\n" + Mark(9);
 }
 
 TEST_F(FlowTest, CaseBlocksWithAndWithoutSkip) {
@@ -60,13 +56,12 @@ TEST_F(FlowTest, NestedBlockInASkippedCaseIsSkippedWhole) {
   Run(".cas 2\n"
       ".== 1\n"
       "  .cas 1\n"
-      "  .els\n" + Mark(5) +
-      "  .\n" + Mark(6) +
-      ".== 2\n" + Mark(2) +
-      "\t.cas 2\n\t.== 2\n" + Mark(3) + "\t.skp\n\t.els\n" + Mark(7) + "\t.\n" +
+      "  .els\n" +
+      Mark(5) + "  .\n" + Mark(6) + ".== 2\n" + Mark(2) + "\t.cas 2\n\t.== 2\n" + Mark(3) +
+      "\t.skp\n\t.els\n" + Mark(7) + "\t.\n" +
       ".skp\n"
-      ".els\n" + Mark(8) +
-      ".\n" + Mark(9));
+      ".els\n" +
+      Mark(8) + ".\n" + Mark(9));
   EXPECT_EQ(Int("t"), 239);
 }
 
@@ -81,7 +76,8 @@ TEST_F(FlowTest, DeepNestingIsSkippedWithoutRecursion) {
 
 TEST_F(FlowTest, UnclosedBlockEndsTheRun) {
   EXPECT_EQ(Run(".cas 1\n.== 2\n" + Mark(1)), 0);
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"「.cas」の終わりの「.」がないままファイル終端に達しました"});
+  EXPECT_EQ(BoxTexts(),
+            std::vector<std::string>{"「.cas」の終わりの「.」がないままファイル終端に達しました"});
   host->boxes.clear();
   EXPECT_EQ(Run(".cas 1\n.== 1\n.skp\n.cas 2\n"), 0);
   EXPECT_EQ(BoxTexts().size(), 1u);
@@ -113,15 +109,15 @@ TEST_F(FlowTest, SubSlotOutsideTheTableEndsTheRunWithAMessage) {
   for (const char* line : {".sub other 10\n", ".sub exit -1\n"}) {
     host->boxes.clear();
     EXPECT_EQ(Run(Mark(1) + line + Mark(2)), 0) << line;
-    EXPECT_EQ(BoxTexts(),
-              std::vector<std::string>{"サブルーチンの番号が0～9の範囲外です\nFile : start\nLine : 2"});
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{
+                              "サブルーチンの番号が0～9の範囲外です\nFile : start\nLine : 2"});
     EXPECT_EQ(BoxCaptions(), std::vector<std::string>{"シナリオの記述エラー"});
   }
 }
 
 TEST_F(FlowTest, JumpToALabelFindsTheFirstOfTwo) {
-  Run(Mark(1) + ".jmp :here\n" + Mark(8) + ":here\n" + Mark(2) + ".jmp :end\n:here\n" +
-      Mark(3) + ":end\n");
+  Run(Mark(1) + ".jmp :here\n" + Mark(8) + ":here\n" + Mark(2) + ".jmp :end\n:here\n" + Mark(3) +
+      ":end\n");
   EXPECT_EQ(Int("t"), 12);
   EXPECT_EQ(scn.LineNumber, 10);  // nine lines and the read at the end
 }

@@ -27,10 +27,10 @@ class LayersTest : public GameTest {
     // The interface sheet: shadows, the message window background and the
     // date plate's base where the scene takes them from; magenta elsewhere.
     WriteTestK16(dir + "source1.K16", 850, 676, [](int x, int y) -> uint16_t {
-      if (x >= 840) return kShadow;                              // right shadow strips
+      if (x >= 840) return kShadow;                                    // right shadow strips
       if (x >= 400 && x < 850 && y >= 368 && y < 378) return kShadow;  // bottom strips
-      if (x >= 420 && y < 304) return kShadow;                   // window shadows
-      if (x < 420 && y < 304) return kMsgColour;                 // window backgrounds
+      if (x >= 420 && y < 304) return kShadow;                         // window shadows
+      if (x < 420 && y < 304) return kMsgColour;                       // window backgrounds
       return kKey5;
     });
     auto digits = [](int glyph) {
@@ -45,9 +45,8 @@ class LayersTest : public GameTest {
     WriteTestK16(dir + "bg.K16", 640, 480, [](int, int) { return kBackColour; });
     WriteTestK16(dir + "pic.K16", 440, 300, [](int, int) { return kPlaceColour; });
     // Face 1: keyed corner; face 2: a frame around two halves.
-    WriteTestK16(dir + "f1.K16", 134, 152, [](int x, int y) {
-      return x < 10 && y < 10 ? kKey5 : kLeftHalf;
-    });
+    WriteTestK16(dir + "f1.K16", 134, 152,
+                 [](int x, int y) { return x < 10 && y < 10 ? kKey5 : kLeftHalf; });
     WriteTestK16(dir + "f2.K16", 134, 152, [](int x, int y) -> uint16_t {
       if (x < 7 || y < 7 || x >= 127 || y >= 135) return kFrameColour;
       return x < 67 ? kLeftHalf : kRightHalf;
@@ -70,8 +69,8 @@ class LayersTest : public GameTest {
 };
 
 TEST_F(LayersTest, PicturesAndShadowsSitAtTheirPlaces) {
-  EXPECT_EQ(At(5, 470), kBackColour);            // background, left of the status bar
-  EXPECT_EQ(At(300, 300), kPlaceColour);         // framed picture at 100, 80, 440 x 300
+  EXPECT_EQ(At(5, 470), kBackColour);     // background, left of the status bar
+  EXPECT_EQ(At(300, 300), kPlaceColour);  // framed picture at 100, 80, 440 x 300
   EXPECT_EQ(At(99, 300), kBackColour);
   EXPECT_EQ(At(545, 250), Minus(kBackColour, kShadow));  // its right shadow
   EXPECT_EQ(At(300, 385), Minus(kBackColour, kShadow));  // and its bottom one
@@ -92,21 +91,21 @@ TEST_F(LayersTest, TheMessageWindowIsHalfTransparent) {
   // Blend of the sheet's window colour, weight 16, over the background that
   // the window's own shadow has darkened.
   const uint16_t under = Minus(kBackColour, kShadow);
-  const uint16_t expected = static_cast<uint16_t>((((kMsgColour ^ under) >> 1) & 0x3DEF) +
-                                                  (kMsgColour & under));
+  const uint16_t expected =
+      static_cast<uint16_t>((((kMsgColour ^ under) >> 1) & 0x3DEF) + (kMsgColour & under));
   EXPECT_EQ(At(560, 150), expected);
 }
 
 TEST_F(LayersTest, DatePlateAndStatusBarShowTheirNumbers) {
   // Right-aligned numbers end on their x: the last digit's glyph is the one
   // just left of it.
-  EXPECT_EQ(At(518, 460), DigitColour(4));   // money 1234
+  EXPECT_EQ(At(518, 460), DigitColour(4));  // money 1234
   EXPECT_EQ(At(518 - 6, 460), DigitColour(3));
   EXPECT_EQ(At(518 - 18, 460), DigitColour(1));
-  EXPECT_EQ(At(75, 10), DigitColour(6));     // year 2026
+  EXPECT_EQ(At(75, 10), DigitColour(6));  // year 2026
   EXPECT_EQ(At(75 - 24, 10), DigitColour(2));
-  EXPECT_EQ(At(127, 10), DigitColour(3));    // month
-  EXPECT_EQ(At(175, 10), DigitColour(4));    // day 14
+  EXPECT_EQ(At(127, 10), DigitColour(3));  // month
+  EXPECT_EQ(At(175, 10), DigitColour(4));  // day 14
   EXPECT_EQ(At(175 - 8, 10), DigitColour(1));
   EXPECT_EQ(At(192 + 5, 10), DigitColour(6));  // 2026-03-14 is a Saturday
 }

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/waits.h"
 #include "graphics/blit.h"
 #include "graphics/textwindow.h"
 #include "script/interpreter.h"
-#include "shell/input.h"
 #include "support/script_fixture.h"
 
 namespace {
@@ -115,7 +115,9 @@ TEST_F(PresentationTest, TheCursorBlinksBesideTheLastLineWithItsWindowsSprite) {
 TEST_F(PresentationTest, TheCursorIsDrawnFromItsRowOfTheSheet) {
   // Every sheet pixel around the three cursor sprites is different, so a
   // sprite taken from a wrong row or column shows.
-  auto sheetPixel = [](int sx, int sy) { return static_cast<uint16_t>((sy - 300) * 120 + (sx - 620) + 1); };
+  auto sheetPixel = [](int sx, int sy) {
+    return static_cast<uint16_t>((sy - 300) * 120 + (sx - 620) + 1);
+  };
   for (int sy = 300; sy < 336; ++sy)
     for (int sx = 620; sx < 740; ++sx) gfx.PartsSheet.At(sx, sy) = sheetPixel(sx, sy);
   gfx.PartsSheet.At(662 + 5, 304 + 6) = ColourToPixel(kMagenta);  // see-through
@@ -142,7 +144,8 @@ TEST_F(PresentationTest, TheCursorIsDrawnFromItsRowOfTheSheet) {
       for (int i = -1; i <= 32; ++i) {
         const bool inside = i >= 0 && i < 32 && j >= 0 && j < 28;
         const bool keyed = c.spriteX == 662 && i == 5 && j == 6;
-        const uint16_t want = inside && !keyed ? sheetPixel(c.spriteX + i, 304 + j) : before.At(cx + i, cy + j);
+        const uint16_t want =
+            inside && !keyed ? sheetPixel(c.spriteX + i, 304 + j) : before.At(cx + i, cy + j);
         ASSERT_EQ(gfx.Screen.At(cx + i, cy + j), want) << c.spriteX << ": " << i << "," << j;
       }
     }
@@ -187,9 +190,7 @@ TEST_F(PresentationTest, WindowFramesAndTextSitAtTheirPlaces) {
 
   // Text starts at each window's corner: ink in its first column, none left
   // of it. The test face's frame begins an eighth of the glyph height down.
-  const struct {
-    int x, y;
-  } corners[] = {{204, 60}, {72, 296}, {132, 200}, {32, 36}};
+  const struct { int x, y; } corners[] = {{204, 60}, {72, 296}, {132, 200}, {32, 36}};
   for (int n = 1; n <= 4; ++n) {
     FillImageRect(gfx.Screen, 0, 0, 640, 480, 0x000000);
     TextWindow& w = msgwin.window[n];
@@ -217,7 +218,7 @@ TEST_F(PresentationTest, WindowFramesAndTextSitAtTheirPlaces) {
 TEST_F(PresentationTest, RightButtonHeldRushesTextAndClickWaits) {
   Input("@0 rdown 5 5");
   plat::host().SleepMs(0);
-  PumpPending();
+  ASSERT_TRUE(PumpPending());
   ASSERT_EQ(shell.RightDown, 1);
   const uint64_t before = Now();
   EXPECT_EQ(Run(".show msg1\n" + std::string(30, 'y') + "\n.clk\nafter\n"), 1);
@@ -228,7 +229,7 @@ TEST_F(PresentationTest, RightButtonHeldRushesTextAndClickWaits) {
 
 TEST_F(PresentationTest, CwtEndsOnANewPressButNotOnAHeldButton) {
   Input("@0 ldown 5 5");
-  PumpPending();
+  ASSERT_TRUE(PumpPending());
   ASSERT_EQ(shell.LeftDown, 1);
   host->SetInput({});
   const uint64_t before = Now();

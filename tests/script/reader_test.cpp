@@ -86,8 +86,8 @@ TEST_F(ReaderTest, UnclosedQuoteReportsAndKeepsWhatItCollected) {
 
 TEST_F(ReaderTest, LinesLoseLeadingTabsButKeepSpaces) {
   const auto lines = ReadAll("\t\t.cmd a\n  .text\r\n\n#c\n:label\nlast");
-  EXPECT_EQ(lines, (std::vector<std::string>{".cmd a\n", "  .text\n", "\n", "#c\n", ":label\n",
-                                             "last"}));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{".cmd a\n", "  .text\n", "\n", "#c\n", ":label\n", "last"}));
   EXPECT_EQ(scn.LineNumber, 7);  // the failed read counts too
 }
 
@@ -101,7 +101,9 @@ TEST_F(ReaderTest, LineNumberCountsEveryLineRead) {
 }
 
 TEST_F(ReaderTest, TextModeKeepsLoneCarriageReturnsAndStopsAtCtrlZ) {
-  const auto lines = ReadAll("a\rb\r\nc\x1A" "d\n");
+  const auto lines = ReadAll(
+      "a\rb\r\nc\x1A"
+      "d\n");
   EXPECT_EQ(lines, (std::vector<std::string>{"a\rb\n", "c"}));
 }
 

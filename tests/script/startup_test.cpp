@@ -2,12 +2,10 @@
 // program.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "data/database.h"
 #include "data/player.h"
 #include "script/variables.h"
+#include "support/files.h"
 #include "support/game_fixture.h"
 
 namespace {
@@ -42,9 +40,7 @@ TEST_F(StartupTest, LoadsDataAndProgressThenRunsStartAndSavesAtExit) {
   EXPECT_EQ(player.money, 30);
   // The variable tables are gone after shutdown; the progress is on disk.
   EXPECT_TRUE(vars.ints.empty());
-  std::ifstream in(dataDir / "save/ArtsList.dat", std::ios::binary);
-  const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  EXPECT_EQ(written, arts);
+  EXPECT_EQ(ReadText(dataDir / "save/ArtsList.dat"), arts);
   EXPECT_TRUE(std::filesystem::exists(dataDir / "save/Pattern.dat"));
 }
 

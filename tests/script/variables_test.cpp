@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/random.h"
 #include "data/player.h"
-#include "data/random.h"
 #include "script/interpreter.h"
 #include "script/variables.h"
 #include "support/script_fixture.h"
@@ -60,8 +60,8 @@ TEST_F(VariablesTest, OverlongNamesAreCutAtACharacterAndReported) {
   ASSERT_EQ(vars.ints.size(), 2u);
   EXPECT_EQ(std::string(vars.ints[0].name), longName);  // the two-byte character does not fit
   EXPECT_STREQ(vars.ints[1].name, "ok");
-  EXPECT_EQ(BoxTexts(),
-            std::vector<std::string>{"変数名が長すぎます（63バイトまで）\nFile : config\nLine : 1"});
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{
+                            "変数名が長すぎます（63バイトまで）\nFile : config\nLine : 1"});
 }
 
 TEST_F(VariablesTest, HpAndMpAreLimitedByTheirMaxima) {
@@ -239,9 +239,9 @@ TEST_F(VariablesTest, RandomAssignmentUsesTheGenerator) {
 TEST_F(VariablesTest, RandomWithAnEmptyRangeAssignsNothing) {
   Run(".let a = 3\n.rnd a = 5 to 4\n.rnd result = 1 to 2\n.rnd b = -2147483647 to 2147483647\n");
   EXPECT_EQ(Int("a"), 3);
-  EXPECT_EQ(BoxTexts(),
-            (std::vector<std::string>{"乱数の範囲が空です（下限が上限より大きい）\nFile : start\nLine : 2",
-                                      "存在しない変数に代入しようとしました"}));
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{
+                            "乱数の範囲が空です（下限が上限より大きい）\nFile : start\nLine : 2",
+                            "存在しない変数に代入しようとしました"}));
 }
 
 }  // namespace

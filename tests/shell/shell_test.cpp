@@ -18,7 +18,6 @@ using plat::msg::User;
 
 class ShellTest : public GameTest {};
 
-
 TEST_F(ShellTest, StartUpRunsStartThenEscClosesThroughDestroy) {
   WriteData("config.scn", ".int a\n");
   WriteData("start.scn", "# opening\n.event begin\n\nHello\n");
@@ -125,14 +124,38 @@ class ModeTest : public GameTest {
 };
 
 TEST_F(ModeTest, ScreenButtonEdgesAndTheEventFlag) {
-  EXPECT_EQ(ClickIn(3, 600, 442), 3);  // save screen button: the script keeps waiting
+  EXPECT_EQ(ClickIn(3, 600, 442), 6);  // save screen button: the screen opens, no resume
   EXPECT_EQ(ClickIn(3, 634, 442), 1);  // just outside: resumes
   EXPECT_EQ(ClickIn(3, 600, 476), 1);
-  EXPECT_EQ(ClickIn(4, 524, 475), 4);  // deck editor corner
+  EXPECT_EQ(ClickIn(4, 524, 475), 4);     // deck editor corner
   EXPECT_EQ(ClickIn(3, 600, 442, 1), 1);  // an event turns the buttons off
-  EXPECT_EQ(ScreenButtonAt(633, 475), 1);
-  EXPECT_EQ(ScreenButtonAt(562, 442), 2);
-  EXPECT_EQ(ScreenButtonAt(558, 450), 0);
+  EXPECT_EQ(ScreenButtonAt(633, 475), ScreenButton::SaveLoad);
+  EXPECT_EQ(ScreenButtonAt(562, 442), ScreenButton::Collection);
+  EXPECT_EQ(ScreenButtonAt(558, 450), ScreenButton::None);
+}
+
+// A subsystem's opener gets the press on its button, in the waiting modes
+// only; an opener answering false ends the program.
+TEST_F(ModeTest, ScreenButtonsCallTheirOpenersAndFalseQuits) {
+  static int opened;
+  static bool answer;
+  opened = 0;
+  answer = true;
+  SetScreenOpener(ScreenButton::DeckEditor, [] {
+    ++opened;
+    return answer;
+  });
+  EXPECT_EQ(ClickIn(5, 530, 450), 5);
+  EXPECT_EQ(opened, 1);
+  ClickIn(2, 530, 450);  // typing: the buttons are off
+  EXPECT_EQ(opened, 1);
+  answer = false;
+  ClickIn(3, 530, 450);
+  EXPECT_EQ(opened, 2);
+  plat::Message m;
+  bool quit = false;
+  while (plat::host().Peek()) quit |= !plat::host().Get(m);
+  EXPECT_TRUE(quit);
 }
 
 TEST_F(ModeTest, ClicksOutsideWaitingModesDoNothingButHoldTheButton) {
@@ -162,10 +185,10 @@ TEST_F(ModeTest, EnterClicksAtThePointer) {
   std::string error;
   ASSERT_TRUE(headless::ParseInputScript("@0 move 610 450", events, error));
   host->SetInput(events);
-  PumpPending();
+  ASSERT_TRUE(PumpPending());
   shell.InputMode = 3;
   OnKeyDown(plat::vk::Return);
-  EXPECT_EQ(shell.InputMode, 3);  // on the save button: no resume
+  EXPECT_EQ(shell.InputMode, 6);  // on the save button: the save screen, no resume
   EXPECT_EQ(shell.LeftDown, 0);
 }
 
@@ -183,8 +206,10 @@ TEST_F(ModeTest, DisplayModeTogglesAndFailuresExplainThemselves) {
   host->options().fullScreenAnswer = plat::DisplayTest::BadMode;
   WindowProc(plat::msg::SysKeyDown, plat::vk::Return, 0);
   EXPECT_EQ(shell.FullScreen, 0);
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{
-                            "グラフィックスモードはサポートされていません\nウィンドウモードで実行してください"});
+  EXPECT_EQ(
+      BoxTexts(),
+      std::vector<std::string>{
+          "グラフィックスモードはサポートされていません\nウィンドウモードで実行してください"});
 }
 
 // The waits pump messages and measure time on the virtual clock.
@@ -235,7 +260,7 @@ TEST_F(WaitTest, WaitOrClickEndsOnANewPressOrTheRightButton) {
 
 TEST_F(WaitTest, WaitOrClickStartedWithTheButtonHeldNeedsARelease) {
   Start("@0 ldown 1 1\n@200 lup 1 1\n@400 ldown 1 1");
-  PumpPending();
+  ASSERT_TRUE(PumpPending());
   ASSERT_EQ(shell.LeftDown, 1);
   FrameStart();
   EXPECT_EQ(WaitOrClick(1000), 1);

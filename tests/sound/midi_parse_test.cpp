@@ -13,6 +13,7 @@
 
 #include "midigen/midi_writer.h"
 #include "sound/sequencer.h"
+#include "support/files.h"
 
 using midigen::Track;
 
@@ -53,8 +54,20 @@ bool Parse(const std::vector<uint8_t>& bytes, Song& song) {
 }
 
 std::vector<uint8_t> Header(uint16_t tracks, uint16_t division) {
-  return {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, static_cast<uint8_t>(tracks >> 8),
-          static_cast<uint8_t>(tracks), static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division)};
+  return {'M',
+          'T',
+          'h',
+          'd',
+          0,
+          0,
+          0,
+          6,
+          0,
+          1,
+          static_cast<uint8_t>(tracks >> 8),
+          static_cast<uint8_t>(tracks),
+          static_cast<uint8_t>(division >> 8),
+          static_cast<uint8_t>(division)};
 }
 
 void AddTrack(std::vector<uint8_t>& file, const std::vector<uint8_t>& body) {
@@ -82,7 +95,7 @@ TEST(MidiParse, TracksMergeInTimeAndTrackOrder) {
   // Several tracks on one tick take turns, one event each: b's program, c's
   // program, then b's note, c's note.
   const std::vector<Timed> want = {
-      {0, 0xFF000000u | 400000}, {0, 0x05C0}, {0, 0x06C1}, {0, 0x643C90}, {0, 0x503091},
+      {0, 0xFF000000u | 400000}, {0, 0x05C0},     {0, 0x06C1},    {0, 0x643C90}, {0, 0x503091},
       {240, 0x403C80},           {240, 0x5A07B0}, {480, 0x403081}};
   EXPECT_EQ(Flatten(song), want);
   // Tempo as three entries, the markers' texts in one block, the loop at "L".
@@ -90,7 +103,8 @@ TEST(MidiParse, TracksMergeInTimeAndTrackOrder) {
   EXPECT_EQ(song.events[0].data1, kMetaTempo);
   ASSERT_EQ(song.sysex.size(), 1u);
   EXPECT_EQ(song.sysex[0], (std::vector<uint8_t>{0xF0, 0x41, 0x10, 0xF7}));
-  EXPECT_EQ(std::string(song.markerText.data(), song.markerText.size()), std::string("verse\0L\0", 8));
+  EXPECT_EQ(std::string(song.markerText.data(), song.markerText.size()),
+            std::string("verse\0L\0", 8));
   ASSERT_GT(song.loopPosition, 0u);
   const MidiEvent& loop = song.events[song.loopPosition];
   EXPECT_EQ(loop.status, 0xFF);
@@ -112,11 +126,11 @@ TEST(MidiParse, TracksMergeInTimeAndTrackOrder) {
 
 TEST(MidiParse, RunningStatusAndSkippedBytes) {
   auto file = Header(1, 480);
-  AddTrack(file, {0x00, 0x90, 60, 100,  // note-on
-                  0x10, 62, 100,        // running status
-                  0x10, 0xFE,           // skipped, but its time still counts
-                  0x10, 0x90, 64, 100,
-                  0x00, 0xFF, 0x01, 0x02, 'h', 'i',  // text: an entry that plays nothing
+  AddTrack(file, {0x00, 0x90, 60,   100,  // note-on
+                  0x10, 62,   100,        // running status
+                  0x10, 0xFE,             // skipped, but its time still counts
+                  0x10, 0x90, 64,   100, 0x00,
+                  0xFF, 0x01, 0x02, 'h', 'i',  // text: an entry that plays nothing
                   0x00, 0xFF, 0x2F, 0x00});
   Song song;
   ASSERT_TRUE(Parse(file, song));
@@ -127,12 +141,13 @@ TEST(MidiParse, RunningStatusAndSkippedBytes) {
   // Channel pressure and program change carry one data byte: what follows is
   // the next delta, not a second data byte.
   auto oneByte = Header(1, 480);
-  AddTrack(oneByte, {0x00, 0xD0, 0x40, 0x00, 0x90, 0x3C, 0x64,
-                     0x00, 0xC1, 0x05, 0x00, 0x91, 0x3E, 0x64,
-                     0x00, 0xDF, 0x7F, 0x20, 0x92, 0x40, 0x64, 0x00, 0xFF, 0x2F, 0x00});
+  AddTrack(oneByte, {0x00, 0xD0, 0x40, 0x00, 0x90, 0x3C, 0x64, 0x00, 0xC1, 0x05, 0x00, 0x91, 0x3E,
+                     0x64, 0x00, 0xDF, 0x7F, 0x20, 0x92, 0x40, 0x64, 0x00, 0xFF, 0x2F, 0x00});
   ASSERT_TRUE(Parse(oneByte, song));
-  EXPECT_EQ(Flatten(song), (std::vector<Timed>{{0, 0x40D0}, {0, 0x643C90}, {0, 0x05C1}, {0, 0x643E91},
-                                               {0, 0x7FDF}, {32, 0x644092}}));
+  EXPECT_EQ(
+      Flatten(song),
+      (std::vector<Timed>{
+          {0, 0x40D0}, {0, 0x643C90}, {0, 0x05C1}, {0, 0x643E91}, {0, 0x7FDF}, {32, 0x644092}}));
 }
 
 TEST(MidiParse, MalformedFilesAreRefusedOrCutWithoutReadingOutside) {
@@ -156,7 +171,8 @@ TEST(MidiParse, MalformedFilesAreRefusedOrCutWithoutReadingOutside) {
 
   // A data byte with no status before it: kept as an entry that plays nothing.
   auto noStatus = Header(1, 480);
-  AddTrack(noStatus, {0x00, 60, 100, 0x00, 0xC0, 3, 0x81, 0x80, 0x80, 0x80, 0x80, 0x00, 0x80, 1, 2});
+  AddTrack(noStatus,
+           {0x00, 60, 100, 0x00, 0xC0, 3, 0x81, 0x80, 0x80, 0x80, 0x80, 0x00, 0x80, 1, 2});
   ASSERT_TRUE(Parse(noStatus, song));
   EXPECT_EQ(song.events[0].status, 0);
   EXPECT_EQ(Flatten(song).size(), 2u);
@@ -230,14 +246,22 @@ std::vector<Timed> FromMidiCsv(const std::string& csv) {
       return Timed{tick, (status | n(3)) | (d1 << 8) | (d2 << 16)};
     };
     Timed t{tick, 0};
-    if (type == "Note_on_c") t = channel(0x90, n(4), n(5));
-    else if (type == "Note_off_c") t = channel(0x80, n(4), n(5));
-    else if (type == "Poly_aftertouch_c") t = channel(0xA0, n(4), n(5));
-    else if (type == "Control_c") t = channel(0xB0, n(4), n(5));
-    else if (type == "Program_c") t = channel(0xC0, n(4), 0);
-    else if (type == "Channel_aftertouch_c") t = channel(0xD0, n(4), 0);
-    else if (type == "Pitch_bend_c") t = channel(0xE0, n(4) & 0x7F, n(4) >> 7);
-    else if (type == "Tempo") t = Timed{tick, 0xFF000000u | n(3)};
+    if (type == "Note_on_c")
+      t = channel(0x90, n(4), n(5));
+    else if (type == "Note_off_c")
+      t = channel(0x80, n(4), n(5));
+    else if (type == "Poly_aftertouch_c")
+      t = channel(0xA0, n(4), n(5));
+    else if (type == "Control_c")
+      t = channel(0xB0, n(4), n(5));
+    else if (type == "Program_c")
+      t = channel(0xC0, n(4), 0);
+    else if (type == "Channel_aftertouch_c")
+      t = channel(0xD0, n(4), 0);
+    else if (type == "Pitch_bend_c")
+      t = channel(0xE0, n(4) & 0x7F, n(4) >> 7);
+    else if (type == "Tempo")
+      t = Timed{tick, 0xFF000000u | n(3)};
     tracks[track].push_back(t);
   }
   std::vector<size_t> next(tracks.size(), 0);
@@ -285,7 +309,8 @@ constexpr const char* kTunes[] = {
     // Three voices on three channels with controllers, all starting together.
     "X:2\nT:Quillfen waltz\nM:3/4\nL:1/4\nQ:3/8=60\nK:Dm\n"
     "V:1\n%%MIDI channel 1\n%%MIDI program 73\n%%MIDI control 10 30\nA2 d | f e d | ^c3 | d3 |\n"
-    "V:2\n%%MIDI channel 2\n%%MIDI program 0\n%%MIDI control 10 100\n[DF]2 z | [DA] z z | [EG] z z | [DF]3 |\n"
+    "V:2\n%%MIDI channel 2\n%%MIDI program 0\n%%MIDI control 10 100\n[DF]2 z | [DA] z z | [EG] z z "
+    "| [DF]3 |\n"
     "V:3\n%%MIDI channel 3\n%%MIDI program 33\nD,3 | D,3 | A,,3 | D,3 |\n",
 };
 
@@ -295,23 +320,20 @@ TEST(MidiParse, MergedEventsEqualWhatMidicsvReads) {
   if (!Have("abc2midi") || !Have("midicsv")) {
     GTEST_SKIP() << "abc2midi or midicsv missing (Debian packages abcmidi and midicsv)";
   }
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("quillfen-abc-" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(dir);
+  const ScopedTempDir scratch("quillfen-abc-");
+  const auto& dir = scratch.path();
   int n = 0;
   for (const char* tune : kTunes) {
     const auto abc = dir / ("tune" + std::to_string(++n) + ".abc");
     const auto mid = dir / ("tune" + std::to_string(n) + ".mid");
     std::ofstream(abc) << tune;
     RunCommand("abc2midi '" + abc.string() + "' -o '" + mid.string() + "' 2>&1");
-    std::ifstream in(mid, std::ios::binary);
-    ASSERT_TRUE(in) << "abc2midi wrote no " << mid;
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_TRUE(std::filesystem::exists(mid)) << "abc2midi wrote no " << mid;
+    const std::vector<uint8_t> bytes = ReadBytes(mid);
     Song song;
     ASSERT_TRUE(Parse(bytes, song));
     const auto want = FromMidiCsv(RunCommand("midicsv '" + mid.string() + "'"));
     ASSERT_GT(want.size(), 20u);
     EXPECT_EQ(Flatten(song), want) << "tune " << n;
   }
-  std::filesystem::remove_all(dir);
 }

@@ -5,67 +5,70 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/posix/audio_mix.h"
 #include "platform/posix/fluid_synth.h"
 #include "platform/posix/wave_file.h"
+#include "script/interpreter.h"
 #include "script/reader.h"
 #include "sound/sound_fixture.h"
+#include "support/files.h"
 
 using midigen::Track;
 
 namespace {
 
-// A mono 16-bit wave of the given length: a quiet sine of our own.
-std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
-  const uint32_t frames = rate * ms / 1000;
+// A mono PCM wave file of the given sample bytes (8 or 16 bits a sample).
+std::string MonoWave(const std::string& samples, uint16_t bits, uint32_t rate) {
   std::string w = "RIFF....WAVEfmt ";
-  auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i)); };
-  auto put16 = [&](uint16_t v) { w += static_cast<char>(v); w += static_cast<char>(v >> 8); };
+  auto put32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i));
+  };
+  auto put16 = [&](uint16_t v) {
+    w += static_cast<char>(v);
+    w += static_cast<char>(v >> 8);
+  };
+  const auto blockAlign = static_cast<uint16_t>(bits / 8);
   put32(16);
   put16(1);
   put16(1);
   put32(rate);
-  put32(rate * 2);
-  put16(2);
-  put16(16);
-  w += "data";
-  put32(frames * 2);
-  for (uint32_t i = 0; i < frames; ++i) {
-    put16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate))));
-  }
-  const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
-  for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
-  return w;
-}
-
-// A mono 8-bit wave of the given samples.
-std::string Wave8(const std::vector<uint8_t>& samples, uint32_t rate = 11025) {
-  std::string w = "RIFF....WAVEfmt ";
-  auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i)); };
-  auto put16 = [&](uint16_t v) { w += static_cast<char>(v); w += static_cast<char>(v >> 8); };
-  put32(16);
-  put16(1);
-  put16(1);
-  put32(rate);
-  put32(rate);
-  put16(1);
-  put16(8);
+  put32(rate * blockAlign);
+  put16(blockAlign);
+  put16(bits);
   w += "data";
   put32(static_cast<uint32_t>(samples.size()));
-  w.append(samples.begin(), samples.end());
+  w += samples;
   const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
   for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
   return w;
 }
 
-// Runs one script command body on a line as the interpreter would hand it.
-template <typename F>
-int Command(F body, const char* rest) {
-  char line[kLineSize] = {};
-  std::strncpy(line, rest, kLineSize - 1);
-  return body(line);
+// A quiet 16-bit sine of our own, of the given length.
+std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
+  const uint32_t frames = rate * ms / 1000;
+  std::string samples;
+  for (uint32_t i = 0; i < frames; ++i) {
+    const auto v = static_cast<uint16_t>(
+        static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate)));
+    samples += static_cast<char>(v);
+    samples += static_cast<char>(v >> 8);
+  }
+  return MonoWave(samples, 16, rate);
+}
+
+// An 8-bit wave of the given samples.
+std::string Wave8(const std::vector<uint8_t>& samples, uint32_t rate = 11025) {
+  return MonoWave(std::string(samples.begin(), samples.end()), 8, rate);
+}
+
+// Runs one script command, as the game registers it, on the rest of a line
+// as the interpreter would hand it: 1 to go on.
+int RunCommand(const char* name, const char* rest) {
+  std::memset(scn.LineBuffer, 0, kLineSize);
+  std::strncpy(scn.LineBuffer, rest, kLineSize - 1);
+  const ::Command* c = FindCommand(name);
+  return c && c->run() == Step::Next ? 1 : 0;
 }
 
 // Root mean square of both channels between two times of a rendered file.
@@ -80,13 +83,12 @@ double Rms(const posix::WaveData& wave, uint64_t fromMs, uint64_t toMs) {
 }
 
 // Renders what the run played so far into a file of the test's data folder.
-bool Render(headless::HeadlessHost& host, const std::filesystem::path& out, std::vector<uint8_t>& bytes,
-            posix::WaveData& wave) {
+bool Render(headless::HeadlessHost& host, const std::filesystem::path& out,
+            std::vector<uint8_t>& bytes, posix::WaveData& wave) {
   host.options().audioOut = out.string();
   std::string error;
   if (!host.FinishAudio(error)) return false;
-  std::ifstream in(out, std::ios::binary);
-  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  bytes = ReadBytes(out);
   return posix::ParseWave(bytes, wave);
 }
 
@@ -100,29 +102,29 @@ Track ShortTune() {
 
 TEST_F(SoundTest, MusicCommandLoopsOnceAndDoesNotRestartALoop) {
   WriteSong("bgm.mid", {ShortTune()});
-  EXPECT_EQ(Command(CommandMid, "bgm 0\n"), 1);
+  EXPECT_EQ(RunCommand(".mid", "bgm 0\n"), 1);
   EXPECT_STREQ(snd.CurrentMusic, "bgm.mid");
   host->SleepMs(300);
-  EXPECT_EQ(Command(CommandMid, "bgm 0\n"), 1);  // already looping: left alone
+  EXPECT_EQ(RunCommand(".mid", "bgm 0\n"), 1);  // already looping: left alone
   EXPECT_EQ(Count(Kind::MidiOpen), 1u);
   host->SleepMs(300);
   EXPECT_EQ(NoteOns().size(), 2u);  // ticks 0 and 480 at 100 and 600 ms: uninterrupted
 
-  EXPECT_EQ(Command(CommandMid, "bgm 1\n"), 1);  // once: restarted and forgotten
+  EXPECT_EQ(RunCommand(".mid", "bgm 1\n"), 1);  // once: restarted and forgotten
   EXPECT_EQ(snd.CurrentMusic[0], '\0');
   EXPECT_EQ(Count(Kind::MidiOpen), 2u);
   EXPECT_EQ(snd.sequencer.loop, 0);
 
-  EXPECT_EQ(Command(CommandMid, "bgm 7\n"), 1);  // other modes do nothing
+  EXPECT_EQ(RunCommand(".mid", "bgm 7\n"), 1);  // other modes do nothing
   EXPECT_EQ(Count(Kind::MidiOpen), 2u);
-  EXPECT_EQ(Command(CommandMid, "bgm 0\n"), 1);
+  EXPECT_EQ(RunCommand(".mid", "bgm 0\n"), 1);
   EXPECT_EQ(Count(Kind::MidiOpen), 3u);
-  EXPECT_EQ(Command(CommandBgm, "stop\n"), 1);
+  EXPECT_EQ(RunCommand(".bgm", "stop\n"), 1);
   EXPECT_EQ(snd.CurrentMusic[0], '\0');
   EXPECT_FALSE(host->PeriodicTimerActive());
-  EXPECT_EQ(Command(CommandBgm, "anything bgm 0\n"), 1);  // the first argument only counts as "stop"
+  EXPECT_EQ(RunCommand(".bgm", "anything bgm 0\n"), 1);  // the first argument only counts as "stop"
   EXPECT_STREQ(snd.CurrentMusic, "bgm.mid");
-  EXPECT_EQ(Command(CommandMid, "stop 0\n"), 1);
+  EXPECT_EQ(RunCommand(".mid", "stop 0\n"), 1);
   EXPECT_EQ(snd.CurrentMusic[0], '\0');
   EXPECT_FALSE(host->midiOpen);
 }
@@ -159,17 +161,17 @@ TEST_F(SoundTest, PackedMusicIsFoundUnderItsDpaName) {
 
 TEST_F(SoundTest, WaveCommandModes) {
   WriteData("wv/hit.wav", SineWave(750));
-  EXPECT_EQ(Command(CommandWav, "wv\\hit 0\n"), 1);
+  EXPECT_EQ(RunCommand(".wav", "wv\\hit 0\n"), 1);
   EXPECT_EQ(host->Millis(), 0u);  // asynchronous
-  EXPECT_EQ(Command(CommandWav, "wv\\hit 1\n"), 1);
+  EXPECT_EQ(RunCommand(".wav", "wv\\hit 1\n"), 1);
   EXPECT_EQ(host->Millis(), 750u);  // returns when the sound has ended
-  EXPECT_EQ(Command(CommandWav, "wv\\hit 2\n"), 1);
+  EXPECT_EQ(RunCommand(".wav", "wv\\hit 2\n"), 1);
   EXPECT_STREQ(snd.CurrentLoopSound, "wv\\hit.wav");
-  EXPECT_EQ(Command(CommandWav, "wv\\hit 5\n"), 1);  // nothing
+  EXPECT_EQ(RunCommand(".wav", "wv\\hit 5\n"), 1);  // nothing
   EXPECT_STREQ(snd.CurrentLoopSound, "wv\\hit.wav");
-  EXPECT_EQ(Command(CommandWav, "stop 0\n"), 1);
+  EXPECT_EQ(RunCommand(".wav", "stop 0\n"), 1);
   EXPECT_EQ(snd.CurrentLoopSound[0], '\0');
-  EXPECT_EQ(Command(CommandWav, "nowhere 1\n"), 1);  // a missing wave is silent
+  EXPECT_EQ(RunCommand(".wav", "nowhere 1\n"), 1);  // a missing wave is silent
   EXPECT_EQ(host->Millis(), 750u);
 
   using K = Kind;
@@ -188,16 +190,17 @@ TEST_F(SoundTest, WaveCommandModes) {
 TEST_F(SoundTest, SoundNamesOutsideTheDataFolderAreReported) {
   auto refusals = [&](const std::string& name) {
     size_t n = 0;
-    for (const auto& l : host->log) n += l.find("refused file name \"" + name + "\"") != std::string::npos;
+    for (const auto& l : host->log)
+      n += l.find("refused file name \"" + name + "\"") != std::string::npos;
     return n;
   };
-  Command(CommandMid, "..\\tune 0\n");
+  RunCommand(".mid", "..\\tune 0\n");
   EXPECT_EQ(refusals("..\\tune.mid"), 1u);
-  Command(CommandWav, "..\\boom 0\n");
+  RunCommand(".wav", "..\\boom 0\n");
   EXPECT_EQ(refusals("..\\boom.wav"), 1u);
-  Command(CommandWav, "..\\boom 1\n");
+  RunCommand(".wav", "..\\boom 1\n");
   EXPECT_EQ(refusals("..\\boom.wav"), 2u);
-  Command(CommandWav, "se\\..\\..\\boom 2\n");
+  RunCommand(".wav", "se\\..\\..\\boom 2\n");
   EXPECT_EQ(refusals("se\\..\\..\\boom.wav"), 1u);
   EXPECT_EQ(host->Millis(), 0u);  // a refused synchronous wave returns at once
 }
@@ -205,8 +208,8 @@ TEST_F(SoundTest, SoundNamesOutsideTheDataFolderAreReported) {
 TEST_F(SoundTest, ReturningToTheScriptRestartsOnlyWhatStillLoops) {
   WriteSong("field.mid", {ShortTune()});
   WriteData("rain.wav", SineWave(300));
-  Command(CommandMid, "field 0\n");
-  Command(CommandWav, "rain 2\n");
+  RunCommand(".mid", "field 0\n");
+  RunCommand(".wav", "rain 2\n");
   StopAllSound();  // a battle starts
   EXPECT_FALSE(host->midiOpen);
   EXPECT_EQ(host->sound.back().kind, Kind::WaveStop);
@@ -215,7 +218,7 @@ TEST_F(SoundTest, ReturningToTheScriptRestartsOnlyWhatStillLoops) {
   EXPECT_EQ(host->sound.back().name, "rain.wav");
   EXPECT_EQ(host->sound.back().flags, 9u);
 
-  Command(CommandWav, "stop 0\n");  // the wave is stopped by the script
+  RunCommand(".wav", "stop 0\n");  // the wave is stopped by the script
   const size_t waves = Count(Kind::Wave);
   StopAllSound();
   RestartScriptSound();
@@ -258,8 +261,7 @@ TEST_F(SoundTest, AudioOutRendersTheRun) {
   std::string error;
   ASSERT_TRUE(host->FinishAudio(error)) << error;
 
-  std::ifstream in(out, std::ios::binary);
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::vector<uint8_t> bytes = ReadBytes(out);
   posix::WaveData wave;
   ASSERT_TRUE(posix::ParseWave(bytes, wave));
   EXPECT_EQ(wave.sampleRate, 44100u);
@@ -276,8 +278,8 @@ TEST_F(SoundTest, AudioOutRendersTheRun) {
       clipped += std::fabs(s) >= 0.999f;
     }
   }
-  EXPECT_GT(std::sqrt(energy / (wave.frames * 2.0)), 0.01);  // not silent
-  EXPECT_LT(peak, 0.999f);                                    // no clipping
+  EXPECT_GT(std::sqrt(energy / (static_cast<double>(wave.frames) * 2.0)), 0.01);  // not silent
+  EXPECT_LT(peak, 0.999f);                                                        // no clipping
   EXPECT_EQ(clipped, 0u);
 }
 
@@ -313,8 +315,8 @@ TEST_F(SoundTest, EverySongIsHeardAfterAChangeAStopAndARestart) {
   EXPECT_GT(changed, 0.008);
   EXPECT_GT(again, 0.008);
   EXPECT_LT(stopped, 0.001);
-  std::printf("RMS: first %.4f, after the change %.4f, stopped %.4f, after the stop %.4f\n", first, changed,
-              stopped, again);
+  std::printf("RMS: first %.4f, after the change %.4f, stopped %.4f, after the stop %.4f\n", first,
+              changed, stopped, again);
 }
 
 // 8-bit samples are unsigned: 0x80 is the middle, silence; 0x00 and 0xFF the
@@ -322,6 +324,7 @@ TEST_F(SoundTest, EverySongIsHeardAfterAChangeAStopAndARestart) {
 TEST_F(SoundTest, AnEightBitWaveIsUnsigned) {
   WriteData("hush.wav", Wave8(std::vector<uint8_t>(5512, 0x80)));
   std::vector<uint8_t> square;
+  square.reserve(5512);
   for (int i = 0; i < 5512; ++i) square.push_back((i / 25) % 2 ? 0xFF : 0x00);
   WriteData("buzz.wav", Wave8(square));
   PlayWave("hush.wav", plat::kWaveSync);

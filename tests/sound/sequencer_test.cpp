@@ -222,7 +222,8 @@ TEST_F(SoundTest, SleepingTimerSendsEveryMessageWhenTheOneMsModelDoes) {
   conductor.Tempo(1920, 4000);  // 120 ticks a millisecond: more than one call handles
   conductor.Tempo(3840, 500000);
   conductor.Tempo(6000, 450000);  // in the middle of a rest
-  for (int tick : {0, 240, 250, 700, 1000, 1440, 3840, 8640, 8700}) melody.Note(tick, 100, 0, 60 + tick % 12, 90);
+  for (int tick : {0, 240, 250, 700, 1000, 1440, 3840, 8640, 8700})
+    melody.Note(tick, 100, 0, 60 + tick % 12, 90);
   for (int tick = 1920; tick < 3840; tick += 60) melody.Note(tick, 30, 0, 72, 80);
   for (int tick : {0, 480, 1441, 2000, 5000}) bass.Note(tick, 200, 1, 40, 90);
   bass.Controller(7001, 1, 10, 20);
@@ -251,7 +252,8 @@ TEST_F(SoundTest, SleepingTimerSendsEveryMessageWhenTheOneMsModelDoes) {
     StopMusic();
     host->SleepMs(1000);
     Run r;
-    for (const auto& c : host->sound) r.sent.emplace_back(static_cast<int>(c.kind), c.at, c.message);
+    for (const auto& c : host->sound)
+      r.sent.emplace_back(static_cast<int>(c.kind), c.at, c.message);
     r.calls = h.calls;
     return r;
   };

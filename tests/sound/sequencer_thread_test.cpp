@@ -24,20 +24,28 @@ class SlowSequencer : public MidiSequencer {
 
 }  // namespace
 
-TEST_F(SoundTest, StopOnTheGuiThreadWaitsForARunningCallback) {
+// The sequencer's timer on its own thread, on the real clock.
+class ThreadedSoundTest : public SoundTest {
+ protected:
+  void UseRealTimeHost() {
+    headless::Options o;
+    o.dataDir = dataDir.string();
+    o.echo = false;
+    o.realClock = true;
+    o.threadedTimer = true;
+    host = std::make_unique<headless::HeadlessHost>(o);
+    plat::SetHost(host.get());
+  }
+};
+
+TEST_F(ThreadedSoundTest, StopOnTheGuiThreadWaitsForARunningCallback) {
   midigen::Track t;
   for (int i = 0; i < 200; ++i) {
     t.Marker(i * 10, "m");
     t.Note(i * 10, 5, 0, 60, 100);
   }
   WriteSong("markers.mid", {t});
-  headless::Options o;
-  o.dataDir = dataDir.string();
-  o.echo = false;
-  o.realClock = true;
-  o.threadedTimer = true;
-  host = std::make_unique<headless::HeadlessHost>(o);
-  plat::SetHost(host.get());
+  UseRealTimeHost();
 
   SlowSequencer seq;
   ASSERT_EQ(seq.Load("markers.mid", 0), 1);
@@ -76,7 +84,7 @@ class MarkerSequencer : public MidiSequencer {
 }  // namespace
 
 // The timer sleeps through a long rest, but a new song does not wait for it.
-TEST_F(SoundTest, ANewSongStartsAtOnceWhileTheTimerSleepsThroughARest) {
+TEST_F(ThreadedSoundTest, ANewSongStartsAtOnceWhileTheTimerSleepsThroughARest) {
   using Clock = std::chrono::steady_clock;
   midigen::Track rest, next;
   rest.Marker(0, "a");
@@ -86,13 +94,7 @@ TEST_F(SoundTest, ANewSongStartsAtOnceWhileTheTimerSleepsThroughARest) {
   next.Note(0, 100, 0, 64, 100);
   WriteSong("rest.mid", {rest});
   WriteSong("next.mid", {next});
-  headless::Options o;
-  o.dataDir = dataDir.string();
-  o.echo = false;
-  o.realClock = true;
-  o.threadedTimer = true;
-  host = std::make_unique<headless::HeadlessHost>(o);
-  plat::SetHost(host.get());
+  UseRealTimeHost();
 
   MarkerSequencer seq;
   ASSERT_EQ(seq.Load("rest.mid", 0), 1);

@@ -104,7 +104,7 @@ TEST(GplpName, AlternativeNameCutsAtTheLastDotOfWholeCharacters) {
 }
 
 TEST(GplpDecode, ThreeLiteralsAndAnOverlappingReferenceMakeNineBytes) {
-  const uint8_t flags[] = {0x07};                // 1, 1, 1, then 0
+  const uint8_t flags[] = {0x07};                        // 1, 1, 1, then 0
   const uint8_t packed[] = {'a', 'b', 'c', 0x03, 0x00};  // length nibble 3, distance nibble 0
   bool complete = false;
   const auto out = DecodeGplp(flags, 1, packed, sizeof packed, 9, &complete);
@@ -121,7 +121,7 @@ TEST(GplpDecode, DamagedDataStaysInsideItsBuffers) {
   EXPECT_EQ(out, std::vector<uint8_t>(16, 0));
   const uint8_t lit[] = {0xFF};
   const uint8_t many[] = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'};  // flags for 8 only
-  out = DecodeGplp(lit, 1, many, sizeof many, 4, &complete);  // and room for 4
+  out = DecodeGplp(lit, 1, many, sizeof many, 4, &complete);             // and room for 4
   EXPECT_FALSE(complete);
   EXPECT_EQ(Bytes(out), "abcd");
   const uint8_t tail[] = {0x07};
@@ -133,7 +133,8 @@ TEST(GplpDecode, DamagedDataStaysInsideItsBuffers) {
 
 TEST(GplpPack, RoundTripsVariedData) {
   std::mt19937 rng(12345);
-  std::vector<std::vector<uint8_t>> cases = {{}, {'x'}, Vec("abcabcabc"), Vec("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa")};
+  std::vector<std::vector<uint8_t>> cases = {
+      {}, {'x'}, Vec("abcabcabc"), Vec("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa")};
   std::vector<uint8_t> noise(20000), text, runs, midiLike;
   for (auto& b : noise) b = static_cast<uint8_t>(rng());
   for (int i = 0; i < 3000; ++i) {
@@ -162,7 +163,8 @@ TEST(GplpPack, RoundTripsVariedData) {
 
 TEST_F(StreamTest, PackedStreamFindsTheDpaAndDecodesIt) {
   const std::string song = "MThd song bytes that repeat, repeat, repeat, repeat.";
-  const auto file = PackGplp(reinterpret_cast<const uint8_t*>(song.data()), song.size(), "card2.mid");
+  const auto file =
+      PackGplp(reinterpret_cast<const uint8_t*>(song.data()), song.size(), "card2.mid");
   WriteData("bmid/card2.dpa", Bytes(file));
   PackedStream s;
   ASSERT_EQ(s.Open("bmid\\card2.mid", kModeBinary), 1);

@@ -1,15 +1,11 @@
 #include "support/game_fixture.h"
 
 #include <fstream>
-#include <random>
 
 #include "platform/posix/host_files.h"
 
 void GameTest::SetUp() {
-  std::random_device rd;
-  dataDir = std::filesystem::temp_directory_path() /
-            ("quillfen-test-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-  std::filesystem::create_directories(dataDir);
+  dataDir = scratch.emplace("quillfen-test-").path();
   ResetGameState();
 }
 
@@ -17,8 +13,7 @@ void GameTest::TearDown() {
   ResetGameState();
   plat::SetHost(nullptr);
   host.reset();
-  std::error_code ec;
-  std::filesystem::remove_all(dataDir, ec);
+  scratch.reset();
 }
 
 void GameTest::WriteData(const std::string& name, const std::string& bytes) {

@@ -5,11 +5,13 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "shell/app.h"
+#include "support/files.h"
 
 class GameTest : public ::testing::Test {
  protected:
@@ -30,7 +32,8 @@ class GameTest : public ::testing::Test {
   std::vector<std::string> BoxTexts() const;
   std::vector<std::string> TraceTexts() const;
 
-  std::filesystem::path dataDir;
-  bool realFonts = false;  // the installed fonts instead of the built-in face
+  std::optional<ScopedTempDir> scratch;  // made in SetUp, removed in TearDown
+  std::filesystem::path dataDir;         // the scratch folder
+  bool realFonts = false;                // the installed fonts instead of the built-in face
   std::unique_ptr<headless::HeadlessHost> host;
 };

@@ -1,11 +1,11 @@
 #include "support/script_fixture.h"
 
+#include "core/waits.h"
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
 #include "platform/posix/host_files.h"
 #include "script/interpreter.h"
 #include "script/variables.h"
-#include "shell/input.h"
 
 void ScriptTest::SetUp() {
   GameTest::SetUp();
@@ -24,8 +24,7 @@ void ScriptTest::Config(const std::string& text) {
 int ScriptTest::Run(const std::string& start) {
   WriteData("start.scn", start);
   if (!OpenScenario("start")) return -1;
-  shell.InputMode = 1;
-  return RunScript();
+  return ResumeScript();
 }
 
 int32_t ScriptTest::Int(const std::string& name) {

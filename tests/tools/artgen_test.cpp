@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 #include "artgen/artgen.h"
 #include "k16/k16_core.h"
+#include "support/files.h"
 
 namespace {
 
@@ -40,23 +39,33 @@ bool Near(const uint8_t* p, int r, int g, int b, int tol = 2) {
 }
 
 TEST(ArtgenParse, ErrorsNameTheRecipeAndLine) {
-  EXPECT_EQ(ErrorOf("canvas 10 10\n\nfrobnicate 1 2\n"), "test.art:3: unknown command 'frobnicate'");
-  EXPECT_EQ(ErrorOf("// nothing\nrect 0 0 4 4 #FFFFFF\n"), "test.art:2: rect: no canvas yet (start with 'canvas W H')");
-  EXPECT_EQ(ErrorOf("canvas 10 10\nrect 0 0 four 4 #FFFFFF\n"), "test.art:2: rect: 'four' is not a number");
+  EXPECT_EQ(ErrorOf("canvas 10 10\n\nfrobnicate 1 2\n"),
+            "test.art:3: unknown command 'frobnicate'");
+  EXPECT_EQ(ErrorOf("// nothing\nrect 0 0 4 4 #FFFFFF\n"),
+            "test.art:2: rect: no canvas yet (start with 'canvas W H')");
+  EXPECT_EQ(ErrorOf("canvas 10 10\nrect 0 0 four 4 #FFFFFF\n"),
+            "test.art:2: rect: 'four' is not a number");
   EXPECT_EQ(ErrorOf("canvas 10 10\ntext 0 0 \"open\n"), "test.art:2: unterminated string");
   EXPECT_EQ(ErrorOf("canvas 10 10\nend\n"), "test.art:2: end without region or repeat");
-  EXPECT_EQ(ErrorOf("canvas 10 10\nrepeat 2\nrect 0 0 1 1 #000000\n"), "test.art:2: repeat without end");
-  EXPECT_EQ(ErrorOf("canvas 10 10\nrect 0 0 4 4 #FFFFFF radius=3\n"), "test.art:2: rect: unknown option 'radius'");
+  EXPECT_EQ(ErrorOf("canvas 10 10\nrepeat 2\nrect 0 0 1 1 #000000\n"),
+            "test.art:2: repeat without end");
+  EXPECT_EQ(ErrorOf("canvas 10 10\nrect 0 0 4 4 #FFFFFF radius=3\n"),
+            "test.art:2: rect: unknown option 'radius'");
   EXPECT_EQ(ErrorOf("canvas 10 10\nfill sky\n"), "test.art:2: fill: unknown paint 'sky'");
   EXPECT_EQ(ErrorOf("canvas 10 10\nfill $sky\n"), "test.art:2: unknown variable $sky");
-  EXPECT_EQ(ErrorOf("canvas 10 10\nfill #12345\n"), "test.art:2: fill: '#12345' is not a colour (#RRGGBB or #RRGGBBAA)");
+  EXPECT_EQ(ErrorOf("canvas 10 10\nfill #12345\n"),
+            "test.art:2: fill: '#12345' is not a colour (#RRGGBB or #RRGGBBAA)");
   EXPECT_EQ(ErrorOf("canvas 10 10\nrect 0 0 4 4\n"), "test.art:2: rect: expected x y w h PAINT");
-  EXPECT_EQ(ErrorOf("canvas 0 10\n"), "test.art:1: canvas: size must be whole numbers from 1 to 4096");
-  EXPECT_EQ(ErrorOf("canvas 10 10\ncanvas 10 10\n"), "test.art:2: canvas: the canvas is already made");
+  EXPECT_EQ(ErrorOf("canvas 0 10\n"),
+            "test.art:1: canvas: size must be whole numbers from 1 to 4096");
+  EXPECT_EQ(ErrorOf("canvas 10 10\ncanvas 10 10\n"),
+            "test.art:2: canvas: the canvas is already made");
   EXPECT_EQ(ErrorOf("canvas 10 10\npaint p linear 0 0 1 1 0:#000000 2:#FFFFFF\n"),
             "test.art:2: paint: stop '2:#FFFFFF' is not POS:#COLOUR with POS from 0 to 1");
-  EXPECT_EQ(ErrorOf("canvas 10 10\ntext 0 0 \"a\" font=comic\n"), "test.art:2: text: font must be gothic or mincho, not 'comic'");
-  EXPECT_EQ(ErrorOf("canvas 10 10\nrect 1e300 0 4 4 #FFFFFF\n"), "test.art:2: rect: '1e300' is not a number");
+  EXPECT_EQ(ErrorOf("canvas 10 10\ntext 0 0 \"a\" font=comic\n"),
+            "test.art:2: text: font must be gothic or mincho, not 'comic'");
+  EXPECT_EQ(ErrorOf("canvas 10 10\nrect 1e300 0 4 4 #FFFFFF\n"),
+            "test.art:2: rect: '1e300' is not a number");
   EXPECT_EQ(ErrorOf("canvas 10 10\nrect 0 0 4 4 #FFFFFF shadow=#000000 blur=1000\n"),
             "test.art:2: rect: blur must be 0 to 64 and width 0 to 256");
   EXPECT_EQ(ErrorOf("canvas 10 10\ntext 0 0 \"a\" outline=#000000 ow=100\n"),
@@ -137,7 +146,8 @@ TEST(ArtgenDraw, StrokesShadowsAndBlends) {
 }
 
 TEST(ArtgenDraw, RandomValuesAndNoiseFollowTheSeed) {
-  const std::string recipe = "canvas 40 40 #808080\nnoise amount=0.2 scale=3\nrect 0~30 0~30 5 5 #102030~#F0E0D0\n";
+  const std::string recipe =
+      "canvas 40 40 #808080\nnoise amount=0.2 scale=3\nrect 0~30 0~30 5 5 #102030~#F0E0D0\n";
   Drawn a = Draw("seed 5\n" + recipe), b = Draw("seed 5\n" + recipe), c = Draw("seed 6\n" + recipe);
   ASSERT_TRUE(a.ok && b.ok && c.ok) << a.error;
   EXPECT_EQ(a.image.rgba, b.image.rgba);
@@ -176,11 +186,14 @@ TEST(ArtgenDraw, TextIsAntiAliasedInTheBoxItIsGiven) {
   EXPECT_GT(minX, 60 - 26);
   EXPECT_LT(maxX, 60 + 26);
 
-  Drawn m = Draw("canvas 120 40 #000000\ntext 60 4 \"日本\" size=24 colour=#FFFFFF align=centre font=mincho\n");
+  Drawn m = Draw(
+      "canvas 120 40 #000000\ntext 60 4 \"日本\" size=24 colour=#FFFFFF align=centre "
+      "font=mincho\n");
   ASSERT_TRUE(m.ok) << m.error;
   EXPECT_NE(m.image.rgba, d.image.rgba) << "mincho is another face";
 
-  Drawn o = Draw("canvas 60 40\ntext 30 8 \"8\" size=20 colour=#FFFFFF outline=#000000 ow=2 align=centre\n");
+  Drawn o = Draw(
+      "canvas 60 40\ntext 30 8 \"8\" size=20 colour=#FFFFFF outline=#000000 ow=2 align=centre\n");
   ASSERT_TRUE(o.ok) << o.error;
   int dark = 0, white = 0;
   for (int y = 0; y < 40; ++y)
@@ -199,12 +212,13 @@ TEST(ArtgenOutput, TheKeyStaysExactAndNothingElseBecomesIt) {
   ASSERT_TRUE(d.ok) << d.error;
   EXPECT_FALSE(d.IsKey(5, 5));
   EXPECT_TRUE(d.IsKey(15, 5));
-  const auto dir = std::filesystem::temp_directory_path() / ("artgen_test_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const ScopedTempDir scratch("artgen_test_");
+  const auto& dir = scratch.path();
   std::string error;
-  ASSERT_TRUE(artgen::WriteOutputs(d.result, (dir / "p.K16").string(), (dir / "p.png").string(), error)) << error;
-  std::ifstream in(dir / "p.K16", std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_TRUE(
+      artgen::WriteOutputs(d.result, (dir / "p.K16").string(), (dir / "p.png").string(), error))
+      << error;
+  const std::vector<uint8_t> bytes = ReadBytes(dir / "p.K16");
   k16tool::Picture pic;
   ASSERT_TRUE(k16tool::ParseK16File(bytes, "p.K16", pic, error)) << error;
   EXPECT_EQ(pic.width, 20);
@@ -212,7 +226,6 @@ TEST(ArtgenOutput, TheKeyStaysExactAndNothingElseBecomesIt) {
   EXPECT_EQ(pic.palette[255], 0x7C1F);
   EXPECT_NE(pic.palette[pic.index[5 * 20 + 5]], 0x7C1F);
   EXPECT_TRUE(std::filesystem::exists(dir / "p.png"));
-  std::filesystem::remove_all(dir);
 
   artgen::Result r;
   EXPECT_FALSE(artgen::RunRecipeFile((dir / "missing.art").string(), r, error));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <set>
 
 #include "common/png_io.h"
@@ -9,6 +8,7 @@
 #include "graphics/image.h"
 #include "graphics/k16.h"
 #include "k16/k16_core.h"
+#include "support/files.h"
 #include "support/game_fixture.h"
 
 namespace {
@@ -24,7 +24,8 @@ class K16ToolTest : public GameTest {
     std::string error;
     ASSERT_TRUE(toolpng::WritePng(Path(name), img, true, error)) << error;
   }
-  static toolpng::RgbaImage Make(int w, int h, const std::function<std::array<uint8_t, 4>(int, int)>& f) {
+  static toolpng::RgbaImage Make(int w, int h,
+                                 const std::function<std::array<uint8_t, 4>(int, int)>& f) {
     toolpng::RgbaImage img;
     img.width = w;
     img.height = h;
@@ -77,7 +78,8 @@ TEST_F(K16ToolTest, FewColoursRoundTripThroughTheGameWithinFifteenBitError) {
   // rounding remains.
   const auto original = Make(60, 44, [](int x, int y) {
     const int i = (x / 4) % 15, j = (y / 3) % 16;
-    return std::array<uint8_t, 4>{uint8_t(i * 17 + 3), uint8_t(j * 16 + 5), uint8_t((i * 37 + j * 11) % 256), 255};
+    return std::array<uint8_t, 4>{uint8_t(i * 17 + 3), uint8_t(j * 16 + 5),
+                                  uint8_t((i * 37 + j * 11) % 256), 255};
   });
   Png("in.png", original);
   std::string error;
@@ -114,7 +116,8 @@ TEST_F(K16ToolTest, GradientsAndPhotosKeepTheirLook) {
     const double h = x / 160.0 * 6.283, v = 0.25 + 0.75 * y / 119.0;
     const double spot = std::exp(-((x - 110) * (x - 110) + (y - 40) * (y - 40)) / 600.0);
     auto ch = [&](double phase) {
-      return uint8_t(std::clamp(255 * (v * (0.5 + 0.5 * std::sin(h + phase)) * (1 - spot) + spot), 0.0, 255.0));
+      return uint8_t(std::clamp(255 * (v * (0.5 + 0.5 * std::sin(h + phase)) * (1 - spot) + spot),
+                                0.0, 255.0));
     };
     return std::array<uint8_t, 4>{ch(0), ch(2.094), ch(4.189), 255};
   });
@@ -127,7 +130,8 @@ TEST_F(K16ToolTest, GradientsAndPhotosKeepTheirLook) {
     naive.rgba[i + 1] = uint8_t((naive.rgba[i + 1] >> 5) * 36 + 18);
     naive.rgba[i + 2] = uint8_t((naive.rgba[i + 2] >> 6) * 85);
   }
-  const double naiveMean = Error(photo, naive).first, naiveSmooth = Error(Smooth(photo), Smooth(naive)).first;
+  const double naiveMean = Error(photo, naive).first,
+               naiveSmooth = Error(Smooth(photo), Smooth(naive)).first;
   double plainSmooth = 0;
   for (bool dither : {false, true}) {
     k16tool::EncodeOptions o;
@@ -152,9 +156,10 @@ TEST_F(K16ToolTest, GradientsAndPhotosKeepTheirLook) {
 
 TEST_F(K16ToolTest, KeyColourBecomesIndex255AndNothingElseLooksLikeIt) {
   const auto sheet = Make(20, 10, [](int x, int y) {
-    if (x < 5) return std::array<uint8_t, 4>{255, 0, 255, 255};                   // key colour
-    if (x < 8) return std::array<uint8_t, 4>{10, 200, 30, uint8_t(y < 5 ? 0 : 255)};  // transparent half
-    if (x < 12) return std::array<uint8_t, 4>{250, 2, 252, 255};                   // nearly magenta
+    if (x < 5) return std::array<uint8_t, 4>{255, 0, 255, 255};  // key colour
+    if (x < 8)
+      return std::array<uint8_t, 4>{10, 200, 30, uint8_t(y < 5 ? 0 : 255)};  // transparent half
+    if (x < 12) return std::array<uint8_t, 4>{250, 2, 252, 255};             // nearly magenta
     return std::array<uint8_t, 4>{uint8_t(x * 10), uint8_t(y * 20), 90, 255};
   });
   Png("sheet.png", sheet);
@@ -203,7 +208,8 @@ TEST_F(K16ToolTest, AKeyedPictureOfManyColoursLeavesIndex255ToTheKey) {
       if (x < 4) return std::array<uint8_t, 4>{255, 0, 255, 255};
       const int i = (y * 60 + x - 4) / 2 % count;
       auto level = [](int v5) { return uint8_t(v5 << 3 | v5 >> 2); };
-      return std::array<uint8_t, 4>{level(i % 10 * 3), level(i / 10 % 10 * 3), level(i / 100 * 10), 255};
+      return std::array<uint8_t, 4>{level(i % 10 * 3), level(i / 10 % 10 * 3), level(i / 100 * 10),
+                                    255};
     });
     Png("many.png", sheet);
     for (auto [colours, dither] : {std::pair{255, false}, {255, true}, {256, false}, {256, true}}) {
@@ -213,14 +219,14 @@ TEST_F(K16ToolTest, AKeyedPictureOfManyColoursLeavesIndex255ToTheKey) {
       o.dither = dither;
       std::string error;
       ASSERT_TRUE(k16tool::EncodeFile(Path("many.png"), Path("many.K16"), o, error)) << error;
-      std::ifstream in(Path("many.K16"), std::ios::binary);
-      const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::vector<uint8_t> bytes = ReadBytes(Path("many.K16"));
       k16tool::Picture pic;
       ASSERT_TRUE(k16tool::ParseK16File(bytes, "many.K16", pic, error)) << error;
       for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 64; ++x)
           ASSERT_EQ(pic.index[static_cast<size_t>(y) * 64 + x] == kK16TransparentIndex, x < 4)
-              << count << " colours, " << colours << (dither ? " dithered, " : ", ") << x << "," << y;
+              << count << " colours, " << colours << (dither ? " dithered, " : ", ") << x << ","
+              << y;
     }
   }
 }
@@ -234,11 +240,12 @@ TEST_F(K16ToolTest, BadInputIsReportedWithTheFileName) {
   EXPECT_NE(error.find("junk.png"), std::string::npos) << error;
   EXPECT_FALSE(std::filesystem::exists(Path("x.K16")));
 
-  const auto img = Make(7, 5, [](int x, int y) { return std::array<uint8_t, 4>{uint8_t(x * 30), uint8_t(y * 50), 0, 255}; });
+  const auto img = Make(7, 5, [](int x, int y) {
+    return std::array<uint8_t, 4>{uint8_t(x * 30), uint8_t(y * 50), 0, 255};
+  });
   Png("small.png", img);
   ASSERT_TRUE(k16tool::EncodeFile(Path("small.png"), Path("small.K16"), {}, error)) << error;
-  std::ifstream in(Path("small.K16"), std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = ReadText(Path("small.K16"));
   EXPECT_EQ(bytes.size(), 540u + 8 * 5);
   WriteData("cut.K16", bytes.substr(0, bytes.size() - 10));
   WriteData("stub.K16", bytes.substr(0, 100));

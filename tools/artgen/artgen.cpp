@@ -60,8 +60,8 @@ struct Paint {
         const Stop& b = stops[i];
         const float span = b.pos - a.pos;
         const float f = span > 0 ? static_cast<float>((t - a.pos) / span) : 1.0f;
-        return {a.c.r + (b.c.r - a.c.r) * f, a.c.g + (b.c.g - a.c.g) * f, a.c.b + (b.c.b - a.c.b) * f,
-                a.c.a + (b.c.a - a.c.a) * f};
+        return {a.c.r + (b.c.r - a.c.r) * f, a.c.g + (b.c.g - a.c.g) * f,
+                a.c.b + (b.c.b - a.c.b) * f, a.c.a + (b.c.a - a.c.a) * f};
       }
     }
     return stops.back().c;
@@ -137,7 +137,8 @@ struct Context {
 
 // ---------------------------------------------------------------- parsing
 
-bool Tokenise(const std::string& text, int number, std::vector<std::string>& out, std::string& err) {
+bool Tokenise(const std::string& text, int number, std::vector<std::string>& out,
+              std::string& err) {
   size_t i = 0;
   while (i < text.size()) {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r')) ++i;
@@ -179,7 +180,8 @@ bool Substitute(Context& ctx, int line, std::string& tok) {
   for (size_t i = 0; i < tok.size();) {
     if (tok[i] == '$') {
       size_t j = i + 1;
-      while (j < tok.size() && (std::isalnum(static_cast<unsigned char>(tok[j])) || tok[j] == '_')) ++j;
+      while (j < tok.size() && (std::isalnum(static_cast<unsigned char>(tok[j])) || tok[j] == '_'))
+        ++j;
       const std::string name = tok.substr(i + 1, j - i - 1);
       if (name.empty()) return ctx.Fail(line, "'$' without a variable name");
       auto it = ctx.vars.find(name);
@@ -212,7 +214,8 @@ bool Number(Context& ctx, int line, const std::string& s, double& v, const char*
     v = lo + (hi - lo) * ctx.Uniform();
     return true;
   }
-  if (!PlainNumber(s, v)) return ctx.Fail(line, std::string(what) + ": '" + s + "' is not a number");
+  if (!PlainNumber(s, v))
+    return ctx.Fail(line, std::string(what) + ": '" + s + "' is not a number");
   return true;
 }
 
@@ -221,7 +224,9 @@ bool PlainColour(const std::string& s, Colour& c) {
   if (s[0] != '#') return false;
   for (size_t i = 1; i < s.size(); ++i)
     if (!std::isxdigit(static_cast<unsigned char>(s[i]))) return false;
-  auto byte = [&](size_t at) { return static_cast<float>(std::stoi(s.substr(at, 2), nullptr, 16)) / 255.0f; };
+  auto byte = [&](size_t at) {
+    return static_cast<float>(std::stoi(s.substr(at, 2), nullptr, 16)) / 255.0f;
+  };
   c.r = byte(1);
   c.g = byte(3);
   c.b = byte(5);
@@ -237,10 +242,13 @@ bool ParseColour(Context& ctx, int line, const std::string& s, Colour& c, const 
     if (!PlainColour(s.substr(0, t), a) || !PlainColour(s.substr(t + 1), b))
       return ctx.Fail(line, std::string(what) + ": '" + s + "' is not a colour range");
     const float f = static_cast<float>(ctx.Uniform());
-    c = {a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f, a.a + (b.a - a.a) * f};
+    c = {a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f,
+         a.a + (b.a - a.a) * f};
     return true;
   }
-  if (!PlainColour(s, c)) return ctx.Fail(line, std::string(what) + ": '" + s + "' is not a colour (#RRGGBB or #RRGGBBAA)");
+  if (!PlainColour(s, c))
+    return ctx.Fail(line,
+                    std::string(what) + ": '" + s + "' is not a colour (#RRGGBB or #RRGGBBAA)");
   return true;
 }
 
@@ -251,7 +259,8 @@ bool ParsePaint(Context& ctx, int line, const std::string& s, Paint& p, const ch
     return ParseColour(ctx, line, s, p.solid, what);
   }
   auto it = ctx.paints.find(s);
-  if (it == ctx.paints.end()) return ctx.Fail(line, std::string(what) + ": unknown paint '" + s + "'");
+  if (it == ctx.paints.end())
+    return ctx.Fail(line, std::string(what) + ": unknown paint '" + s + "'");
   p = it->second;
   p.x0 += ctx.ox;
   p.y0 += ctx.oy;
@@ -266,7 +275,8 @@ bool SplitArgs(Context& ctx, const Line& l, const std::set<std::string>& allowed
     const size_t eq = t.find('=');
     if (eq != std::string::npos && eq > 0 && std::isalpha(static_cast<unsigned char>(t[0]))) {
       const std::string key = t.substr(0, eq);
-      if (!allowed.count(key)) return ctx.Fail(l.number, l.tokens[0] + ": unknown option '" + key + "'");
+      if (!allowed.count(key))
+        return ctx.Fail(l.number, l.tokens[0] + ": unknown option '" + key + "'");
       a.opt[key] = t.substr(eq + 1);
     } else {
       a.pos.push_back(t);
@@ -288,7 +298,8 @@ bool OptNumber(Context& ctx, const Line& l, const Args& a, const std::string& ke
 }
 
 bool NeedCanvas(Context& ctx, const Line& l) {
-  if (!ctx.haveCanvas) return ctx.Fail(l.number, l.tokens[0] + ": no canvas yet (start with 'canvas W H')");
+  if (!ctx.haveCanvas)
+    return ctx.Fail(l.number, l.tokens[0] + ": no canvas yet (start with 'canvas W H')");
   return true;
 }
 
@@ -349,7 +360,8 @@ Mask Rasterise(Path path, const Clip& clip) {
       const double sy = y + (s + 0.5) / kSubRows;
       xs.clear();
       for (const Edge& e : edges)
-        if (sy >= e.y0 && sy < e.y1) xs.push_back({e.x0 + (sy - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir});
+        if (sy >= e.y0 && sy < e.y1)
+          xs.push_back({e.x0 + (sy - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir});
       std::sort(xs.begin(), xs.end());
       int wind = 0;
       for (size_t i = 0; i + 1 < xs.size(); ++i) {
@@ -418,7 +430,8 @@ Path StrokeOf(const std::vector<Pt>& pts, bool closed, double width) {
   Path path;
   const double h = std::max(width, 0.1) / 2;
   const size_t n = pts.size();
-  for (size_t i = 0; i + (closed ? 0 : 1) < n; ++i) path.push_back(Stadium(pts[i], pts[(i + 1) % n], h));
+  for (size_t i = 0; i + (closed ? 0 : 1) < n; ++i)
+    path.push_back(Stadium(pts[i], pts[(i + 1) % n], h));
   return path;
 }
 
@@ -428,7 +441,9 @@ std::vector<Pt> Smooth(const std::vector<Pt>& p, bool closed) {
   if (n < 3) return p;
   std::vector<Pt> out;
   auto at = [&](long i) -> Pt {
-    if (closed) return p[static_cast<size_t>((i % static_cast<long>(n) + static_cast<long>(n)) % static_cast<long>(n))];
+    if (closed)
+      return p[static_cast<size_t>((i % static_cast<long>(n) + static_cast<long>(n)) %
+                                   static_cast<long>(n))];
     return p[static_cast<size_t>(std::clamp(i, 0L, static_cast<long>(n) - 1))];
   };
   const long segs = closed ? static_cast<long>(n) : static_cast<long>(n) - 1;
@@ -438,7 +453,8 @@ std::vector<Pt> Smooth(const std::vector<Pt>& p, bool closed) {
     for (int s = 0; s < steps; ++s) {
       const double t = static_cast<double>(s) / steps, t2 = t * t, t3 = t2 * t;
       auto f = [&](double a, double b, double c, double d) {
-        return 0.5 * (2 * b + (-a + c) * t + (2 * a - 5 * b + 4 * c - d) * t2 + (-a + 3 * b - 3 * c + d) * t3);
+        return 0.5 * (2 * b + (-a + c) * t + (2 * a - 5 * b + 4 * c - d) * t2 +
+                      (-a + 3 * b - 3 * c + d) * t3);
       };
       out.push_back({f(p0.x, p1.x, p2.x, p3.x), f(p0.y, p1.y, p2.y, p3.y)});
     }
@@ -453,7 +469,8 @@ Mask Pad(const Mask& m, int pad) {
   Mask o;
   o.Make(m.x0 - pad, m.y0 - pad, m.w + 2 * pad, m.h + 2 * pad);
   for (int y = 0; y < m.h; ++y)
-    for (int x = 0; x < m.w; ++x) o.a[static_cast<size_t>(y + pad) * o.w + x + pad] = m.a[static_cast<size_t>(y) * m.w + x];
+    for (int x = 0; x < m.w; ++x)
+      o.a[static_cast<size_t>(y + pad) * o.w + x + pad] = m.a[static_cast<size_t>(y) * m.w + x];
   return o;
 }
 
@@ -467,7 +484,9 @@ void Blur(Mask& m, double radius) {
       const int len = dir == 0 ? m.w : m.h, lines = dir == 0 ? m.h : m.w;
       tmp.assign(static_cast<size_t>(len), 0);
       for (int l = 0; l < lines; ++l) {
-        auto idx = [&](int i) { return dir == 0 ? static_cast<size_t>(l) * m.w + i : static_cast<size_t>(i) * m.w + l; };
+        auto idx = [&](int i) {
+          return dir == 0 ? static_cast<size_t>(l) * m.w + i : static_cast<size_t>(i) * m.w + l;
+        };
         double sum = 0;
         for (int i = -r; i <= r; ++i)
           if (i >= 0 && i < len) sum += m.a[idx(i)];
@@ -496,7 +515,8 @@ Mask Dilate(const Mask& m, double radius) {
           if (sx < 0 || sy < 0 || sx >= src.w || sy >= src.h) continue;
           const float v = src.a[static_cast<size_t>(sy) * src.w + sx];
           if (v <= best) continue;
-          const float falloff = std::clamp(static_cast<float>(radius + 0.5 - std::hypot(dx, dy)), 0.0f, 1.0f);
+          const float falloff =
+              std::clamp(static_cast<float>(radius + 0.5 - std::hypot(dx, dy)), 0.0f, 1.0f);
           best = std::max(best, v * falloff);
         }
       o.a[static_cast<size_t>(y) * o.w + x] = best;
@@ -506,7 +526,8 @@ Mask Dilate(const Mask& m, double radius) {
 
 enum class Blend { kOver, kAdd, kMultiply, kScreen };
 
-void Draw(Context& ctx, const Mask& m, const Paint& paint, double alpha, Blend blend, int offX = 0, int offY = 0) {
+void Draw(Context& ctx, const Mask& m, const Paint& paint, double alpha, Blend blend, int offX = 0,
+          int offY = 0) {
   Canvas& cv = ctx.res->canvas;
   for (int my = 0; my < m.h; ++my) {
     const int y = m.y0 + my + offY;
@@ -542,16 +563,22 @@ void Draw(Context& ctx, const Mask& m, const Paint& paint, double alpha, Blend b
 
 // ---------------------------------------------------------------- drawing commands
 
-const std::set<std::string> kShapeOpts = {"r", "stroke", "width", "alpha", "shadow", "blur", "sx", "sy", "blend", "smooth"};
+const std::set<std::string> kShapeOpts = {"r",    "stroke", "width", "alpha", "shadow",
+                                          "blur", "sx",     "sy",    "blend", "smooth"};
 
 bool ParseBlend(Context& ctx, const Line& l, const Args& a, Blend& b) {
   auto it = a.opt.find("blend");
   if (it == a.opt.end()) return true;
-  if (it->second == "over") b = Blend::kOver;
-  else if (it->second == "add") b = Blend::kAdd;
-  else if (it->second == "multiply") b = Blend::kMultiply;
-  else if (it->second == "screen") b = Blend::kScreen;
-  else return ctx.Fail(l.number, l.tokens[0] + ": blend must be over, add, multiply or screen");
+  if (it->second == "over")
+    b = Blend::kOver;
+  else if (it->second == "add")
+    b = Blend::kAdd;
+  else if (it->second == "multiply")
+    b = Blend::kMultiply;
+  else if (it->second == "screen")
+    b = Blend::kScreen;
+  else
+    return ctx.Fail(l.number, l.tokens[0] + ": blend must be over, add, multiply or screen");
   return true;
 }
 
@@ -561,8 +588,8 @@ bool FinishShape(Context& ctx, const Line& l, const Args& a, const std::string& 
   double alpha = 1, width = 1, blur = 3, sx = 2, sy = 2;
   Blend blend = Blend::kOver;
   if (!OptNumber(ctx, l, a, "alpha", alpha) || !OptNumber(ctx, l, a, "width", width) ||
-      !OptNumber(ctx, l, a, "blur", blur) || !OptNumber(ctx, l, a, "sx", sx) || !OptNumber(ctx, l, a, "sy", sy) ||
-      !ParseBlend(ctx, l, a, blend))
+      !OptNumber(ctx, l, a, "blur", blur) || !OptNumber(ctx, l, a, "sx", sx) ||
+      !OptNumber(ctx, l, a, "sy", sy) || !ParseBlend(ctx, l, a, blend))
     return false;
   if (blur < 0 || blur > 64 || width < 0 || width > 256)
     return ctx.Fail(l.number, l.tokens[0] + ": blur must be 0 to 64 and width 0 to 256");
@@ -574,13 +601,15 @@ bool FinishShape(Context& ctx, const Line& l, const Args& a, const std::string& 
   }
   auto st = a.opt.find("stroke");
   if (st != a.opt.end()) {
-    if (!ParsePaint(ctx, l.number, st->second, strokePaint, (l.tokens[0] + " stroke").c_str())) return false;
+    if (!ParsePaint(ctx, l.number, st->second, strokePaint, (l.tokens[0] + " stroke").c_str()))
+      return false;
     stroke = Rasterise(StrokeOf(outline, closed, width), ctx.clip);
   }
   auto sh = a.opt.find("shadow");
   if (sh != a.opt.end()) {
     Paint shadow;
-    if (!ParseColour(ctx, l.number, sh->second, shadow.solid, (l.tokens[0] + " shadow").c_str())) return false;
+    if (!ParseColour(ctx, l.number, sh->second, shadow.solid, (l.tokens[0] + " shadow").c_str()))
+      return false;
     // The shadow is rasterised without the clip so that a shape at a region's
     // edge still casts a whole one.
     Clip all{-100000, -100000, 100000, 100000};
@@ -590,17 +619,20 @@ bool FinishShape(Context& ctx, const Line& l, const Args& a, const std::string& 
     const int pad = static_cast<int>(std::ceil(blur)) + 2;
     m = Pad(m, pad);
     Blur(m, blur);
-    Draw(ctx, m, shadow, alpha, Blend::kOver, static_cast<int>(std::lround(sx)), static_cast<int>(std::lround(sy)));
+    Draw(ctx, m, shadow, alpha, Blend::kOver, static_cast<int>(std::lround(sx)),
+         static_cast<int>(std::lround(sy)));
   }
   if (!fill.Empty()) Draw(ctx, fill, fillPaint, alpha, blend);
   if (!stroke.Empty()) Draw(ctx, stroke, strokePaint, alpha, blend);
   return true;
 }
 
-bool ParsePoints(Context& ctx, const Line& l, const std::vector<std::string>& toks, size_t from, std::vector<Pt>& pts) {
+bool ParsePoints(Context& ctx, const Line& l, const std::vector<std::string>& toks, size_t from,
+                 std::vector<Pt>& pts) {
   for (size_t i = from; i < toks.size(); ++i) {
     const size_t c = toks[i].find(',');
-    if (c == std::string::npos) return ctx.Fail(l.number, l.tokens[0] + ": point '" + toks[i] + "' is not x,y");
+    if (c == std::string::npos)
+      return ctx.Fail(l.number, l.tokens[0] + ": point '" + toks[i] + "' is not x,y");
     double x, y;
     if (!Number(ctx, l.number, toks[i].substr(0, c), x, "point x") ||
         !Number(ctx, l.number, toks[i].substr(c + 1), y, "point y"))
@@ -618,16 +650,21 @@ bool Nums(Context& ctx, const Line& l, const Args& a, size_t n, double* out) {
 
 bool CmdRect(Context& ctx, const Line& l) {
   Args a;
-  if (!SplitArgs(ctx, l, kShapeOpts, a) || !Count(ctx, l, a, 5, 5, "x y w h PAINT") || !NeedCanvas(ctx, l)) return false;
+  if (!SplitArgs(ctx, l, kShapeOpts, a) || !Count(ctx, l, a, 5, 5, "x y w h PAINT") ||
+      !NeedCanvas(ctx, l))
+    return false;
   double v[4], r = 0;
   if (!Nums(ctx, l, a, 4, v) || !OptNumber(ctx, l, a, "r", r)) return false;
   if (v[2] <= 0 || v[3] <= 0) return ctx.Fail(l.number, "rect: width and height must be above 0");
-  return FinishShape(ctx, l, a, a.pos[4], RoundRect(v[0] + ctx.ox, v[1] + ctx.oy, v[2], v[3], r), true);
+  return FinishShape(ctx, l, a, a.pos[4], RoundRect(v[0] + ctx.ox, v[1] + ctx.oy, v[2], v[3], r),
+                     true);
 }
 
 bool CmdEllipse(Context& ctx, const Line& l) {
   Args a;
-  if (!SplitArgs(ctx, l, kShapeOpts, a) || !Count(ctx, l, a, 5, 5, "cx cy rx ry PAINT") || !NeedCanvas(ctx, l)) return false;
+  if (!SplitArgs(ctx, l, kShapeOpts, a) || !Count(ctx, l, a, 5, 5, "cx cy rx ry PAINT") ||
+      !NeedCanvas(ctx, l))
+    return false;
   double v[4];
   if (!Nums(ctx, l, a, 4, v)) return false;
   if (v[2] <= 0 || v[3] <= 0) return ctx.Fail(l.number, "ellipse: radii must be above 0");
@@ -638,7 +675,8 @@ bool CmdPoly(Context& ctx, const Line& l, bool closed) {
   Args a;
   if (!SplitArgs(ctx, l, kShapeOpts, a) || !NeedCanvas(ctx, l)) return false;
   if (a.pos.size() < (closed ? 4u : 3u))
-    return ctx.Fail(l.number, l.tokens[0] + (closed ? ": expected PAINT and at least 3 points" : ": expected PAINT and at least 2 points"));
+    return ctx.Fail(l.number, l.tokens[0] + (closed ? ": expected PAINT and at least 3 points"
+                                                    : ": expected PAINT and at least 2 points"));
   std::vector<Pt> pts;
   if (!ParsePoints(ctx, l, a.pos, 1, pts)) return false;
   double smooth = 0;
@@ -653,17 +691,22 @@ bool CmdPoly(Context& ctx, const Line& l, bool closed) {
 
 bool CmdLine(Context& ctx, const Line& l) {
   Args a;
-  if (!SplitArgs(ctx, l, kShapeOpts, a) || !Count(ctx, l, a, 5, 5, "x0 y0 x1 y1 PAINT") || !NeedCanvas(ctx, l)) return false;
+  if (!SplitArgs(ctx, l, kShapeOpts, a) || !Count(ctx, l, a, 5, 5, "x0 y0 x1 y1 PAINT") ||
+      !NeedCanvas(ctx, l))
+    return false;
   double v[4];
   if (!Nums(ctx, l, a, 4, v)) return false;
   Args b = a;
   b.opt["stroke"] = a.pos[4];
-  return FinishShape(ctx, l, b, "none", {{v[0] + ctx.ox, v[1] + ctx.oy}, {v[2] + ctx.ox, v[3] + ctx.oy}}, false);
+  return FinishShape(ctx, l, b, "none",
+                     {{v[0] + ctx.ox, v[1] + ctx.oy}, {v[2] + ctx.ox, v[3] + ctx.oy}}, false);
 }
 
 bool CmdFill(Context& ctx, const Line& l) {
   Args a;
-  if (!SplitArgs(ctx, l, {"alpha", "blend"}, a) || !Count(ctx, l, a, 1, 1, "PAINT") || !NeedCanvas(ctx, l)) return false;
+  if (!SplitArgs(ctx, l, {"alpha", "blend"}, a) || !Count(ctx, l, a, 1, 1, "PAINT") ||
+      !NeedCanvas(ctx, l))
+    return false;
   double alpha = 1;
   Blend blend = Blend::kOver;
   Paint p;
@@ -697,7 +740,8 @@ bool RectArgs(Context& ctx, const Line& l, const Args& a, size_t at, Clip& r) {
 bool CmdKey(Context& ctx, const Line& l) {
   Args a;
   if (!SplitArgs(ctx, l, {}, a) || !NeedCanvas(ctx, l)) return false;
-  if (a.pos.size() != 0 && a.pos.size() != 4) return ctx.Fail(l.number, "key: expected nothing or x y w h");
+  if (a.pos.size() != 0 && a.pos.size() != 4)
+    return ctx.Fail(l.number, "key: expected nothing or x y w h");
   Clip r;
   if (!RectArgs(ctx, l, a, 0, r)) return false;
   for (int y = r.y0; y < r.y1; ++y)
@@ -719,24 +763,29 @@ float ValueNoise(uint64_t salt, double x, double y) {
   double fx = x - ix, fy = y - iy;
   fx = fx * fx * (3 - 2 * fx);
   fy = fy * fy * (3 - 2 * fy);
-  const float a = Hash(salt, ix, iy), b = Hash(salt, ix + 1, iy), c = Hash(salt, ix, iy + 1), d = Hash(salt, ix + 1, iy + 1);
+  const float a = Hash(salt, ix, iy), b = Hash(salt, ix + 1, iy), c = Hash(salt, ix, iy + 1),
+              d = Hash(salt, ix + 1, iy + 1);
   return static_cast<float>(a + (b - a) * fx + (c - a) * fy + (a - b - c + d) * fx * fy);
 }
 
 // Seeded value noise that lightens and darkens what is already drawn.
 bool CmdNoise(Context& ctx, const Line& l) {
   Args a;
-  if (!SplitArgs(ctx, l, {"amount", "scale", "octaves", "colour"}, a) || !NeedCanvas(ctx, l)) return false;
-  if (a.pos.size() != 0 && a.pos.size() != 4) return ctx.Fail(l.number, "noise: expected nothing or x y w h");
+  if (!SplitArgs(ctx, l, {"amount", "scale", "octaves", "colour"}, a) || !NeedCanvas(ctx, l))
+    return false;
+  if (a.pos.size() != 0 && a.pos.size() != 4)
+    return ctx.Fail(l.number, "noise: expected nothing or x y w h");
   Clip r;
   double amount = 0.08, scale = 4, octaves = 1;
-  if (!RectArgs(ctx, l, a, 0, r) || !OptNumber(ctx, l, a, "amount", amount) || !OptNumber(ctx, l, a, "scale", scale) ||
-      !OptNumber(ctx, l, a, "octaves", octaves))
+  if (!RectArgs(ctx, l, a, 0, r) || !OptNumber(ctx, l, a, "amount", amount) ||
+      !OptNumber(ctx, l, a, "scale", scale) || !OptNumber(ctx, l, a, "octaves", octaves))
     return false;
-  if (scale <= 0 || octaves < 1 || octaves > 8) return ctx.Fail(l.number, "noise: scale must be above 0 and octaves 1 to 8");
+  if (scale <= 0 || octaves < 1 || octaves > 8)
+    return ctx.Fail(l.number, "noise: scale must be above 0 and octaves 1 to 8");
   Colour tint{1, 1, 1, 1};
   auto ct = a.opt.find("colour");
-  if (ct != a.opt.end() && !ParseColour(ctx, l.number, ct->second, tint, "noise colour")) return false;
+  if (ct != a.opt.end() && !ParseColour(ctx, l.number, ct->second, tint, "noise colour"))
+    return false;
   const uint64_t salt = ctx.Next();
   const int oct = static_cast<int>(octaves);
   for (int y = r.y0; y < r.y1; ++y)
@@ -783,10 +832,14 @@ bool FindFace(Context& ctx, int line, const std::string& font, FT_Face& face) {
     return true;
   }
   std::string family;
-  if (font == "gothic") family = "IPAGothic";
-  else if (font == "mincho") family = "IPAMincho";
-  else return ctx.Fail(line, "text: font must be gothic or mincho, not '" + font + "'");
-  if (!ctx.ft && FT_Init_FreeType(&ctx.ft) != 0) return ctx.Fail(line, "text: FreeType does not start");
+  if (font == "gothic")
+    family = "IPAGothic";
+  else if (font == "mincho")
+    family = "IPAMincho";
+  else
+    return ctx.Fail(line, "text: font must be gothic or mincho, not '" + font + "'");
+  if (!ctx.ft && FT_Init_FreeType(&ctx.ft) != 0)
+    return ctx.Fail(line, "text: FreeType does not start");
   std::string file;
   FcPattern* pat = FcNameParse(reinterpret_cast<const FcChar8*>(family.c_str()));
   if (pat) {
@@ -805,32 +858,41 @@ bool FindFace(Context& ctx, int line, const std::string& font, FT_Face& face) {
     }
     FcPatternDestroy(pat);
   }
-  if (file.empty()) return ctx.Fail(line, "text: the face " + family + " is not installed (fonts-ipafont)");
-  if (FT_New_Face(ctx.ft, file.c_str(), 0, &face) != 0) return ctx.Fail(line, "text: cannot open " + file);
+  if (file.empty())
+    return ctx.Fail(line, "text: the face " + family + " is not installed (fonts-ipafont)");
+  if (FT_New_Face(ctx.ft, file.c_str(), 0, &face) != 0)
+    return ctx.Fail(line, "text: cannot open " + file);
   ctx.faces[font] = face;
   return true;
 }
 
-const std::set<std::string> kTextOpts = {"font", "size", "weight", "colour", "outline", "ow", "shadow",
-                                         "blur", "sx", "sy", "align", "spacing", "alpha"};
+const std::set<std::string> kTextOpts = {"font",  "size",    "weight", "colour", "outline",
+                                         "ow",    "shadow",  "blur",   "sx",     "sy",
+                                         "align", "spacing", "alpha"};
 
 bool CmdText(Context& ctx, const Line& l) {
   Args a;
-  if (!SplitArgs(ctx, l, kTextOpts, a) || !Count(ctx, l, a, 3, 3, "x y \"text\"") || !NeedCanvas(ctx, l)) return false;
+  if (!SplitArgs(ctx, l, kTextOpts, a) || !Count(ctx, l, a, 3, 3, "x y \"text\"") ||
+      !NeedCanvas(ctx, l))
+    return false;
   double x, y, size = 16, ow = 1.5, blur = 2, sx = 1, sy = 1, spacing = 0, alpha = 1, weight = 0;
-  if (!Number(ctx, l.number, a.pos[0], x, "text x") || !Number(ctx, l.number, a.pos[1], y, "text y") ||
-      !OptNumber(ctx, l, a, "size", size) || !OptNumber(ctx, l, a, "ow", ow) || !OptNumber(ctx, l, a, "blur", blur) ||
-      !OptNumber(ctx, l, a, "sx", sx) || !OptNumber(ctx, l, a, "sy", sy) || !OptNumber(ctx, l, a, "spacing", spacing) ||
-      !OptNumber(ctx, l, a, "alpha", alpha))
+  if (!Number(ctx, l.number, a.pos[0], x, "text x") ||
+      !Number(ctx, l.number, a.pos[1], y, "text y") || !OptNumber(ctx, l, a, "size", size) ||
+      !OptNumber(ctx, l, a, "ow", ow) || !OptNumber(ctx, l, a, "blur", blur) ||
+      !OptNumber(ctx, l, a, "sx", sx) || !OptNumber(ctx, l, a, "sy", sy) ||
+      !OptNumber(ctx, l, a, "spacing", spacing) || !OptNumber(ctx, l, a, "alpha", alpha))
     return false;
   if (size < 4 || size > 400) return ctx.Fail(l.number, "text: size must be 4 to 400");
   if (ow < 0 || ow > 16 || blur < 0 || blur > 64 || std::abs(sx) > 64 || std::abs(sy) > 64)
     return ctx.Fail(l.number, "text: ow must be 0 to 16, blur 0 to 64, sx and sy -64 to 64");
   auto wt = a.opt.find("weight");
   if (wt != a.opt.end()) {
-    if (wt->second == "bold") weight = size / 20;
-    else if (wt->second == "normal") weight = 0;
-    else if (!Number(ctx, l.number, wt->second, weight, "text weight")) return false;
+    if (wt->second == "bold")
+      weight = size / 20;
+    else if (wt->second == "normal")
+      weight = 0;
+    else if (!Number(ctx, l.number, wt->second, weight, "text weight"))
+      return false;
   }
   std::vector<uint32_t> cps;
   if (!Utf8(a.pos[2], cps)) return ctx.Fail(l.number, "text: the string is not UTF-8");
@@ -851,15 +913,19 @@ bool CmdText(Context& ctx, const Line& l) {
     if (FT_Load_Glyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) != 0)
       return ctx.Fail(l.number, "text: cannot load a glyph");
     placed.push_back({pen, gi});
-    pen += face->glyph->advance.x / 64.0 + embolden / 64.0 + spacing;
+    pen += static_cast<double>(face->glyph->advance.x) / 64.0 +
+           static_cast<double>(embolden) / 64.0 + spacing;
   }
   const double width = pen - (cps.empty() ? 0 : spacing);
   std::string align = a.opt.count("align") ? a.opt["align"] : "left";
   double left = x + ctx.ox;
-  if (align == "centre" || align == "center") left -= width / 2;
-  else if (align == "right") left -= width;
-  else if (align != "left") return ctx.Fail(l.number, "text: align must be left, centre or right");
-  const double baseline = y + ctx.oy + face->size->metrics.ascender / 64.0;
+  if (align == "centre" || align == "center")
+    left -= width / 2;
+  else if (align == "right")
+    left -= width;
+  else if (align != "left")
+    return ctx.Fail(l.number, "text: align must be left, centre or right");
+  const double baseline = y + ctx.oy + static_cast<double>(face->size->metrics.ascender) / 64.0;
 
   const int pad = static_cast<int>(std::ceil(ow + blur + std::abs(sx) + std::abs(sy))) + 4;
   Mask m;
@@ -868,7 +934,8 @@ bool CmdText(Context& ctx, const Line& l) {
   for (const Placed& p : placed) {
     if (FT_Load_Glyph(face, p.glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) != 0) continue;
     FT_GlyphSlot slot = face->glyph;
-    if (embolden && slot->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&slot->outline, embolden);
+    if (embolden && slot->format == FT_GLYPH_FORMAT_OUTLINE)
+      FT_Outline_Embolden(&slot->outline, embolden);
     // Sub-pixel placement: the outline moves by the fraction of the pen.
     const double gx = left + p.x;
     const int ix = static_cast<int>(std::floor(gx));
@@ -889,7 +956,9 @@ bool CmdText(Context& ctx, const Line& l) {
   }
 
   Paint fill;
-  if (!ParsePaint(ctx, l.number, a.opt.count("colour") ? a.opt["colour"] : "#FFFFFF", fill, "text colour")) return false;
+  if (!ParsePaint(ctx, l.number, a.opt.count("colour") ? a.opt["colour"] : "#FFFFFF", fill,
+                  "text colour"))
+    return false;
   Mask body = m;
   auto ol = a.opt.find("outline");
   if (ol != a.opt.end()) {
@@ -903,7 +972,8 @@ bool CmdText(Context& ctx, const Line& l) {
     if (!ParseColour(ctx, l.number, sh->second, shadow.solid, "text shadow")) return false;
     Mask s = body;
     Blur(s, blur);
-    Draw(ctx, s, shadow, alpha, Blend::kOver, static_cast<int>(std::lround(sx)), static_cast<int>(std::lround(sy)));
+    Draw(ctx, s, shadow, alpha, Blend::kOver, static_cast<int>(std::lround(sx)),
+         static_cast<int>(std::lround(sy)));
   }
   if (ol != a.opt.end()) {
     Paint outline;
@@ -921,7 +991,9 @@ bool CmdCanvas(Context& ctx, const Line& l) {
   if (!SplitArgs(ctx, l, {}, a) || !Count(ctx, l, a, 2, 3, "W H [PAINT]")) return false;
   if (ctx.haveCanvas) return ctx.Fail(l.number, "canvas: the canvas is already made");
   double w, h;
-  if (!Number(ctx, l.number, a.pos[0], w, "canvas") || !Number(ctx, l.number, a.pos[1], h, "canvas")) return false;
+  if (!Number(ctx, l.number, a.pos[0], w, "canvas") ||
+      !Number(ctx, l.number, a.pos[1], h, "canvas"))
+    return false;
   if (w < 1 || h < 1 || w > 4096 || h > 4096 || w != std::floor(w) || h != std::floor(h))
     return ctx.Fail(l.number, "canvas: size must be whole numbers from 1 to 4096");
   Canvas& cv = ctx.res->canvas;
@@ -948,16 +1020,19 @@ bool CmdPaint(Context& ctx, const Line& l) {
   size_t at;
   if (t[2] == "linear") {
     p.kind = Paint::kLinear;
-    if (t.size() < 9) return ctx.Fail(l.number, "paint linear: expected x0 y0 x1 y1 and at least 2 stops");
-    if (!Number(ctx, l.number, t[3], p.x0, "paint") || !Number(ctx, l.number, t[4], p.y0, "paint") ||
+    if (t.size() < 9)
+      return ctx.Fail(l.number, "paint linear: expected x0 y0 x1 y1 and at least 2 stops");
+    if (!Number(ctx, l.number, t[3], p.x0, "paint") ||
+        !Number(ctx, l.number, t[4], p.y0, "paint") ||
         !Number(ctx, l.number, t[5], p.x1, "paint") || !Number(ctx, l.number, t[6], p.y1, "paint"))
       return false;
     at = 7;
   } else if (t[2] == "radial") {
     p.kind = Paint::kRadial;
-    if (t.size() < 8) return ctx.Fail(l.number, "paint radial: expected cx cy r and at least 2 stops");
-    if (!Number(ctx, l.number, t[3], p.x0, "paint") || !Number(ctx, l.number, t[4], p.y0, "paint") ||
-        !Number(ctx, l.number, t[5], p.r, "paint"))
+    if (t.size() < 8)
+      return ctx.Fail(l.number, "paint radial: expected cx cy r and at least 2 stops");
+    if (!Number(ctx, l.number, t[3], p.x0, "paint") ||
+        !Number(ctx, l.number, t[4], p.y0, "paint") || !Number(ctx, l.number, t[5], p.r, "paint"))
       return false;
     at = 6;
   } else {
@@ -968,10 +1043,12 @@ bool CmdPaint(Context& ctx, const Line& l) {
     Stop s;
     double pos;
     if (c == std::string::npos || !PlainNumber(t[i].substr(0, c), pos) || pos < 0 || pos > 1)
-      return ctx.Fail(l.number, "paint: stop '" + t[i] + "' is not POS:#COLOUR with POS from 0 to 1");
+      return ctx.Fail(l.number,
+                      "paint: stop '" + t[i] + "' is not POS:#COLOUR with POS from 0 to 1");
     if (!ParseColour(ctx, l.number, t[i].substr(c + 1), s.c, "paint stop")) return false;
     s.pos = static_cast<float>(pos);
-    if (!p.stops.empty() && s.pos < p.stops.back().pos) return ctx.Fail(l.number, "paint: stops must go in order");
+    if (!p.stops.empty() && s.pos < p.stops.back().pos)
+      return ctx.Fail(l.number, "paint: stops must go in order");
     p.stops.push_back(s);
   }
   // Coordinates stay relative: the paint is placed at the origin of each use.
@@ -991,24 +1068,33 @@ bool Run(Context& ctx, const Program& prog, size_t from, size_t to);
 bool CmdRegion(Context& ctx, const Program& prog, size_t i) {
   const Line& l = prog.lines[i];
   Args a;
-  if (!SplitArgs(ctx, l, {}, a) || !Count(ctx, l, a, 5, 5, "NAME x y w h") || !NeedCanvas(ctx, l)) return false;
+  if (!SplitArgs(ctx, l, {}, a) || !Count(ctx, l, a, 5, 5, "NAME x y w h") || !NeedCanvas(ctx, l))
+    return false;
   double v[4];
   for (int k = 0; k < 4; ++k)
     if (!Number(ctx, l.number, a.pos[1 + static_cast<size_t>(k)], v[k], "region")) return false;
-  Region r{a.pos[0], static_cast<int>(std::lround(v[0] + ctx.ox)), static_cast<int>(std::lround(v[1] + ctx.oy)),
-           static_cast<int>(std::lround(v[2])), static_cast<int>(std::lround(v[3])), l.number};
+  Region r{a.pos[0],
+           static_cast<int>(std::lround(v[0] + ctx.ox)),
+           static_cast<int>(std::lround(v[1] + ctx.oy)),
+           static_cast<int>(std::lround(v[2])),
+           static_cast<int>(std::lround(v[3])),
+           l.number};
   const Canvas& cv = ctx.res->canvas;
   if (r.w < 1 || r.h < 1 || r.x < 0 || r.y < 0 || r.x + r.w > cv.width || r.y + r.h > cv.height)
-    return ctx.Fail(l.number, "region " + r.name + ": " + std::to_string(r.x) + "," + std::to_string(r.y) + " " +
-                                  std::to_string(r.w) + "x" + std::to_string(r.h) + " is not inside the " +
-                                  std::to_string(cv.width) + "x" + std::to_string(cv.height) + " canvas");
+    return ctx.Fail(l.number, "region " + r.name + ": " + std::to_string(r.x) + "," +
+                                  std::to_string(r.y) + " " + std::to_string(r.w) + "x" +
+                                  std::to_string(r.h) + " is not inside the " +
+                                  std::to_string(cv.width) + "x" + std::to_string(cv.height) +
+                                  " canvas");
   for (const Region& o : ctx.res->regions)
     if (o.name == r.name && (o.x != r.x || o.y != r.y || o.w != r.w || o.h != r.h))
-      return ctx.Fail(l.number, "region " + r.name + ": already used at line " + std::to_string(o.line) + " for another place");
+      return ctx.Fail(l.number, "region " + r.name + ": already used at line " +
+                                    std::to_string(o.line) + " for another place");
   ctx.res->regions.push_back(r);
   const Clip saved = ctx.clip;
   const double sox = ctx.ox, soy = ctx.oy;
-  ctx.clip = {std::max(saved.x0, r.x), std::max(saved.y0, r.y), std::min(saved.x1, r.x + r.w), std::min(saved.y1, r.y + r.h)};
+  ctx.clip = {std::max(saved.x0, r.x), std::max(saved.y0, r.y), std::min(saved.x1, r.x + r.w),
+              std::min(saved.y1, r.y + r.h)};
   ctx.ox = r.x;
   ctx.oy = r.y;
   const bool ok = Run(ctx, prog, i + 1, prog.endOf[i]);
@@ -1026,7 +1112,8 @@ bool CmdRepeat(Context& ctx, const Program& prog, size_t i) {
   if (!Number(ctx, l.number, a.pos[0], n, "repeat")) return false;
   if (a.pos.size() > 1 && !Number(ctx, l.number, a.pos[1], dx, "repeat")) return false;
   if (a.pos.size() > 2 && !Number(ctx, l.number, a.pos[2], dy, "repeat")) return false;
-  if (n < 0 || n > 10000 || n != std::floor(n)) return ctx.Fail(l.number, "repeat: count must be a whole number 0 to 10000");
+  if (n < 0 || n > 10000 || n != std::floor(n))
+    return ctx.Fail(l.number, "repeat: count must be a whole number 0 to 10000");
   const std::string var = a.opt.count("var") ? a.opt["var"] : "i";
   const double sox = ctx.ox, soy = ctx.oy;
   bool ok = true;
@@ -1055,7 +1142,8 @@ bool Run(Context& ctx, const Program& prog, size_t from, size_t to) {
     } else if (cmd == "repeat") {
       ok = CmdRepeat(ctx, prog, i);
       i = prog.endOf[i];
-    } else if (cmd == "canvas") ok = CmdCanvas(ctx, l);
+    } else if (cmd == "canvas")
+      ok = CmdCanvas(ctx, l);
     else if (cmd == "dither") {
       if (l.tokens.size() != 2 || (l.tokens[1] != "on" && l.tokens[1] != "off"))
         return ctx.Fail(l.number, "dither: expected on or off");
@@ -1068,17 +1156,28 @@ bool Run(Context& ctx, const Program& prog, size_t from, size_t to) {
     } else if (cmd == "set") {
       if (l.tokens.size() != 3) return ctx.Fail(l.number, "set: expected NAME VALUE");
       ctx.vars[l.tokens[1]] = l.tokens[2];
-    } else if (cmd == "paint") ok = CmdPaint(ctx, l);
-    else if (cmd == "fill") ok = CmdFill(ctx, l);
-    else if (cmd == "key") ok = CmdKey(ctx, l);
-    else if (cmd == "rect") ok = CmdRect(ctx, l);
-    else if (cmd == "ellipse") ok = CmdEllipse(ctx, l);
-    else if (cmd == "poly") ok = CmdPoly(ctx, l, true);
-    else if (cmd == "polyline") ok = CmdPoly(ctx, l, false);
-    else if (cmd == "line") ok = CmdLine(ctx, l);
-    else if (cmd == "text") ok = CmdText(ctx, l);
-    else if (cmd == "noise") ok = CmdNoise(ctx, l);
-    else return ctx.Fail(l.number, "unknown command '" + cmd + "'");
+    } else if (cmd == "paint")
+      ok = CmdPaint(ctx, l);
+    else if (cmd == "fill")
+      ok = CmdFill(ctx, l);
+    else if (cmd == "key")
+      ok = CmdKey(ctx, l);
+    else if (cmd == "rect")
+      ok = CmdRect(ctx, l);
+    else if (cmd == "ellipse")
+      ok = CmdEllipse(ctx, l);
+    else if (cmd == "poly")
+      ok = CmdPoly(ctx, l, true);
+    else if (cmd == "polyline")
+      ok = CmdPoly(ctx, l, false);
+    else if (cmd == "line")
+      ok = CmdLine(ctx, l);
+    else if (cmd == "text")
+      ok = CmdText(ctx, l);
+    else if (cmd == "noise")
+      ok = CmdNoise(ctx, l);
+    else
+      return ctx.Fail(l.number, "unknown command '" + cmd + "'");
     if (!ok) return false;
   }
   return true;
@@ -1086,7 +1185,8 @@ bool Run(Context& ctx, const Program& prog, size_t from, size_t to) {
 
 }  // namespace
 
-bool RunRecipe(const std::string& text, const std::string& fileName, Result& out, std::string& error) {
+bool RunRecipe(const std::string& text, const std::string& fileName, Result& out,
+               std::string& error) {
   out = Result{};
   Context ctx;
   ctx.file = fileName;
@@ -1111,7 +1211,8 @@ bool RunRecipe(const std::string& text, const std::string& fileName, Result& out
     if (l.tokens[0] == "region" || l.tokens[0] == "repeat") open.push_back(idx);
     if (l.tokens[0] == "end") {
       if (l.tokens.size() != 1 || open.empty()) {
-        ctx.Fail(number, l.tokens.size() != 1 ? "end: takes no arguments" : "end without region or repeat");
+        ctx.Fail(number,
+                 l.tokens.size() != 1 ? "end: takes no arguments" : "end without region or repeat");
         error = ctx.error;
         return false;
       }
@@ -1171,7 +1272,8 @@ toolpng::RgbaImage ToImage(const Result& result) {
   return img;
 }
 
-bool WriteOutputs(const Result& result, const std::string& k16Path, const std::string& pngPath, std::string& error) {
+bool WriteOutputs(const Result& result, const std::string& k16Path, const std::string& pngPath,
+                  std::string& error) {
   const toolpng::RgbaImage img = ToImage(result);
   k16tool::EncodeOptions o;
   o.key = true;
@@ -1179,7 +1281,9 @@ bool WriteOutputs(const Result& result, const std::string& k16Path, const std::s
   o.dither = result.dither;
   const std::vector<uint8_t> bytes = k16tool::SerialiseK16(k16tool::Quantise(img, o));
   std::ofstream out(k16Path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (out)
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   if (!out || !out.flush()) {
     error = k16Path + ": cannot write";
     return false;

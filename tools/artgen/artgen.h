@@ -36,7 +36,8 @@ struct Result {
 
 // Runs a recipe held in memory; fileName is only used in error texts, which
 // read "file:line: message".
-bool RunRecipe(const std::string& text, const std::string& fileName, Result& out, std::string& error);
+bool RunRecipe(const std::string& text, const std::string& fileName, Result& out,
+               std::string& error);
 bool RunRecipeFile(const std::string& path, Result& out, std::string& error);
 
 // 8-bit RGBA with transparent pixels turned into opaque key magenta, and no

@@ -44,7 +44,8 @@ bool WritePng(const std::string& path, const RgbaImage& image, bool withAlpha, s
   const void* data = image.rgba.data();
   if (!withAlpha) {
     rgb.reserve(static_cast<size_t>(image.width) * image.height * 3);
-    for (size_t i = 0; i < image.rgba.size(); i += 4) rgb.insert(rgb.end(), &image.rgba[i], &image.rgba[i] + 3);
+    for (size_t i = 0; i < image.rgba.size(); i += 4)
+      rgb.insert(rgb.end(), &image.rgba[i], &image.rgba[i] + 3);
     data = rgb.data();
   }
   png_image img;

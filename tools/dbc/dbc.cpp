@@ -31,7 +31,8 @@ const Field kCardFields[] = {
     {"name", Kind::Text, offsetof(CardRecord, name), sizeof CardRecord::name},
     {"illustrator", Kind::Text, offsetof(CardRecord, illustrator), sizeof CardRecord::illustrator},
     {"description", Kind::Text, offsetof(CardRecord, description), sizeof CardRecord::description},
-    {"attackEffect", Kind::Text, offsetof(CardRecord, attackEffect), sizeof CardRecord::attackEffect},
+    {"attackEffect", Kind::Text, offsetof(CardRecord, attackEffect),
+     sizeof CardRecord::attackEffect},
     {"interceptEffect", Kind::Text, offsetof(CardRecord, interceptEffect),
      sizeof CardRecord::interceptEffect},
 };
@@ -42,7 +43,8 @@ const Field kArtsFields[] = {
     {"name", Kind::Text, offsetof(ArtsRecord, name), sizeof ArtsRecord::name},
     {"listText", Kind::Text, offsetof(ArtsRecord, listText), sizeof ArtsRecord::listText},
     {"effectText", Kind::Text, offsetof(ArtsRecord, effectText), sizeof ArtsRecord::effectText},
-    {"pattern", Kind::Pattern, offsetof(ArtsRecord, pattern), sizeof ArtsRecord::pattern, 0, 0, true},
+    {"pattern", Kind::Pattern, offsetof(ArtsRecord, pattern), sizeof ArtsRecord::pattern, 0, 0,
+     true},
     {"effectKind", Kind::Int, offsetof(ArtsRecord, effectKind), 4, 1, kEffectKindMax, true},
     {"needAttr1", Kind::Int, offsetof(ArtsRecord, needAttr1), 4},
     {"needAttr2", Kind::Int, offsetof(ArtsRecord, needAttr2), 4},
@@ -77,7 +79,8 @@ const char* const kSymbolsUtf8[] = {"甲", "乙", "丙", "丁"};
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -112,10 +115,18 @@ bool TextToSjis(std::string_view text, std::string& out, std::string& why) {
       return false;
     }
     switch (text[i]) {
-      case 'n': pending += '\n'; break;
-      case 't': pending += '\t'; break;
-      case 's': pending += ' '; break;
-      case '\\': pending += '\\'; break;
+      case 'n':
+        pending += '\n';
+        break;
+      case 't':
+        pending += '\t';
+        break;
+      case 's':
+        pending += ' ';
+        break;
+      case '\\':
+        pending += '\\';
+        break;
       case 'x': {
         const int hi = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
         const int lo = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
@@ -185,11 +196,16 @@ std::string EscapeText(const std::string& sjis) {
     const std::string unit = sjis.substr(i, w);
     const bool edge = i == 0 || i + w == sjis.size();
     i += w;
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\t') out += "\\t";
-    else if (c == ' ' && edge) out += "\\s";
-    else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\t')
+      out += "\\t";
+    else if (c == ' ' && edge)
+      out += "\\s";
+    else if (c >= 0x20 && c < 0x7F)
+      out += static_cast<char>(c);
     else {
       // Kept as a character only when it converts there and back unchanged.
       const std::string utf8 = posix::SjisToUtf8(unit);
@@ -282,7 +298,7 @@ struct Compiler {
     for (const Table& t : kTables) (out.*t.file).assign(t.recordSize * (t.count + 1), 0);
     // Per table: the line each record was given on (0: not yet).
     std::map<const Table*, std::vector<int>> seen;
-    for (const Table& t : kTables) seen[&t].assign(static_cast<size_t>(t.count + 1), 0);
+    for (const Table& t : kTables) seen[&t].assign(static_cast<size_t>(t.count) + 1, 0);
 
     const Table* table = nullptr;
     uint8_t* record = nullptr;
@@ -301,7 +317,8 @@ struct Compiler {
     size_t pos = 0;
     while (pos < source.size()) {
       const size_t nl = source.find('\n', pos);
-      std::string_view line(source.data() + pos, (nl == std::string::npos ? source.size() : nl) - pos);
+      std::string_view line(source.data() + pos,
+                            (nl == std::string::npos ? source.size() : nl) - pos);
       pos = nl == std::string::npos ? source.size() : nl + 1;
       ++lineNo;
       line = Trim(line);
@@ -312,7 +329,8 @@ struct Compiler {
         record = nullptr;
         badBlock = true;
         const size_t close = line.find(']');
-        const std::string_view inside = close == std::string_view::npos ? line : line.substr(1, close - 1);
+        const std::string_view inside =
+            close == std::string_view::npos ? line : line.substr(1, close - 1);
         const size_t space = inside.find(' ');
         const std::string_view word = inside.substr(0, space);
         int64_t n = 0;
@@ -325,7 +343,8 @@ struct Compiler {
           continue;
         }
         if (n < 1 || n > found->count) {
-          Error(lineNo, std::string(found->word) + " numbers run from 1 to " + std::to_string(found->count));
+          Error(lineNo, std::string(found->word) + " numbers run from 1 to " +
+                            std::to_string(found->count));
           continue;
         }
         int& first = seen[found][static_cast<size_t>(n)];
@@ -373,9 +392,12 @@ struct Compiler {
       std::string missing;
       int have = 0;
       for (int n = 1; n <= t.count; ++n) {
-        if (seen[&t][static_cast<size_t>(n)]) ++have;
-        else if (missing.size() < 60) missing += (missing.empty() ? "" : ", ") + std::to_string(n);
-        else if (missing.back() != '.') missing += ", ...";
+        if (seen[&t][static_cast<size_t>(n)])
+          ++have;
+        else if (missing.size() < 60)
+          missing += (missing.empty() ? "" : ", ") + std::to_string(n);
+        else if (missing.back() != '.')
+          missing += ", ...";
       }
       if (have != t.count)
         Error(lineNo, std::to_string(have) + " " + t.word + " records, " + std::to_string(t.count) +

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/file_handle.h"
 #include "streams/gplp.h"
 
 namespace {
@@ -23,7 +24,7 @@ int Usage() {
 }
 
 bool ReadFile(const char* path, std::vector<uint8_t>& out) {
-  FILE* f = std::fopen(path, "rb");
+  posix::FileHandle f = posix::OpenFile(path, "rb");
   if (!f) {
     std::fprintf(stderr, "gplp: cannot read %s: %s\n", path, std::strerror(errno));
     return false;
@@ -31,21 +32,21 @@ bool ReadFile(const char* path, std::vector<uint8_t>& out) {
   out.clear();
   uint8_t buffer[65536];
   size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.insert(out.end(), buffer, buffer + n);
-  const bool failed = std::ferror(f);
-  std::fclose(f);
+  while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0)
+    out.insert(out.end(), buffer, buffer + n);
+  const bool failed = std::ferror(f.get());
   if (failed) std::fprintf(stderr, "gplp: cannot read %s: read error\n", path);
   return !failed;
 }
 
 bool WriteFile(const char* path, const std::vector<uint8_t>& data) {
-  FILE* f = std::fopen(path, "wb");
+  posix::FileHandle f = posix::OpenFile(path, "wb");
   if (!f) {
     std::fprintf(stderr, "gplp: cannot write %s: %s\n", path, std::strerror(errno));
     return false;
   }
-  const bool ok = data.empty() || std::fwrite(data.data(), data.size(), 1, f) == 1;
-  if (std::fclose(f) != 0 || !ok) {
+  const bool ok = data.empty() || std::fwrite(data.data(), data.size(), 1, f.get()) == 1;
+  if (!posix::CloseFile(f) || !ok) {
     std::fprintf(stderr, "gplp: cannot write %s: %s\n", path, std::strerror(errno));
     std::remove(path);
     return false;

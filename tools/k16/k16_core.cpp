@@ -124,8 +124,9 @@ std::vector<Lab> MedianCut(std::vector<Entry>& e, size_t wanted) {
         axis = a;
       }
     }
-    std::sort(e.begin() + box.begin, e.begin() + box.end,
-              [axis](const Entry& x, const Entry& y) { return Axis(x.lab, axis) < Axis(y.lab, axis); });
+    std::sort(e.begin() + box.begin, e.begin() + box.end, [axis](const Entry& x, const Entry& y) {
+      return Axis(x.lab, axis) < Axis(y.lab, axis);
+    });
     double total = 0;
     for (size_t i = box.begin; i < box.end; ++i) total += e[i].count;
     double run = 0;
@@ -139,6 +140,7 @@ std::vector<Lab> MedianCut(std::vector<Entry>& e, size_t wanted) {
     boxes.push_back({cut, box.end, BoxError(e, cut, box.end)});
   }
   std::vector<Lab> out;
+  out.reserve(boxes.size());
   for (const Box& b : boxes) out.push_back(Mean(e, b.begin, b.end));
   return out;
 }
@@ -166,7 +168,8 @@ void Refine(const std::vector<Entry>& e, std::vector<Lab>& centres, int rounds) 
       weight[best] += x.count;
     }
     for (size_t c = 0; c < centres.size(); ++c) {
-      if (weight[c] > 0) centres[c] = {sum[c].l / weight[c], sum[c].a / weight[c], sum[c].b / weight[c]};
+      if (weight[c] > 0)
+        centres[c] = {sum[c].l / weight[c], sum[c].a / weight[c], sum[c].b / weight[c]};
     }
   }
 }
@@ -183,7 +186,8 @@ uint16_t AvoidKey(uint16_t p, bool key, uint16_t keyPixel) {
 
 uint16_t KeyPixel(uint32_t rgb) {
   // As the game turns a colour-key argument into a pixel: truncated.
-  return static_cast<uint16_t>(((rgb >> 19) & 31) << 10 | ((rgb >> 11) & 31) << 5 | ((rgb >> 3) & 31));
+  return static_cast<uint16_t>(((rgb >> 19) & 31) << 10 | ((rgb >> 11) & 31) << 5 |
+                               ((rgb >> 3) & 31));
 }
 
 bool IsKey(const uint8_t* px, const EncodeOptions& o) {
@@ -207,8 +211,8 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out, std::string& e
 }
 
 int32_t ReadI32(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<int32_t>(uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
-                              uint32_t{b[at + 3]} << 24);
+  return static_cast<int32_t>(uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 |
+                              uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24);
 }
 
 }  // namespace
@@ -243,7 +247,8 @@ Picture Quantise(const toolpng::RgbaImage& image, const EncodeOptions& o) {
     }
   std::vector<Entry> entries;
   for (uint32_t p = 0; p < 32768; ++p)
-    if (hist[p]) entries.push_back({static_cast<uint16_t>(p), hist[p], PixelLab(static_cast<uint16_t>(p))});
+    if (hist[p])
+      entries.push_back({static_cast<uint16_t>(p), hist[p], PixelLab(static_cast<uint16_t>(p))});
 
   // The palette: every colour when they fit, else median cut refined by k-means.
   std::vector<uint16_t> palette;
@@ -254,7 +259,8 @@ Picture Quantise(const toolpng::RgbaImage& image, const EncodeOptions& o) {
     Refine(entries, centres, 8);
     for (const Lab& c : centres) {
       const auto rgb = FromLab(c);
-      palette.push_back(AvoidKey(RgbToPixel(Round8(rgb[0]), Round8(rgb[1]), Round8(rgb[2])), o.key, keyPixel));
+      palette.push_back(
+          AvoidKey(RgbToPixel(Round8(rgb[0]), Round8(rgb[1]), Round8(rgb[2])), o.key, keyPixel));
     }
     std::sort(palette.begin(), palette.end());
     palette.erase(std::unique(palette.begin(), palette.end()), palette.end());
@@ -263,6 +269,7 @@ Picture Quantise(const toolpng::RgbaImage& image, const EncodeOptions& o) {
   if (o.key) pic.palette[kK16TransparentIndex] = keyPixel;
 
   std::vector<Lab> paletteLab;
+  paletteLab.reserve(palette.size());
   for (uint16_t p : palette) paletteLab.push_back(PixelLab(p));
   std::vector<int16_t> nearest(32768, -1);
   auto lookup = [&](uint16_t p) {
@@ -290,7 +297,8 @@ Picture Quantise(const toolpng::RgbaImage& image, const EncodeOptions& o) {
   // Error diffusion works on the wanted 8-bit colour plus what earlier
   // pixels left over; two rows of carried error suffice.
   const int w = image.width;
-  std::vector<std::array<double, 3>> errNow(static_cast<size_t>(w) + 2), errNext(static_cast<size_t>(w) + 2);
+  std::vector<std::array<double, 3>> errNow(static_cast<size_t>(w) + 2),
+      errNext(static_cast<size_t>(w) + 2);
   for (int y = 0; y < image.height; ++y) {
     std::fill(errNext.begin(), errNext.end(), std::array<double, 3>{0, 0, 0});
     for (int x = 0; x < w; ++x) {
@@ -306,7 +314,8 @@ Picture Quantise(const toolpng::RgbaImage& image, const EncodeOptions& o) {
       }
       double want[3];
       for (int c = 0; c < 3; ++c) want[c] = std::clamp(px[c] + errNow[x + 1][c], 0.0, 255.0);
-      out = lookup(AvoidKey(RgbToPixel(Round8(want[0]), Round8(want[1]), Round8(want[2])), o.key, keyPixel));
+      out = lookup(
+          AvoidKey(RgbToPixel(Round8(want[0]), Round8(want[1]), Round8(want[2])), o.key, keyPixel));
       uint8_t got[3];
       PixelToRgb(pic.palette[out], got);
       for (int c = 0; c < 3; ++c) {
@@ -361,7 +370,8 @@ bool ParseK16File(const std::vector<uint8_t>& bytes, const std::string& name, Pi
     }
     const int32_t w = ReadI32(bytes, 16), h = ReadI32(bytes, 20);
     if (w < 1 || h < 1 || w > kK16MaxSide || h > kK16MaxSide) {
-      error = name + ": not a K16 picture (size " + std::to_string(w) + " x " + std::to_string(h) + ")";
+      error =
+          name + ": not a K16 picture (size " + std::to_string(w) + " x " + std::to_string(h) + ")";
     } else {
       error = name + ": truncated K16 picture (" + std::to_string(w) + " x " + std::to_string(h) +
               " needs " + std::to_string(kK16PixelOffset + static_cast<size_t>(K16RowSize(w)) * h) +
@@ -373,7 +383,8 @@ bool ParseK16File(const std::vector<uint8_t>& bytes, const std::string& name, Pi
   out.height = view.height;
   std::copy(view.palette, view.palette + 256, out.palette);
   out.index.resize(static_cast<size_t>(view.width) * view.height);
-  for (int y = 0; y < view.height; ++y) std::copy_n(view.Row(y), view.width, &out.index[static_cast<size_t>(y) * view.width]);
+  for (int y = 0; y < view.height; ++y)
+    std::copy_n(view.Row(y), view.width, &out.index[static_cast<size_t>(y) * view.width]);
   return true;
 }
 
@@ -389,17 +400,20 @@ toolpng::RgbaImage Expand(const Picture& pic, bool alphaForKey) {
   return img;
 }
 
-bool EncodeFile(const std::string& pngPath, const std::string& k16Path, const EncodeOptions& options,
-                std::string& error) {
+bool EncodeFile(const std::string& pngPath, const std::string& k16Path,
+                const EncodeOptions& options, std::string& error) {
   toolpng::RgbaImage image;
   if (!toolpng::ReadPng(pngPath, image, error)) return false;
   if (image.width > kK16MaxSide || image.height > kK16MaxSide) {
-    error = pngPath + ": too large for a K16 picture (at most " + std::to_string(kK16MaxSide) + " pixels a side)";
+    error = pngPath + ": too large for a K16 picture (at most " + std::to_string(kK16MaxSide) +
+            " pixels a side)";
     return false;
   }
   const std::vector<uint8_t> bytes = SerialiseK16(Quantise(image, options));
   std::ofstream out(k16Path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (out)
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   if (!out || !out.flush()) {
     error = k16Path + ": cannot write";
     return false;
@@ -407,7 +421,8 @@ bool EncodeFile(const std::string& pngPath, const std::string& k16Path, const En
   return true;
 }
 
-bool DecodeFile(const std::string& k16Path, const std::string& pngPath, bool alphaForKey, std::string& error) {
+bool DecodeFile(const std::string& k16Path, const std::string& pngPath, bool alphaForKey,
+                std::string& error) {
   std::vector<uint8_t> bytes;
   Picture pic;
   if (!ReadFile(k16Path, bytes, error) || !ParseK16File(bytes, k16Path, pic, error)) return false;

@@ -24,7 +24,8 @@ int Usage() {
 }
 
 bool ParseHex(const std::string& s, uint32_t& out) {
-  if (s.size() != 6 || s.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+  if (s.size() != 6 || s.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return false;
   out = static_cast<uint32_t>(std::strtoul(s.c_str(), nullptr, 16));
   return true;
 }
@@ -44,7 +45,8 @@ int main(int argc, char** argv) {
     } else if (command == "encode" && a.rfind("--key=", 0) == 0) {
       options.key = true;
       if (!ParseHex(a.substr(6), options.keyRgb)) {
-        std::fprintf(stderr, "k16: --key wants six hex digits RRGGBB, not \"%s\"\n", a.substr(6).c_str());
+        std::fprintf(stderr, "k16: --key wants six hex digits RRGGBB, not \"%s\"\n",
+                     a.substr(6).c_str());
         return 2;
       }
     } else if (command == "encode" && a == "--dither") {

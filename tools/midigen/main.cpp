@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "midi_writer.h"
+#include "platform/posix/file_handle.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -12,8 +13,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const auto song = midigen::DemoSong();
-  FILE* f = std::fopen(argv[1], "wb");
-  if (!f || std::fwrite(song.data(), song.size(), 1, f) != 1 || std::fclose(f) != 0) {
+  posix::FileHandle f = posix::OpenFile(argv[1], "wb");
+  if (!f || std::fwrite(song.data(), song.size(), 1, f.get()) != 1 || !posix::CloseFile(f)) {
     std::fprintf(stderr, "midigen: cannot write %s\n", argv[1]);
     return 1;
   }

@@ -16,7 +16,9 @@ struct TimedEvent {
 
 class Track {
  public:
-  void Raw(uint32_t tick, std::vector<uint8_t> bytes) { events_.push_back({tick, std::move(bytes)}); }
+  void Raw(uint32_t tick, std::vector<uint8_t> bytes) {
+    events_.push_back({tick, std::move(bytes)});
+  }
   void NoteOn(uint32_t tick, int ch, int key, int velocity) {
     Raw(tick, {Byte(0x90 | ch), Byte(key), Byte(velocity)});
   }
@@ -83,9 +85,9 @@ inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
 inline std::vector<uint8_t> WriteSmf(const std::vector<Track>& tracks, uint16_t division) {
   std::vector<uint8_t> out{'M', 'T', 'h', 'd'};
   Put32(out, 6);
-  out.insert(out.end(), {0, 1, static_cast<uint8_t>(tracks.size() >> 8),
-                         static_cast<uint8_t>(tracks.size()), static_cast<uint8_t>(division >> 8),
-                         static_cast<uint8_t>(division)});
+  out.insert(out.end(),
+             {0, 1, static_cast<uint8_t>(tracks.size() >> 8), static_cast<uint8_t>(tracks.size()),
+              static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division)});
   for (const auto& t : tracks) {
     const auto body = t.Body();
     out.insert(out.end(), {'M', 'T', 'r', 'k'});

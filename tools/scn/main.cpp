@@ -24,7 +24,8 @@ int Usage() {
 std::string BaseName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".scn") == 0) name.resize(name.size() - 4);
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".scn") == 0)
+    name.resize(name.size() - 4);
   return name;
 }
 

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "platform/headless/png_writer.h"
 
 namespace headless {
@@ -17,9 +19,11 @@ constexpr uint64_t kHardLimitMs = 6ull * 60 * 60 * 1000;
 // waits only see a press that lasts across one of their polls.
 constexpr uint64_t kClickHoldMs = 50;
 
-constexpr std::pair<const char*, uint32_t> kKeys[] = {
-    {"enter", plat::vk::Return}, {"esc", plat::vk::Escape}, {"f1", plat::vk::F1},
-    {"f4", plat::vk::F4},        {"f12", plat::vk::F12}};
+constexpr std::pair<const char*, uint32_t> kKeys[] = {{"enter", plat::vk::Return},
+                                                      {"esc", plat::vk::Escape},
+                                                      {"f1", plat::vk::F1},
+                                                      {"f4", plat::vk::F4},
+                                                      {"f12", plat::vk::F12}};
 
 std::string KeyName(uint32_t key) {
   for (const auto& [n, k] : kKeys) {
@@ -64,7 +68,8 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
       if (word.size() > 4) {
         char* end = nullptr;
         e.ms = std::strtoull(word.c_str() + 5, &end, 10);
-        if (word[4] != '+' || word.size() < 6 || *end != '\0') return fail("bad wait \"" + word + "\"");
+        if (word[4] != '+' || word.size() < 6 || *end != '\0')
+          return fail("bad wait \"" + word + "\"");
       }
       if (!(words >> word)) return fail("an action must follow \"wait\"");
     } else if (word[0] == '@' || word[0] == '+') {
@@ -100,7 +105,8 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
       produced = {e};
     } else if (word == "key") {
       std::string name;
-      if (!(words >> name) || !ParseKey(name, e.key)) return fail("key needs enter, esc, f1, f4 or f12");
+      if (!(words >> name) || !ParseKey(name, e.key))
+        return fail("key needs enter, esc, f1, f4 or f12");
       e.kind = K::Key;
       produced = {e};
     } else if (word == "altenter") {
@@ -126,11 +132,16 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
 
 HeadlessHost::HeadlessHost(Options options)
     : MessageHost(options.dataDir, options.testFont), options_(std::move(options)) {
-  if (!options_.logFile.empty()) logFile_ = std::fopen(options_.logFile.c_str(), "w");
+  if (!options_.logFile.empty()) {
+    logFile_ = posix::OpenFile(options_.logFile.c_str(), "w");
+    if (!logFile_) startupError_ = "cannot write the log file " + options_.logFile;
+  }
   if (options_.realClock) realBase_ = posix::MonotonicMillis();
   if (!options_.screenshotDir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(options_.screenshotDir, ec);
+    if (ec || access(options_.screenshotDir.c_str(), W_OK) != 0)
+      startupError_ = "cannot write screenshots into " + options_.screenshotDir;
   }
 }
 
@@ -173,7 +184,6 @@ HeadlessHost::~HeadlessHost() {
     std::string error;
     if (!FinishAudio(error)) std::fprintf(stderr, "quillfen: %s\n", error.c_str());
   }
-  if (logFile_) std::fclose(logFile_);
 }
 
 void HeadlessHost::SetInput(std::vector<InputEvent> events) {
@@ -188,8 +198,8 @@ void HeadlessHost::Record(const std::string& line) {
   std::string full = stamp + line;
   if (options_.echo) std::fprintf(stderr, "%s\n", full.c_str());
   if (logFile_) {
-    std::fprintf(logFile_, "%s\n", full.c_str());
-    std::fflush(logFile_);
+    std::fprintf(logFile_.get(), "%s\n", full.c_str());
+    std::fflush(logFile_.get());
   }
   log.push_back(std::move(full));
 }
@@ -246,11 +256,21 @@ void HeadlessHost::Fire(const InputEvent& e) {
     if (what) Record(std::string(what) + " " + std::to_string(e.x) + "," + std::to_string(e.y));
   };
   switch (e.kind) {
-    case K::Move: mouse(plat::msg::MouseMove, nullptr); break;
-    case K::LDown: mouse(plat::msg::LButtonDown, "left button down"); break;
-    case K::LUp: mouse(plat::msg::LButtonUp, nullptr); break;
-    case K::RDown: mouse(plat::msg::RButtonDown, "right button down"); break;
-    case K::RUp: mouse(plat::msg::RButtonUp, nullptr); break;
+    case K::Move:
+      mouse(plat::msg::MouseMove, nullptr);
+      break;
+    case K::LDown:
+      mouse(plat::msg::LButtonDown, "left button down");
+      break;
+    case K::LUp:
+      mouse(plat::msg::LButtonUp, nullptr);
+      break;
+    case K::RDown:
+      mouse(plat::msg::RButtonDown, "right button down");
+      break;
+    case K::RUp:
+      mouse(plat::msg::RButtonUp, nullptr);
+      break;
     case K::Key:
       Record("key " + KeyName(e.key));
       Post(plat::msg::KeyDown, e.key, 0);
@@ -263,8 +283,12 @@ void HeadlessHost::Fire(const InputEvent& e) {
       Record("window close button");
       Post(plat::msg::Close, 0, 0);
       break;
-    case K::Activate: Post(plat::msg::Activate, plat::activate::Active, 0); break;
-    case K::Deactivate: Post(plat::msg::Activate, plat::activate::Inactive, 0); break;
+    case K::Activate:
+      Post(plat::msg::Activate, plat::activate::Active, 0);
+      break;
+    case K::Deactivate:
+      Post(plat::msg::Activate, plat::activate::Inactive, 0);
+      break;
     case K::Screenshot: {
       UpdateNow();
       char name[32];

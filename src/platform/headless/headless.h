@@ -7,11 +7,12 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/file_handle.h"
 #include "platform/posix/message_host.h"
 #include "platform/posix/periodic_timer.h"
 
@@ -19,11 +20,11 @@ namespace headless {
 
 struct Options {
   std::string dataDir = ".";
-  std::string screenshotDir;     // empty: no screenshots are written
-  uint64_t until = 0;            // virtual ms at which the window is closed; 0: never
-  int64_t epoch = 1775034000;    // wall-clock seconds at virtual time 0 (2026-04-01 09:00 UTC)
-  bool echo = true;              // copy the log to stderr
-  std::string logFile;           // also write the log here
+  std::string screenshotDir;   // empty: no screenshots are written
+  uint64_t until = 0;          // virtual ms at which the window is closed; 0: never
+  int64_t epoch = 1775034000;  // wall-clock seconds at virtual time 0 (2026-04-01 09:00 UTC)
+  bool echo = true;            // copy the log to stderr
+  std::string logFile;         // also write the log here
   plat::DisplayTest fullScreenAnswer = plat::DisplayTest::Successful;
   // Follow the real clock and sleep while idle, instead of jumping: lets a
   // benchmark see what the waits cost in processor time.
@@ -42,14 +43,24 @@ struct Options {
 //   [wait | @MS | +MS] ACTION ARGS
 // "wait" fires when the game next waits for input (it has nothing to do but
 // wait for the player), "wait+MS" that long after it starts waiting, "@MS"
-// at a virtual time, "+MS" that long after the previous action. No prefix means "wait". Actions: click X Y, rclick X Y,
-// move X Y, ldown X Y, lup X Y, rdown X Y, rup X Y, key NAME (enter, esc, f1,
-// f4, f12), altenter, close, activate, deactivate, screenshot [NAME].
+// at a virtual time, "+MS" that long after the previous action. No prefix means "wait". Actions:
+// click X Y, rclick X Y, move X Y, ldown X Y, lup X Y, rdown X Y, rup X Y, key NAME (enter, esc,
+// f1, f4, f12), altenter, close, activate, deactivate, screenshot [NAME].
 struct InputEvent {
   enum class Trigger { Wait, At, After } trigger = Trigger::Wait;
   uint64_t ms = 0;
   enum class Kind {
-    Move, LDown, LUp, RDown, RUp, Key, SysKey, Close, Activate, Deactivate, Screenshot
+    Move,
+    LDown,
+    LUp,
+    RDown,
+    RUp,
+    Key,
+    SysKey,
+    Close,
+    Activate,
+    Deactivate,
+    Screenshot
   } kind = Kind::Move;
   int x = 0, y = 0;
   uint32_t key = 0;
@@ -64,6 +75,9 @@ class HeadlessHost : public posix::MessageHost {
  public:
   explicit HeadlessHost(Options options);
   ~HeadlessHost() override;
+  // Why the log file or the screenshot folder cannot be used; empty when
+  // both can. The program refuses to run rather than lose them silently.
+  const std::string& StartupError() const { return startupError_; }
 
   void SetInput(std::vector<InputEvent> events);
   // Every scripted action has been delivered.
@@ -88,10 +102,10 @@ class HeadlessHost : public posix::MessageHost {
   struct SoundCall {
     enum class Kind { MidiOpen, MidiShort, MidiLong, MidiReset, MidiClose, Wave, WaveStop } kind;
     uint64_t at = 0;
-    uint32_t message = 0;        // MidiShort
-    std::vector<uint8_t> data;   // MidiLong
-    std::string name;            // Wave (Shift-JIS)
-    uint32_t flags = 0;          // Wave
+    uint32_t message = 0;       // MidiShort
+    std::vector<uint8_t> data;  // MidiLong
+    std::string name;           // Wave (Shift-JIS)
+    uint32_t flags = 0;         // Wave
   };
   std::vector<SoundCall> sound;
   bool midiOpen = false;
@@ -160,7 +174,8 @@ class HeadlessHost : public posix::MessageHost {
   uint64_t lastFire_ = 0;
   bool closeSent_ = false;
   int shotCount_ = 0;
-  FILE* logFile_ = nullptr;
+  posix::FileHandle logFile_;
+  std::string startupError_;
 
   // The music timer: called once per period of virtual milliseconds, on this
   // thread, as the clock advances.

@@ -55,15 +55,16 @@ void HeadlessHost::MidiClose() {
   Record("midi close");
 }
 
-uint32_t HeadlessHost::StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) {
+uint32_t HeadlessHost::StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback,
+                                          void* user) {
   if (!callback) return 0;
   if (options_.realClock && options_.threadedTimer) {
     if (!timerThread_) timerThread_ = std::make_unique<posix::PeriodicTimerThread>();
     return timerThread_->Start(periodMs, callback, user);
   }
   if (++nextPeriodicId_ == 0) ++nextPeriodicId_;
-  periodic_ = {nextPeriodicId_, std::max<uint32_t>(periodMs, 1), now_ + std::max<uint32_t>(periodMs, 1),
-               callback, user};
+  periodic_ = {nextPeriodicId_, std::max<uint32_t>(periodMs, 1),
+               now_ + std::max<uint32_t>(periodMs, 1), callback, user};
   return periodic_.id;
 }
 
@@ -135,18 +136,30 @@ bool HeadlessHost::FinishAudio(std::string& error) {
   for (const auto& c : sound) {
     renderTo(c.at * kRenderRate / 1000);
     switch (c.kind) {
-      case Kind::MidiShort: synth.ShortMessage(c.message); break;
-      case Kind::MidiLong: synth.LongMessage(c.data.data(), c.data.size()); break;
-      case Kind::MidiReset: synth.Reset(); break;
+      case Kind::MidiShort:
+        synth.ShortMessage(c.message);
+        break;
+      case Kind::MidiLong:
+        synth.LongMessage(c.data.data(), c.data.size());
+        break;
+      case Kind::MidiReset:
+        synth.Reset();
+        break;
       // Stop leaves every channel at volume 0; a device opened again starts
       // as a new one, whatever the song before it did.
-      case Kind::MidiOpen: synth.SystemReset(); break;
-      case Kind::MidiClose: break;
-      case Kind::WaveStop: voice.Stop(); break;
+      case Kind::MidiOpen:
+        synth.SystemReset();
+        break;
+      case Kind::MidiClose:
+        break;
+      case Kind::WaveStop:
+        voice.Stop();
+        break;
       case Kind::Wave: {
         std::vector<uint8_t> bytes;
         voice.Stop();
-        if (data().Read(c.name.c_str(), bytes)) voice.Start(std::move(bytes), (c.flags & plat::kWaveLoop) != 0);
+        if (data().Read(c.name.c_str(), bytes))
+          voice.Start(std::move(bytes), (c.flags & plat::kWaveLoop) != 0);
         break;
       }
     }

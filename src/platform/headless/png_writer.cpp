@@ -5,25 +5,25 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/posix/file_handle.h"
+
 namespace headless {
 
 bool WritePng555(const std::string& path, const uint16_t* pixels, int width, int height) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  posix::FileHandle f = posix::OpenFile(path.c_str(), "wb");
   if (!f) return false;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_write_struct(&png, nullptr);
-    std::fclose(f);
     return false;
   }
   std::vector<png_byte> row(static_cast<size_t>(width) * 3);
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    std::fclose(f);
     return false;
   }
-  png_init_io(png, f);
+  png_init_io(png, f.get());
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
@@ -42,7 +42,7 @@ bool WritePng555(const std::string& path, const uint16_t* pixels, int width, int
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
+  return posix::CloseFile(f);
 }
 
 }  // namespace headless

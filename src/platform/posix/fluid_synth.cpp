@@ -12,9 +12,9 @@ namespace {
 fluid_synth_t* Synth(void* p) { return static_cast<fluid_synth_t*>(p); }
 
 constexpr const char* kSoundFontPlaces[] = {
-    "/usr/share/sounds/sf2/FluidR3_GM.sf2",  "/usr/share/sounds/sf2/TimGM6mb.sf2",
-    "/usr/share/sounds/sf2/default-GM.sf2",  "/usr/share/soundfonts/default.sf2",
-    "/usr/share/soundfonts/FluidR3_GM.sf2",  "/usr/share/sounds/sf3/default-GM.sf3",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",        "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/default-GM.sf2",        "/usr/share/soundfonts/default.sf2",
+    "/usr/share/soundfonts/FluidR3_GM.sf2",        "/usr/share/sounds/sf3/default-GM.sf3",
     "/usr/share/sounds/sf3/MuseScore_General.sf3",
 };
 }  // namespace
@@ -78,14 +78,29 @@ void FluidSynthOut::ShortMessage(uint32_t message) {
   const int status = message & 0xFF, ch = status & 0x0F;
   const int d1 = (message >> 8) & 0x7F, d2 = (message >> 16) & 0x7F;
   switch (status & 0xF0) {
-    case 0x80: fluid_synth_noteoff(s, ch, d1); break;
-    case 0x90: d2 ? fluid_synth_noteon(s, ch, d1, d2) : fluid_synth_noteoff(s, ch, d1); break;
-    case 0xA0: fluid_synth_key_pressure(s, ch, d1, d2); break;
-    case 0xB0: fluid_synth_cc(s, ch, d1, d2); break;
-    case 0xC0: fluid_synth_program_change(s, ch, d1); break;
-    case 0xD0: fluid_synth_channel_pressure(s, ch, d1); break;
-    case 0xE0: fluid_synth_pitch_bend(s, ch, d1 | (d2 << 7)); break;
-    default: break;
+    case 0x80:
+      fluid_synth_noteoff(s, ch, d1);
+      break;
+    case 0x90:
+      d2 ? fluid_synth_noteon(s, ch, d1, d2) : fluid_synth_noteoff(s, ch, d1);
+      break;
+    case 0xA0:
+      fluid_synth_key_pressure(s, ch, d1, d2);
+      break;
+    case 0xB0:
+      fluid_synth_cc(s, ch, d1, d2);
+      break;
+    case 0xC0:
+      fluid_synth_program_change(s, ch, d1);
+      break;
+    case 0xD0:
+      fluid_synth_channel_pressure(s, ch, d1);
+      break;
+    case 0xE0:
+      fluid_synth_pitch_bend(s, ch, d1 | (d2 << 7));
+      break;
+    default:
+      break;
   }
 }
 

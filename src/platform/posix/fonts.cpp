@@ -7,10 +7,10 @@
 #include FT_TRUETYPE_TABLES_H
 #include FT_SIZES_H
 
+#include <strings.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "platform/posix/host_files.h"
 
@@ -142,8 +142,10 @@ bool Match(const char* pattern, const char* wantFamily, std::string& file, int& 
 
 bool FontBook::LocateFace(const char* faceSjis, std::string& file, int& index) {
   const std::string name = SjisToUtf8(faceSjis);
-  const bool mincho = name.find("明朝") != std::string::npos || name.find("Mincho") != std::string::npos;
-  const bool gothic = name.find("ゴシック") != std::string::npos || name.find("Gothic") != std::string::npos;
+  const bool mincho =
+      name.find("明朝") != std::string::npos || name.find("Mincho") != std::string::npos;
+  const bool gothic =
+      name.find("ゴシック") != std::string::npos || name.find("Gothic") != std::string::npos;
   // The Windows faces are not on Linux; the IPA faces have the same metrics.
   struct Candidate {
     std::string pattern;
@@ -169,7 +171,8 @@ FontBook::Face* FontBook::FindFace(const std::string& file, int index) {
   auto it = faces_.find(key);
   if (it != faces_.end()) return it->second.get();
   FT_Face face = nullptr;
-  if (!library_ || FT_New_Face(static_cast<FT_Library>(library_), file.c_str(), index, &face) != 0) {
+  if (!library_ ||
+      FT_New_Face(static_cast<FT_Library>(library_), file.c_str(), index, &face) != 0) {
     return nullptr;
   }
   auto f = std::make_unique<Face>();
@@ -236,7 +239,8 @@ std::string FontBook::FileOf(plat::FontHandle handle) const {
 const FontBook::Glyph& FontBook::GlyphOf(Font& font, const char* ch, int len) {
   const uint32_t key = len == 1 ? static_cast<unsigned char>(ch[0])
                                 : (static_cast<uint32_t>(static_cast<unsigned char>(ch[0])) << 8 |
-                                   static_cast<unsigned char>(ch[1])) | 0x10000u;
+                                   static_cast<unsigned char>(ch[1])) |
+                                      0x10000u;
   auto it = font.cache.find(key);
   if (it != font.cache.end()) return it->second;
 
@@ -301,8 +305,9 @@ void FontBook::Draw(plat::FontHandle handle, const char* ch, int len, uint32_t c
   const int rs = std::max(0, -y0), re = std::min(g.height, target.height - y0);
   for (int gy = rs; gy < re; ++gy) {
     const int ty = y0 + gy;
-    auto* row = reinterpret_cast<uint16_t*>(reinterpret_cast<uint8_t*>(target.pixels) +
-                                            static_cast<ptrdiff_t>(target.height - 1 - ty) * target.stride);
+    auto* row =
+        reinterpret_cast<uint16_t*>(reinterpret_cast<uint8_t*>(target.pixels) +
+                                    static_cast<ptrdiff_t>(target.height - 1 - ty) * target.stride);
     const uint8_t* ink = g.ink.data() + static_cast<size_t>(gy) * g.width;
     for (int gx = cs; gx < ce; ++gx) {
       if (ink[gx]) row[x0 + gx] = pixel;

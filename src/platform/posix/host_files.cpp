@@ -1,9 +1,9 @@
 #include "platform/posix/host_files.h"
 
 #include <dirent.h>
-#include <signal.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,7 +106,8 @@ constexpr uint64_t kOtherFileBound = 256 * kMiB;  // waves, packed archives, the
 uint64_t SizeBoundOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return kOtherFileBound;
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return kOtherFileBound;
   const char* extension = path.c_str() + dot;
   for (const SizeBound& b : kSizeBounds) {
     if (strcasecmp(extension, b.extension) == 0) return b.maxBytes;
@@ -221,10 +222,16 @@ bool DataDirectory::Resolve(const char* nameSjis, std::string& hostPath, std::st
     if (part.empty() || part == ".") continue;
     if (IsRefusedComponent(part)) return refuse("outside the data directory");
     const std::string utf8 = SjisToUtf8(part);
-    std::string candidate = path + "/" + utf8;
+    std::string candidate = path;
+    candidate += '/';
+    candidate += utf8;
     if (!PathExists(candidate)) {
       std::string found;
-      if (FindCaseInsensitive(path, utf8, found)) candidate = path + "/" + found;
+      if (FindCaseInsensitive(path, utf8, found)) {
+        candidate = path;
+        candidate += '/';
+        candidate += found;
+      }
     }
     path = std::move(candidate);
     ++used;
@@ -345,8 +352,8 @@ int64_t UnixSeconds() { return static_cast<int64_t>(::time(nullptr)); }
 
 namespace {
 plat::CalendarTime FromTm(const tm& t) {
-  return {t.tm_sec, t.tm_min, t.tm_hour, t.tm_mday, t.tm_mon, t.tm_year, t.tm_wday, t.tm_yday,
-          t.tm_isdst};
+  return {t.tm_sec,  t.tm_min,  t.tm_hour, t.tm_mday, t.tm_mon,
+          t.tm_year, t.tm_wday, t.tm_yday, t.tm_isdst};
 }
 tm ToTm(const plat::CalendarTime& c) {
   tm t{};

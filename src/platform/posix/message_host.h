@@ -64,7 +64,9 @@ class MessageHost : public plat::Host {
     return data_.Write(nameSjis, data, size);
   }
   bool RemoveFile(const char* nameSjis) override { return data_.Remove(nameSjis); }
-  bool ResetFileAttributes(const char* nameSjis) override { return data_.ResetAttributes(nameSjis); }
+  bool ResetFileAttributes(const char* nameSjis) override {
+    return data_.ResetAttributes(nameSjis);
+  }
   bool MakeFolder(const char* nameSjis) override { return data_.MakeFolder(nameSjis); }
 
  protected:

@@ -38,7 +38,7 @@ class PeriodicTimerThread {
   std::thread::id workerId_;
   bool quit_ = false;
   uint32_t nextId_ = 0;
-  uint32_t activeId_ = 0;  // 0: no timer
+  uint32_t activeId_ = 0;   // 0: no timer
   uint32_t runningId_ = 0;  // the timer whose callback runs now, 0: none
   uint32_t periodMs_ = 1;
   plat::Host::PeriodicCallback callback_ = nullptr;

@@ -6,7 +6,9 @@
 
 namespace posix {
 namespace {
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24);
+}
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 }  // namespace
 
@@ -76,7 +78,8 @@ bool WriteWave16(const char* path, const std::vector<int16_t>& interleaved, uint
   put32(40, dataBytes);
   bool ok = std::fwrite(h, sizeof h, 1, f) == 1;
   for (int16_t s : interleaved) {  // little-endian whatever the host
-    const uint8_t b[2] = {static_cast<uint8_t>(s), static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8)};
+    const uint8_t b[2] = {static_cast<uint8_t>(s),
+                          static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8)};
     if (std::fwrite(b, 2, 1, f) != 1) {
       ok = false;
       break;

@@ -15,7 +15,9 @@ struct WaveData {
   const uint8_t* samples = nullptr;  // into the file's bytes
   size_t frames = 0;
 
-  uint64_t LengthMs() const { return sampleRate ? (uint64_t{frames} * 1000 + sampleRate - 1) / sampleRate : 0; }
+  uint64_t LengthMs() const {
+    return sampleRate ? (uint64_t{frames} * 1000 + sampleRate - 1) / sampleRate : 0;
+  }
   // Sample of frame f, channel c (0 left, 1 right; a mono file gives both)
   // as -1 .. 1.
   float Sample(size_t f, int c) const;

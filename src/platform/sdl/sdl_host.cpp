@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <vector>
 #include <cstdio>
+#include <vector>
 
 namespace sdl {
 
@@ -101,8 +101,9 @@ void SdlHost::FramePainted(const std::vector<plat::Rect>& rects) {
   if (!firstFrameShown_) {
     firstFrameShown_ = true;
     if (options_.reportTiming) {
-      std::fprintf(stderr, "quillfen: first frame shown %llu ms after start\n",
-                   static_cast<unsigned long long>(posix::MonotonicMillis() - options_.startedAtMs));
+      std::fprintf(
+          stderr, "quillfen: first frame shown %llu ms after start\n",
+          static_cast<unsigned long long>(posix::MonotonicMillis() - options_.startedAtMs));
     }
   }
 }
@@ -115,17 +116,21 @@ void SdlHost::Translate(const SDL_Event& e) {
   switch (e.type) {
     case SDL_MOUSEMOTION:
       Post(plat::msg::MouseMove, 0,
-           plat::PackPoint(Clamp16((e.motion.x - offsetX_) / scale_), Clamp16((e.motion.y - offsetY_) / scale_)));
+           plat::PackPoint(Clamp16((e.motion.x - offsetX_) / scale_),
+                           Clamp16((e.motion.y - offsetY_) / scale_)));
       break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       const bool down = e.type == SDL_MOUSEBUTTONDOWN;
       uint32_t id = 0;
-      if (e.button.button == SDL_BUTTON_LEFT) id = down ? plat::msg::LButtonDown : plat::msg::LButtonUp;
-      if (e.button.button == SDL_BUTTON_RIGHT) id = down ? plat::msg::RButtonDown : plat::msg::RButtonUp;
+      if (e.button.button == SDL_BUTTON_LEFT)
+        id = down ? plat::msg::LButtonDown : plat::msg::LButtonUp;
+      if (e.button.button == SDL_BUTTON_RIGHT)
+        id = down ? plat::msg::RButtonDown : plat::msg::RButtonUp;
       if (id) {
-        Post(id, 0, plat::PackPoint(Clamp16((e.button.x - offsetX_) / scale_),
-                                    Clamp16((e.button.y - offsetY_) / scale_)));
+        Post(id, 0,
+             plat::PackPoint(Clamp16((e.button.x - offsetX_) / scale_),
+                             Clamp16((e.button.y - offsetY_) / scale_)));
       }
       break;
     }
@@ -230,7 +235,8 @@ void SdlHost::ShowMessageBox(const char* textSjis, const char* captionSjis) {
   const std::string caption = captionSjis ? posix::SjisToUtf8(captionSjis) : "Quillfen";
   std::fprintf(stderr, "quillfen: %s%s%s\n", captionSjis ? caption.c_str() : "",
                captionSjis ? ": " : "", text.c_str());
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), window_) != 0) {
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(),
+                               window_) != 0) {
     std::fprintf(stderr, "quillfen: (message box could not be shown: %s)\n", SDL_GetError());
   }
 }
@@ -247,7 +253,8 @@ void SdlHost::NameRefused(const char* nameSjis, const std::string& why) {
 plat::DisplayTest SdlHost::TestFullScreen() {
   const int display = SDL_GetWindowDisplayIndex(window_);
   SDL_DisplayMode mode;
-  if (display < 0 || SDL_GetDesktopDisplayMode(display, &mode) != 0) return plat::DisplayTest::Failed;
+  if (display < 0 || SDL_GetDesktopDisplayMode(display, &mode) != 0)
+    return plat::DisplayTest::Failed;
   if (mode.w < kWidth || mode.h < kHeight) return plat::DisplayTest::BadMode;
   return plat::DisplayTest::Successful;
 }

@@ -20,7 +20,7 @@ namespace sdl {
 
 struct Options {
   std::string dataDir = ".";
-  int scale = 1;              // window size factor, 1..4
+  int scale = 1;               // window size factor, 1..4
   bool fitFullScreen = false;  // full screen: fill the height keeping the shape, not a whole factor
   bool verbose = false;        // copy the game's traces to stderr
   bool reportTiming = false;   // say when the first frame was shown
@@ -65,7 +65,9 @@ class SdlHost final : public posix::MessageHost {
   // stream; the music timer on a thread of its own.
   bool MidiOpen() override;
   void MidiShortMessage(uint32_t message) override { synth_.ShortMessage(message); }
-  void MidiLongMessage(const uint8_t* data, size_t size) override { synth_.LongMessage(data, size); }
+  void MidiLongMessage(const uint8_t* data, size_t size) override {
+    synth_.LongMessage(data, size);
+  }
   void MidiReset() override { synth_.Reset(); }
   void MidiClose() override {}  // the synthesiser stays loaded; MidiOpen resets it
   uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override {

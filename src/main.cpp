@@ -15,21 +15,22 @@
 namespace {
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage: quillfen [options]\n"
-               "  --data DIR            game data directory (default: \"data\" beside the program)\n"
-               "  --scale N             window size factor, 1 to 4 (default 1)\n"
-               "  --fit                 full screen fills the screen's height instead of the\n"
-               "                        largest whole factor\n"
-               "  --verbose             print what the game traces\n"
-               "  --timing              print when the first frame was shown\n"
-               "  --headless            run without a window: virtual clock, scripted input\n"
-               "  --input FILE          input script for --headless\n"
-               "  --screenshot-dir DIR  write screenshots (PNG) of the headless run here\n"
-               "  --until MS            close the headless run at this virtual time\n"
-               "  --log FILE            also write the headless log to FILE\n"
-               "  --quiet               do not copy the headless log to stderr\n"
-               "  --audio-out FILE.wav  render the headless run's music and effects into FILE.wav\n");
+  std::fprintf(
+      stderr,
+      "usage: quillfen [options]\n"
+      "  --data DIR            game data directory (default: \"data\" beside the program)\n"
+      "  --scale N             window size factor, 1 to 4 (default 1)\n"
+      "  --fit                 full screen fills the screen's height instead of the\n"
+      "                        largest whole factor\n"
+      "  --verbose             print what the game traces\n"
+      "  --timing              print when the first frame was shown\n"
+      "  --headless            run without a window: virtual clock, scripted input\n"
+      "  --input FILE          input script for --headless\n"
+      "  --screenshot-dir DIR  write screenshots (PNG) of the headless run here\n"
+      "  --until MS            close the headless run at this virtual time\n"
+      "  --log FILE            also write the headless log to FILE\n"
+      "  --quiet               do not copy the headless log to stderr\n"
+      "  --audio-out FILE.wav  render the headless run's music and effects into FILE.wav\n");
 }
 
 bool ReadText(const std::string& path, std::string& out) {
@@ -115,6 +116,10 @@ int main(int argc, char** argv) {
 
   hopt.dataDir = dataDir;
   headless::HeadlessHost host(hopt);
+  if (!host.StartupError().empty()) {
+    std::fprintf(stderr, "quillfen: %s\n", host.StartupError().c_str());
+    return 2;
+  }
   if (!inputPath.empty()) {
     std::string text, error;
     std::vector<headless::InputEvent> events;

@@ -1,4 +1,4 @@
-#include "data/random.h"
+#include "core/random.h"
 
 RandomGenerator rng;
 

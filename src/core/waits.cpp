@@ -1,0 +1,56 @@
+#include "core/waits.h"
+
+#include "platform/platform.h"
+
+Shell shell;
+
+void ResetShell() { shell = Shell{}; }
+
+void FrameStart() { shell.FrameStartTime = plat::host().Millis(); }
+
+bool PumpPending() {
+  auto& h = plat::host();
+  plat::Message m;
+  while (h.Peek()) {
+    if (!h.Get(m)) return false;
+    h.Dispatch(m);
+  }
+  return true;
+}
+
+// The waits poll as the game always has, but sleep between polls until the
+// next message or the deadline, so a wait costs no processor time.
+int WaitUntil(uint32_t ms) {
+  const uint64_t deadline = shell.FrameStartTime + ms;
+  auto& h = plat::host();
+  for (;;) {
+    if (!PumpPending()) return 0;
+    if (h.Millis() >= deadline) return 1;
+    h.WaitReady(deadline);
+  }
+}
+
+int WaitOrClick(uint32_t ms) {
+  const uint64_t deadline = shell.FrameStartTime + ms;
+  auto& h = plat::host();
+  bool leftSeenUp = false;
+  for (;;) {
+    if (!PumpPending()) return 0;
+    if (!shell.LeftDown) leftSeenUp = true;
+    if (h.Millis() >= deadline || shell.RightDown) return 1;
+    if (leftSeenUp && shell.LeftDown) return 1;
+    h.WaitReady(deadline);
+  }
+}
+
+int WaitClick() {
+  auto& h = plat::host();
+  bool leftSeenUp = false, rightSeenUp = false;
+  for (;;) {
+    if (!PumpPending()) return 0;
+    if (!shell.LeftDown) leftSeenUp = true;
+    if (!shell.RightDown) rightSeenUp = true;
+    if ((leftSeenUp && shell.LeftDown) || (rightSeenUp && shell.RightDown)) return 1;
+    h.WaitReady(plat::kNoDeadline);
+  }
+}

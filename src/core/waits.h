@@ -1,0 +1,47 @@
+// The input state every layer shares and the message-pumping waits with which
+// the script, the battle and the screens pause while the window stays
+// responsive. Depends on the platform layer only, so any subsystem may wait.
+#pragma once
+
+#include <cstdint>
+
+// Which part of the game a click belongs to. The numbers are the ones saved
+// games and the input routing have always used.
+namespace mode {
+inline constexpr int32_t Busy = 0;            // hand-over: battle set-up, loading a game
+inline constexpr int32_t Running = 1;         // the interpreter runs
+inline constexpr int32_t Typing = 2;          // a text line is being typed
+inline constexpr int32_t ClickWait = 3;       // ".clk"
+inline constexpr int32_t ClickWaitClear = 4;  // ".tcl"
+inline constexpr int32_t Choice = 5;          // ".slt exec"
+inline constexpr int32_t SaveMenu = 6;
+inline constexpr int32_t SaveSlots = 7;
+inline constexpr int32_t LoadSlots = 8;
+inline constexpr int32_t DeckEditor = 9;
+inline constexpr int32_t Collection = 10;
+inline constexpr int32_t BattleFirst = 12;  // the battle's modes are 12 to 19
+inline constexpr int32_t BattleLast = 19;
+inline constexpr int32_t Count = 20;
+}  // namespace mode
+
+struct Shell {
+  int32_t InputMode = mode::Busy;
+  int32_t LeftDown = 0;
+  int32_t RightDown = 0;
+  uint64_t FrameStartTime = 0;
+  int32_t FullScreen = 0;
+};
+extern Shell shell;
+
+void ResetShell();
+
+// Every timed step calls FrameStart first and then waits relative to it, so
+// the time spent drawing counts within the step. Each wait returns 0 when the
+// quit message came: the program must end.
+void FrameStart();
+[[nodiscard]] int WaitUntil(uint32_t ms);
+[[nodiscard]] int WaitOrClick(uint32_t ms);
+[[nodiscard]] int WaitClick();
+
+// Dispatches every message that is ready; false when the quit message came.
+[[nodiscard]] bool PumpPending();

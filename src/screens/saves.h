@@ -1,0 +1,13 @@
+// Saved games from the live state and back: the snapshot taken when the game
+// leaves the scenario, a slot written from it, and a slot loaded and resumed.
+#pragma once
+
+// Fills the snapshot from the live state.
+void takeSnapshot();
+// Writes the snapshot and the scenario's variables to slot 1..3; 1 when
+// written (a failure has shown the write-error box).
+int saveGame(int slot);
+// Loads slot 1..3 and runs the scenario from the saved line; false when the
+// program must end. A missing slot changes nothing; a damaged one or one of
+// another game is refused with a box and changes nothing either.
+[[nodiscard]] bool loadGame(int slot);

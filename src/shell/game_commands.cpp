@@ -1,0 +1,177 @@
+// The script reads these commands' arguments as it reads every argument; the
+// player's state takes them as plain values. Each argument is read only when
+// the one before it passed its check, so a command that stops early never
+// evaluates (or reports) what follows.
+#include "shell/game_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "data/database.h"
+#include "data/player.h"
+#include "platform/sjis.h"
+#include "script/interpreter.h"
+#include "script/reader.h"
+#include "script/variables.h"
+
+namespace {
+
+bool Is(const char* token, const char* word) { return std::strcmp(token, word) == 0; }
+
+// The next argument of the command line, as written.
+const char* NextWord() {
+  NextToken(scn.TokenBuffer, scn.LineBuffer);
+  return scn.TokenBuffer;
+}
+
+int32_t NextValue() { return EvalTerm(NextWord()); }
+
+bool ValidCard(int32_t card) { return card >= 1 && card <= kCardCount; }
+
+enum class List { Other, Deck, Stock, Collection };
+
+List NextList() {
+  const char* word = NextWord();
+  if (Is(word, "deck")) return List::Deck;
+  if (Is(word, "stock")) return List::Stock;
+  if (Is(word, "collection")) return List::Collection;
+  return List::Other;
+}
+
+// Hands "variable = value" to ".let", so the variable takes the value by every
+// rule of an assignment (and a name that is none is reported as there).
+void AssignThroughLet(const char* variable, const char* value) {
+  // A name and a quoted text each fit a line buffer; together they need two.
+  char assignment[2 * kLineSize + 8];
+  std::snprintf(assignment, sizeof assignment, "%s = %s", variable, value);
+  LetCommand(assignment);
+}
+
+// A text field of a card record, which need not end in a terminator, cut
+// to fit a line buffer without splitting a two-byte character.
+void CopyField(char* out, const char* field, size_t size) {
+  const size_t limit = std::min(size, kLineSize - 1);
+  size_t n = 0;
+  while (n < limit && field[n] != '\0') {
+    const size_t width = sjis::IsLeadByte(static_cast<unsigned char>(field[n])) ? 2 : 1;
+    if (n + width > limit) break;
+    n += width;
+  }
+  std::memcpy(out, field, n);
+  out[n] = '\0';
+}
+
+// "add" and "sub": list card count.
+void CardAddOrSub(bool add) {
+  const List list = NextList();
+  if (list != List::Deck && list != List::Stock) return;
+  const int32_t card = NextValue();
+  if (!ValidCard(card)) return;
+  const int32_t count = NextValue();
+  if (list == List::Deck && add) addCards(player.deck, card, count);
+  if (list == List::Deck && !add) removeCards(player.deck, card, count);
+  if (list == List::Stock && add) addCards(player.stock, card, count);
+  if (list == List::Stock && !add) removeCards(player.stock, card, count);
+}
+
+// "num": list card variable. A list word that names no list counts 0.
+void CardNum() {
+  const List list = NextList();
+  const int32_t card = NextValue();
+  if (!ValidCard(card)) return;
+  char variable[kLineSize];
+  NextToken(variable, scn.LineBuffer);
+  int32_t n = 0;
+  if (list == List::Deck) n = countCards(player.deck, card);
+  if (list == List::Stock) n = countCards(player.stock, card);
+  if (list == List::Collection) n = inCollection(card);
+  char value[16];
+  std::snprintf(value, sizeof value, "%d", static_cast<int>(n));
+  AssignThroughLet(variable, value);
+}
+
+// "info": field card variable. A card outside the table gives an empty text.
+void CardInfo() {
+  enum class Field { Name, Description, Attribute };
+  const char* word = NextWord();
+  Field field;
+  if (Is(word, "name"))
+    field = Field::Name;
+  else if (Is(word, "description"))
+    field = Field::Description;
+  else if (Is(word, "attribute"))
+    field = Field::Attribute;
+  else
+    return;
+  const int32_t card = NextValue();
+  char variable[kLineSize];
+  NextToken(variable, scn.LineBuffer);
+  char text[kLineSize] = {};
+  if (ValidCard(card)) {
+    const CardRecord& record = db.cards[card];
+    if (field == Field::Name) CopyField(text, record.name, sizeof record.name);
+    if (field == Field::Description) CopyField(text, record.description, sizeof record.description);
+    if (field == Field::Attribute)
+      std::snprintf(text, sizeof text, "%d", static_cast<int>(record.attribute));
+  }
+  char quoted[kLineSize + 2];
+  std::snprintf(quoted, sizeof quoted, "\"%s\"", text);
+  AssignThroughLet(variable, quoted);
+}
+
+// "dump": list count.
+void CardDump() {
+  const List list = NextList();
+  if (list != List::Deck && list != List::Stock) return;
+  const int32_t count = NextValue();
+  if (list == List::Deck)
+    dumpCards(player.deck, count);
+  else
+    dumpCards(player.stock, count);
+}
+
+Step CmdCard() {
+  char sub[kLineSize];
+  NextToken(sub, scn.LineBuffer);
+  if (Is(sub, "add") || Is(sub, "sub")) CardAddOrSub(Is(sub, "add"));
+  if (Is(sub, "num")) CardNum();
+  if (Is(sub, "info")) CardInfo();
+  if (Is(sub, "dump")) CardDump();
+  return Step::Next;
+}
+
+// ".arts" "add" "attack" number.
+Step CmdArts() {
+  if (!Is(NextWord(), "add")) return Step::Next;
+  if (!Is(NextWord(), "attack")) return Step::Next;
+  learnAttackArt(NextValue());
+  return Step::Next;
+}
+
+Step CmdSvd() {
+  saveProgress();
+  return Step::Next;
+}
+
+Step CmdInit() {
+  resetProgress();
+  return Step::Next;
+}
+
+Step CmdStrong() {
+  const char* word = NextWord();
+  if (Is(word, "begin")) setStrong(true);
+  if (Is(word, "end")) setStrong(false);
+  return Step::Next;
+}
+
+}  // namespace
+
+void RegisterGameCommands() {
+  RegisterCommand(".card", CmdCard);
+  RegisterCommand(".arts", CmdArts);
+  RegisterCommand(".svd", CmdSvd);
+  RegisterCommand(".init", CmdInit);
+  RegisterCommand(".strong", CmdStrong);
+}
