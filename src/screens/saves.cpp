@@ -145,15 +145,7 @@ bool RestoreScreen(const SaveSnapshot& s) {
     }
   }
   LoadK16At(gfx.PartsSheet, "source1.K16", 0, 0);
-  ComposeScene();
-  Copy(gfx.BackPage, 0, 0, 640, 480, gfx.ScenePage, 0, 0);
-  for (int w = 1; w <= 4; ++w) {
-    if (!WindowVisible(w)) continue;
-    TextWindow& window = msgwin.window[w];
-    window.target = &gfx.BackPage;
-    window.FlushAll();
-    window.target = &gfx.Screen;
-  }
+  ComposeSceneIntoBackPage();
   return screenChangeIn();
 }
 

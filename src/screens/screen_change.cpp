@@ -45,15 +45,7 @@ bool closeScreen() {
   SetupMessageWindow(4);
   if (!screenChangeOut()) return false;
   LoadK16At(gfx.WorkPage, snapshot.backPicture, 0, 0);
-  ComposeScene();
-  Copy(gfx.BackPage, 0, 0, 640, 480, gfx.ScenePage, 0, 0);
-  for (int n = 1; n <= 4; ++n) {
-    if (!WindowVisible(n)) continue;
-    TextWindow& w = msgwin.window[n];
-    w.target = &gfx.BackPage;
-    w.FlushAll();
-    w.target = &gfx.Screen;
-  }
+  ComposeSceneIntoBackPage();
   if (!screenChangeIn()) return false;
   shell.InputMode = screens.previousMode;
   if (shell.InputMode == mode::ClickWait || shell.InputMode == mode::ClickWaitClear)

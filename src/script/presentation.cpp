@@ -375,11 +375,7 @@ Step SetShown(int32_t value) {
 }
 }  // namespace
 
-Step CmdShow() { return SetShown(1); }
-Step CmdHide() { return SetShown(0); }
-
-Step CmdUpdate() {
-  const int32_t effect = ValueToken();
+void ComposeSceneIntoBackPage() {
   ComposeScene();
   Copy(gfx.BackPage, 0, 0, 640, 480, gfx.ScenePage, 0, 0);
   for (int n = 1; n <= 4; ++n) {
@@ -389,6 +385,14 @@ Step CmdUpdate() {
     w.FlushAll();
     w.target = &gfx.Screen;
   }
+}
+
+Step CmdShow() { return SetShown(1); }
+Step CmdHide() { return SetShown(0); }
+
+Step CmdUpdate() {
+  const int32_t effect = ValueToken();
+  ComposeSceneIntoBackPage();
   static constexpr int kSteps[10] = {0, 17, 17, 56, 46, 17, 65, 56, 50, 81};
   if (effect == 0) {
     Transition(gfx.Screen, gfx.BackPage, 0, 1);

@@ -45,6 +45,9 @@ TextWindow& CurrentTextWindow();
 bool WindowVisible(int window);
 
 void ComposeScene();
+// The layers composed, copied into BackPage with the lines of every shown
+// message window over them: the page a transition or a screen change brings in.
+void ComposeSceneIntoBackPage();
 void ClearWindow();
 void ShowClickCursor(bool clearAfter);
 void HideClickCursor();
