@@ -16,7 +16,6 @@
 #include "screens/screens_texts.h"
 #include "script/interpreter.h"
 #include "script/presentation.h"
-#include "script/presentation_texts.h"
 #include "script/reader.h"
 #include "script/variables.h"
 #include "sound/music.h"
@@ -40,6 +39,19 @@ void CopyBounded(char (&to)[N], const char* from, size_t fromSize) {
 template <size_t N, size_t M>
 void CopyName(char (&to)[N], const char (&from)[M]) {
   CopyBounded(to, from, M);
+}
+
+// A choice record between the scene and the snapshot, either way; the first
+// line and line count are never carried over.
+template <typename To, typename From>
+void CopyChoice(To& to, const From& from) {
+  CopyName(to.text, from.text);
+  CopyName(to.target, from.target);
+  to.firstLine = to.lineCount = 0;
+  to.left = from.left;
+  to.top = from.top;
+  to.right = from.right;
+  to.bottom = from.bottom;
 }
 
 // The lines of window w worth storing: up to its current line, but only
@@ -82,15 +94,14 @@ void RestoreVariables(const std::vector<uint8_t>& bytes) {
 
 // The pictures named in the snapshot, each into its layer.
 void RestorePictures(const SaveSnapshot& s) {
-  CopyName(scene.pictureName[kBack], s.backPicture);
-  CopyName(scene.pictureName[kPlace], s.placePicture);
-  CopyName(scene.pictureName[kFace1], s.face1Picture);
-  CopyName(scene.pictureName[kFace2], s.face2Picture);
-  Image* images[4] = {&gfx.WorkPage, &gfx.PictureImage, &gfx.FaceImage1, &gfx.FaceImage2};
+  const char* names[4] = {s.backPicture, s.placePicture, s.face1Picture, s.face2Picture};
   for (int l = 0; l < 4; ++l) {
-    if (scene.pictureName[l][0] == '\0') continue;
-    if (!LoadK16At(*images[l], scene.pictureName[l], 0, 0))
-      plat::host().ShowMessageBox(scene.pictureName[l], texts::kLoadErrorCaption);
+    char name[sizeof scene.pictureName[0]];
+    CopyBounded(name, names[l], sizeof s.backPicture);
+    if (name[0] == '\0')
+      scene.pictureName[l][0] = '\0';
+    else
+      LoadLayerPicture(l, name);
   }
   scene.shown[kBack] = s.backShown;
   scene.shown[kPlace] = s.placeShown;
@@ -121,17 +132,7 @@ void RestoreChoices(const SaveSnapshot& s) {
   CopyName(snd.CurrentMusic, s.music);
   CopyName(snd.CurrentLoopSound, s.loopWave);
   scene.ChoiceCount = s.choiceCount;
-  for (int i = 1; i <= kSavedChoices; ++i) {
-    const SavedChoice& from = s.choices[i];
-    Choice& c = scene.choices[i];
-    CopyName(c.text, from.text);
-    CopyName(c.target, from.target);
-    c.firstLine = c.lineCount = 0;
-    c.left = from.left;
-    c.top = from.top;
-    c.right = from.right;
-    c.bottom = from.bottom;
-  }
+  for (int i = 1; i <= kSavedChoices; ++i) CopyChoice(scene.choices[i], s.choices[i]);
 }
 
 // The windows as they were, with the scene under them, mosaicked in.
@@ -186,17 +187,7 @@ void takeSnapshot() {
   CopyName(s.music, snd.CurrentMusic);
   CopyName(s.loopWave, snd.CurrentLoopSound);
   s.choiceCount = scene.ChoiceCount;
-  for (int i = 1; i <= kSavedChoices; ++i) {
-    const Choice& c = scene.choices[i];
-    SavedChoice& to = s.choices[i];
-    CopyName(to.text, c.text);
-    CopyName(to.target, c.target);
-    to.firstLine = to.lineCount = 0;
-    to.left = c.left;
-    to.top = c.top;
-    to.right = c.right;
-    to.bottom = c.bottom;
-  }
+  for (int i = 1; i <= kSavedChoices; ++i) CopyChoice(s.choices[i], scene.choices[i]);
   s.intCount = static_cast<int32_t>(vars.ints.size());
   s.strCount = static_cast<int32_t>(vars.strs.size());
 }

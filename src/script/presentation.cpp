@@ -353,16 +353,19 @@ Step CmdLoad() {
   ExpandedToken(layer);
   ExpandedToken(file);
   std::strcat(file, ".K16");
-  const int l = LayerOf(layer);
-  Image* image = PictureOf(l);
-  if (!image) return Step::Next;
-  char* name = scene.pictureName[l];
+  LoadLayerPicture(LayerOf(layer), file);
+  return Step::Next;
+}
+
+void LoadLayerPicture(int layer, const char* file) {
+  Image* image = PictureOf(layer);
+  if (!image) return;
+  char* name = scene.pictureName[layer];
   std::strncpy(name, file, sizeof scene.pictureName[0] - 1);
   name[sizeof scene.pictureName[0] - 1] = '\0';
   if (!LoadK16At(*image, name, 0, 0)) {
     plat::host().ShowMessageBox(name, texts::kLoadErrorCaption);
   }
-  return Step::Next;
 }
 
 namespace {

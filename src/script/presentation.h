@@ -45,6 +45,9 @@ TextWindow& CurrentTextWindow();
 bool WindowVisible(int window);
 
 void ComposeScene();
+// Loads a picture file into a layer that holds one ("back", "place",
+// "face1", "face2") and remembers its name; a box names a file that fails.
+void LoadLayerPicture(int layer, const char* file);
 // The layers composed, copied into BackPage with the lines of every shown
 // message window over them: the page a transition or a screen change brings in.
 void ComposeSceneIntoBackPage();
