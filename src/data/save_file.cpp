@@ -54,12 +54,7 @@ void StoreSavedLine(SaveSnapshot& s, int window, int i, const char* text, bool l
   if (!slot) return;
   // Room for the text, the line feed of all but the last line, and the NUL.
   const size_t room = kSavedLineSize - 1 - (last ? 0 : 1);
-  size_t n = 0;
-  while (text[n] != '\0') {
-    const size_t len = sjis::IsLeadByte(static_cast<unsigned char>(text[n])) && text[n + 1] ? 2 : 1;
-    if (n + len > room) break;
-    n += len;
-  }
+  size_t n = sjis::FitLength(text, room);
   std::memcpy(slot, text, n);
   if (!last) slot[n++] = '\n';
   slot[n] = '\0';

@@ -2,6 +2,19 @@
 
 namespace sjis {
 
+size_t FitLength(const char* text, size_t limit) {
+  size_t n = 0;
+  while (n < limit && text[n] != '\0') {
+    size_t width = 1;
+    if (IsLeadByte(static_cast<unsigned char>(text[n]))) {
+      if (n + 2 > limit) break;
+      width = text[n + 1] != '\0' ? 2 : 1;
+    }
+    n += width;
+  }
+  return n;
+}
+
 long FindLastSeparator(const char* text, char sep) {
   long last = -1;
   for (long i = 0; text[i] != '\0'; ++i) {

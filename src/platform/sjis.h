@@ -12,6 +12,11 @@ constexpr bool IsLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+// The length of the longest start of text (ended by a NUL or by limit) that
+// fits in limit bytes and ends on a whole character; reads no byte at or
+// past limit.
+size_t FitLength(const char* text, size_t limit);
+
 // Index of the last byte equal to sep that is not the trail byte of a
 // two-byte character, or -1. A lead byte as the last byte stands alone.
 long FindLastSeparator(const char* text, char sep);

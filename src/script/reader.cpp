@@ -33,12 +33,7 @@ int OpenScenario(const char* name) {
   CloseScenario();
   // Longer names cannot name a file; they are cut at a character boundary and
   // then simply not found.
-  size_t n = 0;
-  while (name[n] != '\0' && n < kLineSize - 1) {
-    const bool lead = sjis::IsLeadByte(static_cast<unsigned char>(name[n]));
-    if (lead && (n + 1 >= kLineSize - 1 || name[n + 1] == '\0')) break;
-    n += lead ? 2 : 1;
-  }
+  const size_t n = sjis::FitLength(name, kLineSize - 1);
   std::memcpy(scn.ScenarioName, name, n);
   scn.ScenarioName[n] = '\0';
 

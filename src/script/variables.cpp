@@ -37,12 +37,7 @@ int32_t LeadingNumber(const char* s) {
 
 // Copies src into a name field, cut at a character boundary; false when cut.
 bool CopyName(char (&dst)[kNameSize], const char* src) {
-  size_t n = 0;
-  while (src[n] != '\0') {
-    const size_t w = sjis::IsLeadByte(static_cast<unsigned char>(src[n])) && src[n + 1] ? 2 : 1;
-    if (n + w > kNameSize - 1) break;
-    n += w;
-  }
+  const size_t n = sjis::FitLength(src, kNameSize - 1);
   std::memcpy(dst, src, n);
   dst[n] = '\0';
   return src[n] == '\0';
@@ -220,12 +215,7 @@ void ExpandVariables(char* text, size_t capacity) {
     result += after;
     if (result.size() > capacity - 1) {
       // Keep what fits, ending on a whole character, and stop substituting.
-      size_t n = 0;
-      while (n < result.size()) {
-        const size_t w = sjis::IsLeadByte(static_cast<unsigned char>(result[n])) ? 2 : 1;
-        if (n + w > capacity - 1) break;
-        n += w;
-      }
+      const size_t n = sjis::FitLength(result.c_str(), capacity - 1);
       std::memcpy(text, result.data(), n);
       text[n] = '\0';
       ReportScriptError(texts::kExpansionTooLong);

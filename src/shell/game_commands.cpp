@@ -51,13 +51,7 @@ void AssignThroughLet(const char* variable, const char* value) {
 // A text field of a card record, which need not end in a terminator, cut
 // to fit a line buffer without splitting a two-byte character.
 void CopyField(char* out, const char* field, size_t size) {
-  const size_t limit = std::min(size, kLineSize - 1);
-  size_t n = 0;
-  while (n < limit && field[n] != '\0') {
-    const size_t width = sjis::IsLeadByte(static_cast<unsigned char>(field[n])) ? 2 : 1;
-    if (n + width > limit) break;
-    n += width;
-  }
+  const size_t n = sjis::FitLength(field, std::min(size, kLineSize - 1));
   std::memcpy(out, field, n);
   out[n] = '\0';
 }
