@@ -6,8 +6,10 @@
 // in it until the checks here have passed.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/platform.h"
@@ -144,3 +146,18 @@ SlotState readSaveFile(int slot, int32_t liveInts, int32_t liveStrs, SaveSnapsho
 // Writes the snapshot and the variable records as one file that replaces the
 // slot at once; a failure shows the write-error box. 1 when written.
 int writeSaveFile(int slot, const SaveSnapshot& s, const void* variables, size_t size);
+
+// Copies a NUL-terminated text between fields of different sizes, cut to
+// the smaller one and always terminated.
+template <size_t N>
+inline void CopyBounded(char (&to)[N], const char* from, size_t fromSize) {
+  const size_t n = strnlen(from, std::min(N - 1, fromSize));
+  std::memcpy(to, from, n);
+  to[n] = '\0';
+}
+
+template <size_t N, size_t M>
+inline void CopyName(char (&to)[N], const char (&from)[M]) {
+  CopyBounded(to, from, M);
+}
+

@@ -13,6 +13,12 @@ int NumberFont::Load(const char* fileName) {
 
 void NumberFont::Draw(Image& dst, int32_t x, int32_t y, int32_t value, int32_t signMode,
                       int32_t align) const {
+  DrawClipped(dst, x, y, value, signMode, align, 0, 0, dst.width, dst.height);
+}
+
+void NumberFont::DrawClipped(Image& dst, int32_t x, int32_t y, int32_t value, int32_t signMode,
+                             int32_t align, int32_t clipX, int32_t clipY, int32_t clipW,
+                             int32_t clipH) const {
   // Slots, most significant first; the magnitude is taken in 64 bits so that
   // the most negative value has one too.
   int slots[12];
@@ -37,8 +43,8 @@ void NumberFont::Draw(Image& dst, int32_t x, int32_t y, int32_t value, int32_t s
   for (int i = 0; i < length; ++i, left += g) {
     // Far off the image a glyph has nothing to draw.
     if (left < INT32_MIN || left > INT32_MAX) continue;
-    CopyKeyed(dst, static_cast<int32_t>(left), y, glyphWidth, strip.height, strip,
-              static_cast<int32_t>(slots[i] * g), 0, kMagenta);
+    CopyClippedKeyed(dst, static_cast<int32_t>(left), y, glyphWidth, strip.height, strip,
+                     static_cast<int32_t>(slots[i] * g), 0, clipX, clipY, clipW, clipH, kMagenta);
   }
 }
 

@@ -15,6 +15,10 @@ struct NumberFont {
   // signMode 1 puts "+" or "-" in front; align 1 centres on x, 2 ends on x,
   // anything else starts at x.
   void Draw(Image& dst, int32_t x, int32_t y, int32_t value, int32_t signMode, int32_t align) const;
+  // The same, touching nothing outside the clip rectangle.
+  void DrawClipped(Image& dst, int32_t x, int32_t y, int32_t value, int32_t signMode,
+                   int32_t align, int32_t clipX, int32_t clipY, int32_t clipW,
+                   int32_t clipH) const;
 };
 
 struct NumberFonts {

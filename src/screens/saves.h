@@ -2,8 +2,8 @@
 // leaves the scenario, a slot written from it, and a slot loaded and resumed.
 #pragma once
 
-// Fills the snapshot from the live state.
-void takeSnapshot();
+#include "battle/snapshot.h"
+
 // Writes the snapshot and the scenario's variables to slot 1..3; 1 when
 // written (a failure has shown the write-error box).
 int saveGame(int slot);

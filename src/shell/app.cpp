@@ -1,5 +1,7 @@
 #include "shell/app.h"
 
+#include "battle/battle.h"
+#include "battle/turn.h"
 #include "core/random.h"
 #include "data/database.h"
 #include "data/player.h"
@@ -93,6 +95,8 @@ void WireSubsystems() {
   SetModeHandlers(mode::SaveMenu, {saveMenuClick, nullptr, nullptr, nullptr});
   SetModeHandlers(mode::SaveSlots, {slotClick, nullptr, nullptr, nullptr});
   SetModeHandlers(mode::LoadSlots, {slotClick, nullptr, nullptr, nullptr});
+  for (int32_t m : {12, 13, 16, 17})
+    SetModeHandlers(m, {battleClick, battleRightClick, nullptr, battleHover});
   SetScreenOpener(ScreenButton::SaveLoad, openSaveScreen);
   routing.screenButtonsOff = EventRunning;
   routing.showPosition = ShowScriptPosition;
@@ -110,6 +114,7 @@ void ResetGameState() {
   ResetPlayerState();
   ResetSnapshot();
   ResetScreens();
+  ResetBattle();
   ResetRandom();
   ResetSound();
   DestroyGlobalImages();

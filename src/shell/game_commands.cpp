@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "battle/battle.h"
+#include "core/waits.h"
 #include "data/database.h"
 #include "data/player.h"
 #include "platform/sjis.h"
@@ -160,6 +162,13 @@ Step CmdStrong() {
   return Step::Next;
 }
 
+// The battle reads its own ten arguments and takes the run over: the
+// scenario goes on from the next line when the battle is decided.
+Step CmdBattle() {
+  shell.InputMode = mode::Busy;
+  return startBattle() ? Step::Wait : Step::Quit;
+}
+
 }  // namespace
 
 void RegisterGameCommands() {
@@ -168,4 +177,5 @@ void RegisterGameCommands() {
   RegisterCommand(".svd", CmdSvd);
   RegisterCommand(".init", CmdInit);
   RegisterCommand(".strong", CmdStrong);
+  RegisterCommand(".battle", CmdBattle);
 }

@@ -1,0 +1,132 @@
+#include "battle/card_detail.h"
+
+#include <string>
+
+#include "battle/battle.h"
+#include "battle/battle_screen.h"
+#include "battle/battle_texts.h"
+#include "core/waits.h"
+#include "data/database.h"
+#include "graphics/blit.h"
+#include "graphics/image.h"
+#include "graphics/k16.h"
+#include "graphics/textwindow.h"
+#include "platform/platform.h"
+#include "platform/sjis.h"
+
+namespace {
+
+// One slot of the helps: its value, its modifier text and, for the slots
+// that can forbid, the text shown instead from -9999 down.
+struct HelpSlot {
+  int32_t value;
+  const char* modifier;
+  const char* forbidden;
+};
+
+std::string HelpText(const char* head, const HelpSlot (&slots)[6], const char* tail) {
+  std::string text = head;
+  for (const HelpSlot& s : slots) {
+    if (s.value == 0) continue;
+    if (s.value <= -9999 && s.forbidden) {
+      text += s.forbidden;
+      continue;
+    }
+    text += s.modifier;
+    if (s.value >= 0) text += '+';
+    text += std::to_string(s.value);
+  }
+  return text + tail;
+}
+
+// A field or barrier field of a record, which need not end in a terminator,
+// cut at a character boundary.
+template <size_t N>
+std::string Field(const char (&field)[N]) {
+  return std::string(field, sjis::FitLength(field, N));
+}
+
+constexpr int32_t kBoxX = 120, kBoxY = 160, kBoxW = 400, kBoxH = 160;
+
+bool ShowHelp(const std::string& text) {
+  const int32_t remembered = shell.InputMode;
+  shell.InputMode = mode::Busy;
+  TextWindow& window = msgwin.window[1];
+  auto& host = plat::host();
+  window.ClearAll();
+  DarkenRect(gfx.Screen, kBoxX, kBoxY, kBoxW, kBoxH, 0x646464);
+  window.Print(text.c_str(), 1);
+  InvalidateArea(kBoxX, kBoxY - gfx.ViewOffset, kBoxW, kBoxH);
+  host.UpdateNow();
+  if (!WaitClick()) return false;
+  shell.InputMode = remembered;
+  drawBattle(kBoxX, kBoxY, kBoxW, kBoxH);
+  InvalidateArea(kBoxX, kBoxY - gfx.ViewOffset, kBoxW, kBoxH);
+  host.UpdateNow();
+  window.ClearAll();
+  return true;
+}
+
+}  // namespace
+
+bool showCardDetail(int card) {
+  const CardRecord* record = cardRecord(static_cast<uint32_t>(card));
+  if (card < 1 || !record) return true;
+  const int32_t remembered = shell.InputMode;
+  shell.InputMode = mode::Busy;
+  const int32_t top = gfx.ViewOffset;
+  Copy(gfx.BackPage, 0, top, kClientWidth, kClientHeight, gfx.Screen, 0, top);
+  DarkenRect(gfx.Screen, 0, top, kClientWidth, kClientHeight, 0x646464);
+  const std::string picture = "cardl\\cardl" + std::to_string(card) + ".K16";
+  LoadK16RectKeyed(gfx.Screen, picture.c_str(), 16, top + 32, 300, 414, 0, 0);
+
+  TextWindow& window = msgwin.window[4];
+  window.ClearAll();
+  for (const std::string& piece :
+       {std::string(texts::kDetailOpen), Field(record->name), std::string(texts::kDetailClose),
+        Field(record->description), std::string(texts::kDetailAttack),
+        Field(record->attackEffect), std::string(texts::kDetailIntercept),
+        Field(record->interceptEffect), std::string(texts::kDetailIllustrator),
+        Field(record->illustrator)}) {
+    window.Print(piece.c_str(), 1);
+  }
+  InvalidateAll();
+  if (!WaitClick()) return false;
+  shell.InputMode = remembered;
+  Copy(gfx.Screen, 0, top, kClientWidth, kClientHeight, gfx.BackPage, 0, top);
+  InvalidateAll();
+  return true;
+}
+
+std::string fieldHelpText() {
+  const BattleState& b = battle;
+  const HelpSlot slots[6] = {
+      {b.physAttackField, texts::kFieldPhysAttack, texts::kFieldPhysAttackForbidden},
+      {b.physGuardField, texts::kFieldPhysGuard, nullptr},
+      {b.magicAttackField, texts::kFieldMagicAttack, texts::kFieldMagicAttackForbidden},
+      {b.magicGuardField, texts::kFieldMagicGuard, nullptr},
+      {b.hpRecoveryField, texts::kFieldHpRecovery, texts::kFieldHpRecoveryForbidden},
+      {b.mpRecoveryField, texts::kFieldMpRecovery, texts::kFieldMpRecoveryForbidden},
+  };
+  return HelpText(texts::kHelpHeadUp, slots, texts::kHelpTail);
+}
+
+std::string barrierHelpText(int side) {
+  const BattleSide& s = battle.side[side == 0 ? 0 : 1];
+  const HelpSlot slots[6] = {
+      {s.physAttackUp, texts::kBarrierPhysAttack, texts::kBarrierPhysAttackForbidden},
+      {s.physGuard, texts::kBarrierPhysGuard, nullptr},
+      {s.magicAttackUp, texts::kBarrierMagicAttack, texts::kBarrierMagicAttackForbidden},
+      {s.magicGuard, texts::kBarrierMagicGuard, nullptr},
+      {s.hpRecoveryUp, texts::kBarrierHpRecovery, texts::kBarrierHpRecoveryForbidden},
+      {s.mpRecoveryUp, texts::kBarrierMpRecovery, texts::kBarrierMpRecoveryForbidden},
+  };
+  // The opponent's help points up at its row; the player's ends pointing
+  // down at the player's.
+  if (side == 0) return HelpText("\n", slots, texts::kHelpTail);
+  return HelpText(texts::kHelpHeadUp, slots, "");
+}
+
+bool showFieldHelp() { return ShowHelp(fieldHelpText()); }
+
+bool showBarrierHelp(int side) { return ShowHelp(barrierHelpText(side)); }
