@@ -121,6 +121,13 @@ std::string GameCommandMistake(const std::vector<std::string>& t) {
       return "\".card " + sub + "\" has no list \"" + arg(2) + "\" (deck, stock)";
     if (!dump && outside(3, 1, 50)) return "card " + arg(3) + " is outside 1 to 50";
   }
+  if (cmd == ".battle") {
+    if (t.size() < 11)
+      return "\".battle\" needs ten arguments: face, HP, max HP, MP, max MP, style, deck, "
+             "shuffle, hand size and kind";
+    if (outside(6, 1, 3)) return "the opponent's style " + arg(6) + " is outside 1 to 3";
+    if (outside(9, 1, 6)) return "the hand size " + arg(9) + " is outside 1 to 6";
+  }
   return {};
 }
 
@@ -233,6 +240,11 @@ Result Compile(const std::vector<Source>& sources) {
       } else if (cmd == ".card" && (arg(1) == "num" || arg(1) == "info") && !HasVariables(arg(4))) {
         // Both end in an assignment to their last argument.
         assignments.push_back({arg(4), here});
+      }
+      long long kind = 0;
+      if (cmd == ".battle" && LiteralValue(arg(10), kind) && kind != 1 && kind != 2) {
+        r.warnings.push_back(sources[s].path + ":" + std::to_string(lineNo) + ": battle kind " +
+                             arg(10) + " has no background and no music (1 or 2 have)");
       }
       if (cmd == ".slt" && arg(1) == "add") {
         if (t.size() < 4)
