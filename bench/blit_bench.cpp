@@ -4,10 +4,11 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstring>
+#include <utility>
 #include <vector>
+
+#include "measure.h"
 
 #include "graphics/blit.h"
 #include "graphics/image.h"
@@ -19,8 +20,6 @@ namespace {
 constexpr int kW = 640, kH = 480;
 constexpr size_t kBytes = size_t{kW} * kH * 2;
 constexpr uint32_t kKeyColour = 0xFF00FF;
-
-using Clock = std::chrono::steady_clock;
 
 uint32_t g_seed = 1;
 uint16_t Rand15() {
@@ -49,53 +48,9 @@ SDL_Surface* SurfaceOf(const Image& im) {
   return s;
 }
 
-// Times are the best batch of 8 iterations, for memcpy as for everything
-// else: on a shared machine the best batch is what the code costs, the rest
-// is other processes' noise.
-constexpr int kBatch = 8;
-
-double MemcpyBaseline() {
-  static double seconds = [] {
-    std::vector<uint8_t> a(kBytes, 1), b(kBytes, 2);
-    double best = 1e9;
-    for (int round = 0; round < 64; ++round) {
-      const auto t0 = Clock::now();
-      for (int i = 0; i < kBatch; ++i) {
-        std::memcpy(b.data(), a.data(), kBytes);
-        benchmark::ClobberMemory();
-      }
-      best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count() / kBatch);
-    }
-    return best;
-  }();
-  return seconds;
-}
-
-// Runs body once per iteration and reports its best batch time (best_us) and
-// that time over memcpy's (x_memcpy).
 template <typename F>
 void Measure(benchmark::State& state, F&& body, int pagesPerIteration = 1) {
-  const double base = MemcpyBaseline();
-  double best = 1e9;
-  int inBatch = 0;
-  auto t0 = Clock::now();
-  for (auto _ : state) {
-    body();
-    benchmark::ClobberMemory();
-    if (++inBatch == kBatch) {
-      const auto t1 = Clock::now();
-      best = std::min(best,
-                      std::chrono::duration<double>(t1 - t0).count() / kBatch / pagesPerIteration);
-      inBatch = 0;
-      t0 = t1;
-    }
-  }
-  if (best < 1e9) {
-    state.counters["best_us"] = best * 1e6;
-    state.counters["x_memcpy"] = best / base;
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * pagesPerIteration *
-                          static_cast<int64_t>(kBytes));
+  bench::Measure(state, kBytes, std::forward<F>(body), pagesPerIteration);
 }
 
 struct Pages {

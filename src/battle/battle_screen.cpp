@@ -152,10 +152,14 @@ void DrawBattleIn(const Rect& clip, int32_t inputMode) {
   DrawIcons(clip);
   // The list's lines are printed once per change of the list; a redraw of
   // the screen under them would otherwise leave the player an empty list.
-  const Rect list{4, 486, 632, 134};
-  if (ChoosingMode(inputMode) && list.Meets(clip)) {
-    const Rect r = list.Intersect(clip);
-    msgwin.window[2].FlushRect(r.x, r.y, r.x + r.w, r.y + r.h);
+  if (ChoosingMode(inputMode) && Rect{4, 486, 632, 134}.Meets(clip)) {
+    const TextWindow& window = msgwin.window[2];
+    LineRecord line{};
+    for (int i = 1; window.GetLine(i, line) && line.text[0] != '\0'; ++i) {
+      const Rect r = Rect{line.left, line.top, line.right - line.left, line.bottom - line.top}
+                         .Intersect(clip);
+      if (r.w > 0 && r.h > 0) msgwin.window[2].FlushRect(r.x, r.y, r.x + r.w, r.y + r.h);
+    }
   }
 }
 

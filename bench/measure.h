@@ -1,0 +1,64 @@
+// Best-batch timing against memcpy of a page, shared by the drawing
+// benchmarks: on a shared machine the best batch of 8 iterations is what the
+// code costs, the rest is other processes' noise, so memcpy is timed the
+// same way in the same run and every result is also given as its ratio.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kBatch = 8;
+
+// Seconds of one memcpy of `bytes`, the best of 64 batches.
+inline double MemcpyBaseline(size_t bytes) {
+  static std::map<size_t, double> known;
+  if (auto it = known.find(bytes); it != known.end()) return it->second;
+  std::vector<uint8_t> a(bytes, 1), b(bytes, 2);
+  double best = 1e9;
+  for (int round = 0; round < 64; ++round) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < kBatch; ++i) {
+      std::memcpy(b.data(), a.data(), bytes);
+      benchmark::ClobberMemory();
+    }
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count() / kBatch);
+  }
+  return known[bytes] = best;
+}
+
+// Runs body once per iteration and reports its best batch time (best_us) and
+// that time over memcpy of baseBytes (x_memcpy).
+template <typename F>
+void Measure(benchmark::State& state, size_t baseBytes, F&& body, int pagesPerIteration = 1) {
+  const double base = MemcpyBaseline(baseBytes);
+  double best = 1e9;
+  int inBatch = 0;
+  auto t0 = Clock::now();
+  for (auto _ : state) {
+    body();
+    benchmark::ClobberMemory();
+    if (++inBatch == kBatch) {
+      const auto t1 = Clock::now();
+      best = std::min(best,
+                      std::chrono::duration<double>(t1 - t0).count() / kBatch / pagesPerIteration);
+      inBatch = 0;
+      t0 = t1;
+    }
+  }
+  if (best < 1e9) {
+    state.counters["best_us"] = best * 1e6;
+    state.counters["x_memcpy"] = best / base;
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * pagesPerIteration *
+                          static_cast<int64_t>(baseBytes));
+}
+
+}  // namespace bench
