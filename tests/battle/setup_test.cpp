@@ -385,5 +385,23 @@ TEST_F(BattleScreenTest, HoveringAPlayedCardLiftsItAndTheNextMoveLetsItGo) {
   EXPECT_EQ(At(130, 200), under);
 }
 
+TEST_F(BattleScreenTest, BannersAndZoomsPeakInTheMiddleOfTheView) {
+  // The turn banner grows to three times its size, centred: at its peak
+  // the middle of the view shows the turn label, and the digits' place in
+  // the sheet was cleared for a two-digit turn.
+  ClearTable();
+  battle.turn = 12;
+  ASSERT_TRUE(turnBanner());
+  EXPECT_EQ(At(320, 240), kTurnLabel);
+  EXPECT_EQ(gfx.PartsSheet.At(289 + 83, 276 + 61), kKey5);
+  // A played card zooms to four times its size over the view's middle.
+  ClearTable();
+  FillImageRect(gfx.PartsSheet, 300, 538, 100, 138, 0x00FF00);
+  ASSERT_TRUE(zoomCard(1, 3));
+  EXPECT_EQ(At(320, 240), Rgb5(0, 31, 0));
+  EXPECT_EQ(At(121, 10), Rgb5(0, 31, 0)) << "400 wide from x 120";
+  EXPECT_EQ(At(118, 10), BackColour(118, 10));
+}
+
 }  // namespace
 }  // namespace battle_test
