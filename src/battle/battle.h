@@ -49,8 +49,7 @@ struct BattleSide {
   uint8_t curseGuard = 0;
 
   bool HasBarrier() const {
-    return physAttackUp || physGuard || magicAttackUp || magicGuard || hpRecoveryUp ||
-           mpRecoveryUp;
+    return physAttackUp || physGuard || magicAttackUp || magicGuard || hpRecoveryUp || mpRecoveryUp;
   }
 };
 

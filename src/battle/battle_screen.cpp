@@ -42,8 +42,8 @@ bool ChoosingMode(int32_t m) { return m == 12 || m == 13 || m == 16 || m == 17; 
 
 void Sprite(const Rect& clip, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
             int32_t sy) {
-  CopyClippedKeyed(gfx.Screen, dx, dy, w, h, gfx.PartsSheet, sx, sy, clip.x, clip.y, clip.w,
-                   clip.h, kMagenta);
+  CopyClippedKeyed(gfx.Screen, dx, dy, w, h, gfx.PartsSheet, sx, sy, clip.x, clip.y, clip.w, clip.h,
+                   kMagenta);
 }
 
 void CardSprite(const Rect& clip, SlotPosition at, int32_t sx, int32_t sy) {
@@ -156,8 +156,8 @@ void DrawBattleIn(const Rect& clip, int32_t inputMode) {
     const TextWindow& window = msgwin.window[2];
     LineRecord line{};
     for (int i = 1; window.GetLine(i, line) && line.text[0] != '\0'; ++i) {
-      const Rect r = Rect{line.left, line.top, line.right - line.left, line.bottom - line.top}
-                         .Intersect(clip);
+      const Rect r =
+          Rect{line.left, line.top, line.right - line.left, line.bottom - line.top}.Intersect(clip);
       if (r.w > 0 && r.h > 0) msgwin.window[2].FlushRect(r.x, r.y, r.x + r.w, r.y + r.h);
     }
   }

@@ -84,10 +84,9 @@ bool showCardDetail(int card) {
   window.ClearAll();
   for (const std::string& piece :
        {std::string(texts::kDetailOpen), Field(record->name), std::string(texts::kDetailClose),
-        Field(record->description), std::string(texts::kDetailAttack),
-        Field(record->attackEffect), std::string(texts::kDetailIntercept),
-        Field(record->interceptEffect), std::string(texts::kDetailIllustrator),
-        Field(record->illustrator)}) {
+        Field(record->description), std::string(texts::kDetailAttack), Field(record->attackEffect),
+        std::string(texts::kDetailIntercept), Field(record->interceptEffect),
+        std::string(texts::kDetailIllustrator), Field(record->illustrator)}) {
     window.Print(piece.c_str(), 1);
   }
   InvalidateAll();

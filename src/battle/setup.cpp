@@ -34,12 +34,12 @@ void ResetBattle() { battle = BattleState{}; }
 
 namespace {
 
-constexpr SlotPosition kPlayerHand[kHandSlots + 1] = {{0, 0},     {5, 338},   {112, 338}, {217, 338},
-                                                      {323, 338}, {429, 338}, {535, 338}};
+constexpr SlotPosition kPlayerHand[kHandSlots + 1] = {
+    {0, 0}, {5, 338}, {112, 338}, {217, 338}, {323, 338}, {429, 338}, {535, 338}};
 constexpr SlotPosition kPlayerPlayed[kHandSlots + 1] = {
     {0, 0}, {352, 196}, {368, 196}, {384, 196}, {400, 196}, {416, 196}, {432, 196}};
-constexpr SlotPosition kOpponentHand[kHandSlots + 1] = {{0, 0},     {535, 4},   {429, 4}, {323, 4},
-                                                        {217, 4},   {112, 4},   {5, 4}};
+constexpr SlotPosition kOpponentHand[kHandSlots + 1] = {{0, 0},   {535, 4}, {429, 4}, {323, 4},
+                                                        {217, 4}, {112, 4}, {5, 4}};
 constexpr SlotPosition kOpponentPlayed[kHandSlots + 1] = {
     {0, 0}, {108, 146}, {124, 146}, {140, 146}, {156, 146}, {172, 146}, {188, 146}};
 

@@ -23,7 +23,8 @@ uint32_t HandCardAt(int x, int y) {
   for (int k = 1; k <= battle.handSize; ++k) {
     const SlotPosition p = handPosition(0, k);
     const int top = p.y - kMaxViewOffset;
-    if (Inside(x, p.x, p.x + kCardWidth) && Inside(y, top, p.y - 4)) card = battle.side[0].hand[k].card;
+    if (Inside(x, p.x, p.x + kCardWidth) && Inside(y, top, p.y - 4))
+      card = battle.side[0].hand[k].card;
   }
   return card;
 }

@@ -160,4 +160,3 @@ template <size_t N, size_t M>
 inline void CopyName(char (&to)[N], const char (&from)[M]) {
   CopyBounded(to, from, M);
 }
-

@@ -16,9 +16,8 @@ struct NumberFont {
   // anything else starts at x.
   void Draw(Image& dst, int32_t x, int32_t y, int32_t value, int32_t signMode, int32_t align) const;
   // The same, touching nothing outside the clip rectangle.
-  void DrawClipped(Image& dst, int32_t x, int32_t y, int32_t value, int32_t signMode,
-                   int32_t align, int32_t clipX, int32_t clipY, int32_t clipW,
-                   int32_t clipH) const;
+  void DrawClipped(Image& dst, int32_t x, int32_t y, int32_t value, int32_t signMode, int32_t align,
+                   int32_t clipX, int32_t clipY, int32_t clipW, int32_t clipH) const;
 };
 
 struct NumberFonts {

@@ -1,4 +1,5 @@
-// What the three menu screens share: the way back to the scenario, which goes on waiting where it was.
+// What the three menu screens share: the way back to the scenario, which goes on waiting where it
+// was.
 #pragma once
 
 #include <cstdint>

@@ -18,14 +18,14 @@ struct Region {
 
 // The battle sheet's regions, each in its own colour; the rest is key.
 constexpr Region kSheet[] = {
-    {0, 0, 100, 138, kPlayerBack},       {0, 138, 100, 138, kOpponentBack},
-    {700, 0, 100, 138, kFrame},          {700, 138, 100, 138, kFrame},
-    {0, 276, 62, 62, kPlayerMarker},     {62, 276, 62, 62, kOpponentMarker},
-    {124, 276, 165, 61, kTurnLabel},     {500, 276, 62, 53, kDecide},
-    {562, 276, 28, 26, kArrowUp},        {562, 302, 28, 26, kArrowDown},
-    {600, 276, 28, 28, kPoison},         {628, 276, 28, 28, kCurse},
-    {600, 304, 21, 25, kBarrier},        {621, 304, 20, 25, kField},
-    {0, 338, 158, 60, kWin},             {158, 338, 202, 60, kLoss},
+    {0, 0, 100, 138, kPlayerBack},   {0, 138, 100, 138, kOpponentBack},
+    {700, 0, 100, 138, kFrame},      {700, 138, 100, 138, kFrame},
+    {0, 276, 62, 62, kPlayerMarker}, {62, 276, 62, 62, kOpponentMarker},
+    {124, 276, 165, 61, kTurnLabel}, {500, 276, 62, 53, kDecide},
+    {562, 276, 28, 26, kArrowUp},    {562, 302, 28, 26, kArrowDown},
+    {600, 276, 28, 28, kPoison},     {628, 276, 28, 28, kCurse},
+    {600, 304, 21, 25, kBarrier},    {621, 304, 20, 25, kField},
+    {0, 338, 158, 60, kWin},         {158, 338, 202, 60, kLoss},
     {360, 338, 224, 60, kDraw},
 };
 
@@ -34,7 +34,8 @@ constexpr Region kSheet[] = {
 void BattleRunTest::SetUp() {
   GameTest::SetUp();
   const std::string dir = dataDir.string() + "/";
-  for (const char* sub : {"cards", "cardl", "fg", "bmid"}) std::filesystem::create_directories(dir + sub);
+  for (const char* sub : {"cards", "cardl", "fg", "bmid"})
+    std::filesystem::create_directories(dir + sub);
   WriteTestK16(dir + "source2.K16", 800, 400, [](int x, int y) {
     for (const Region& r : kSheet) {
       if (x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h) return r.colour;
@@ -42,7 +43,8 @@ void BattleRunTest::SetUp() {
     return kKey5;
   });
   // The scene's own sheet, which the battle replaces and puts back.
-  WriteTestK16(dir + "source1.K16", 850, 676, [](int x, int y) { return Rgb5(x / 100, y / 100, 20); });
+  WriteTestK16(dir + "source1.K16", 850, 676,
+               [](int x, int y) { return Rgb5(x / 100, y / 100, 20); });
   WriteTestK16(dir + "battleback1.K16", 640, 622, BackColour);
   WriteTestK16(dir + "bg.K16", 640, 480, [](int x, int y) { return Rgb5(x / 40, y / 30, 8); });
   for (int n = 1; n <= kCardCount; ++n) {
@@ -66,7 +68,8 @@ void BattleRunTest::SetUp() {
     std::snprintf(c.interceptEffect, sizeof c.interceptEffect, "Intercept %d", n);
     std::snprintf(c.illustrator, sizeof c.illustrator, "Artist %d", n);
   }
-  WriteData("CardData.dat", std::string(reinterpret_cast<const char*>(cards.cards), sizeof cards.cards));
+  WriteData("CardData.dat",
+            std::string(reinterpret_cast<const char*>(cards.cards), sizeof cards.cards));
   std::vector<uint32_t> foe;
   for (uint32_t c = 21; c <= 40; ++c) foe.push_back(c);
   WriteDeck("foe.dec", foe);
@@ -109,7 +112,8 @@ std::string BattleRunTest::Shot(const std::string& name) const {
 std::vector<uint64_t> BattleRunTest::WaveTimes(const std::string& name) const {
   std::vector<uint64_t> times;
   for (const auto& c : host->sound) {
-    if (c.kind == headless::HeadlessHost::SoundCall::Kind::Wave && c.name == name) times.push_back(c.at);
+    if (c.kind == headless::HeadlessHost::SoundCall::Kind::Wave && c.name == name)
+      times.push_back(c.at);
   }
   return times;
 }

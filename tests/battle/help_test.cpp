@@ -42,14 +42,13 @@ TEST_F(HelpTextTest, OnlyTheAttackAndRecoverySlotsCanBeForbidden) {
 TEST_F(HelpTextTest, BarrierEntriesRunOnWithoutALineFeedAfterTheirValue) {
   battle.side[0].physAttackUp = 10;
   battle.side[0].magicAttackUp = 5;
-  EXPECT_EQ(barrierHelpText(0),
-            S("\n 物理攻撃力補正バリアー\n 効果：+10 魔法攻撃力補正バリアー\n 効果：+5") +
-                fieldTail);
+  EXPECT_EQ(
+      barrierHelpText(0),
+      S("\n 物理攻撃力補正バリアー\n 効果：+10 魔法攻撃力補正バリアー\n 効果：+5") + fieldTail);
   // The opponent's help points up and has no tail.
   battle.side[1].hpRecoveryUp = -9999;
   battle.side[1].physGuard = -3;
-  EXPECT_EQ(barrierHelpText(1),
-            S("▲\n 物理防御力補正バリアー\n 効果：-3 ＨＰ回復禁止バリアー\n"));
+  EXPECT_EQ(barrierHelpText(1), S("▲\n 物理防御力補正バリアー\n 効果：-3 ＨＰ回復禁止バリアー\n"));
 }
 
 TEST(ShuffleDeckTest, PermutesExactlyTheFirstNCards) {

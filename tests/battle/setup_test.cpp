@@ -166,9 +166,10 @@ TEST_F(BattleRunTest, MissingOrShortDeckFilesKeepThePreviousDeck) {
   // A file of one word more than its header: the first card is replaced,
   // the rest of the previous deck (the file order of "foe") stays.
   WriteData("short.dec", std::string("\0\0\0\0\x1E\0\0\0", 8));
-  WriteStory(".battle fg\\foe 100 100 10 10 1 foe 0 3 1\n.battle fg\\foe 100 100 10 10 1 short 0 3 1\n"
-             ".battle fg\\foe 100 100 10 10 1 missing 0 3 1",
-             "", "");
+  WriteStory(
+      ".battle fg\\foe 100 100 10 10 1 foe 0 3 1\n.battle fg\\foe 100 100 10 10 1 short 0 3 1\n"
+      ".battle fg\\foe 100 100 10 10 1 missing 0 3 1",
+      "", "");
   // Each battle ends at once by deciding; the last one waits.
   Run(std::string(kStart) + "wait click 300 100\nwait click 300 100\n");
   EXPECT_EQ(Hand(1, 3), (std::vector<uint32_t>{30, 22, 23}));
@@ -178,9 +179,8 @@ TEST_F(BattleRunTest, MissingOrShortDeckFilesKeepThePreviousDeck) {
 TEST_F(BattleRunTest, LeavingPutsBackTheSceneItsTextAndItsMusic) {
   // A song for the scene and another for the battle, each one note.
   const auto song = [](char note) {
-    return std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0C", 22) +
-           std::string("\0\x90", 2) + note + std::string("\x64\x60\x80", 3) + note +
-           std::string("\0\0\xFF\x2F\0", 5);
+    return std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0C", 22) + std::string("\0\x90", 2) +
+           note + std::string("\x64\x60\x80", 3) + note + std::string("\0\0\xFF\x2F\0", 5);
   };
   WriteData("tune.mid", song(0x3C));
   WriteData("bmid/card15.mid", song(0x40));
@@ -272,8 +272,8 @@ TEST_F(BattleRunTest, ALongCandidateListPagesWithItsArrows) {
   // One line now: the eighth art, in its columns.
   LineRecord line{};
   ASSERT_TRUE(msgwin.window[2].GetLine(1, line));
-  const std::string expected =
-      std::string(attributeSymbol(1)) + std::string(11, ' ') + "Art8" + std::string(13, ' ') + "List8";
+  const std::string expected = std::string(attributeSymbol(1)) + std::string(11, ' ') + "Art8" +
+                               std::string(13, ' ') + "List8";
   EXPECT_EQ(std::string(line.text), expected);
   EXPECT_FALSE(msgwin.window[2].GetLine(2, line) && line.text[0] != '\0');
 
@@ -335,7 +335,8 @@ class BattleScreenTest : public BattleRunTest {
 TEST_F(BattleScreenTest, APartialRedrawTouchesOnlyItsRectangle) {
   drawBattle(0, 0, kBattleWidth, kBattleHeight);
   std::vector<uint16_t> whole;
-  for (int y = 0; y < kBattleHeight; ++y) whole.insert(whole.end(), gfx.Screen.Row(y), gfx.Screen.Row(y) + kBattleWidth);
+  for (int y = 0; y < kBattleHeight; ++y)
+    whole.insert(whole.end(), gfx.Screen.Row(y), gfx.Screen.Row(y) + kBattleWidth);
 
   const uint16_t sentinel = Rgb5(7, 21, 13);
   // One hand slot, a rectangle cutting the numbers and the face, one across

@@ -150,7 +150,8 @@ TEST(ScenarioTool, BattleArgumentsAreCountedAndTheirRangesChecked) {
        {"s", "s.scn",
         ".battle fg\\foe 300 300 40 40 1 foe 1 5 2\n.battle [who] level 9 0 0 level deck 0 6 1\n"
         ".battle fg\\foe 300 300 40 40 1 foe 1 5\n.battle f 1 1 1 1 4 d 0 5 1\n"
-        ".battle f 1 1 1 1 3 d 0 7 1\n.battle f 1 1 1 1 3 d 0 0 1\n.battle f 1 1 1 1 3 d 0 6 3\n"}});
+        ".battle f 1 1 1 1 3 d 0 7 1\n.battle f 1 1 1 1 3 d 0 0 1\n.battle f 1 1 1 1 3 d 0 6 "
+        "3\n"}});
   EXPECT_EQ(r.errors, (std::vector<std::string>{
                           "s.scn:3: \".battle\" needs ten arguments: face, HP, max HP, MP, max "
                           "MP, style, deck, shuffle, hand size and kind",
@@ -158,8 +159,9 @@ TEST(ScenarioTool, BattleArgumentsAreCountedAndTheirRangesChecked) {
                           "s.scn:5: the hand size 7 is outside 1 to 6",
                           "s.scn:6: the hand size 0 is outside 1 to 6",
                       }));
-  EXPECT_EQ(r.warnings, (std::vector<std::string>{
-                            "s.scn:7: battle kind 3 has no background and no music (1 or 2 have)"}));
+  EXPECT_EQ(r.warnings,
+            (std::vector<std::string>{
+                "s.scn:7: battle kind 3 has no background and no music (1 or 2 have)"}));
 }
 
 TEST(ScenarioTool, CaseBlocksMustClose) {
