@@ -22,19 +22,7 @@ namespace {
 
 constexpr size_t kScreenBytes = size_t{kBattleWidth} * kBattleHeight * 2;
 
-uint32_t g_seed = 7;
-uint16_t Rand15() {
-  g_seed = g_seed * 1103515245u + 12345u;
-  return static_cast<uint16_t>((g_seed >> 12) & 0x7FFF);
-}
-
-// Pictures with the key around and inside them, as sheets have it.
-void Fill(Image& im, bool keyed) {
-  const uint16_t key = ColourToPixel(kMagenta);
-  for (int y = 0; y < im.height; ++y)
-    for (int x = 0; x < im.width; ++x)
-      im.At(x, y) = keyed && ((x / 8 + y / 8) % 8) == 0 ? key : Rand15();
-}
+using bench::FillPage;
 
 struct FullTable {
   headless::HeadlessHost host;
@@ -42,10 +30,10 @@ struct FullTable {
     plat::SetHost(&host);
     host.OpenWindow("bench", [](uint32_t, uintptr_t, intptr_t) -> intptr_t { return 0; });
     CreateGlobalImages();
-    Fill(gfx.WorkPage, false);
-    Fill(gfx.PartsSheet, true);
+    FillPage(gfx.WorkPage, false);
+    FillPage(gfx.PartsSheet, true);
     numfonts.Micro.strip.Create(84, 11);
-    Fill(numfonts.Micro.strip, true);
+    FillPage(numfonts.Micro.strip, true);
     numfonts.Micro.glyphWidth = 7;
     ResetBattle();
     battle.handSize = 6;

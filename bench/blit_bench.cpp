@@ -21,23 +21,7 @@ constexpr int kW = 640, kH = 480;
 constexpr size_t kBytes = size_t{kW} * kH * 2;
 constexpr uint32_t kKeyColour = 0xFF00FF;
 
-uint32_t g_seed = 1;
-uint16_t Rand15() {
-  g_seed = g_seed * 1103515245u + 12345u;
-  return static_cast<uint16_t>((g_seed >> 12) & 0x7FFF);
-}
-
-// A sprite-like page: random colours with about one pixel in eight keyed,
-// in runs as sprite sheets have them.
-void FillPage(Image& im, bool keyed) {
-  const uint16_t key = ColourToPixel(kKeyColour);
-  for (int y = 0; y < im.height; ++y)
-    for (int x = 0; x < im.width; ++x) {
-      uint16_t p = Rand15();
-      if (keyed && ((x / 8 + y / 8) % 8) == 0) p = key;
-      im.At(x, y) = p;
-    }
-}
+using bench::FillPage;
 
 SDL_Surface* SurfaceOf(const Image& im) {
   SDL_Surface* s =

@@ -1,5 +1,5 @@
-// Best-batch timing against memcpy of a page, shared by the drawing
-// benchmarks: on a shared machine the best batch of 8 iterations is what the
+// What the drawing benchmarks share: pages to draw from, and best-batch
+// timing against memcpy of a page: on a shared machine the best batch of 8 iterations is what the
 // code costs, the rest is other processes' noise, so memcpy is timed the
 // same way in the same run and every result is also given as its ratio.
 #pragma once
@@ -11,6 +11,8 @@
 #include <cstring>
 #include <map>
 #include <vector>
+
+#include "graphics/image.h"
 
 namespace bench {
 
@@ -59,6 +61,21 @@ void Measure(benchmark::State& state, size_t baseBytes, F&& body, int pagesPerIt
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * pagesPerIteration *
                           static_cast<int64_t>(baseBytes));
+}
+
+// A sprite-like page: random colours with about one pixel in eight keyed
+// (with keyed), in runs as sprite sheets have them. The same seed gives the
+// same page in every run.
+inline void FillPage(Image& im, bool keyed) {
+  static uint32_t seed = 1;
+  const uint16_t key = ColourToPixel(kMagenta);
+  for (int y = 0; y < im.height; ++y) {
+    for (int x = 0; x < im.width; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      const auto p = static_cast<uint16_t>((seed >> 12) & 0x7FFF);
+      im.At(x, y) = keyed && ((x / 8 + y / 8) % 8) == 0 ? key : p;
+    }
+  }
 }
 
 }  // namespace bench

@@ -61,15 +61,24 @@ Pic* BattleSheet::sheet = nullptr;
 
 // Every piece the battle takes from the sheet, by name.
 const std::map<std::string, Rect> kPieces = {
-    {"player's card back", {0, 0, 100, 138}},  {"opponent's card back", {0, 138, 100, 138}},
-    {"player's face frame", {700, 0, 100, 138}}, {"opponent's face frame", {700, 138, 100, 138}},
-    {"player's marker", {0, 276, 62, 62}},     {"opponent's marker", {62, 276, 62, 62}},
-    {"turn label", {124, 276, 165, 61}},       {"decide label", {500, 276, 62, 53}},
-    {"arrow up", {562, 276, 28, 26}},          {"arrow down", {562, 302, 28, 26}},
-    {"poison", {600, 276, 28, 28}},            {"curse", {628, 276, 28, 28}},
-    {"barrier", {600, 304, 21, 25}},           {"field", {621, 304, 20, 25}},
-    {"poison guard", {600, 329, 28, 28}},      {"curse guard", {628, 329, 28, 28}},
-    {"win", {0, 338, 158, 60}},                {"loss", {158, 338, 202, 60}},
+    {"player's card back", {0, 0, 100, 138}},
+    {"opponent's card back", {0, 138, 100, 138}},
+    {"player's face frame", {700, 0, 100, 138}},
+    {"opponent's face frame", {700, 138, 100, 138}},
+    {"player's marker", {0, 276, 62, 62}},
+    {"opponent's marker", {62, 276, 62, 62}},
+    {"turn label", {124, 276, 165, 61}},
+    {"decide label", {500, 276, 62, 53}},
+    {"arrow up", {562, 276, 28, 26}},
+    {"arrow down", {562, 302, 28, 26}},
+    {"poison", {600, 276, 28, 28}},
+    {"curse", {628, 276, 28, 28}},
+    {"barrier", {600, 304, 21, 25}},
+    {"field", {621, 304, 20, 25}},
+    {"poison guard", {600, 329, 28, 28}},
+    {"curse guard", {628, 329, 28, 28}},
+    {"win", {0, 338, 158, 60}},
+    {"loss", {158, 338, 202, 60}},
     {"draw", {360, 338, 224, 60}},
 };
 
@@ -139,7 +148,8 @@ TEST(CardPictures, EveryCardInBothSizesWholeAndFramedByItsAttribute) {
   // The mean colour of the frame's left edge, per card.
   std::map<int, std::vector<std::array<double, 3>>> frames;
   for (int n = 1; n <= kCardCount; ++n) {
-    for (const auto& [file, w, h] : {std::tuple{"cards/cards", 100, 138}, {"cardl/cardl", 300, 414}}) {
+    for (const auto& [file, w, h] :
+         {std::tuple{"cards/cards", 100, 138}, {"cardl/cardl", 300, 414}}) {
       const std::string name = file + std::to_string(n) + ".K16";
       Pic pic = Load(name);
       ASSERT_EQ(pic.p.width, w) << name;

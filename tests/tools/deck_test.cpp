@@ -12,7 +12,8 @@ using deck_tool::Encode;
 using deck_tool::Parse;
 
 uint32_t Word(const std::vector<uint8_t>& b, size_t i) {
-  return b[4 * i] | b[4 * i + 1] << 8 | b[4 * i + 2] << 16 | static_cast<uint32_t>(b[4 * i + 3]) << 24;
+  return b[4 * i] | b[4 * i + 1] << 8 | b[4 * i + 2] << 16 |
+         static_cast<uint32_t>(b[4 * i + 3]) << 24;
 }
 
 TEST(DeckTool, WritesCardsInOrderAfterAnIgnoredWordAndEndsAtZero) {
@@ -94,7 +95,8 @@ TEST(DeckTool, HoldsAtMostAHundredCardsAndAtLeastOne) {
             std::vector<std::string>{"f:2: this line makes 101 cards; a deck holds at most 100"});
   EXPECT_EQ(Parse("# nothing\n\n", "e.txt").errors,
             std::vector<std::string>{"e.txt:2: the deck holds no cards"});
-  EXPECT_EQ(Parse("", "e.txt").errors, std::vector<std::string>{"e.txt:1: the deck holds no cards"});
+  EXPECT_EQ(Parse("", "e.txt").errors,
+            std::vector<std::string>{"e.txt:1: the deck holds no cards"});
 }
 
 }  // namespace

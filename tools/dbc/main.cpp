@@ -1,26 +1,15 @@
 // qf-dbc build SOURCE OUTDIR   compile a database source to the three files
 // qf-dbc dump DATADIR SOURCE   write the source of existing files
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "common/file_io.h"
 #include "dbc.h"
 
 namespace {
 
-bool ReadFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
-
-bool WriteFile(const std::string& path, const void* data, size_t size) {
-  std::ofstream o(path, std::ios::binary | std::ios::trunc);
-  o.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  return static_cast<bool>(o);
-}
+using toolfile::ReadFile;
+using toolfile::WriteFile;
 
 int Usage() {
   std::fprintf(stderr,

@@ -1,20 +1,15 @@
 // qf-deck build SOURCE.txt OUT.dec   write an opponent deck file
 // qf-deck show FILE.dec              print a deck file as its source
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "common/file_io.h"
 #include "deck_file.h"
 
 namespace {
 
-bool ReadFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
+using toolfile::ReadFile;
+using toolfile::WriteFile;
 
 int Usage() {
   std::fprintf(stderr,
@@ -51,10 +46,7 @@ int main(int argc, char** argv) {
   for (const auto& e : r.errors) std::fprintf(stderr, "%s\n", e.c_str());
   if (!r.errors.empty()) return 1;
   const std::vector<uint8_t> bytes = deck_tool::Encode(r.cards);
-  std::ofstream o(argv[3], std::ios::binary | std::ios::trunc);
-  o.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  o.close();
-  if (!o) {
+  if (!WriteFile(argv[3], bytes.data(), bytes.size())) {
     std::fprintf(stderr, "%s: cannot be written\n", argv[3]);
     std::remove(argv[3]);
     return 1;
