@@ -71,19 +71,19 @@ TEST(DeckTool, NamesEachMistakeByLine) {
       "4 x2 x2\n"
       "-5\n",
       "d.txt");
+  const auto junk = [](int line, const std::string& found) {
+    return "d.txt:" + std::to_string(line) +
+           ": expected a card number and an optional count like x3, found \"" + found + "\"";
+  };
   EXPECT_EQ(r.errors, (std::vector<std::string>{
                           "d.txt:2: card 51 is not one of 1 to 50",
                           "d.txt:3: card 0 is not one of 1 to 50",
                           "d.txt:4: the count must be 1 to 100",
                           "d.txt:5: the count must be written like x3, found \"3\"",
-                          "d.txt:6: expected a card number and an optional count like x3, found "
-                          "\"three\"",
-                          "d.txt:7: expected a card number and an optional count like x3, found "
-                          "\"3x2\"",
-                          "d.txt:8: expected a card number and an optional count like x3, found "
-                          "\"4 x2 x2\"",
-                          "d.txt:9: expected a card number and an optional count like x3, found "
-                          "\"-5\"",
+                          junk(6, "three"),
+                          junk(7, "3x2"),
+                          junk(8, "4 x2 x2"),
+                          junk(9, "-5"),
                       }));
 }
 
