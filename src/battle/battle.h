@@ -73,6 +73,9 @@ struct BattleState {
   int32_t physAttackField = 0, physGuardField = 0, magicAttackField = 0, magicGuardField = 0;
   int32_t hpRecoveryField = 0, mpRecoveryField = 0;
   CandidateList list;
+  // 0, or the turn of the opponent's first failed choice since it last
+  // chose an art.
+  int32_t idleSince = 0;
   // The played card highlighted under the pointer: side 0/1, entry 1..6;
   // side -1 when none is.
   int32_t hoverSide = -1, hoverEntry = 0;

@@ -1,0 +1,36 @@
+#include "battle/rules.h"
+
+#include "battle/battle_screen.h"
+#include "core/random.h"
+#include "core/waits.h"
+#include "graphics/blit.h"
+#include "graphics/image.h"
+#include "graphics/textwindow.h"
+#include "platform/platform.h"
+
+void subtractFloor(int32_t& x, int32_t v) { x = x >= v ? x - v : 0; }
+
+void addClamp(int32_t& x, int32_t v, int32_t cap) {
+  // 64 bits: a forbidding field of -9999 or an absurd value stays in range.
+  const int64_t t = int64_t{x} + v;
+  x = t > cap ? cap : t < 0 ? 0 : static_cast<int32_t>(t);
+}
+
+int32_t percentOf(int32_t a, int32_t p) {
+  return static_cast<int32_t>(static_cast<int64_t>(static_cast<int32_t>(
+                                  static_cast<uint32_t>(a) * static_cast<uint32_t>(p))) /
+                              100);
+}
+
+bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs) {
+  TextWindow& window = msgwin.window[1];
+  window.ClearAll();
+  DarkenRect(gfx.Screen, 120, 160, 400, 160, 0x646464);
+  for (const char* piece : pieces) window.Print(piece, 1);
+  InvalidateArea(120, 160 - gfx.ViewOffset, 400, 160);
+  plat::host().UpdateNow();
+  FrameStart();
+  return WaitOrClick(waitMs) != 0;
+}
+
+bool chance(int32_t p) { return NextRandom() % 100 < p; }
