@@ -60,6 +60,14 @@ struct CandidateList {
   bool upShown = false, downShown = false;
 };
 
+// What a battle did, for the tools that measure battles: the arts that
+// took effect and the HP each side took from the other.
+struct BattleRecord {
+  int32_t attackArts[2][kAttackArtsCount + 1] = {};
+  int32_t defenceArts[2][kDefenceArtsCount + 1] = {};
+  int64_t damage[2] = {};
+};
+
 struct BattleState {
   BattleSide side[2];
   // The opponent's HP and MP, from the command.
@@ -79,6 +87,7 @@ struct BattleState {
   // The played card highlighted under the pointer: side 0/1, entry 1..6;
   // side -1 when none is.
   int32_t hoverSide = -1, hoverEntry = 0;
+  BattleRecord record;
 
   bool AnyField() const {
     return physAttackField || physGuardField || magicAttackField || magicGuardField ||

@@ -33,6 +33,9 @@ bool chance(int32_t p);
 // both arts, card effects, barriers, fields, the exchange, poison, the end
 // check, then on to the next waiting mode. False when quit.
 [[nodiscard]] bool resolveExchange(int e, int a);
+// The result the battle has come to after exchange e (0 won, 1 draw, 2
+// lost), or -1 while it goes on.
+int battleOutcome(int e);
 // 0 quit, 1 go on, 2 the battle is over (the scenario runs again).
 int checkBattleEnd(int e);
 void endTurn();

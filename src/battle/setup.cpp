@@ -237,6 +237,8 @@ int startBattle() {
   battle.physAttackField = battle.physGuardField = battle.magicAttackField = 0;
   battle.magicGuardField = battle.hpRecoveryField = battle.mpRecoveryField = 0;
   battle.list = CandidateList{};
+  battle.record = BattleRecord{};
+  battle.idleSince = 0;
   battle.hoverSide = -1;
   for (BattleSide* s : {&me, &them}) {
     s->physAttackUp = s->physGuard = s->magicAttackUp = s->magicGuard = 0;

@@ -1,12 +1,18 @@
-// Until the exchange rules are in, deciding ends the battle as a draw: the
-// way from ".battle" through the result back into the scenario is the one
-// the finished rules take.
+// The battle has no loop of its own: it waits in a choosing mode, and the
+// click that decides runs the opponent's answer, the exchange and the way
+// to the next waiting mode, all inside that click.
 #include "battle/turn.h"
+
+#include <algorithm>
+#include <cstring>
 
 #include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/card_detail.h"
+#include "battle/rules.h"
+#include "core/random.h"
 #include "core/waits.h"
+#include "data/database.h"
 #include "data/player.h"
 #include "graphics/image.h"
 #include "platform/platform.h"
@@ -16,17 +22,17 @@ namespace {
 
 bool Inside(int v, int low, int high) { return v >= low && v < high; }
 
-// The card of the player's hand slot under the window point (the hand is
-// seen with the view scrolled down), or 0.
-uint32_t HandCardAt(int x, int y) {
-  uint32_t card = 0;
+// Hand slot k's click rectangle, seen with the view scrolled down.
+bool OnHandSlot(int x, int y, int k) {
+  const SlotPosition p = handPosition(0, k);
+  return Inside(x, p.x, p.x + kCardWidth) && Inside(y, p.y - kMaxViewOffset, p.y - 4);
+}
+
+int HandSlotAt(int x, int y) {
   for (int k = 1; k <= battle.handSize; ++k) {
-    const SlotPosition p = handPosition(0, k);
-    const int top = p.y - kMaxViewOffset;
-    if (Inside(x, p.x, p.x + kCardWidth) && Inside(y, top, p.y - 4))
-      card = battle.side[0].hand[k].card;
+    if (OnHandSlot(x, y, k)) return k;
   }
-  return card;
+  return 0;
 }
 
 uint32_t PlayedCardAt(int x, int y) {
@@ -34,6 +40,14 @@ uint32_t PlayedCardAt(int x, int y) {
   if (!playedCardAt(x, y, side, entry)) return 0;
   return battle.side[side].played[entry].card;
 }
+
+int PlayedCount(int side) {
+  int n = 0;
+  while (n < kHandSlots && battle.side[side].played[n + 1].fromSlot != 0) ++n;
+  return n;
+}
+
+bool AttackMode(int32_t m) { return m == 12 || m == 16; }
 
 // The barrier and field icons of both sides open their help.
 bool HelpIcons(int x, int y) {
@@ -53,7 +67,124 @@ bool HelpIcons(int x, int y) {
   return true;
 }
 
+// What the player's pattern so far is: 0 unknown, 2 known without an art,
+// 1 known and spelling an art of the table being chosen from.
+int32_t PatternHint() {
+  const char* pattern = battle.side[0].playedPattern;
+  const int code = patternCode(pattern);
+  if (code == 0) return 0;
+  const bool attack = AttackMode(shell.InputMode);
+  const uint8_t* known = attack ? player.knownAttackPatterns : player.knownDefencePatterns;
+  if (!known[code]) return 0;
+  const ArtsRecord* arts = attack ? db.attackArts : db.defenceArts;
+  const int count = attack ? kAttackArtsCount : kDefenceArtsCount;
+  const size_t length = std::strlen(pattern);
+  for (int i = 1; i <= count; ++i) {
+    const ArtsRecord& art = arts[i];
+    if (strnlen(art.pattern, sizeof art.pattern) == length &&
+        std::memcmp(art.pattern, pattern, length) == 0)
+      return 1;
+  }
+  return 2;
+}
+
+// The clicked played card and every one played after it go back to their
+// slots, last first.
+bool TakeBack(int clicked) {
+  BattleSide& me = battle.side[0];
+  for (int n = battle.handSize; n >= 1; --n) {
+    PlayedCard& entry = me.played[n];
+    if (entry.fromSlot == 0) continue;
+    const int slot = entry.fromSlot;
+    const uint32_t card = entry.card;
+    entry = PlayedCard{};
+    const SlotPosition from = playedPosition(0, n), to = handPosition(0, slot);
+    if (!moveCard(0, 1, n, true, from.x, from.y, to.x, to.y)) return false;
+    me.hand[slot].inHand = 1;
+    if (cardAttribute(card) != 0) {
+      const size_t length = strnlen(me.playedPattern, sizeof me.playedPattern);
+      me.playedPattern[length >= 2 ? length - 2 : 0] = '\0';
+    }
+    if (slot == clicked) break;
+  }
+  return true;
+}
+
+bool HandClick(int k) {
+  BattleSide& me = battle.side[0];
+  if (me.hand[k].card == 0) return true;
+  const int before = PlayedCount(0);
+  if (me.hand[k].inHand) {
+    if (!playCard(0, k)) return false;
+  } else if (!TakeBack(k)) {
+    return false;
+  }
+  battle.patternHint = PatternHint();
+  // The row as wide as it was or is now, whichever is wider.
+  const int count = std::max(before, PlayedCount(0));
+  const SlotPosition first = playedPosition(0, 1);
+  const int32_t width = 16 * count + 84;
+  drawBattle(first.x, first.y, width, kCardHeight);
+  InvalidateArea(first.x, first.y - gfx.ViewOffset, width, kCardHeight);
+  rebuildCandidates();
+  return true;
+}
+
+// The player's turn to choose: the view down, the mode, the marker and the
+// list of arts the hand can reach.
+bool PlayerChooses(int32_t choosingMode) {
+  if (!scrollViewDown()) return false;
+  shell.InputMode = choosingMode;
+  battle.attackMarker = 1;
+  rebuildCandidates();
+  redrawBattle();
+  return true;
+}
+
 }  // namespace
+
+bool decideExchange() {
+  const int32_t remembered = shell.InputMode;
+  shell.InputMode = mode::Busy;
+  if (!scrollViewUp()) return false;
+  PlayWave(kDecisionSound, plat::kWaveAsync);
+  plat::host().SleepMs(100);
+  switch (remembered) {
+    case 12:
+      shell.InputMode = 15;
+      return playOpponentCards();
+    case 13:
+      return resolveExchange(0, 1);
+    case 16:
+      shell.InputMode = 19;
+      return playOpponentCards();
+    case 17:
+      return resolveExchange(1, 1);
+    default:
+      return true;
+  }
+}
+
+bool playCard(int side, int k) {
+  BattleSide& s = battle.side[side];
+  HandSlot& slot = s.hand[k];
+  slot.inHand = 0;
+  int n = 1;
+  while (n < kHandSlots && s.played[n].fromSlot != 0) ++n;
+  const SlotPosition from = handPosition(side, k), to = playedPosition(side, n);
+  if (!moveCard(side, 0, k, true, from.x, from.y, to.x, to.y)) return false;
+  s.played[n] = {slot.card, k};
+  Copy(gfx.PartsSheet, kCardWidth * n, 400 + kCardHeight * side, kCardWidth, kCardHeight,
+       gfx.PartsSheet, kCardWidth * k, kCardHeight * side);
+  if (const char* symbol = attributeSymbol(cardAttribute(slot.card))) {
+    const size_t length = strnlen(s.playedPattern, sizeof s.playedPattern);
+    if (length + 2 < sizeof s.playedPattern) {
+      std::memcpy(s.playedPattern + length, symbol, 2);
+      s.playedPattern[length + 2] = '\0';
+    }
+  }
+  return true;
+}
 
 bool startTurn() {
   battle.attackMarker = 0;
@@ -61,12 +192,98 @@ bool startTurn() {
   if (!turnBanner()) return false;
   drawBattle(0, 0, kClientWidth, kClientHeight);
   InvalidateAll();
-  if (!scrollViewDown()) return false;
-  shell.InputMode = 12;
-  battle.attackMarker = 1;
-  rebuildCandidates();
+  if (NextRandom() % 2 == 0) return PlayerChooses(12);
+  shell.InputMode = 14;
+  battle.attackMarker = 2;
   redrawBattle();
-  return true;
+  return playOpponentCards();
+}
+
+bool resolveExchange(int e, int a) {
+  const int d = 1 - a;
+  for (BattleSide& s : battle.side) {
+    s.physDamage = s.magicDamage = s.mpCharge = s.hpRecovery = s.mpRecovery = 0;
+  }
+  if (!performArt(a, Role::Attack) || !applyCardEffects(a, Role::Attack)) return false;
+  applyBarriers(a);
+  if (!performArt(d, Role::Defence) || !applyCardEffects(d, Role::Defence)) return false;
+  applyBarriers(d);
+  if (!applyFields()) return false;
+  // The HP each side takes from the other in the exchange, for the record.
+  for (int s = 0; s < 2; ++s) {
+    const BattleSide& side = battle.side[s];
+    const int64_t dealt = int64_t{side.physDamage} + side.magicDamage;
+    battle.record.damage[s] += std::min<int64_t>(std::max<int64_t>(dealt, 0), sideVitals(1 - s).hp);
+  }
+  if (!applyExchange()) return false;
+  applyPoison(0);
+  applyPoison(1);
+  redrawBattle();
+  switch (checkBattleEnd(e)) {
+    case 0:
+      return false;
+    case 2:
+      return true;
+    default:
+      break;
+  }
+  if (e == 0) {
+    if (!compactBothHands()) return false;
+    if (a == 0) {
+      shell.InputMode = 18;
+      battle.attackMarker = 2;
+      redrawBattle();
+      return playOpponentCards();
+    }
+    if (!scrollViewDown()) return false;
+    shell.InputMode = 16;
+    battle.attackMarker = 1;
+    rebuildCandidates();
+    drawBattle(0, gfx.ViewOffset, kClientWidth, kClientHeight);
+    InvalidateAll();
+    plat::host().UpdateNow();
+    return true;
+  }
+  endTurn();
+  return fillBothHands() && startTurn();
+}
+
+int battleOutcome(int e) {
+  auto hasCards = [](int side) {
+    const BattleSide& s = battle.side[side];
+    if (s.deckLeft != 0) return true;
+    for (int k = 1; k <= battle.handSize; ++k) {
+      if (s.hand[k].card != 0 && s.hand[k].inHand) return true;
+    }
+    return false;
+  };
+  const int32_t myHp = sideVitals(0).hp, theirHp = sideVitals(1).hp;
+  // Later rules override earlier ones: HP decides over cards.
+  int result = -1;
+  const bool mine = hasCards(0), theirs = hasCards(1);
+  if (mine && !theirs) result = 0;
+  if (!mine && theirs) result = 2;
+  if (!mine && !theirs) result = 1;
+  if (myHp == 0 && theirHp == 0) result = 1;
+  if (battle.turn == 30 && e == 1 && myHp > 0 && theirHp > 0) result = 1;
+  if (myHp > 0 && theirHp == 0) result = 0;
+  if (myHp == 0 && theirHp > 0) result = 2;
+  return result;
+}
+
+int checkBattleEnd(int e) {
+  const int result = battleOutcome(e);
+  if (result < 0) return 1;
+  return finishBattle(result) ? 2 : 0;
+}
+
+void endTurn() {
+  ++battle.turn;
+  for (int s = 0; s < 2; ++s) {
+    const SideVitals v = sideVitals(s);
+    addClamp(v.mp, v.maxMp / 5, v.maxMp);
+    if (battle.side[s].curseTurns > 0) --battle.side[s].curseTurns;
+  }
 }
 
 bool finishBattle(int result) {
@@ -77,13 +294,13 @@ bool finishBattle(int result) {
 }
 
 bool battleClick(int x, int y) {
-  // The decide square: the attacker marker with the view scrolled down.
+  if (const int k = HandSlotAt(x, y)) {
+    if (!HandClick(k)) return false;
+  }
   if (x >= 289 && x <= 350 && y >= 69 && y <= 130) {
-    shell.InputMode = mode::Busy;
-    if (!scrollViewUp()) return false;
-    PlayWave(kDecisionSound, plat::kWaveAsync);
-    plat::host().SleepMs(100);
-    return finishBattle(1);
+    // Whatever the click passed on to would act on the next exchange's
+    // screen, or on the scenario's.
+    return decideExchange();
   }
   if (x > 609 && x < 638) {
     if (y > 341 && y < 368) candidatesUp();
@@ -94,7 +311,8 @@ bool battleClick(int x, int y) {
 }
 
 bool battleRightClick(int x, int y) {
-  uint32_t card = HandCardAt(x, y);
+  uint32_t card = 0;
+  if (const int k = HandSlotAt(x, y)) card = battle.side[0].hand[k].card;
   if (const uint32_t played = PlayedCardAt(x, y)) card = played;
   if (!showCardDetail(static_cast<int>(card))) return false;
   return HelpIcons(x, y);

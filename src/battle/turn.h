@@ -1,6 +1,6 @@
-// The battle's turns as the player meets them: the turn start, the clicks of
-// the choosing modes (12, 13, 16, 17) and the way out when the battle is
-// decided.
+// The battle's turns as the player meets them: the turn start with its
+// coin toss, the clicks of the choosing modes (12, 13, 16, 17), and the way
+// out when the battle is decided.
 #pragma once
 
 // Each answers false when the program must end.
@@ -10,6 +10,8 @@
 bool battleClick(int x, int y);
 bool battleRightClick(int x, int y);
 bool battleHover(int x, int y);
+// The decide square: the player's play is final and the exchange goes on.
+[[nodiscard]] bool decideExchange();
 // The decided battle: "result" (0 won, 1 draw, 2 lost), its banner, and
 // back into the scenario. False when the program must end.
 [[nodiscard]] bool finishBattle(int result);

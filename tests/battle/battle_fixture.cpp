@@ -70,9 +70,7 @@ void BattleRunTest::SetUp() {
   }
   WriteData("CardData.dat",
             std::string(reinterpret_cast<const char*>(cards.cards), sizeof cards.cards));
-  std::vector<uint32_t> foe;
-  for (uint32_t c = 21; c <= 40; ++c) foe.push_back(c);
-  WriteDeck("foe.dec", foe);
+  WriteDeck("foe.dec", kFoeDeck);
   WriteData("config.scn", "");
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "graphics/image.h"
 #include "support/game_fixture.h"
@@ -37,6 +38,11 @@ constexpr uint16_t BackColour(int x, int y) { return Rgb5(x / 80, y / 40, 3); }
 constexpr uint16_t FaceColour(int x, int opponent) {
   return Rgb5(x / 5 % 32, opponent ? 28 : 4, 20);
 }
+
+// The opponent's deck: twenty cards, none of attribute 0, so an opponent
+// whose style chooses nothing (any style but 1 to 3) plays no card at all.
+inline const std::vector<uint32_t> kFoeDeck = {21, 22, 23, 24, 26, 27, 28, 29, 31, 32,
+                                               33, 34, 36, 37, 38, 39, 41, 42, 43, 44};
 
 class BattleRunTest : public GameTest {
  protected:

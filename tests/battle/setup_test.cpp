@@ -51,13 +51,17 @@ toolpng::RgbaImage ReadShot(const std::filesystem::path& file) {
 }
 
 TEST_F(BattleRunTest, SetUpDealsBothHandsAndWaitsForThePlayerWithTheViewDown) {
-  WriteStory(".battle fg\\foe 300 320 40 50 2 foe 0 5 1");
+  WriteStory(".battle fg\\foe 300 320 40 50 9 foe 0 5 1");
   Run(std::string(kStart) + "wait screenshot battle\n");
 
-  EXPECT_EQ(shell.InputMode, 12);
+  // Whoever the coin made attacker, the player now chooses with the view
+  // down: to attack (12), or to intercept an opponent that chose nothing.
+  ASSERT_TRUE(shell.InputMode == 12 || shell.InputMode == 13) << shell.InputMode;
+  const bool attacking = shell.InputMode == 12;
+  EXPECT_EQ(battle.attackMarker, attacking ? 1 : 2);
   EXPECT_EQ(gfx.ViewOffset, kMaxViewOffset);
   EXPECT_EQ(battle.handSize, 5);
-  EXPECT_EQ(battle.opponentStyle, 2);
+  EXPECT_EQ(battle.opponentStyle, 9);
   EXPECT_EQ(battle.turn, 1);
   const SideVitals foe = sideVitals(1);
   EXPECT_EQ(foe.hp, 300);
@@ -66,7 +70,7 @@ TEST_F(BattleRunTest, SetUpDealsBothHandsAndWaitsForThePlayerWithTheViewDown) {
   EXPECT_EQ(foe.maxMp, 50);
 
   // Unshuffled, the opponent draws its file's first five.
-  EXPECT_EQ(Hand(1, 5), (std::vector<uint32_t>{21, 22, 23, 24, 25}));
+  EXPECT_EQ(Hand(1, 5), (std::vector<uint32_t>{21, 22, 23, 24, 26}));
   EXPECT_EQ(battle.side[1].deckLeft, 15);
   EXPECT_EQ(battle.side[1].drawIndex, 6);
   // The player's deck is always shuffled: five different cards of it, not
@@ -107,7 +111,7 @@ TEST_F(BattleRunTest, SetUpDealsBothHandsAndWaitsForThePlayerWithTheViewDown) {
   }
   const SlotPosition sixth = handPosition(1, 6);
   EXPECT_EQ(At(sixth.x + 50, sixth.y + 70), BackColour(sixth.x + 50, sixth.y + 70));
-  EXPECT_EQ(At(300, 220), kPlayerMarker);
+  EXPECT_EQ(At(300, 220), attacking ? kPlayerMarker : kOpponentMarker);
   EXPECT_EQ(At(300, 280), kDecide);
   // The player's face looks the other way: its ramp runs backwards.
   for (int dx : {0, 40, 97}) {
@@ -129,12 +133,13 @@ TEST_F(BattleRunTest, SetUpDealsBothHandsAndWaitsForThePlayerWithTheViewDown) {
 }
 
 TEST_F(BattleRunTest, TheOpponentsDeckIsShuffledOnlyWhenAsked) {
-  WriteStory(".battle fg\\foe 300 300 40 40 1 foe 1 6 2");
+  WriteStory(".battle fg\\foe 300 300 40 40 9 foe 1 6 2");
   Run(kStart);
   const auto theirs = Hand(1, 6);
-  EXPECT_NE(theirs, (std::vector<uint32_t>{21, 22, 23, 24, 25, 26}));
+  EXPECT_NE(theirs, (std::vector<uint32_t>(kFoeDeck.begin(), kFoeDeck.begin() + 6)));
   EXPECT_EQ(std::set<uint32_t>(theirs.begin(), theirs.end()).size(), 6u);
-  for (uint32_t c : theirs) EXPECT_TRUE(c >= 21 && c <= 40) << c;
+  for (uint32_t c : theirs)
+    EXPECT_NE(std::find(kFoeDeck.begin(), kFoeDeck.end(), c), kFoeDeck.end()) << c;
   EXPECT_EQ(battle.side[1].deckLeft, 14);
 }
 
@@ -163,17 +168,17 @@ TEST_F(BattleRunTest, BadArgumentsAndDeckFilesStayInsideTheTables) {
 }
 
 TEST_F(BattleRunTest, MissingOrShortDeckFilesKeepThePreviousDeck) {
-  // A file of one word more than its header: the first card is replaced,
-  // the rest of the previous deck (the file order of "foe") stays.
+  // Three runs of the program, the battle state living on between them as
+  // it does between battles: a full deck, then a file of one word more than
+  // its header (only the first card is replaced), then no file at all.
   WriteData("short.dec", std::string("\0\0\0\0\x1E\0\0\0", 8));
-  WriteStory(
-      ".battle fg\\foe 100 100 10 10 1 foe 0 3 1\n.battle fg\\foe 100 100 10 10 1 short 0 3 1\n"
-      ".battle fg\\foe 100 100 10 10 1 missing 0 3 1",
-      "", "");
-  // Each battle ends at once by deciding; the last one waits.
-  Run(std::string(kStart) + "wait click 300 100\nwait click 300 100\n");
-  EXPECT_EQ(Hand(1, 3), (std::vector<uint32_t>{30, 22, 23}));
-  EXPECT_EQ(battle.side[1].deckLeft, 17);
+  for (const char* deck : {"foe", "short", "missing"}) {
+    WriteStory(std::string(".battle fg\\foe 100 100 10 10 9 ") + deck + " 0 3 1");
+    Run(kStart);
+    EXPECT_EQ(Hand(1, 3), (std::vector<uint32_t>{deck == std::string("foe") ? 21u : 30u, 22, 23}))
+        << deck;
+    EXPECT_EQ(battle.side[1].deckLeft, 17) << deck;
+  }
 }
 
 TEST_F(BattleRunTest, LeavingPutsBackTheSceneItsTextAndItsMusic) {
@@ -184,12 +189,13 @@ TEST_F(BattleRunTest, LeavingPutsBackTheSceneItsTextAndItsMusic) {
   };
   WriteData("tune.mid", song(0x3C));
   WriteData("bmid/card15.mid", song(0x40));
-  WriteStory(".battle fg\\foe 300 300 40 40 1 foe 0 5 2", ".card add deck 1 20\n.mid tune 0\n");
+  // No opponent deck: the first exchange ends the battle, won.
+  WriteStory(".battle fg\\foe 300 300 40 40 9 missing 0 5 2", ".card add deck 1 20\n.mid tune 0\n");
   Run("wait screenshot before\nwait+500 click 320 240\n"
       "wait click 300 100\n"
       "wait screenshot after\n"
       "wait+500 move 10 10\n");
-  EXPECT_EQ(player.result, 1) << "deciding ends the battle as a draw for now";
+  EXPECT_EQ(player.result, 0) << "an opponent without cards has lost";
   EXPECT_EQ(shell.InputMode, mode::ClickWait);
   EXPECT_EQ(gfx.ViewOffset, 0);
   const std::string before = Shot("before"), after = Shot("after");
@@ -215,16 +221,18 @@ TEST_F(BattleRunTest, LeavingPutsBackTheSceneItsTextAndItsMusic) {
 }
 
 TEST_F(BattleRunTest, TheResultBannerShowsWithTheViewUp) {
-  WriteStory(".battle fg\\foe 300 300 40 40 1 foe 0 5 1");
-  Run(std::string(kStart) + "wait click 300 100\n+600 screenshot banner\n");
+  WriteStory(".battle fg\\foe 300 300 40 40 9 missing 0 5 1");
+  // Both sides' messages (no art) wait 5 s each, then the banner peaks
+  // 0.9 s into its curve.
+  Run(std::string(kStart) + "wait click 300 100\n+11000 screenshot banner\n");
   const auto shot = ReadShot(dataDir / "shots" / "banner.png");
-  EXPECT_EQ(ShotPixel(shot, 320, 240), kDraw);
-  // The upper part of the image: the opponent's first card back.
-  EXPECT_EQ(ShotPixel(shot, 585, 60), kOpponentBack);
+  EXPECT_EQ(ShotPixel(shot, 320, 240), kWin);
+  // The upper part of the image: the opponent's face in its frame.
+  EXPECT_EQ(ShotPixel(shot, 4 + 50, 146 + 50), FaceColour(18 + 49, 1));
 }
 
 TEST_F(BattleRunTest, TheCardDetailCoversWhatThePlayerSeesAndPutsItBack) {
-  WriteStory(".battle fg\\foe 300 300 40 40 1 foe 0 5 1", ".card add deck 3 20\n");
+  WriteStory(".battle fg\\foe 300 300 40 40 9 foe 0 5 1", ".card add deck 3 20\n");
   // Right button on the first card of the hand, seen with the view down.
   Run(std::string(kStart) +
       "wait screenshot battle\n"
@@ -246,23 +254,28 @@ TEST_F(BattleRunTest, TheCardDetailCoversWhatThePlayerSeesAndPutsItBack) {
   LineRecord line{};
   ASSERT_TRUE(msgwin.window[4].GetLine(1, line));
   EXPECT_EQ(std::string(line.text), Sjis("「Card3」"));
-  EXPECT_EQ(shell.InputMode, 12);
+  EXPECT_TRUE(shell.InputMode == 12 || shell.InputMode == 13) << "back to choosing";
 }
 
 TEST_F(BattleRunTest, ALongCandidateListPagesWithItsArrows) {
-  // Eight learned arts that need nothing: one more than a page.
+  // Eight learned arts that need nothing, one more than a page, in both
+  // tables: the coin decides whether the player first attacks or intercepts.
   Database arts{};
   for (int n = 1; n <= 8; ++n) {
-    ArtsRecord& a = arts.attackArts[n];
-    std::snprintf(a.name, sizeof a.name, "Art%d", n);
-    std::snprintf(a.listText, sizeof a.listText, "List%d", n);
-    std::memcpy(a.pattern, attributeSymbol(n % 4 + 1), 3);
+    for (ArtsRecord* a : {&arts.attackArts[n], &arts.defenceArts[n]}) {
+      a->learned = 1;
+      std::snprintf(a->name, sizeof a->name, "Art%d", n);
+      std::snprintf(a->listText, sizeof a->listText, "List%d", n);
+      std::memcpy(a->pattern, attributeSymbol(n % 4 + 1), 3);
+    }
   }
   WriteData("AtArts.dat",
             std::string(reinterpret_cast<const char*>(arts.attackArts), sizeof arts.attackArts));
+  WriteData("DfArts.dat",
+            std::string(reinterpret_cast<const char*>(arts.defenceArts), sizeof arts.defenceArts));
   std::string deck = ".card add deck 1 20\n";
   for (int n = 1; n <= 8; ++n) deck += ".arts add attack " + std::to_string(n) + "\n";
-  WriteStory(".battle fg\\foe 300 300 40 40 1 foe 0 5 1", deck);
+  WriteStory(".battle fg\\foe 300 300 40 40 9 foe 0 5 1", deck);
   Run(std::string(kStart) + "wait screenshot first\nwait click 620 460\nwait screenshot second\n");
 
   EXPECT_EQ(battle.list.count, 8);
@@ -299,7 +312,7 @@ class BattleScreenTest : public BattleRunTest {
  protected:
   void SetUp() override {
     BattleRunTest::SetUp();
-    WriteStory(".battle fg\\foe 300 300 40 40 1 foe 0 5 1");
+    WriteStory(".battle fg\\foe 300 300 40 40 9 foe 0 5 1");
     Run(kStart);
     // A host of its own, outside the finished run's message loop.
     MakeHost();
