@@ -11,6 +11,7 @@
 
 #include "battle/battle.h"
 #include "battle/battle_fixture.h"
+#include "battle/battle_screen.h"
 #include "battle/effects_texts.h"
 #include "battle/rules.h"
 #include "core/random.h"
@@ -442,6 +443,22 @@ TEST_F(CardEffectTest, CardNumbersNoCardHasPassWithoutAnEffect) {
   ASSERT_TRUE(Attack(0, {0x80000000u, 51, 4}));
   EXPECT_EQ(me.physDamage, 200) << "the entries after them still act";
   EXPECT_EQ(me.played[1].fromSlot, 0);
+}
+
+TEST_F(CardEffectTest, AfterShowsAndDissolvesTheViewIsTheBattleAsItNowStands) {
+  foe.hand[1] = HandSlot{};
+  foe.hand[2] = {31, 1};
+  foe.hand[3] = {32, 1};
+  ASSERT_TRUE(Attack(0, {25, 27, 1}));
+  EXPECT_EQ(foe.hand[2].card, 0u);
+  std::vector<uint16_t> shown;
+  for (int y = 0; y < kClientHeight; ++y)
+    shown.insert(shown.end(), gfx.Screen.Row(y), gfx.Screen.Row(y) + kClientWidth);
+  drawBattle(0, 0, kBattleWidth, kBattleHeight);
+  int differs = 0;
+  for (int y = 0; y < kClientHeight; ++y)
+    for (int x = 0; x < kClientWidth; ++x) differs += At(x, y) != shown[y * kClientWidth + x];
+  EXPECT_EQ(differs, 0) << "something of a show, a dissolve or a card is left behind";
 }
 
 TEST_F(CardEffectTest, AForbiddingFieldNullifiesEveryonesAmountWithOneMessage) {
