@@ -22,7 +22,7 @@ int32_t percentOf(int32_t a, int32_t p);
 // closing.
 [[nodiscard]] bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs);
 
-// The shared generator's chance of p %: rand() mod 100 below p.
+// The shared generator's chance of p %: its next number mod 100 below p.
 bool chance(int32_t p);
 
 // ---- turn flow (turn.cpp) ----
