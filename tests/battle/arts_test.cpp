@@ -178,7 +178,9 @@ TEST_F(ArtsTest, EveryAttackKindSetsItsAmountBarrierOrField) {
     for (int s = 0; s < 2; ++s) ClearSide(s);
     battle.magicGuardField = 99;
     battle.side[c.s].magicGuard = 55;
+    battle.side[c.s].hpRecoveryUp = 44;
     battle.side[1 - c.s].physGuard = 77;
+    battle.side[1 - c.s].mpRecoveryUp = 66;
     battle.side[c.s].poisoned = 1;
     battle.side[c.s].curseTurns = 2;
     player.maxhp = battle.opponentMaxHp = 55;
@@ -188,6 +190,15 @@ TEST_F(ArtsTest, EveryAttackKindSetsItsAmountBarrierOrField) {
     Play(c.s, {1, 2});
     ASSERT_TRUE(performArt(c.s, Role::Attack));
     c.check();
+    // A side that got a barrier holds that one alone.
+    const bool barrier = c.kind == 4 || c.kind == 6 || c.kind == 11 || c.kind == 13;
+    const bool ownBarrier = c.kind == 16 || c.kind == 19;
+    if (barrier || ownBarrier) {
+      const BattleSide& t = battle.side[ownBarrier || c.value >= 0 ? c.s : 1 - c.s];
+      EXPECT_EQ((t.physAttackUp != 0) + (t.physGuard != 0) + (t.magicAttackUp != 0) +
+                    (t.magicGuard != 0) + (t.hpRecoveryUp != 0) + (t.mpRecoveryUp != 0),
+                1);
+    }
   }
 }
 
