@@ -1,0 +1,16 @@
+// Finding an art by its pattern, shared by the arts resolution and the
+// opponent. The records come from files: a pattern field may fill all of
+// its bytes with no terminator, so every comparison is bounded.
+#pragma once
+
+#include "battle/rules.h"
+#include "data/database.h"
+
+// The role's table: attack arts 1..70 or defence arts 1..34 (element 0 is
+// the dummy record), and how many arts it holds.
+ArtsRecord* artsTable(Role role, int& count);
+// True when the record's pattern is byte for byte the given pattern, which
+// is read up to its terminator or maxLength bytes.
+bool patternEquals(const ArtsRecord& art, const char* pattern, size_t maxLength);
+// The lowest-numbered art of the role whose pattern equals the pattern, or 0.
+int findArt(Role role, const char* pattern, size_t maxLength);
