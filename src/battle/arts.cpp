@@ -246,8 +246,10 @@ bool performArt(int s, Role role) {
     const ArtsRecord& art = table[found];
     if (role == Role::Attack) {
       applyAttackKind(s, art.effectKind, art.effectValue);
+      ++battle.record.attackArts[s][found];
     } else {
       applyDefenceKind(s, art.effectKind, art.effectValue);
+      ++battle.record.defenceArts[s][found];
     }
   }
 

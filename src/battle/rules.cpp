@@ -1,5 +1,8 @@
 #include "battle/rules.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "battle/battle_screen.h"
 #include "core/random.h"
 #include "core/waits.h"
@@ -8,7 +11,11 @@
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
 
-void subtractFloor(int32_t& x, int32_t v) { x = x >= v ? x - v : 0; }
+void subtractFloor(int32_t& x, int32_t v) {
+  // A negative amount (from data) adds: held at the top of the range.
+  const int64_t t = int64_t{x} - v;
+  x = x >= v ? static_cast<int32_t>(std::min<int64_t>(t, INT32_MAX)) : 0;
+}
 
 void addClamp(int32_t& x, int32_t v, int32_t cap) {
   // 64 bits: a forbidding field of -9999 or an absurd value stays in range.

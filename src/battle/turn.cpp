@@ -14,6 +14,7 @@
 #include "core/waits.h"
 #include "data/database.h"
 #include "data/player.h"
+#include "graphics/blit.h"
 #include "graphics/image.h"
 #include "platform/platform.h"
 #include "sound/music.h"
