@@ -166,9 +166,9 @@ bool flashPlayedRow(int s) {
   if (n == 0) return true;
   const SlotPosition p = playedPosition(s, 1);
   const int32_t w = 16 * n + 84;
+  FrameStart();
   BrightenRect(gfx.Screen, p.x, p.y, w, kCardHeight, kFlashColour);
   InvalidateArea(p.x, p.y - gfx.ViewOffset, w, kCardHeight);
-  FrameStart();
   return WaitUntil(kFlashMs) != 0;
 }
 
