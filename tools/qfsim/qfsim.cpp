@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <utility>
 
@@ -16,6 +17,7 @@
 #include "core/waits.h"
 #include "data/database.h"
 #include "data/player.h"
+#include "graphics/textwindow.h"
 #include "deck_file.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
@@ -229,12 +231,14 @@ bool Run(const Options& o, Report& report, std::string& error) {
   ho.dataDir = o.dataDir;
   ho.echo = false;
   ho.testFont = true;
-  headless::HeadlessHost host(ho);
-  if (!host.StartupError().empty()) {
-    error = host.StartupError();
+  // A host a battle: the virtual clock of one never comes near the limit
+  // a headless run has, however many battles are played.
+  auto host = std::make_unique<headless::HeadlessHost>(ho);
+  if (!host->StartupError().empty()) {
+    error = host->StartupError();
     return false;
   }
-  plat::SetHost(&host);
+  plat::SetHost(host.get());
   ResetGameState();
   loadCardData();
   loadArts();
@@ -254,6 +258,12 @@ bool Run(const Options& o, Report& report, std::string& error) {
   report = Report{};
   const auto t0 = std::chrono::steady_clock::now();
   for (int32_t b = 0; b < o.battles; ++b) {
+    if (b > 0) {
+      // The windows' fonts belong to the host that made them.
+      DestroyMessageWindows();
+      host = std::make_unique<headless::HeadlessHost>(ho);
+      plat::SetHost(host.get());
+    }
     SeedRandom(o.seed + static_cast<uint32_t>(b));
     player.deck = DeckList{};
     for (size_t i = 0; i < deck.size() && i < kDeckCapacity; ++i) player.deck.cards[i + 1] = deck[i];
@@ -287,9 +297,6 @@ bool Run(const Options& o, Report& report, std::string& error) {
       for (int i = 1; i <= kDefenceArtsCount; ++i)
         report.defenceArts[s][i] += battle.record.defenceArts[s][i];
     }
-    host.boxes.clear();
-    host.sound.clear();
-    host.log.clear();
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   report.secondsPerBattle = o.battles > 0 ? seconds / o.battles : 0;
