@@ -24,8 +24,8 @@ void addClamp(int32_t& x, int32_t v, int32_t cap) {
 }
 
 int32_t percentOf(int32_t a, int32_t p) {
-  return static_cast<int32_t>(static_cast<int64_t>(static_cast<int32_t>(
-                                  static_cast<uint32_t>(a) * static_cast<uint32_t>(p))) /
+  return static_cast<int32_t>(static_cast<int64_t>(static_cast<int32_t>(static_cast<uint32_t>(a) *
+                                                                        static_cast<uint32_t>(p))) /
                               100);
 }
 

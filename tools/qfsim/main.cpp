@@ -34,7 +34,8 @@ bool ArtList(const std::string& text, std::vector<int32_t>& out) {
   size_t at = 0;
   while (at <= text.size()) {
     const size_t comma = text.find(',', at);
-    const std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    const std::string item =
+        text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
     const size_t dash = item.find('-');
     long a = 0, b = 0;
     if (dash == std::string::npos) {
@@ -88,17 +89,20 @@ int main(int argc, char** argv) {
     } else if (a == "--seed" && value && Number(value, 0, 4294967295L, n)) {
       o.seed = static_cast<uint32_t>(n);
       ++i;
-    } else if (!((a == "--style" && number(1, 3, o.style)) || (a == "--hp" && number(1, 99999, o.opponentHp)) ||
+    } else if (!((a == "--style" && number(1, 3, o.style)) ||
+                 (a == "--hp" && number(1, 99999, o.opponentHp)) ||
                  (a == "--mp" && number(0, 99999, o.opponentMp)) ||
                  (a == "--player-hp" && number(1, 99999, o.playerHp)) ||
                  (a == "--player-mp" && number(0, 99999, o.playerMp)) ||
                  (a == "--hand" && number(1, 6, o.handSize)) ||
                  (a == "--player-style" && number(1, 3, o.playerStyle)) ||
                  (a == "--battles" && number(1, 10000000, o.battles)))) {
-      return Usage(("cannot use " + a + (value ? std::string(" ") + value : std::string())).c_str());
+      return Usage(
+          ("cannot use " + a + (value ? std::string(" ") + value : std::string())).c_str());
     }
   }
-  if (o.opponentDeck.empty() || o.playerDeck.empty()) return Usage("--deck and --player-deck are needed");
+  if (o.opponentDeck.empty() || o.playerDeck.empty())
+    return Usage("--deck and --player-deck are needed");
   qfsim::Report report;
   std::string error;
   if (!qfsim::Run(o, report, error)) {

@@ -17,8 +17,8 @@
 #include "core/waits.h"
 #include "data/database.h"
 #include "data/player.h"
-#include "graphics/textwindow.h"
 #include "deck_file.h"
+#include "graphics/textwindow.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "script/reader.h"
@@ -129,7 +129,8 @@ int64_t Worth(const ArtsRecord& art, bool attack) {
   int64_t incoming = 0;
   for (int i = 1; i <= kAttackArtsCount; ++i) {
     const ArtsRecord& a = db.attackArts[i];
-    if (strnlen(a.pattern, sizeof a.pattern) == strnlen(them.playedPattern, sizeof them.playedPattern) &&
+    if (strnlen(a.pattern, sizeof a.pattern) ==
+            strnlen(them.playedPattern, sizeof them.playedPattern) &&
         std::memcmp(a.pattern, them.playedPattern, strnlen(a.pattern, sizeof a.pattern)) == 0) {
       incomingKind = a.effectKind;
       incoming = a.effectValue;
@@ -137,8 +138,10 @@ int64_t Worth(const ArtsRecord& art, bool attack) {
     }
   }
   const bool physical = incomingKind == 1, magic = incomingKind == 8;
-  if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic)) return -v * incoming / 100;
-  if ((art.effectKind == 3 && physical) || (art.effectKind == 10 && magic)) return v * incoming / 100;
+  if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic))
+    return -v * incoming / 100;
+  if ((art.effectKind == 3 && physical) || (art.effectKind == 10 && magic))
+    return v * incoming / 100;
   return 0;
 }
 
@@ -266,7 +269,8 @@ bool Run(const Options& o, Report& report, std::string& error) {
     }
     SeedRandom(o.seed + static_cast<uint32_t>(b));
     player.deck = DeckList{};
-    for (size_t i = 0; i < deck.size() && i < kDeckCapacity; ++i) player.deck.cards[i + 1] = deck[i];
+    for (size_t i = 0; i < deck.size() && i < kDeckCapacity; ++i)
+      player.deck.cards[i + 1] = deck[i];
     player.deck.count = static_cast<int32_t>(std::min<size_t>(deck.size(), kDeckCapacity));
     player.hp = player.maxhp = o.playerHp;
     player.mp = player.maxmp = o.playerMp;
@@ -293,12 +297,14 @@ bool Run(const Options& o, Report& report, std::string& error) {
     report.turns += battle.turn;
     for (int s = 0; s < 2; ++s) {
       report.damage[s] += battle.record.damage[s];
-      for (int i = 1; i <= kAttackArtsCount; ++i) report.attackArts[s][i] += battle.record.attackArts[s][i];
+      for (int i = 1; i <= kAttackArtsCount; ++i)
+        report.attackArts[s][i] += battle.record.attackArts[s][i];
       for (int i = 1; i <= kDefenceArtsCount; ++i)
         report.defenceArts[s][i] += battle.record.defenceArts[s][i];
     }
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   report.secondsPerBattle = o.battles > 0 ? seconds / o.battles : 0;
   ResetGameState();
   plat::SetHost(nullptr);
@@ -307,7 +313,9 @@ bool Run(const Options& o, Report& report, std::string& error) {
 
 namespace {
 
-double Per(int64_t total, int32_t battles) { return battles > 0 ? static_cast<double>(total) / battles : 0; }
+double Per(int64_t total, int32_t battles) {
+  return battles > 0 ? static_cast<double>(total) / battles : 0;
+}
 
 std::string ArtName(const ArtsRecord& art) {
   return std::string(art.name, strnlen(art.name, sizeof art.name));
@@ -328,15 +336,17 @@ std::string Table(const Options& o, const Report& r) {
                 100.0 * r.draws / std::max(r.battles, 1), r.losses,
                 100.0 * r.losses / std::max(r.battles, 1));
   out << buf;
-  std::snprintf(buf, sizeof buf, "  turns %.1f a battle; damage dealt a battle: player %.0f, opponent %.0f\n",
+  std::snprintf(buf, sizeof buf,
+                "  turns %.1f a battle; damage dealt a battle: player %.0f, opponent %.0f\n",
                 Per(r.turns, r.battles), Per(r.damage[0], r.battles), Per(r.damage[1], r.battles));
   out << buf;
   out << "  arts that took effect (a battle): side, table, number, name, player, opponent\n";
   auto rows = [&](const char* table, const auto& counts, const ArtsRecord* arts, int n) {
     for (int i = 1; i <= n; ++i) {
-      if (counts[0][static_cast<size_t>(i)] == 0 && counts[1][static_cast<size_t>(i)] == 0) continue;
-      std::snprintf(buf, sizeof buf, "    %-7s %2d  %-18s %7.2f %7.2f\n", table, i, ArtName(arts[i]).c_str(),
-                    Per(counts[0][static_cast<size_t>(i)], r.battles),
+      if (counts[0][static_cast<size_t>(i)] == 0 && counts[1][static_cast<size_t>(i)] == 0)
+        continue;
+      std::snprintf(buf, sizeof buf, "    %-7s %2d  %-18s %7.2f %7.2f\n", table, i,
+                    ArtName(arts[i]).c_str(), Per(counts[0][static_cast<size_t>(i)], r.battles),
                     Per(counts[1][static_cast<size_t>(i)], r.battles));
       out << buf;
     }
@@ -352,8 +362,8 @@ std::string Csv(const Options& o, const Report& r) {
          "opponent_damage,ms_per_battle\n";
   char buf[256];
   std::snprintf(buf, sizeof buf, "%s,%s,%d,%u,%d,%d,%d,%d,%.2f,%.1f,%.1f,%.3f\n",
-                StrategyName(o.strategy), o.opponentDeck.c_str(), o.style, o.seed, r.battles, r.wins,
-                r.draws, r.losses, Per(r.turns, r.battles), Per(r.damage[0], r.battles),
+                StrategyName(o.strategy), o.opponentDeck.c_str(), o.style, o.seed, r.battles,
+                r.wins, r.draws, r.losses, Per(r.turns, r.battles), Per(r.damage[0], r.battles),
                 Per(r.damage[1], r.battles), r.secondsPerBattle * 1000);
   out << buf;
   out << "table,art,player_uses,opponent_uses\n";

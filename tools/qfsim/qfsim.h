@@ -25,7 +25,7 @@ struct Options {
   std::string opponentDeck;  // ".dec" in the data folder, without the extension
   int32_t style = 1;         // the opponent's
   int32_t opponentHp = 600, opponentMp = 60;
-  std::string playerDeck;    // a ".dec" file, or a deck source (".txt"), as a path
+  std::string playerDeck;  // a ".dec" file, or a deck source (".txt"), as a path
   int32_t playerHp = 600, playerMp = 60;
   std::vector<int32_t> learned = {1, 2, 3, 4, 5, 6, 7};  // the player's attack arts
   int32_t handSize = 5;
