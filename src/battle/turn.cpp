@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "battle/arts.h"
 #include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/card_detail.h"
@@ -77,16 +78,10 @@ int32_t PatternHint() {
   const bool attack = AttackMode(shell.InputMode);
   const uint8_t* known = attack ? player.knownAttackPatterns : player.knownDefencePatterns;
   if (!known[code]) return 0;
-  const ArtsRecord* arts = attack ? db.attackArts : db.defenceArts;
-  const int count = attack ? kAttackArtsCount : kDefenceArtsCount;
-  const size_t length = std::strlen(pattern);
-  for (int i = 1; i <= count; ++i) {
-    const ArtsRecord& art = arts[i];
-    if (strnlen(art.pattern, sizeof art.pattern) == length &&
-        std::memcmp(art.pattern, pattern, length) == 0)
-      return 1;
-  }
-  return 2;
+  return findArt(attack ? Role::Attack : Role::Defence, pattern,
+                 sizeof battle.side[0].playedPattern) != 0
+             ? 1
+             : 2;
 }
 
 // The clicked played card and every one played after it go back to their

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <utility>
 
+#include "battle/arts.h"
 #include "battle/battle.h"
 #include "battle/rules.h"
 #include "battle/turn.h"
@@ -125,18 +126,9 @@ int64_t Worth(const ArtsRecord& art, bool attack) {
   if (attack) return v > 0 ? v / 4 : 0;
   // Against the attack the opponent has laid down.
   const BattleSide& them = battle.side[1];
-  int incomingKind = 0;
-  int64_t incoming = 0;
-  for (int i = 1; i <= kAttackArtsCount; ++i) {
-    const ArtsRecord& a = db.attackArts[i];
-    if (strnlen(a.pattern, sizeof a.pattern) ==
-            strnlen(them.playedPattern, sizeof them.playedPattern) &&
-        std::memcmp(a.pattern, them.playedPattern, strnlen(a.pattern, sizeof a.pattern)) == 0) {
-      incomingKind = a.effectKind;
-      incoming = a.effectValue;
-      break;
-    }
-  }
+  const int attackArt = findArt(Role::Attack, them.playedPattern, sizeof them.playedPattern);
+  const int incomingKind = attackArt ? db.attackArts[attackArt].effectKind : 0;
+  const int64_t incoming = attackArt ? db.attackArts[attackArt].effectValue : 0;
   const bool physical = incomingKind == 1, magic = incomingKind == 8;
   if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic))
     return -v * incoming / 100;
