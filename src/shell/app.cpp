@@ -11,6 +11,8 @@
 #include "graphics/number_font.h"
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
+#include "screens/collection.h"
+#include "screens/deck_editor.h"
 #include "screens/save_screen.h"
 #include "screens/screen_change.h"
 #include "script/interpreter.h"
@@ -97,7 +99,12 @@ void WireSubsystems() {
   SetModeHandlers(mode::LoadSlots, {slotClick, nullptr, nullptr, nullptr});
   for (int32_t m : {12, 13, 16, 17})
     SetModeHandlers(m, {battleClick, battleRightClick, nullptr, battleHover});
+  SetModeHandlers(mode::DeckEditor,
+                  {deckEditorPress, deckEditorDetail, deckEditorRelease, deckEditorMove});
+  SetModeHandlers(mode::Collection, {collectionClick, collectionDetail, nullptr, nullptr});
   SetScreenOpener(ScreenButton::SaveLoad, openSaveScreen);
+  SetScreenOpener(ScreenButton::DeckEditor, openDeckEditor);
+  SetScreenOpener(ScreenButton::Collection, openCollectionViewer);
   routing.screenButtonsOff = EventRunning;
   routing.showPosition = ShowScriptPosition;
 }
@@ -114,6 +121,8 @@ void ResetGameState() {
   ResetPlayerState();
   ResetSnapshot();
   ResetScreens();
+  ResetDeckEditor();
+  ResetCollection();
   ResetBattle();
   ResetRandom();
   ResetSound();
