@@ -127,7 +127,7 @@ TEST_F(ModeTest, ScreenButtonEdgesAndTheEventFlag) {
   EXPECT_EQ(ClickIn(3, 600, 442), 6);  // save screen button: the screen opens, no resume
   EXPECT_EQ(ClickIn(3, 634, 442), 1);  // just outside: resumes
   EXPECT_EQ(ClickIn(3, 600, 476), 1);
-  EXPECT_EQ(ClickIn(4, 524, 475), 4);     // deck editor corner
+  EXPECT_EQ(ClickIn(4, 524, 475), 9);     // deck editor corner: the editor opens
   EXPECT_EQ(ClickIn(3, 600, 442, 1), 1);  // an event turns the buttons off
   EXPECT_EQ(ScreenButtonAt(633, 475), ScreenButton::SaveLoad);
   EXPECT_EQ(ScreenButtonAt(562, 442), ScreenButton::Collection);
