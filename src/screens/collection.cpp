@@ -51,32 +51,15 @@ int32_t OwnedCardAt(int x, int y) {
   return Owned(card) ? card : 0;
 }
 
-// Card detail view parameters shared with the deck editor: the texts stand
-// right of the big picture.
-void SetupDetailWindow() {
-  msgwin.window[4].Setup(&gfx.Screen, 336, 48, 288, 416, texts::kFaceGothic, 18, 700, -2, 2, 2, 20,
-                         0xFFFFFF, 0x000000, kBlueKey);
-}
-
 }  // namespace
 
 bool openCollectionViewer() {
-  screens.previousMode = shell.InputMode;
-  if (shell.InputMode == mode::ClickWait || shell.InputMode == mode::ClickWaitClear)
-    HideClickCursor();
-  shell.InputMode = mode::Busy;
-  takeSnapshot();
+  leaveScenarioForScreen();
   collection.firstShown = 1;
   collection.canScrollUp = 0;
   collection.canScrollDown = 1;
-  SetupDetailWindow();
-  if (!screenChangeOut()) return false;
-  LoadK16At(gfx.WorkPage, "collectionback.K16", 0, 0);
-  drawCollection();
-  Image::SwapBuffers(gfx.BackPage, gfx.Screen);
-  if (!screenChangeIn()) return false;
-  shell.InputMode = mode::Collection;
-  return true;
+  setupScreenDetailWindow();
+  return bringInScreenPage("collectionback.K16", drawCollection, mode::Collection);
 }
 
 void drawCollection() {

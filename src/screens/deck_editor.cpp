@@ -310,12 +310,7 @@ void drawDeckEditor() {
 }
 
 bool openDeckEditor() {
-  screens.previousMode = shell.InputMode;
-  if (shell.InputMode == mode::ClickWait || shell.InputMode == mode::ClickWaitClear)
-    HideClickCursor();
-  shell.InputMode = mode::Busy;
-  takeSnapshot();
-
+  leaveScenarioForScreen();
   DeckEditorState& e = deckEditor;
   std::fill(std::begin(e.discard), std::end(e.discard), 0u);
   e.discardCount = 0;
@@ -326,16 +321,8 @@ bool openDeckEditor() {
   }
   e.dragSource = 0;
   e.dragPosition = 0;
-
-  msgwin.window[4].Setup(&gfx.Screen, 336, 48, 288, 416, texts::kFaceGothic, 18, 700, -2, 2, 2, 20,
-                         0xFFFFFF, 0x000000, kBlueKey);
-  if (!screenChangeOut()) return false;
-  LoadK16At(gfx.WorkPage, "deckback.K16", 0, 0);
-  drawDeckEditor();
-  Image::SwapBuffers(gfx.BackPage, gfx.Screen);
-  if (!screenChangeIn()) return false;
-  shell.InputMode = mode::DeckEditor;
-  return true;
+  setupScreenDetailWindow();
+  return bringInScreenPage("deckback.K16", drawDeckEditor, mode::DeckEditor);
 }
 
 bool deckEditorPress(int x, int y) {

@@ -110,11 +110,7 @@ void drawSlotListing() {
 }
 
 bool openSaveScreen() {
-  screens.previousMode = shell.InputMode;
-  if (shell.InputMode == mode::ClickWait || shell.InputMode == mode::ClickWaitClear)
-    HideClickCursor();
-  shell.InputMode = mode::Busy;
-  takeSnapshot();
+  leaveScenarioForScreen();
   SetupListingWindow();
   if (!screenChangeOut()) return false;
   LoadK16At(gfx.WorkPage, "saveback.K16", 0, 0);
