@@ -180,8 +180,8 @@ TEST_F(DeckEditorTest, DraggingTheThirdOfFiveStockCardsToTheDeck) {
 }
 
 TEST_F(DeckEditorTest, AFullDeckRefusesTheDropAndTheCardStays) {
-  std::vector<int> deck;
-  for (int i = 0; i < 100; ++i) deck.push_back(1 + i % 50);
+  std::vector<int> deck(100);
+  for (int i = 0; i < 100; ++i) deck[static_cast<size_t>(i)] = 1 + i % 50;
   Run({2, 4, 6}, deck, Drag(StockX(1) + 10, StockY(1) + 10, 420, 120));
   EXPECT_EQ(player.deck.count, 100);
   EXPECT_EQ(Stock(), (std::vector<uint32_t>{2, 4, 6}));
