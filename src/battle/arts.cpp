@@ -36,12 +36,6 @@ int playedCount(const BattleSide& side) {
   return n;
 }
 
-// A record's text field as a string, whether or not it has a terminator.
-template <size_t N>
-std::string fieldText(const char (&field)[N]) {
-  return std::string(field, strnlen(field, N));
-}
-
 // An art sets at most one barrier of a side and one field of the battle:
 // the new one replaces whatever was there.
 void setBarrier(BattleSide& side, int32_t BattleSide::*slot, int32_t v) {
@@ -232,9 +226,9 @@ bool performArt(int s, Role role) {
     if (!performs) {
       shown = messageBox({texts::kArtNoMp}, kArtMessageMs);
     } else {
-      const std::string artPattern = fieldText(art.pattern);
-      const std::string name = fieldText(art.name);
-      const std::string effect = fieldText(art.effectText);
+      const std::string artPattern = recordText(art.pattern);
+      const std::string name = recordText(art.name);
+      const std::string effect = recordText(art.effectText);
       shown = messageBox({artPattern.c_str(), texts::kArtNameOpen, name.c_str(),
                           texts::kArtNameClose, effect.c_str()},
                          kArtMessageMs);

@@ -5,6 +5,7 @@
 #include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/battle_texts.h"
+#include "battle/rules.h"
 #include "core/waits.h"
 #include "data/database.h"
 #include "graphics/blit.h"
@@ -37,13 +38,6 @@ std::string HelpText(const char* head, const HelpSlot (&slots)[6], const char* t
     text += std::to_string(s.value);
   }
   return text + tail;
-}
-
-// A field or barrier field of a record, which need not end in a terminator,
-// cut at a character boundary.
-template <size_t N>
-std::string Field(const char (&field)[N]) {
-  return std::string(field, sjis::FitLength(field, N));
 }
 
 constexpr int32_t kBoxX = 120, kBoxY = 160, kBoxW = 400, kBoxH = 160;
@@ -83,10 +77,11 @@ bool showCardDetail(int card) {
   TextWindow& window = msgwin.window[4];
   window.ClearAll();
   for (const std::string& piece :
-       {std::string(texts::kDetailOpen), Field(record->name), std::string(texts::kDetailClose),
-        Field(record->description), std::string(texts::kDetailAttack), Field(record->attackEffect),
-        std::string(texts::kDetailIntercept), Field(record->interceptEffect),
-        std::string(texts::kDetailIllustrator), Field(record->illustrator)}) {
+       {std::string(texts::kDetailOpen), recordText(record->name), std::string(texts::kDetailClose),
+        recordText(record->description), std::string(texts::kDetailAttack),
+        recordText(record->attackEffect), std::string(texts::kDetailIntercept),
+        recordText(record->interceptEffect), std::string(texts::kDetailIllustrator),
+        recordText(record->illustrator)}) {
     window.Print(piece.c_str(), 1);
   }
   InvalidateAll();

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "battle/arts.h"
 #include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/effects_texts.h"
@@ -99,23 +100,6 @@ void CancelPlay(int side) {
   BattleSide& s = battle.side[side];
   for (PlayedCard& p : s.played) p = PlayedCard{};
   s.playedPattern[0] = '\0';
-}
-
-// An art of the table whose pattern is exactly the side's played pattern.
-const ArtsRecord* ArtWithPattern(const ArtsRecord* table, int count, const char* pattern) {
-  const size_t length = strnlen(pattern, kPlayedPatternSize);
-  for (int i = 1; i <= count; ++i) {
-    const ArtsRecord& art = table[i];
-    if (strnlen(art.pattern, sizeof art.pattern) == length &&
-        std::memcmp(art.pattern, pattern, length) == 0)
-      return &art;
-  }
-  return nullptr;
-}
-
-template <size_t N>
-std::string Field(const char (&field)[N]) {
-  return std::string(field, sjis::FitLength(field, N));
 }
 
 // ---- drawing ----
@@ -401,9 +385,8 @@ bool InAttack(int s, int entry, uint32_t card) {
       CancelPlay(o);
       return Dissolve(s, entry);
     case 36:
-      if (const ArtsRecord* art =
-              ArtWithPattern(db.defenceArts, kDefenceArtsCount, battle.side[o].playedPattern))
-        AddCapped(mine.mp, art->mpCost, mine.maxMp);
+      if (const int art = findArt(Role::Defence, battle.side[o].playedPattern, kPlayedPatternSize))
+        AddCapped(mine.mp, db.defenceArts[art].mpCost, mine.maxMp);
       break;
     case 41:
       me.physDamage = me.magicDamage = 0;
@@ -488,9 +471,8 @@ bool InInterception(int s, int entry, uint32_t card) {
       Scale(card == 35 ? them.magicDamage : them.physDamage, 50);
       break;
     case 36:
-      if (const ArtsRecord* art =
-              ArtWithPattern(db.attackArts, kAttackArtsCount, them.playedPattern))
-        AddCapped(mine.mp, art->mpCost, mine.maxMp);
+      if (const int art = findArt(Role::Attack, them.playedPattern, kPlayedPatternSize))
+        AddCapped(mine.mp, db.attackArts[art].mpCost, mine.maxMp);
       break;
     case 37:
     case 44:
@@ -534,8 +516,9 @@ bool applyCardEffects(int side, Role role) {
     // A number no card has names nothing and does nothing.
     std::string name, effect;
     if (const CardRecord* record = cardRecord(card)) {
-      name = Field(record->name);
-      effect = role == Role::Attack ? Field(record->attackEffect) : Field(record->interceptEffect);
+      name = recordText(record->name);
+      effect = role == Role::Attack ? recordText(record->attackEffect)
+                                    : recordText(record->interceptEffect);
     }
     if (!messageBox({texts::kCardNameOpen, name.c_str(), texts::kCardNameClose, effect.c_str()},
                     kCardTextMs))

@@ -3,8 +3,12 @@
 // message box through which the battle tells the player what happened.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <string>
+
+#include "platform/sjis.h"
 
 // Who a side is in the current exchange. The defender intercepts.
 enum class Role { Attack, Defence };
@@ -21,6 +25,13 @@ int32_t percentOf(int32_t a, int32_t p);
 // the window and waits for a click or waitMs. False when the program is
 // closing.
 [[nodiscard]] bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs);
+
+// A text field of a card or arts record, which need not end in a
+// terminator, cut at a character boundary.
+template <size_t N>
+std::string recordText(const char (&field)[N]) {
+  return std::string(field, sjis::FitLength(field, N));
+}
 
 // The shared generator's chance of p %: its next value mod 100 below p.
 bool chance(int32_t p);
