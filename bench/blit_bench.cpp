@@ -160,10 +160,7 @@ void BM_SDL_StretchCopyKeyed(benchmark::State& state) {
 }
 BENCHMARK(BM_SDL_StretchCopyKeyed);
 
-intptr_t PaintProc(uint32_t id, uintptr_t, intptr_t) {
-  if (id == plat::msg::Paint) Present(0, 0, 640, 480, gfx.Screen, 0, 0);
-  return 0;
-}
+using bench::PaintProc;
 
 // One transition step from BackPage into Screen: args are the type, the step
 // and whether a window is open to be repainted (the headless paint is a

@@ -9,10 +9,7 @@
 
 namespace {
 
-intptr_t PaintProc(uint32_t id, uintptr_t, intptr_t) {
-  if (id == plat::msg::Paint) Present(0, 0, 640, 480, gfx.Screen, 0, gfx.ViewOffset);
-  return 0;
-}
+using bench::PaintProc;
 
 // One mouse movement with a card picked up: the last rectangle erased from
 // BackPage, the card drawn at the new place, both invalidated. With

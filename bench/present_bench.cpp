@@ -1,6 +1,8 @@
 // Presentation and idle waiting.
 #include <benchmark/benchmark.h>
 
+#include "measure.h"
+
 #include <sys/resource.h>
 
 #include "graphics/image.h"
@@ -10,10 +12,7 @@
 
 namespace {
 
-intptr_t PaintProc(uint32_t id, uintptr_t, intptr_t) {
-  if (id == plat::msg::Paint) Present(0, 0, 640, 480, gfx.Screen, 0, gfx.ViewOffset);
-  return 0;
-}
+using bench::PaintProc;
 
 // One full-window paint of the screen image, as after a whole-page transition.
 void BM_PresentFullWindow(benchmark::State& state) {

@@ -45,19 +45,13 @@ constexpr int32_t kBoxX = 120, kBoxY = 160, kBoxW = 400, kBoxH = 160;
 bool ShowHelp(const std::string& text) {
   const int32_t remembered = shell.InputMode;
   shell.InputMode = mode::Busy;
-  TextWindow& window = msgwin.window[1];
-  auto& host = plat::host();
-  window.ClearAll();
-  DarkenRect(gfx.Screen, kBoxX, kBoxY, kBoxW, kBoxH, 0x646464);
-  window.Print(text.c_str(), 1);
-  InvalidateArea(kBoxX, kBoxY - gfx.ViewOffset, kBoxW, kBoxH);
-  host.UpdateNow();
+  drawMessageBox({text.c_str()});
   if (!WaitClick()) return false;
   shell.InputMode = remembered;
   drawBattle(kBoxX, kBoxY, kBoxW, kBoxH);
   InvalidateArea(kBoxX, kBoxY - gfx.ViewOffset, kBoxW, kBoxH);
-  host.UpdateNow();
-  window.ClearAll();
+  plat::host().UpdateNow();
+  msgwin.window[1].ClearAll();
   return true;
 }
 

@@ -114,22 +114,26 @@ int32_t playerAttackKind() {
   return art ? db.attackArts[art].effectKind : 0;
 }
 
-bool playCardsOf(const char* pattern, size_t maxLength) {
+}  // namespace
+
+bool playCardsOf(int side, const char* pattern, size_t maxLength) {
   const size_t length = strnlen(pattern, maxLength);
-  BattleSide& me = battle.side[1];
+  BattleSide& me = battle.side[side];
   for (size_t i = 0; i + 1 < length; i += 2) {
     const int attribute = symbolAttribute(pattern + i);
     if (attribute == 0) continue;
     for (int k = 1; k <= handLimit(); ++k) {
       const HandSlot& slot = me.hand[k];
       if (slot.card != 0 && slot.inHand && cardAttribute(slot.card) == attribute) {
-        if (!playCard(1, k)) return false;
+        if (!playCard(side, k)) return false;
         break;
       }
     }
   }
   return true;
 }
+
+namespace {
 
 template <typename Filter>
 bool playHandCards(Filter keep) {
@@ -206,7 +210,7 @@ bool playOpponentCards() {
   if (art != 0) {
     battle.idleSince = 0;
     const ArtsRecord& record = attacks ? db.attackArts[art] : db.defenceArts[art];
-    if (!playCardsOf(record.pattern, sizeof record.pattern)) return false;
+    if (!playCardsOf(1, record.pattern, sizeof record.pattern)) return false;
   } else if (battle.idleSince == 0) {
     battle.idleSince = battle.turn;
   } else if (battle.idleSince < battle.turn - 1) {

@@ -29,13 +29,17 @@ int32_t percentOf(int32_t a, int32_t p) {
                               100);
 }
 
-bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs) {
+void drawMessageBox(std::initializer_list<const char*> pieces) {
   TextWindow& window = msgwin.window[1];
   window.ClearAll();
   DarkenRect(gfx.Screen, 120, 160, 400, 160, 0x646464);
   for (const char* piece : pieces) window.Print(piece, 1);
   InvalidateArea(120, 160 - gfx.ViewOffset, 400, 160);
   plat::host().UpdateNow();
+}
+
+bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs) {
+  drawMessageBox(pieces);
   FrameStart();
   return WaitOrClick(waitMs) != 0;
 }

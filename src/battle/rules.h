@@ -21,9 +21,11 @@ void addClamp(int32_t& x, int32_t v, int32_t cap);
 int32_t percentOf(int32_t a, int32_t p);
 
 // Clears window 1 over the darkened box (120, 160, 400, 160), prints the
-// pieces one by one, each presented at once, invalidates the box, updates
-// the window and waits for a click or waitMs. False when the program is
-// closing.
+// pieces one by one, each presented at once, invalidates the box and
+// updates the window.
+void drawMessageBox(std::initializer_list<const char*> pieces);
+// The box drawn, then a wait for a click or waitMs. False when the program
+// is closing.
 [[nodiscard]] bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs);
 
 // A text field of a card or arts record, which need not end in a
@@ -70,5 +72,8 @@ void applyPoison(int side);
 // Attack art 1..70 or defence art 1..34 the opponent picks, or 0.
 int chooseAttack();
 int chooseDefence();
+// Plays, for each symbol of the pattern in order, the side's lowest hand
+// card of that attribute; a symbol the hand cannot supply plays nothing.
+[[nodiscard]] bool playCardsOf(int side, const char* pattern, size_t maxLength);
 // Modes 14, 15, 18, 19: choose, play, and go on with the turn.
 [[nodiscard]] bool playOpponentCards();

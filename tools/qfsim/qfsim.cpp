@@ -77,23 +77,6 @@ bool Spellable(const char* pattern, size_t size, std::array<int32_t, 5> counts) 
   return true;
 }
 
-// Plays the cards that spell the art's pattern, lowest slots first, as the
-// opponent does.
-bool PlayPattern(const char* pattern, size_t size) {
-  const size_t length = strnlen(pattern, size);
-  for (size_t i = 0; i + 1 < length; i += 2) {
-    const int attribute = symbolAttribute(pattern + i);
-    for (int k = 1; k <= battle.handSize; ++k) {
-      const HandSlot& slot = battle.side[0].hand[k];
-      if (slot.card != 0 && slot.inHand && cardAttribute(slot.card) == attribute) {
-        if (!playCard(0, k)) return false;
-        break;
-      }
-    }
-  }
-  return true;
-}
-
 bool PlayRandom() {
   for (;;) {
     std::vector<int> inHand;
@@ -155,7 +138,7 @@ bool PlayGreedy() {
       bestWorth = worth;
     }
   }
-  return best == 0 || PlayPattern(table[best].pattern, sizeof table[best].pattern);
+  return best == 0 || playCardsOf(0, table[best].pattern, sizeof table[best].pattern);
 }
 
 // The opponent's choice made for the player: both sides change places for
@@ -179,7 +162,7 @@ bool PlayRules(int32_t style) {
   battle.opponentStyle = theirStyle;
   if (art == 0) return true;
   const ArtsRecord& record = attack ? db.attackArts[art] : db.defenceArts[art];
-  return PlayPattern(record.pattern, sizeof record.pattern);
+  return playCardsOf(0, record.pattern, sizeof record.pattern);
 }
 
 bool PlayFor(const Options& o) {
