@@ -11,8 +11,8 @@
 #include "battle/battle.h"
 #include "battle/battle_fixture.h"
 #include "battle/rules.h"
-#include "data/database.h"
 #include "core/waits.h"
+#include "data/database.h"
 #include "data/player.h"
 #include "shell/app.h"
 
@@ -31,8 +31,8 @@ class AutoBattleTest : public BattleRunTest {
     Art(arts.attackArts[1], {1, 1}, 1, 150, 5);
     Art(arts.attackArts[2], {2, 3}, 8, 60, 0);
     Art(arts.defenceArts[1], {4}, 2, -50, 0);
-    WriteData("AtArts.dat", std::string(reinterpret_cast<const char*>(arts.attackArts),
-                                        sizeof arts.attackArts));
+    WriteData("AtArts.dat",
+              std::string(reinterpret_cast<const char*>(arts.attackArts), sizeof arts.attackArts));
     WriteData("DfArts.dat", std::string(reinterpret_cast<const char*>(arts.defenceArts),
                                         sizeof arts.defenceArts));
   }
@@ -101,8 +101,7 @@ TEST_F(AutoBattleTest, TheGreedyChoiceClicksItsPatternsCardsThenDecides) {
 }
 
 TEST_F(AutoBattleTest, AutobattlePlaysTheWholeBattleAndTheScriptGoesOnAfterIt) {
-  WriteStory(".battle fg\\foe 300 300 40 40 1 foe 1 5 1", "",
-             ".msg 1\nAfter the duel\n.clk\n");
+  WriteStory(".battle fg\\foe 300 300 40 40 1 foe 1 5 1", "", ".msg 1\nAfter the duel\n.clk\n");
   MakeHost("wait click 320 240\nwait autobattle\nwait screenshot after\nwait click 320 240\n");
   host->SetAutomation(&AutomatedClicks);
   host->options().screenshotDir = (dataDir / "shots").string();
