@@ -133,6 +133,7 @@ int main(int argc, char** argv) {
     }
     host.SetInput(std::move(events));
   }
+  host.SetAutomation(&AutomatedClicks);
   const int code = RunOn(host);
   std::string audioError;
   if (!host.FinishAudio(audioError)) std::fprintf(stderr, "quillfen: %s\n", audioError.c_str());

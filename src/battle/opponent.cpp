@@ -116,19 +116,31 @@ int32_t playerAttackKind() {
 
 }  // namespace
 
-bool playCardsOf(int side, const char* pattern, size_t maxLength) {
+int patternSlots(int side, const char* pattern, size_t maxLength, int (&slots)[kHandSlots]) {
   const size_t length = strnlen(pattern, maxLength);
-  BattleSide& me = battle.side[side];
-  for (size_t i = 0; i + 1 < length; i += 2) {
+  const BattleSide& me = battle.side[side];
+  bool taken[kHandSlots + 1] = {};
+  int count = 0;
+  for (size_t i = 0; i + 1 < length && count < kHandSlots; i += 2) {
     const int attribute = symbolAttribute(pattern + i);
     if (attribute == 0) continue;
     for (int k = 1; k <= handLimit(); ++k) {
       const HandSlot& slot = me.hand[k];
-      if (slot.card != 0 && slot.inHand && cardAttribute(slot.card) == attribute) {
-        if (!playCard(side, k)) return false;
+      if (slot.card != 0 && slot.inHand && !taken[k] && cardAttribute(slot.card) == attribute) {
+        taken[k] = true;
+        slots[count++] = k;
         break;
       }
     }
+  }
+  return count;
+}
+
+bool playCardsOf(int side, const char* pattern, size_t maxLength) {
+  int slots[kHandSlots];
+  const int count = patternSlots(side, pattern, maxLength, slots);
+  for (int i = 0; i < count; ++i) {
+    if (!playCard(side, slots[i])) return false;
   }
   return true;
 }

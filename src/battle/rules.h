@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "battle/battle.h"
 #include "platform/sjis.h"
 
 // Who a side is in the current exchange. The defender intercepts.
@@ -72,8 +73,11 @@ void applyPoison(int side);
 // Attack art 1..70 or defence art 1..34 the opponent picks, or 0.
 int chooseAttack();
 int chooseDefence();
-// Plays, for each symbol of the pattern in order, the side's lowest hand
-// card of that attribute; a symbol the hand cannot supply plays nothing.
+// For each symbol of the pattern in order, the side's lowest hand card of
+// that attribute not yet taken; a symbol the hand cannot supply takes
+// nothing. Returns how many slots it wrote.
+int patternSlots(int side, const char* pattern, size_t maxLength, int (&slots)[kHandSlots]);
+// Plays the cards patternSlots picks, in that order.
 [[nodiscard]] bool playCardsOf(int side, const char* pattern, size_t maxLength);
 // Modes 14, 15, 18, 19: choose, play, and go on with the turn.
 [[nodiscard]] bool playOpponentCards();

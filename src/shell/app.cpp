@@ -1,5 +1,6 @@
 #include "shell/app.h"
 
+#include "battle/autoplayer.h"
 #include "battle/battle.h"
 #include "battle/turn.h"
 #include "core/random.h"
@@ -203,4 +204,9 @@ int GameMain() {
   while (h.Get(m)) h.Dispatch(m);
   Shutdown();
   return h.QuitCode();
+}
+
+std::vector<plat::Point> AutomatedClicks(const std::string& request) {
+  if (request == "battle") return greedyClicks();
+  return {};
 }

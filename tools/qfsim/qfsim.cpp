@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "battle/arts.h"
+#include "battle/autoplayer.h"
 #include "battle/battle.h"
 #include "battle/rules.h"
 #include "battle/turn.h"
@@ -28,9 +29,6 @@
 namespace qfsim {
 
 namespace {
-
-bool Choosing(int32_t m) { return m == 12 || m == 13 || m == 16 || m == 17; }
-bool Attacking(int32_t m) { return m == 12 || m == 16; }
 
 bool ReadPlayerDeck(const std::string& path, std::vector<uint32_t>& cards, std::string& error) {
   std::ifstream in(path, std::ios::binary);
@@ -57,26 +55,6 @@ bool ReadPlayerDeck(const std::string& path, std::vector<uint32_t>& cards, std::
   return true;
 }
 
-// Counts of attributes 1..4 among the player's cards still in hand.
-std::array<int32_t, 5> HandCounts() {
-  std::array<int32_t, 5> counts{};
-  for (int k = 1; k <= battle.handSize; ++k) {
-    const HandSlot& slot = battle.side[0].hand[k];
-    if (slot.card != 0 && slot.inHand) ++counts[static_cast<size_t>(cardAttribute(slot.card))];
-  }
-  return counts;
-}
-
-// Whether the hand can spell the pattern (each symbol needs its own card).
-bool Spellable(const char* pattern, size_t size, std::array<int32_t, 5> counts) {
-  const size_t length = strnlen(pattern, size);
-  for (size_t i = 0; i + 1 < length; i += 2) {
-    const int attribute = symbolAttribute(pattern + i);
-    if (attribute == 0 || counts[static_cast<size_t>(attribute)]-- <= 0) return false;
-  }
-  return true;
-}
-
 bool PlayRandom() {
   for (;;) {
     std::vector<int> inHand;
@@ -90,55 +68,12 @@ bool PlayRandom() {
   }
 }
 
-// What an art is worth to the player right now, in HP-like points: damage
-// dealt, damage kept off, HP or MP won back. Other kinds count for little.
-int64_t Worth(const ArtsRecord& art, bool attack) {
-  const SideVitals me = sideVitals(0);
-  const int64_t v = art.effectValue;
-  switch (art.effectKind) {
-    case 1:
-    case 8:
-      return attack ? v : 0;
-    case 15:
-      return std::min<int64_t>(int64_t{me.maxHp} * v / 100, me.maxHp - me.hp);
-    case 18:
-      return std::min<int64_t>(int64_t{me.maxMp} * v / 100, me.maxMp - me.mp) / 2;
-    default:
-      break;
-  }
-  if (attack) return v > 0 ? v / 4 : 0;
-  // Against the attack the opponent has laid down.
-  const BattleSide& them = battle.side[1];
-  const int attackArt = findArt(Role::Attack, them.playedPattern, sizeof them.playedPattern);
-  const int incomingKind = attackArt ? db.attackArts[attackArt].effectKind : 0;
-  const int64_t incoming = attackArt ? db.attackArts[attackArt].effectValue : 0;
-  const bool physical = incomingKind == 1, magic = incomingKind == 8;
-  if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic))
-    return -v * incoming / 100;
-  if ((art.effectKind == 3 && physical) || (art.effectKind == 10 && magic))
-    return v * incoming / 100;
-  return 0;
-}
-
 bool PlayGreedy() {
-  const bool attack = Attacking(shell.InputMode);
-  const ArtsRecord* table = attack ? db.attackArts : db.defenceArts;
-  const int count = attack ? kAttackArtsCount : kDefenceArtsCount;
-  const auto counts = HandCounts();
-  const int32_t mp = sideVitals(0).mp;
-  int best = 0;
-  int64_t bestWorth = 0;
-  for (int i = 1; i <= count; ++i) {
-    const ArtsRecord& art = table[i];
-    if (!art.learned || art.mpCost > mp || art.pattern[0] == '\0') continue;
-    if (!Spellable(art.pattern, sizeof art.pattern, counts)) continue;
-    const int64_t worth = Worth(art, attack);
-    if (worth > bestWorth) {
-      best = i;
-      bestWorth = worth;
-    }
-  }
-  return best == 0 || playCardsOf(0, table[best].pattern, sizeof table[best].pattern);
+  const int best = greedyArt();
+  if (best == 0) return true;
+  const ArtsRecord& art =
+      attackingMode(shell.InputMode) ? db.attackArts[best] : db.defenceArts[best];
+  return playCardsOf(0, art.pattern, sizeof art.pattern);
 }
 
 // The opponent's choice made for the player: both sides change places for
@@ -153,7 +88,7 @@ void SwapSides() {
 }
 
 bool PlayRules(int32_t style) {
-  const bool attack = Attacking(shell.InputMode);
+  const bool attack = attackingMode(shell.InputMode);
   const int32_t theirStyle = battle.opponentStyle;
   battle.opponentStyle = style;
   SwapSides();
@@ -257,7 +192,7 @@ bool Run(const Options& o, Report& report, std::string& error) {
     shell.InputMode = mode::Busy;
     bool alive = startBattle() != 0;
     // The turn limit ends every battle; the bound only guards the tool.
-    for (int step = 0; alive && Choosing(shell.InputMode) && step < 1000; ++step) {
+    for (int step = 0; alive && choosingMode(shell.InputMode) && step < 1000; ++step) {
       alive = PlayFor(o) && decideExchange();
     }
     if (!alive || shell.InputMode != mode::Running) {

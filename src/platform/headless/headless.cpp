@@ -18,6 +18,22 @@ constexpr uint64_t kHardLimitMs = 6ull * 60 * 60 * 1000;
 // A scripted click holds the button this long, as a hand would; the game's
 // waits only see a press that lasts across one of their polls.
 constexpr uint64_t kClickHoldMs = 50;
+// An automated player's pause before each click, so that a watcher of the
+// run (or its screenshots) can follow the cards.
+constexpr uint64_t kAutoPauseMs = 600;
+
+// A click as the script's "click X Y" makes it: move, press, release.
+std::vector<InputEvent> ClickEvents(InputEvent e, InputEvent::Kind down, InputEvent::Kind up) {
+  InputEvent move = e, press = e, release = e;
+  move.kind = InputEvent::Kind::Move;
+  press.kind = down;
+  press.trigger = InputEvent::Trigger::After;
+  press.ms = 0;
+  release.kind = up;
+  release.trigger = InputEvent::Trigger::After;
+  release.ms = kClickHoldMs;
+  return {move, press, release};
+}
 
 constexpr std::pair<const char*, uint32_t> kKeys[] = {{"enter", plat::vk::Return},
                                                       {"esc", plat::vk::Escape},
@@ -85,15 +101,8 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
     std::vector<InputEvent> produced;
     if (word == "click" || word == "rclick") {
       if (!readPoint()) return fail(word + " needs X Y");
-      InputEvent move = e, down = e, up = e;
-      move.kind = K::Move;
-      down.kind = word == "click" ? K::LDown : K::RDown;
-      down.trigger = InputEvent::Trigger::After;
-      down.ms = 0;
-      up.kind = word == "click" ? K::LUp : K::RUp;
-      up.trigger = InputEvent::Trigger::After;
-      up.ms = kClickHoldMs;
-      produced = {move, down, up};
+      const bool left = word == "click";
+      produced = ClickEvents(e, left ? K::LDown : K::RDown, left ? K::LUp : K::RUp);
     } else if (word == "move" || word == "ldown" || word == "lup" || word == "rdown" ||
                word == "rup") {
       if (!readPoint()) return fail(word + " needs X Y");
@@ -115,6 +124,10 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
       produced = {e};
     } else if (word == "close" || word == "activate" || word == "deactivate") {
       e.kind = word == "close" ? K::Close : word == "activate" ? K::Activate : K::Deactivate;
+      produced = {e};
+    } else if (word == "autobattle") {
+      e.kind = K::Auto;
+      e.name = "battle";
       produced = {e};
     } else if (word == "screenshot") {
       e.kind = K::Screenshot;
@@ -294,6 +307,31 @@ void HeadlessHost::Fire(const InputEvent& e) {
       char name[32];
       std::snprintf(name, sizeof name, "shot-%04d", ++shotCount_);
       SaveScreenshot(e.name.empty() ? name : e.name);
+      break;
+    }
+    case K::Auto: {
+      // e lives in events_, which grows here.
+      const InputEvent request = e;
+      const std::vector<plat::Point> clicks =
+          automation_ ? automation_(request.name) : std::vector<plat::Point>{};
+      if (clicks.empty()) {
+        Record("auto " + request.name + ": done");
+        break;
+      }
+      std::vector<InputEvent> more;
+      for (const plat::Point& p : clicks) {
+        InputEvent pause;
+        pause.trigger = InputEvent::Trigger::Wait;
+        pause.ms = kAutoPauseMs;
+        pause.x = p.x;
+        pause.y = p.y;
+        pause.sourceLine = request.sourceLine;
+        const auto click = ClickEvents(pause, K::LDown, K::LUp);
+        more.insert(more.end(), click.begin(), click.end());
+      }
+      more.push_back(request);
+      events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(nextEvent_), more.begin(),
+                     more.end());
       break;
     }
   }

@@ -45,7 +45,11 @@ struct Options {
 // wait for the player), "wait+MS" that long after it starts waiting, "@MS"
 // at a virtual time, "+MS" that long after the previous action. No prefix means "wait". Actions:
 // click X Y, rclick X Y, move X Y, ldown X Y, lup X Y, rdown X Y, rup X Y, key NAME (enter, esc,
-// f1, f4, f12), altenter, close, activate, deactivate, screenshot [NAME].
+// f1, f4, f12), altenter, close, activate, deactivate, screenshot [NAME],
+// autobattle: plays the player's side of the battle now waiting, exchange by
+// exchange, until it is over; the game names the clicks (see SetAutomation),
+// since no script can know which cards a shuffled hand will hold. It is used
+// up at the first wait outside a battle's choice.
 struct InputEvent {
   enum class Trigger { Wait, At, After } trigger = Trigger::Wait;
   uint64_t ms = 0;
@@ -60,7 +64,8 @@ struct InputEvent {
     Close,
     Activate,
     Deactivate,
-    Screenshot
+    Screenshot,
+    Auto
   } kind = Kind::Move;
   int x = 0, y = 0;
   uint32_t key = 0;
@@ -80,6 +85,11 @@ class HeadlessHost : public posix::MessageHost {
   const std::string& StartupError() const { return startupError_; }
 
   void SetInput(std::vector<InputEvent> events);
+  // The game's answer to an automated request ("battle"): the clicks a
+  // player would make now, in order, each once the game waits again. No
+  // clicks: the request is used up.
+  using Automation = std::vector<plat::Point> (*)(const std::string& request);
+  void SetAutomation(Automation answer) { automation_ = answer; }
   // Every scripted action has been delivered.
   bool InputDone() const { return nextEvent_ >= events_.size(); }
 
@@ -174,6 +184,7 @@ class HeadlessHost : public posix::MessageHost {
   uint64_t lastFire_ = 0;
   bool closeSent_ = false;
   int shotCount_ = 0;
+  Automation automation_ = nullptr;
   posix::FileHandle logFile_;
   std::string startupError_;
 

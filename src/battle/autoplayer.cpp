@@ -1,0 +1,107 @@
+#include "battle/autoplayer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "battle/arts.h"
+#include "battle/battle.h"
+#include "battle/rules.h"
+#include "core/waits.h"
+#include "data/database.h"
+#include "graphics/image.h"
+
+namespace {
+
+// Counts of attributes 1..4 among the player's cards still in hand.
+std::array<int32_t, 5> HandCounts() {
+  std::array<int32_t, 5> counts{};
+  for (int k = 1; k <= battle.handSize && k <= kHandSlots; ++k) {
+    const HandSlot& slot = battle.side[0].hand[k];
+    if (slot.card != 0 && slot.inHand) ++counts[static_cast<size_t>(cardAttribute(slot.card))];
+  }
+  return counts;
+}
+
+// Whether the hand can spell the pattern (each symbol needs its own card).
+bool Spellable(const char* pattern, size_t size, std::array<int32_t, 5> counts) {
+  const size_t length = strnlen(pattern, size);
+  for (size_t i = 0; i + 1 < length; i += 2) {
+    const int attribute = symbolAttribute(pattern + i);
+    if (attribute == 0 || counts[static_cast<size_t>(attribute)]-- <= 0) return false;
+  }
+  return true;
+}
+
+// What an art is worth to the player right now, in HP-like points. Kinds
+// other than damage, guards and recovery count for little.
+int64_t Worth(const ArtsRecord& art, bool attack) {
+  const SideVitals me = sideVitals(0);
+  const int64_t v = art.effectValue;
+  switch (art.effectKind) {
+    case 1:
+    case 8:
+      return attack ? v : 0;
+    case 15:
+      return std::min<int64_t>(int64_t{me.maxHp} * v / 100, me.maxHp - me.hp);
+    case 18:
+      return std::min<int64_t>(int64_t{me.maxMp} * v / 100, me.maxMp - me.mp) / 2;
+    default:
+      break;
+  }
+  if (attack) return v > 0 ? v / 4 : 0;
+  // Against the attack the opponent has laid down.
+  const BattleSide& them = battle.side[1];
+  const int attackArt = findArt(Role::Attack, them.playedPattern, sizeof them.playedPattern);
+  const int incomingKind = attackArt ? db.attackArts[attackArt].effectKind : 0;
+  const int64_t incoming = attackArt ? db.attackArts[attackArt].effectValue : 0;
+  const bool physical = incomingKind == 1, magic = incomingKind == 8;
+  if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic))
+    return -v * incoming / 100;
+  if ((art.effectKind == 3 && physical) || (art.effectKind == 10 && magic))
+    return v * incoming / 100;
+  return 0;
+}
+
+}  // namespace
+
+bool choosingMode(int32_t m) { return m == 12 || m == 13 || m == 16 || m == 17; }
+bool attackingMode(int32_t m) { return m == 12 || m == 16; }
+
+int greedyArt() {
+  const bool attack = attackingMode(shell.InputMode);
+  const ArtsRecord* table = attack ? db.attackArts : db.defenceArts;
+  const int count = attack ? kAttackArtsCount : kDefenceArtsCount;
+  const auto counts = HandCounts();
+  const int32_t mp = sideVitals(0).mp;
+  int best = 0;
+  int64_t bestWorth = 0;
+  for (int i = 1; i <= count; ++i) {
+    const ArtsRecord& art = table[i];
+    if (!art.learned || art.mpCost > mp || art.pattern[0] == '\0') continue;
+    if (!Spellable(art.pattern, sizeof art.pattern, counts)) continue;
+    const int64_t worth = Worth(art, attack);
+    if (worth > bestWorth) {
+      best = i;
+      bestWorth = worth;
+    }
+  }
+  return best;
+}
+
+std::vector<plat::Point> greedyClicks() {
+  std::vector<plat::Point> clicks;
+  if (!choosingMode(shell.InputMode)) return clicks;
+  if (const int art = greedyArt()) {
+    const ArtsRecord& record =
+        attackingMode(shell.InputMode) ? db.attackArts[art] : db.defenceArts[art];
+    int slots[kHandSlots];
+    const int count = patternSlots(0, record.pattern, sizeof record.pattern, slots);
+    for (int i = 0; i < count; ++i) {
+      const SlotPosition p = handPosition(0, slots[i]);
+      clicks.push_back({p.x + kCardWidth / 2, p.y - gfx.ViewOffset + kCardHeight / 2});
+    }
+  }
+  clicks.push_back({320, 100});  // the decide square under the marker
+  return clicks;
+}

@@ -1,0 +1,22 @@
+// The player's side played by the machine: qfsim's battles and the headless
+// autoplay's, which cannot know in advance which cards a shuffled hand holds.
+#pragma once
+
+#include <vector>
+
+#include "platform/platform.h"
+
+// Modes in which the player lays down cards and decides.
+bool choosingMode(int32_t mode);
+bool attackingMode(int32_t mode);
+
+// The learned art (of the role the current mode chooses for) that the hand
+// can spell and MP pay for and that is worth most right now: damage dealt,
+// damage kept off or sent back, HP or MP won back. 0 when none is worth
+// anything.
+int greedyArt();
+
+// The clicks a player makes for greedyArt() in a choosing mode: each card of
+// its pattern in the hand, then the decide square. Window coordinates; empty
+// outside the choosing modes.
+std::vector<plat::Point> greedyClicks();
