@@ -1,5 +1,8 @@
 #include "loop_song.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace midigen {
@@ -128,6 +131,7 @@ bool ReadSmf(const std::vector<uint8_t>& bytes, SmfFile& out, std::string& error
 
 bool MakeLoop(SmfFile& song, std::string& error) {
   std::vector<uint32_t> starts, ends;
+  uint32_t firstNote = UINT32_MAX;
   // The tempo in force at the loop's end: the last change at or before it.
   std::vector<TimedEvent> tempos;
   for (const Track& t : song.tracks) {
@@ -135,6 +139,7 @@ bool MakeLoop(SmfFile& song, std::string& error) {
       if (IsLine(e, "loop-start")) starts.push_back(e.tick);
       if (IsLine(e, "loop-end")) ends.push_back(e.tick);
       if (e.bytes.size() == 6 && e.bytes[0] == 0xFF && e.bytes[1] == 0x51) tempos.push_back(e);
+      if ((e.bytes[0] & 0xF0) == 0x90 && !IsNoteOff(e)) firstNote = std::min(firstNote, e.tick);
     }
   }
   if (ends.size() != 1 || starts.size() > 1) {
@@ -145,6 +150,12 @@ bool MakeLoop(SmfFile& song, std::string& error) {
   const uint32_t loopEnd = ends[0];
   const bool hasStart = !starts.empty();
   const uint32_t loopStart = hasStart ? starts[0] : 0;
+  // abc2midi puts a line that follows nothing but rests at the voice's start.
+  if (hasStart && loopStart <= firstNote) {
+    error = "the %%loop-start line comes before the first note: no intro plays (after rests "
+            "alone, move it to a voice that plays)";
+    return false;
+  }
   uint32_t tempo = 500000, tempoTick = 0;
   for (const TimedEvent& e : tempos) {
     if (e.tick <= loopEnd && e.tick >= tempoTick) {

@@ -5,7 +5,9 @@
 //   %%loop-start   where the repeat starts again, after the intro; becomes
 //                  the marker "L" at the head of the first track, so that it
 //                  comes before every note of that tick. Without it the
-//                  song repeats from its start.
+//                  song repeats from its start. abc2midi times the line by
+//                  its voice's notes, so it goes in a voice that plays in
+//                  the intro.
 //   %%loop-end     where the repeat goes back, normally the last bar line.
 //
 // The player does not go back at once: it notices the end one timer step
@@ -37,7 +39,8 @@ bool ReadSmf(const std::vector<uint8_t>& bytes, SmfFile& out, std::string& error
 
 // Applies the score's loop lines (above) to song. False with a reason when
 // the lines are missing, repeated (a line inside a repeat is played twice) or
-// out of order, or when the loop is shorter than the restart.
+// out of order, when no note comes before the loop's start, or when the loop
+// is shorter than the restart.
 bool MakeLoop(SmfFile& song, std::string& error);
 
 }  // namespace midigen
