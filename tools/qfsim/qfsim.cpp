@@ -441,8 +441,8 @@ std::string Table(const Options& o, const Report& r) {
     for (size_t i = 1; i <= static_cast<size_t>(n); ++i) {
       if (counts[0][i] == 0 && counts[1][i] == 0 && !learned[i]) continue;
       std::snprintf(buf, sizeof buf, "    %-7s %2zu%c %s %7.2f %7.2f\n", table, i,
-                    learned[i] ? '*' : ' ', Padded(names[i], 16).c_str(), Per(counts[0][i], r.battles),
-                    Per(counts[1][i], r.battles));
+                    learned[i] ? '*' : ' ', Padded(names[i], 16).c_str(),
+                    Per(counts[0][i], r.battles), Per(counts[1][i], r.battles));
       out << buf;
     }
   };
