@@ -33,8 +33,13 @@ bool Spellable(const char* pattern, size_t size, std::array<int32_t, 5> counts) 
   return true;
 }
 
-// What an art is worth to the player right now, in HP-like points. Kinds
-// other than damage, guards and recovery count for little.
+// Thrown by the greedy player only with an art of its own: its throw may as
+// well undo the player.
+constexpr uint32_t kDieCard = 42;
+
+// What an art is worth to the player right now, in HP-like points: damage
+// dealt, damage kept off, HP or MP won back, poison cured. Other kinds count
+// for little.
 int64_t Worth(const ArtsRecord& art, bool attack) {
   const SideVitals me = sideVitals(0);
   const int64_t v = art.effectValue;
@@ -46,10 +51,27 @@ int64_t Worth(const ArtsRecord& art, bool attack) {
       return std::min<int64_t>(int64_t{me.maxHp} * v / 100, me.maxHp - me.hp);
     case 18:
       return std::min<int64_t>(int64_t{me.maxMp} * v / 100, me.maxMp - me.mp) / 2;
+    case 22:
+      // A few exchanges of poison spared.
+      return battle.side[0].poisoned ? 3 * int64_t{std::min(me.maxHp / 10, 999)} : 0;
+    case 28:
+      return battle.side[0].curseTurns > 1 ? 50 : 0;
     default:
       break;
   }
-  if (attack) return v > 0 ? v / 4 : 0;
+  if (attack) {
+    switch (art.effectKind) {
+      case 4:
+      case 6:
+      case 11:
+      case 13:
+        // A barrier of either sign is meant to help its maker: raised own
+        // damage or guard, or the other side's lowered.
+        return (v < 0 ? -v : v) / 4;
+      default:
+        return v > 0 ? v / 4 : 0;
+    }
+  }
   // Against the attack the opponent has laid down.
   const BattleSide& them = battle.side[1];
   const int attackArt = findArt(Role::Attack, them.playedPattern, sizeof them.playedPattern);
@@ -89,18 +111,30 @@ int greedyArt() {
   return best;
 }
 
+int greedySlots(int (&slots)[kHandSlots]) {
+  const int art = greedyArt();
+  if (art == 0) return 0;
+  const ArtsRecord& record =
+      attackingMode(shell.InputMode) ? db.attackArts[art] : db.defenceArts[art];
+  int count = patternSlots(0, record.pattern, sizeof record.pattern, slots);
+  // Cards without a symbol go along with the art, as the opponent's do.
+  for (int k = 1; k <= battle.handSize && k <= kHandSlots && count < kHandSlots; ++k) {
+    const HandSlot& slot = battle.side[0].hand[k];
+    if (slot.card != 0 && slot.card != kDieCard && slot.inHand && cardAttribute(slot.card) == 0 &&
+        std::find(slots, slots + count, k) == slots + count)
+      slots[count++] = k;
+  }
+  return count;
+}
+
 std::vector<plat::Point> greedyClicks() {
   std::vector<plat::Point> clicks;
   if (!choosingMode(shell.InputMode)) return clicks;
-  if (const int art = greedyArt()) {
-    const ArtsRecord& record =
-        attackingMode(shell.InputMode) ? db.attackArts[art] : db.defenceArts[art];
-    int slots[kHandSlots];
-    const int count = patternSlots(0, record.pattern, sizeof record.pattern, slots);
-    for (int i = 0; i < count; ++i) {
-      const SlotPosition p = handPosition(0, slots[i]);
-      clicks.push_back({p.x + kCardWidth / 2, p.y - gfx.ViewOffset + kCardHeight / 2});
-    }
+  int slots[kHandSlots];
+  const int count = greedySlots(slots);
+  for (int i = 0; i < count; ++i) {
+    const SlotPosition p = handPosition(0, slots[i]);
+    clicks.push_back({p.x + kCardWidth / 2, p.y - gfx.ViewOffset + kCardHeight / 2});
   }
   clicks.push_back({320, 100});  // the decide square under the marker
   return clicks;

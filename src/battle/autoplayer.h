@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "battle/battle.h"
 #include "platform/platform.h"
 
 // Modes in which the player lays down cards and decides.
@@ -15,6 +16,11 @@ bool attackingMode(int32_t mode);
 // damage kept off or sent back, HP or MP won back. 0 when none is worth
 // anything.
 int greedyArt();
+
+// The hand slots to play, in order, for greedyArt(): its pattern's cards,
+// then the cards without a symbol that go along with an art (all but the
+// die). Returns how many it wrote; 0 when no art is worth playing.
+int greedySlots(int (&slots)[kHandSlots]);
 
 // The clicks a player makes for greedyArt() in a choosing mode: each card of
 // its pattern in the hand, then the decide square. Window coordinates; empty

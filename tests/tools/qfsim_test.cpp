@@ -53,6 +53,56 @@ TEST(BattleSimulator, TheGreedyPlayerUsesItsArtsAndTheReportsSayWhat) {
   EXPECT_NE(qfsim::Table(o, r).find("8 battles, player greedy"), std::string::npos);
 }
 
+TEST(BattleSimulator, TheCountsOfCardsEndingsAndKnownArtsAddUp) {
+  qfsim::Options o = DemoOptions(qfsim::Strategy::Greedy, 10);
+  o.learned = {1, 2, 3, 4, 5, 6, 7, 70};  // 70 spells six cards and costs more MP than there is
+  qfsim::Report r;
+  std::string error;
+  ASSERT_TRUE(qfsim::Run(o, r, error)) << error;
+  EXPECT_EQ(r.endings[qfsim::kByHp] + r.endings[qfsim::kByCards] + r.endings[qfsim::kByTurnLimit],
+            10);
+  int32_t copies = 0;
+  int64_t inArt = 0;
+  for (size_t c = 1; c <= kCardCount; ++c) {
+    SCOPED_TRACE("card " + std::to_string(c));
+    copies += r.deckCopies[c];
+    EXPECT_LE(r.cardsInArt[c], r.cardsPlayed[c]);
+    // A card is played once a battle at most, for each copy.
+    EXPECT_LE(r.cardsPlayed[c], int64_t{r.deckCopies[c]} * 10);
+    inArt += r.cardsInArt[c];
+  }
+  EXPECT_EQ(copies, 20) << "the apprentice's deck";
+  EXPECT_GT(inArt, 0);
+  EXPECT_TRUE(r.learnedAttack[70]);
+  EXPECT_FALSE(r.learnedAttack[8]);
+  EXPECT_EQ(r.attackArts[0][70], 0);
+  const std::string unused = qfsim::Unused(r);
+  EXPECT_NE(unused.find("attack 70"), std::string::npos) << unused;
+  EXPECT_EQ(unused.find("attack 8 "), std::string::npos) << unused;
+  EXPECT_NE(qfsim::Table(o, r).find("never used by the player:"), std::string::npos);
+}
+
+// The player keeps to the defence arts it is given, battle after battle,
+// however many the random player's patterns happen to teach it.
+TEST(BattleSimulator, ThePlayersDefenceArtsAreTheGivenOnes) {
+  for (qfsim::Strategy s : {qfsim::Strategy::Greedy, qfsim::Strategy::Rules}) {
+    SCOPED_TRACE(qfsim::StrategyName(s));
+    qfsim::Options o = DemoOptions(s, 10);
+    o.defenceFromData = false;
+    qfsim::Report none, two;
+    std::string error;
+    ASSERT_TRUE(qfsim::Run(o, none, error)) << error;
+    for (size_t i = 1; i <= kDefenceArtsCount; ++i) {
+      EXPECT_EQ(none.defenceArts[0][i], 0) << "defence art " << i;
+      EXPECT_FALSE(none.learnedDefence[i]);
+    }
+    o.learnedDefence = {1, 2};
+    ASSERT_TRUE(qfsim::Run(o, two, error)) << error;
+    EXPECT_GT(two.defenceArts[0][1] + two.defenceArts[0][2], 0);
+    for (size_t i = 3; i <= kDefenceArtsCount; ++i) EXPECT_EQ(two.defenceArts[0][i], 0) << i;
+  }
+}
+
 TEST(BattleSimulator, MissingDecksAndDataAreReportedNotPlayed) {
   qfsim::Options o = DemoOptions(qfsim::Strategy::Greedy, 1);
   o.playerDeck = "/nonexistent/deck.dec";

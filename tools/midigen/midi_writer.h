@@ -48,6 +48,10 @@ class Track {
     Raw(tick, b);
   }
 
+  // The end-of-track goes at this tick, or at the last event if that is later.
+  void EndAt(uint32_t tick) { end_ = tick; }
+  const std::vector<TimedEvent>& Events() const { return events_; }
+
   // Chunk body: events in tick order (stable), end-of-track last.
   std::vector<uint8_t> Body() const {
     auto sorted = events_;
@@ -60,7 +64,7 @@ class Track {
       last = e.tick;
       out.insert(out.end(), e.bytes.begin(), e.bytes.end());
     }
-    Vlq(out, 0);
+    Vlq(out, end_ > last ? end_ - last : 0);
     out.insert(out.end(), {0xFF, 0x2F, 0x00});
     return out;
   }
@@ -76,6 +80,7 @@ class Track {
 
  private:
   std::vector<TimedEvent> events_;
+  uint32_t end_ = 0;
 };
 
 inline void Put32(std::vector<uint8_t>& out, uint32_t v) {

@@ -1,7 +1,8 @@
 // qfsim: many battles without a window, for balancing decks and arts.
 //
 //   qfsim --data DIR --deck NAME --player-deck FILE [--style N] [--hp N] [--mp N]
-//         [--player-hp N] [--player-mp N] [--learn 1-7,9] [--hand N] [--no-shuffle]
+//         [--player-hp N] [--player-mp N] [--learn 1-7,9] [--learn-defence 1,2|none]
+//         [--hand N] [--no-shuffle]
 //         [--strategy random|greedy|rules] [--player-style N] [--battles N] [--seed N] [--csv]
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,8 @@ int Usage(const char* why) {
   std::fprintf(stderr,
                "usage: qfsim --data DIR --deck NAME --player-deck FILE.dec|FILE.txt\n"
                "             [--style 1-3] [--hp N] [--mp N] [--player-hp N] [--player-mp N]\n"
-               "             [--learn LIST] [--hand 1-6] [--no-shuffle]\n"
+               "             [--learn LIST] [--learn-defence LIST|none] [--hand 1-6]\n"
+               "             [--no-shuffle]\n"
                "             [--strategy random|greedy|rules] [--player-style 1-3]\n"
                "             [--battles N] [--seed N] [--csv]\n");
   return 2;
@@ -28,9 +30,10 @@ bool Number(const char* text, long low, long high, long& out) {
   return end != text && *end == '\0' && out >= low && out <= high;
 }
 
-// "1-7,9,12": attack art numbers.
-bool ArtList(const std::string& text, std::vector<int32_t>& out) {
+// "1-7,9,12": art numbers up to last; "none" for no art.
+bool ArtList(const std::string& text, long last, std::vector<int32_t>& out) {
   out.clear();
+  if (text == "none") return true;
   size_t at = 0;
   while (at <= text.size()) {
     const size_t comma = text.find(',', at);
@@ -39,10 +42,10 @@ bool ArtList(const std::string& text, std::vector<int32_t>& out) {
     const size_t dash = item.find('-');
     long a = 0, b = 0;
     if (dash == std::string::npos) {
-      if (!Number(item.c_str(), 1, 70, a)) return false;
+      if (!Number(item.c_str(), 1, last, a)) return false;
       b = a;
-    } else if (!Number(item.substr(0, dash).c_str(), 1, 70, a) ||
-               !Number(item.substr(dash + 1).c_str(), a, 70, b)) {
+    } else if (!Number(item.substr(0, dash).c_str(), 1, last, a) ||
+               !Number(item.substr(dash + 1).c_str(), a, last, b)) {
       return false;
     }
     for (long n = a; n <= b; ++n) out.push_back(static_cast<int32_t>(n));
@@ -84,7 +87,13 @@ int main(int argc, char** argv) {
       if (!qfsim::ParseStrategy(value, o.strategy)) return Usage("no such strategy");
       ++i;
     } else if (a == "--learn" && value) {
-      if (!ArtList(value, o.learned)) return Usage("--learn takes art numbers 1-70 like 1-7,9");
+      if (!ArtList(value, 70, o.learned))
+        return Usage("--learn takes art numbers 1-70 like 1-7,9, or none");
+      ++i;
+    } else if (a == "--learn-defence" && value) {
+      if (!ArtList(value, 34, o.learnedDefence))
+        return Usage("--learn-defence takes art numbers 1-34 like 1,2,4, or none");
+      o.defenceFromData = false;
       ++i;
     } else if (a == "--seed" && value && Number(value, 0, 4294967295L, n)) {
       o.seed = static_cast<uint32_t>(n);

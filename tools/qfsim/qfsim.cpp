@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <utility>
@@ -23,6 +24,7 @@
 #include "graphics/textwindow.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+#include "platform/posix/host_files.h"
 #include "script/reader.h"
 #include "shell/app.h"
 
@@ -55,6 +57,28 @@ bool ReadPlayerDeck(const std::string& path, std::vector<uint32_t>& cards, std::
   return true;
 }
 
+int64_t PlayerArtsPerformed() {
+  int64_t n = 0;
+  for (int i = 1; i <= kAttackArtsCount; ++i) n += battle.record.attackArts[0][i];
+  for (int i = 1; i <= kDefenceArtsCount; ++i) n += battle.record.defenceArts[0][i];
+  return n;
+}
+
+bool HasCards(int side) {
+  const BattleSide& s = battle.side[side];
+  if (s.deckLeft != 0) return true;
+  for (int k = 1; k <= battle.handSize; ++k) {
+    if (s.hand[k].card != 0 && s.hand[k].inHand) return true;
+  }
+  return false;
+}
+
+Ending HowItEnded() {
+  if (sideVitals(0).hp == 0 || sideVitals(1).hp == 0) return kByHp;
+  if (!HasCards(0) || !HasCards(1)) return kByCards;
+  return kByTurnLimit;
+}
+
 bool PlayRandom() {
   for (;;) {
     std::vector<int> inHand;
@@ -69,11 +93,12 @@ bool PlayRandom() {
 }
 
 bool PlayGreedy() {
-  const int best = greedyArt();
-  if (best == 0) return true;
-  const ArtsRecord& art =
-      attackingMode(shell.InputMode) ? db.attackArts[best] : db.defenceArts[best];
-  return playCardsOf(0, art.pattern, sizeof art.pattern);
+  int slots[kHandSlots];
+  const int count = greedySlots(slots);
+  for (int i = 0; i < count; ++i) {
+    if (!playCard(0, slots[i])) return false;
+  }
+  return true;
 }
 
 // The opponent's choice made for the player: both sides change places for
@@ -87,12 +112,28 @@ void SwapSides() {
   std::swap(a.maxMp, b.maxMp);
 }
 
+// The rules choose among every art the chooser's hand, HP and MP allow; an
+// art the player has not learned asks for more HP than anyone has for the
+// moment of the choice, so the player keeps to the arts it knows.
+int ChooseLearned(bool attack) {
+  int count = 0;
+  ArtsRecord* table = artsTable(attack ? Role::Attack : Role::Defence, count);
+  std::vector<int32_t> needs(static_cast<size_t>(count) + 1);
+  for (int i = 1; i <= count; ++i) {
+    needs[static_cast<size_t>(i)] = table[i].needHp;
+    if (!table[i].learned) table[i].needHp = std::numeric_limits<int32_t>::max();
+  }
+  const int art = attack ? chooseAttack() : chooseDefence();
+  for (int i = 1; i <= count; ++i) table[i].needHp = needs[static_cast<size_t>(i)];
+  return art;
+}
+
 bool PlayRules(int32_t style) {
   const bool attack = attackingMode(shell.InputMode);
   const int32_t theirStyle = battle.opponentStyle;
   battle.opponentStyle = style;
   SwapSides();
-  const int art = attack ? chooseAttack() : chooseDefence();
+  const int art = ChooseLearned(attack);
   SwapSides();
   battle.opponentStyle = theirStyle;
   if (art == 0) return true;
@@ -169,6 +210,30 @@ bool Run(const Options& o, Report& report, std::string& error) {
                 o.shuffleOpponent ? 1 : 0, o.handSize);
 
   report = Report{};
+  std::array<uint8_t, kAttackArtsCount + 1> learnedAttack{};
+  std::array<uint8_t, kDefenceArtsCount + 1> learnedDefence{};
+  for (int32_t n : o.learned) {
+    if (n >= 1 && n <= kAttackArtsCount) learnedAttack[static_cast<size_t>(n)] = 1;
+  }
+  for (int i = 1; i <= kDefenceArtsCount; ++i) {
+    learnedDefence[static_cast<size_t>(i)] = o.defenceFromData ? db.defenceArts[i].learned : 0;
+  }
+  if (!o.defenceFromData) {
+    for (int32_t n : o.learnedDefence) {
+      if (n >= 1 && n <= kDefenceArtsCount) learnedDefence[static_cast<size_t>(n)] = 1;
+    }
+  }
+  for (int i = 1; i <= kAttackArtsCount; ++i) report.learnedAttack[i] = learnedAttack[i] != 0;
+  for (int i = 1; i <= kDefenceArtsCount; ++i) report.learnedDefence[i] = learnedDefence[i] != 0;
+  for (size_t i = 0; i < deck.size() && i < kDeckCapacity; ++i) {
+    if (deck[i] >= 1 && deck[i] <= kCardCount) ++report.deckCopies[deck[i]];
+  }
+  for (size_t i = 1; i <= kAttackArtsCount; ++i)
+    report.attackNames[i] = posix::SjisToUtf8(recordText(db.attackArts[i].name));
+  for (size_t i = 1; i <= kDefenceArtsCount; ++i)
+    report.defenceNames[i] = posix::SjisToUtf8(recordText(db.defenceArts[i].name));
+  for (size_t i = 1; i <= kCardCount; ++i)
+    report.cardNames[i] = posix::SjisToUtf8(recordText(db.cards[i].name));
   const auto t0 = std::chrono::steady_clock::now();
   for (int32_t b = 0; b < o.battles; ++b) {
     if (b > 0) {
@@ -184,16 +249,30 @@ bool Run(const Options& o, Report& report, std::string& error) {
     player.deck.count = static_cast<int32_t>(std::min<size_t>(deck.size(), kDeckCapacity));
     player.hp = player.maxhp = o.playerHp;
     player.mp = player.maxmp = o.playerMp;
-    for (int i = 1; i <= kAttackArtsCount; ++i) db.attackArts[i].learned = 0;
-    for (int32_t n : o.learned) {
-      if (n >= 1 && n <= kAttackArtsCount) db.attackArts[n].learned = 1;
-    }
+    // A battle teaches the player every art it performs; the next battle
+    // starts again from what the options say.
+    for (int i = 1; i <= kAttackArtsCount; ++i) db.attackArts[i].learned = learnedAttack[i];
+    for (int i = 1; i <= kDefenceArtsCount; ++i) db.defenceArts[i].learned = learnedDefence[i];
     std::memcpy(scn.LineBuffer, line, sizeof line);
     shell.InputMode = mode::Busy;
     bool alive = startBattle() != 0;
     // The turn limit ends every battle; the bound only guards the tool.
     for (int step = 0; alive && choosingMode(shell.InputMode) && step < 1000; ++step) {
-      alive = PlayFor(o) && decideExchange();
+      alive = PlayFor(o);
+      std::vector<uint32_t> played;
+      for (const PlayedCard& p : battle.side[0].played) {
+        if (p.fromSlot != 0) played.push_back(p.card);
+      }
+      const int64_t artsBefore = PlayerArtsPerformed();
+      alive = alive && decideExchange();
+      // The player's art of this exchange is the only one of the player's
+      // that the resolution up to the next choice performs.
+      const bool inArt = PlayerArtsPerformed() > artsBefore;
+      for (uint32_t card : played) {
+        if (card < 1 || card > kCardCount) continue;
+        ++report.cardsPlayed[card];
+        if (inArt) ++report.cardsInArt[card];
+      }
     }
     if (!alive || shell.InputMode != mode::Running) {
       plat::SetHost(nullptr);
@@ -201,6 +280,7 @@ bool Run(const Options& o, Report& report, std::string& error) {
       return false;
     }
     ++report.battles;
+    ++report.endings[HowItEnded()];
     if (player.result == 0) ++report.wins;
     if (player.result == 1) ++report.draws;
     if (player.result == 2) ++report.losses;
@@ -227,8 +307,15 @@ double Per(int64_t total, int32_t battles) {
   return battles > 0 ? static_cast<double>(total) / battles : 0;
 }
 
-std::string ArtName(const ArtsRecord& art) {
-  return std::string(art.name, strnlen(art.name, sizeof art.name));
+// printf pads by bytes; a Japanese name of n characters takes 3n bytes and
+// 2n columns.
+std::string Padded(std::string text, size_t columns) {
+  size_t width = 0;
+  for (unsigned char c : text) {
+    if ((c & 0xC0) != 0x80) width += c >= 0x80 ? 2 : 1;
+  }
+  if (width < columns) text.append(columns - width, ' ');
+  return text;
 }
 
 }  // namespace
@@ -250,39 +337,73 @@ std::string Table(const Options& o, const Report& r) {
                 "  turns %.1f a battle; damage dealt a battle: player %.0f, opponent %.0f\n",
                 Per(r.turns, r.battles), Per(r.damage[0], r.battles), Per(r.damage[1], r.battles));
   out << buf;
-  out << "  arts that took effect (a battle): side, table, number, name, player, opponent\n";
-  auto rows = [&](const char* table, const auto& counts, const ArtsRecord* arts, int n) {
-    for (int i = 1; i <= n; ++i) {
-      if (counts[0][static_cast<size_t>(i)] == 0 && counts[1][static_cast<size_t>(i)] == 0)
-        continue;
-      std::snprintf(buf, sizeof buf, "    %-7s %2d  %-18s %7.2f %7.2f\n", table, i,
-                    ArtName(arts[i]).c_str(), Per(counts[0][static_cast<size_t>(i)], r.battles),
-                    Per(counts[1][static_cast<size_t>(i)], r.battles));
+  std::snprintf(buf, sizeof buf, "  ended by HP %d, by cards %d, by the turn limit %d\n",
+                r.endings[kByHp], r.endings[kByCards], r.endings[kByTurnLimit]);
+  out << buf;
+  out << "  arts that took effect (a battle): table, number, name, player, opponent"
+         " (* the player knows it)\n";
+  auto rows = [&](const char* table, const auto& counts, const auto& learned, const auto& names,
+                  int n) {
+    for (size_t i = 1; i <= static_cast<size_t>(n); ++i) {
+      if (counts[0][i] == 0 && counts[1][i] == 0 && !learned[i]) continue;
+      std::snprintf(buf, sizeof buf, "    %-7s %2zu%c %s %7.2f %7.2f\n", table, i,
+                    learned[i] ? '*' : ' ', Padded(names[i], 16).c_str(),
+                    Per(counts[0][i], r.battles), Per(counts[1][i], r.battles));
       out << buf;
     }
   };
-  rows("attack", r.attackArts, db.attackArts, kAttackArtsCount);
-  rows("defence", r.defenceArts, db.defenceArts, kDefenceArtsCount);
+  rows("attack", r.attackArts, r.learnedAttack, r.attackNames, kAttackArtsCount);
+  rows("defence", r.defenceArts, r.learnedDefence, r.defenceNames, kDefenceArtsCount);
+  out << "  the player's cards (a battle): number, name, copies, played, in an art\n";
+  for (size_t c = 1; c <= kCardCount; ++c) {
+    if (r.deckCopies[c] == 0) continue;
+    std::snprintf(buf, sizeof buf, "    %2zu  %s %2d %7.2f %7.2f\n", c,
+                  Padded(r.cardNames[c], 16).c_str(), r.deckCopies[c],
+                  Per(r.cardsPlayed[c], r.battles), Per(r.cardsInArt[c], r.battles));
+    out << buf;
+  }
+  out << "  never used by the player:" << Unused(r) << '\n';
   return out.str();
+}
+
+std::string Unused(const Report& r) {
+  std::string list;
+  for (size_t i = 1; i <= kAttackArtsCount; ++i) {
+    if (r.learnedAttack[i] && r.attackArts[0][i] == 0) list += " attack " + std::to_string(i);
+  }
+  for (size_t i = 1; i <= kDefenceArtsCount; ++i) {
+    if (r.learnedDefence[i] && r.defenceArts[0][i] == 0) list += " defence " + std::to_string(i);
+  }
+  for (size_t c = 1; c <= kCardCount; ++c) {
+    if (r.deckCopies[c] != 0 && r.cardsInArt[c] == 0) list += " card " + std::to_string(c);
+  }
+  return list.empty() ? " nothing" : list;
 }
 
 std::string Csv(const Options& o, const Report& r) {
   std::ostringstream out;
   out << "strategy,deck,style,seed,battles,wins,draws,losses,turns_per_battle,player_damage,"
-         "opponent_damage,ms_per_battle\n";
+         "opponent_damage,ms_per_battle,by_hp,by_cards,by_turn_limit\n";
   char buf[256];
-  std::snprintf(buf, sizeof buf, "%s,%s,%d,%u,%d,%d,%d,%d,%.2f,%.1f,%.1f,%.3f\n",
+  std::snprintf(buf, sizeof buf, "%s,%s,%d,%u,%d,%d,%d,%d,%.2f,%.1f,%.1f,%.3f,%d,%d,%d\n",
                 StrategyName(o.strategy), o.opponentDeck.c_str(), o.style, o.seed, r.battles,
                 r.wins, r.draws, r.losses, Per(r.turns, r.battles), Per(r.damage[0], r.battles),
-                Per(r.damage[1], r.battles), r.secondsPerBattle * 1000);
+                Per(r.damage[1], r.battles), r.secondsPerBattle * 1000, r.endings[kByHp],
+                r.endings[kByCards], r.endings[kByTurnLimit]);
   out << buf;
-  out << "table,art,player_uses,opponent_uses\n";
-  for (int i = 1; i <= kAttackArtsCount; ++i)
-    out << "attack," << i << ',' << r.attackArts[0][static_cast<size_t>(i)] << ','
-        << r.attackArts[1][static_cast<size_t>(i)] << '\n';
-  for (int i = 1; i <= kDefenceArtsCount; ++i)
-    out << "defence," << i << ',' << r.defenceArts[0][static_cast<size_t>(i)] << ','
-        << r.defenceArts[1][static_cast<size_t>(i)] << '\n';
+  out << "table,art,player_uses,opponent_uses,player_knows\n";
+  for (size_t i = 1; i <= kAttackArtsCount; ++i)
+    out << "attack," << i << ',' << r.attackArts[0][i] << ',' << r.attackArts[1][i] << ','
+        << (r.learnedAttack[i] ? 1 : 0) << '\n';
+  for (size_t i = 1; i <= kDefenceArtsCount; ++i)
+    out << "defence," << i << ',' << r.defenceArts[0][i] << ',' << r.defenceArts[1][i] << ','
+        << (r.learnedDefence[i] ? 1 : 0) << '\n';
+  out << "card,number,copies,played,in_art\n";
+  for (size_t c = 1; c <= kCardCount; ++c) {
+    if (r.deckCopies[c] == 0) continue;
+    out << "card," << c << ',' << r.deckCopies[c] << ',' << r.cardsPlayed[c] << ','
+        << r.cardsInArt[c] << '\n';
+  }
   return out.str();
 }
 

@@ -28,6 +28,9 @@ struct Options {
   std::string playerDeck;  // a ".dec" file, or a deck source (".txt"), as a path
   int32_t playerHp = 600, playerMp = 60;
   std::vector<int32_t> learned = {1, 2, 3, 4, 5, 6, 7};  // the player's attack arts
+  // The player's defence arts; without them the database's own flags.
+  bool defenceFromData = true;
+  std::vector<int32_t> learnedDefence;
   int32_t handSize = 5;
   bool shuffleOpponent = true;
   Strategy strategy = Strategy::Greedy;
@@ -36,14 +39,30 @@ struct Options {
   uint32_t seed = 1;
 };
 
+// How a battle came to its end.
+enum Ending { kByHp, kByCards, kByTurnLimit, kEndings };
+
 struct Report {
   int32_t battles = 0;
   int32_t wins = 0, draws = 0, losses = 0;
   int64_t turns = 0;
+  std::array<int32_t, kEndings> endings{};
   int64_t damage[2] = {};  // HP taken from the other side, player and opponent
   // How often each art took effect, by side.
   std::array<std::array<int64_t, kAttackArtsCount + 1>, 2> attackArts{};
   std::array<std::array<int64_t, kDefenceArtsCount + 1>, 2> defenceArts{};
+  // The arts the player knew at the start of every battle.
+  std::array<bool, kAttackArtsCount + 1> learnedAttack{};
+  std::array<bool, kDefenceArtsCount + 1> learnedDefence{};
+  // The player's cards: copies in the deck, how often each was played, and
+  // how often in an exchange in which the player's art took effect.
+  std::array<int32_t, kCardCount + 1> deckCopies{};
+  std::array<int64_t, kCardCount + 1> cardsPlayed{};
+  std::array<int64_t, kCardCount + 1> cardsInArt{};
+  // Names as a terminal shows them (UTF-8), for the table.
+  std::array<std::string, kAttackArtsCount + 1> attackNames;
+  std::array<std::string, kDefenceArtsCount + 1> defenceNames;
+  std::array<std::string, kCardCount + 1> cardNames;
   double secondsPerBattle = 0;
 };
 
@@ -53,5 +72,9 @@ bool Run(const Options& options, Report& report, std::string& error);
 // The report as a table for people and as CSV for spreadsheets.
 std::string Table(const Options& options, const Report& report);
 std::string Csv(const Options& options, const Report& report);
+// What the player had and never put to use: arts it knew that never took
+// effect, deck cards never played in an exchange in which its art did.
+// " nothing" when there is none.
+std::string Unused(const Report& report);
 
 }  // namespace qfsim
