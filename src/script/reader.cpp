@@ -1,5 +1,6 @@
 #include "script/reader.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -49,6 +50,10 @@ int OpenScenario(const char* name) {
   scn.readPos = 0;
   scn.fileOpen = true;
   scn.LineNumber = 0;
+  // For whoever follows a run: which file the story is in.
+  char trace[kLineSize + 16];
+  std::snprintf(trace, sizeof trace, "scenario %s", scn.ScenarioName);
+  plat::host().Trace(trace);
   return 1;
 }
 

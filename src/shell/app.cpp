@@ -78,6 +78,13 @@ Step CmdBgm() {
   return Step::Next;
 }
 
+// A scripted run's automated battle: on from the first choice it plays until
+// the request is used up.
+struct Automation {
+  bool battling = false;
+};
+Automation automation;
+
 }  // namespace
 
 void WireSubsystems() {
@@ -129,6 +136,7 @@ void ResetGameState() {
   ResetSound();
   DestroyGlobalImages();
   ResetNumberFonts();
+  automation = Automation{};
 }
 
 intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
@@ -207,6 +215,21 @@ int GameMain() {
 }
 
 std::vector<plat::Point> AutomatedClicks(const std::string& request) {
-  if (request == "battle") return greedyClicks();
+  if (request != "battle") return {};
+  if (choosingMode(shell.InputMode)) {
+    automation.battling = true;
+    return greedyClicks();
+  }
+  // A battle not won: the scenario's text is read on and its first choice
+  // taken (stories offer "try again" first) until the next battle starts.
+  if (automation.battling && player.result != 0) {
+    if (shell.InputMode == mode::Choice && scene.ChoiceCount > 0) {
+      const Choice& c = scene.choices[1];
+      return {{(c.left + c.right) / 2, (c.top + c.bottom) / 2}};
+    }
+    if (shell.InputMode == mode::ClickWait || shell.InputMode == mode::ClickWaitClear)
+      return {{320, 240}};
+  }
+  automation = Automation{};
   return {};
 }

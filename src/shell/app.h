@@ -20,6 +20,7 @@ void WireSubsystems();
 void ResetGameState();
 
 // Answers a scripted run's automated request with the clicks a player would
-// make now ("battle": the greedy choice of the battle's player); none when
-// the request has nothing to do.
+// make now; none when the request is used up. "battle": the greedy choice at
+// each of the battle's choices; after a battle lost or drawn, the clicks that
+// read the scenario on and take its first choice, until a battle is won.
 std::vector<plat::Point> AutomatedClicks(const std::string& request);

@@ -119,4 +119,25 @@ TEST_F(AutoBattleTest, AutobattlePlaysTheWholeBattleAndTheScriptGoesOnAfterIt) {
   }));
 }
 
+TEST_F(AutoBattleTest, ALostBattleIsReadOnAndRetriedByTheFirstChoiceUntilWon) {
+  // An opponent nobody beats the first time; the retry, the first choice,
+  // meets one with a single HP.
+  WriteData("config.scn", ".int foe tries\n");
+  WriteStory(
+      ".let foe = 900000\n:fight\n.let tries = tries + 1\n"
+      ".battle fg\\foe [foe] [foe] 40 40 1 foe 1 5 1",
+      "",
+      ".cas result\n.== 0\n.jmp :won\n.\n.msg 1\nLost\n.clk\n"
+      ".slt add \"again\" :retry\n.slt add \"give up\" :won\n.slt exec\n"
+      ":retry\n.let foe = 1\n.jmp :fight\n"
+      ":won\n.msg 1\nAfter the duel\n.clk\n");
+  MakeHost("wait click 320 240\nwait autobattle\nwait screenshot after\nwait click 320 240\n");
+  host->SetAutomation(&AutomatedClicks);
+  ASSERT_EQ(RunGame(), 0);
+  EXPECT_TRUE(host->boxes.empty());
+  EXPECT_EQ(player.result, 0) << "played on until won";
+  EXPECT_EQ(battle.opponentMaxHp, 1) << "the second battle was the retry";
+  EXPECT_TRUE(host->InputDone());
+}
+
 }  // namespace
