@@ -183,8 +183,9 @@ TEST(BattlePictures, TableAndFacesInTheirSizesWithoutKey) {
     int w, h;
   };
   // The player's face is asked for with a lower-case extension.
-  for (P f : {P{"battleback1.K16", 640, 622}, P{"fg/tavrin.k16", 134, 152},
-              P{"fg/b_kaito.K16", 134, 152}, P{"fg/b_luna.K16", 134, 152}}) {
+  for (P f :
+       {P{"battleback1.K16", 640, 622}, P{"fg/tavrin.k16", 134, 152}, P{"fg/b_kaito.K16", 134, 152},
+        P{"fg/b_luna.K16", 134, 152}, P{"fg/b_sage.K16", 134, 152}}) {
     ASSERT_TRUE(std::filesystem::exists(DataDir() / f.file)) << f.file;
     Pic pic = Load(f.file);
     EXPECT_EQ(pic.p.width, f.w) << f.file;
