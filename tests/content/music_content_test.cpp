@@ -138,7 +138,8 @@ TEST_F(DemoMusic, EachLoopingSongRepeatsItsLoopOnTheBeat) {
     host->sound.clear();
     ASSERT_EQ(PlayMusic(name, 1), 1);
     const double beatMs = f.tempo / 1000.0;
-    const auto passMs = static_cast<uint32_t>(static_cast<double>(f.endTick) * beatMs / f.song.division);
+    const auto passMs =
+        static_cast<uint32_t>(static_cast<double>(f.endTick) * beatMs / f.song.division);
     host->SleepMs(2 * passMs + 3000);
     const auto sent = SentNoteOns();
     ASSERT_GE(sent.size(), total + inLoop);
@@ -254,9 +255,8 @@ TEST(MidigenLoop, TheMarkerLeadsItsTickAndTheEndMakesUpForTheRestart) {
   // The marker comes first on its tick, before the conductor's own text.
   EXPECT_GT(parsed.events[parsed.loopPosition].delta, 0u);
   const std::vector<std::pair<uint64_t, uint32_t>> expected = {
-      {1, 0x90 | 60 << 8},    {480, 0x80 | 60 << 8},  {961, 0x90 | 62 << 8},
-      {1440, 0x80 | 62 << 8}, {2401, 0x90 | 64 << 8}, {2783, 0x80 | 67 << 8},
-      {2783, 0x80 | 64 << 8}};
+      {1, 0x90 | 60 << 8},    {480, 0x80 | 60 << 8},  {961, 0x90 | 62 << 8}, {1440, 0x80 | 62 << 8},
+      {2401, 0x90 | 64 << 8}, {2783, 0x80 | 67 << 8}, {2783, 0x80 | 64 << 8}};
   EXPECT_EQ(notes, expected);
 }
 

@@ -152,8 +152,9 @@ bool MakeLoop(SmfFile& song, std::string& error) {
   const uint32_t loopStart = hasStart ? starts[0] : 0;
   // abc2midi puts a line that follows nothing but rests at the voice's start.
   if (hasStart && loopStart <= firstNote) {
-    error = "the %%loop-start line comes before the first note: no intro plays (after rests "
-            "alone, move it to a voice that plays)";
+    error =
+        "the %%loop-start line comes before the first note: no intro plays (after rests "
+        "alone, move it to a voice that plays)";
     return false;
   }
   uint32_t tempo = 500000, tempoTick = 0;
@@ -166,8 +167,8 @@ bool MakeLoop(SmfFile& song, std::string& error) {
   if (tempo == 0) tempo = 500000;
   const uint64_t restart = (uint64_t{kLoopRestartMs} * song.division * 1000 + tempo / 2) / tempo;
   if (loopEnd <= loopStart || loopEnd - loopStart <= restart) {
-    error = "the loop must be longer than the player's restart (" +
-            std::to_string(kLoopRestartMs) + " ms) and end after it starts";
+    error = "the loop must be longer than the player's restart (" + std::to_string(kLoopRestartMs) +
+            " ms) and end after it starts";
     return false;
   }
   const auto end = static_cast<uint32_t>(loopEnd - restart);

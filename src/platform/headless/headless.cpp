@@ -23,7 +23,8 @@ constexpr uint64_t kClickHoldMs = 50;
 constexpr uint64_t kAutoPauseMs = 600;
 
 // A click as the script's "click X Y" makes it: move, press, release.
-std::vector<InputEvent> ClickEvents(InputEvent e, InputEvent::Kind down, InputEvent::Kind up) {
+std::vector<InputEvent> ClickEvents(const InputEvent& e, InputEvent::Kind down,
+                                    InputEvent::Kind up) {
   InputEvent move = e, press = e, release = e;
   move.kind = InputEvent::Kind::Move;
   press.kind = down;
