@@ -1,7 +1,7 @@
 // K16 pictures: loaded as a picture of their own, and painted into a page
 // whole, at an offset and as clipped and colour-keyed rectangles.
-#include "graphics/image.h"
 #include "graphics/k16.h"
+#include "graphics/image.h"
 #include "support/fuzz_session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

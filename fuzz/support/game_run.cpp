@@ -1,8 +1,5 @@
 #include "support/game_run.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "support/files.h"
 #include "support/fuzz_session.h"
 
@@ -26,8 +23,7 @@ void WriteBattleBase() {
 int RunBattleGame() {
   Write("config.scn", ".int n\n.str s\n");
   std::string start;
-  for (int card = 1; card <= 12; ++card)
-    start += ".card add deck " + std::to_string(card) + " 3\n";
+  for (int card = 1; card <= 12; ++card) start += ".card add deck " + std::to_string(card) + " 3\n";
   start +=
       ".card add deck 49 1\n.card add deck 50 1\n"
       ".card info name 3 s\n.card info description 50 s\n.card info attribute 7 n\n"
