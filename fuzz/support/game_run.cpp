@@ -42,7 +42,9 @@ int RunLoadGame() {
   Write("start.scn", "Title\n.clk\n.jmp story\n");
   Write("story.scn",
         ".let count = 7\n.let name = \"Mina\"\n.mid tune 0\n.show date\n.update 0\n"
-        "Hello [name]\n.clk\nAfter [count] [name]\n.clk\n.sub story:end 3\n:end\nEnd\n.clk\n");
+        "Hello [name]\n.clk\nAfter [count] [name]\n.clk\n.sub story:end 3\n:end\nEnd\n.clk\n"
+        // The loaded deck, date and maxima in a battle.
+        ".battle opp 20 20 10 10 1 opp 0 6 0\n");
   return RunGame();
 }
 

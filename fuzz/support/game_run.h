@@ -18,7 +18,7 @@ void WriteBattleBase();
 int RunBattleGame();
 
 // A run that waits at a click in "story" so a scripted click can open the
-// save screen and load slot 1.
+// save screen and load slot 1; the story ends in a battle.
 int RunLoadGame();
 
 // A run that reads, uses and writes the progress files.
