@@ -64,10 +64,11 @@ int32_t NextNumber() {
 }
 
 // The opponent's deck file over side 1's deck words; a file that cannot be
-// read leaves the previous deck, a short one only its first words.
+// read leaves the previous deck, a short one only its first words (and an
+// empty one, which has no buffer to copy from, none).
 void ReadDeckFile(const char* name) {
   std::vector<uint8_t> bytes;
-  if (!plat::host().ReadWholeFile(name, bytes)) return;
+  if (!plat::host().ReadWholeFile(name, bytes) || bytes.empty()) return;
   static_assert(sizeof battle.side[1].deck == kDeckFileSize);
   std::memcpy(battle.side[1].deck, bytes.data(), std::min(bytes.size(), kDeckFileSize));
 }

@@ -130,7 +130,9 @@ int32_t recomputeMaxima() {
     player.maxhp = player.hp = 9999;
     player.maxmp = player.mp = 999;
   } else {
-    const int32_t month = player.date.mon + 1;
+    // A loaded game's date has not been through the calendar: its month
+    // wraps like the rest of the script's arithmetic.
+    const int32_t month = Wrap(int64_t{player.date.mon} + 1);
     player.maxmp = player.mp = Wrap(int64_t{month} * collectionCount());
     player.maxhp = player.hp = Wrap(int64_t{10} * player.maxmp);
   }

@@ -73,10 +73,15 @@ void SaveInto(int slot) {
 }  // namespace
 
 void FormatSlotListing(const SaveSnapshot& s, const plat::CalendarTime& t, char* out, size_t size) {
+  // The saved date is the file's and may be anything: it wraps as the
+  // script's "year" and "month" do.
+  const auto plus = [](int32_t v, uint32_t k) {
+    return static_cast<int>(static_cast<int32_t>(static_cast<uint32_t>(v) + k));
+  };
   std::snprintf(out, size, "%d/%d/%d %d%s%d%s%d\n %d/%d/%d\n Card:%d/%d HP:%d/%d MP:%d/%d \\:%d",
                 t.year + 1900, t.mon + 1, t.mday, t.hour, t.min <= 9 ? ":0" : ":", t.min,
-                t.sec <= 9 ? ":0" : ":", t.sec, s.date.year + 1900, s.date.mon + 1, s.date.mday,
-                s.deckCount, s.stockCount, s.hp, s.maxhp, s.mp, s.maxmp, s.money);
+                t.sec <= 9 ? ":0" : ":", t.sec, plus(s.date.year, 1900), plus(s.date.mon, 1),
+                s.date.mday, s.deckCount, s.stockCount, s.hp, s.maxhp, s.mp, s.maxmp, s.money);
 }
 
 void drawSlotListing() {

@@ -168,11 +168,13 @@ TEST_F(BattleRunTest, BadArgumentsAndDeckFilesStayInsideTheTables) {
 }
 
 TEST_F(BattleRunTest, MissingOrShortDeckFilesKeepThePreviousDeck) {
-  // Three runs of the program, the battle state living on between them as
+  // Four runs of the program, the battle state living on between them as
   // it does between battles: a full deck, then a file of one word more than
-  // its header (only the first card is replaced), then no file at all.
+  // its header (only the first card is replaced), then an empty file and no
+  // file at all.
   WriteData("short.dec", std::string("\0\0\0\0\x1E\0\0\0", 8));
-  for (const char* deck : {"foe", "short", "missing"}) {
+  WriteData("empty.dec", "");
+  for (const char* deck : {"foe", "short", "empty", "missing"}) {
     WriteStory(std::string(".battle fg\\foe 100 100 10 10 9 ") + deck + " 0 3 1");
     Run(kStart);
     EXPECT_EQ(Hand(1, 3), (std::vector<uint32_t>{deck == std::string("foe") ? 21u : 30u, 22, 23}))

@@ -1,11 +1,13 @@
 // The player's lists, maxima and the lasting progress files.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fstream>
 #include <string>
 
 #include "data/database.h"
 #include "data/player.h"
+#include "script/variables.h"
 #include "support/files.h"
 #include "support/game_fixture.h"
 
@@ -80,6 +82,13 @@ TEST_F(PlayerTest, MaximaFollowTheCollectionAndTheMonth) {
   addCards(player.deck, 1, 1);  // adding recomputes
   EXPECT_EQ(player.maxmp, 2);
   EXPECT_EQ(player.hp, 20);
+  // A loaded game's month is whatever its file held: it wraps rather than
+  // overflowing, here to the most negative month.
+  player.collection[1] = 0;
+  player.date.mon = INT32_MAX;
+  EXPECT_EQ(Builtin("month"), INT32_MIN);
+  EXPECT_EQ(recomputeMaxima(), INT32_MIN);
+  EXPECT_EQ(player.maxhp, 0);
 }
 
 TEST_F(PlayerTest, StrongFlagFixesTheMaxima) {

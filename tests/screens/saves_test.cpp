@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -163,6 +164,12 @@ TEST_F(SnapshotTest, TheListingShowsTheFileTimeTheGameAndDamagedSlots) {
   t = {0, 3, 7, 15, 6, 101, 0, 0, 0};
   FormatSlotListing(s, t, text, sizeof text);
   EXPECT_EQ(std::string(text).substr(0, 18), "2001/7/15 7:03:00\n");
+  // A saved date is the file's own and need not be a calendar's: it wraps.
+  SaveSnapshot odd = s;
+  odd.date.year = INT32_MAX;
+  odd.date.mon = INT32_MAX;
+  FormatSlotListing(odd, t, text, sizeof text);
+  EXPECT_EQ(std::string(text).substr(18, 28), " -2147481749/-2147483648/1\n ");
 
   // Slot 1 written at 7:03:00 (the headless host reads file times as UTC),
   // slot 2 cut short, slot 3 empty.
