@@ -49,6 +49,8 @@ struct Soak {
   // The deck editor moves cards, it never makes or loses one: what the three
   // piles hold together when it opened.
   bool inEditor = false;
+  int32_t editorCounts[3] = {};  // stock, deck and discard at the last check
+  uint64_t editorMoves = 0;      // checks that found the piles changed
   std::array<int, kCardCount + 1> editorCards{};
 };
 
@@ -128,6 +130,9 @@ std::string EditorProblem(Soak& s) {
   for (int i = 1; i <= player.deck.count; ++i) ++cards[player.deck.cards[i]];
   for (int i = 1; i <= player.stock.count; ++i) ++cards[player.stock.cards[i]];
   for (int i = 1; i <= e.discardCount; ++i) ++cards[e.discard[i]];
+  const int32_t counts[3] = {player.stock.count, player.deck.count, e.discardCount};
+  if (s.inEditor && !std::equal(counts, counts + 3, s.editorCounts)) ++s.editorMoves;
+  std::copy(counts, counts + 3, s.editorCounts);
   if (!s.inEditor) {
     s.inEditor = true;
     s.editorCards = cards;
@@ -230,7 +235,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(data / "save");
 
   const uint64_t total = minutes * 60 * 1000;
-  uint64_t played = 0, inputs = 0, checks = 0, positionBoxes = 0, storyEnds = 0;
+  uint64_t played = 0, inputs = 0, checks = 0, positionBoxes = 0, storyEnds = 0, moves = 0;
   std::array<uint64_t, mode::Count> modes{};
   int runs = 0;
   while (played < total) {
@@ -268,6 +273,7 @@ int main(int argc, char** argv) {
     checks += s.checks;
     positionBoxes += s.positionBoxes;
     storyEnds += s.storyOver;
+    moves += s.editorMoves;
     for (size_t m = 0; m < modes.size(); ++m) modes[m] += s.modes[m];
     ++runs;
   }
@@ -280,6 +286,7 @@ int main(int argc, char** argv) {
       static_cast<unsigned long long>(inputs), static_cast<unsigned long long>(checks),
       static_cast<unsigned long long>(positionBoxes), static_cast<unsigned long long>(storyEnds),
       seconds);
+  std::printf("  cards moved in the deck editor: %llu\n", static_cast<unsigned long long>(moves));
   std::printf("  checks by input mode:");
   for (size_t m = 0; m < modes.size(); ++m) {
     if (modes[m]) std::printf(" %zu:%llu", m, static_cast<unsigned long long>(modes[m]));

@@ -78,16 +78,18 @@ class Maker {
     Add(static_cast<uint64_t>(r.Between(10, 250)), up, p);
   }
 
+  // From anywhere to anywhere: what is dragged (a card of the deck editor)
+  // may lie on any part of the page, and so may where it is dropped.
   void Drag(uint64_t pause) {
-    Point p = SomePlace(r);
+    Point p = {r.Between(0, 639), r.Between(0, 479)};
+    const Point to = {r.Between(0, 639), r.Between(0, 479)};
     Add(pause, K::Move, p);
     Add(0, K::LDown, p);
-    for (int n = r.Between(1, 6); n > 0; --n) {
-      p = {p.x + r.Between(-200, 200), p.y + r.Between(-150, 150)};
-      Add(static_cast<uint64_t>(r.Between(15, 200)), K::Move, p);
+    for (int n = r.Between(1, 6), steps = n; n > 0; --n) {
+      p = {p.x + (to.x - p.x) / n + r.Between(-30, 30), p.y + (to.y - p.y) / n + r.Between(-30, 30)};
+      Add(static_cast<uint64_t>(r.Between(15, 200)), K::Move, steps == 1 || n > 1 ? p : to);
     }
-    if (r.Between(0, 3) == 0) p = SomePlace(r);
-    Add(static_cast<uint64_t>(r.Between(15, 300)), K::LUp, p);
+    Add(static_cast<uint64_t>(r.Between(15, 300)), K::LUp, r.Between(0, 4) ? to : SomePlace(r));
   }
 
   void One(uint32_t quitPerMille) {
@@ -101,9 +103,25 @@ class Maker {
       return;
     }
     const int pick = r.Between(0, 99);
+    if (pick < 4) {
+      // An impatient hand: a burst of clicks and keys while the game is
+      // still busy with the first.
+      uint64_t gap = pause;
+      for (int n = r.Between(3, 20); n > 0; --n) {
+        const int what = r.Between(0, 9);
+        if (what < 2)
+          Add(gap, K::Key, {}, plat::vk::Return);
+        else if (what < 3)
+          Click(gap, K::RDown, K::RUp);
+        else
+          Click(gap, K::LDown, K::LUp);
+        gap = static_cast<uint64_t>(r.Between(0, 40));
+      }
+      return;
+    }
     if (pick < 50) return Click(pause, K::LDown, K::LUp);
-    if (pick < 62) return Click(pause, K::RDown, K::RUp);
-    if (pick < 74) return Drag(pause);
+    if (pick < 60) return Click(pause, K::RDown, K::RUp);
+    if (pick < 76) return Drag(pause);
     if (pick < 84) return Add(pause, K::Move, SomePlace(r));
     if (pick < 90) return Add(pause, K::Key, {}, plat::vk::Return);
     if (pick < 92) return Add(pause, K::Key, {}, plat::vk::F1);
