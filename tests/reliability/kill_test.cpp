@@ -214,12 +214,11 @@ int main(int argc, char** argv) {
   const int32_t ints = I32At(after[0], offsetof(SaveSnapshot, intCount));
   const int32_t strs = I32At(after[0], offsetof(SaveSnapshot, strCount));
 
-  // Where the writes fall: the first temporary file marks the first write,
-  // and the run's end the last. A busy machine stretches the start-up more
+  // Where the writes fall: from the first temporary file seen to the last. A busy machine stretches the start-up more
   // than the writes, so each kill waits for the first write of its own run
   // and counts its delay from there; a few land in the start-up instead.
   struct Timing {
-    double firstWrite = -1, end = 0;
+    double firstWrite = -1, lastWrite = 0;
     bool killed = false;
   };
   // Follows a run until it ends, or kills it that long after its first write.
@@ -228,7 +227,10 @@ int main(int argc, char** argv) {
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
       const double now = std::chrono::duration<double>(Clock::now() - t).count();
-      if (r.firstWrite < 0 && CountTemporaries(save) > 0) r.firstWrite = now;
+      if (CountTemporaries(save) > 0) {
+        if (r.firstWrite < 0) r.firstWrite = now;
+        r.lastWrite = now;
+      }
       if (r.firstWrite >= 0 && killAfterWrite >= 0 && now >= r.firstWrite + killAfterWrite) {
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
@@ -236,7 +238,6 @@ int main(int argc, char** argv) {
       }
       std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
-    r.end = std::chrono::duration<double>(Clock::now() - t).count();
     r.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     return r;
   };
@@ -246,10 +247,16 @@ int main(int argc, char** argv) {
     const auto t = Clock::now();
     runs.push_back(Watch(Start(g, true), t, -1));
   }
-  std::sort(runs.begin(), runs.end(),
-            [](const Timing& a, const Timing& b) { return a.end - a.firstWrite < b.end - b.firstWrite; });
-  const double firstWrite = std::max(runs[1].firstWrite, 0.0);
-  const double span = (runs[1].end - runs[1].firstWrite) * 1.1;
+  std::sort(runs.begin(), runs.end(), [](const Timing& a, const Timing& b) {
+    return a.lastWrite - a.firstWrite < b.lastWrite - b.firstWrite;
+  });
+  if (runs[1].firstWrite < 0) {
+    std::fprintf(stderr, "no write was seen\n");
+    return 1;
+  }
+  const double firstWrite = runs[1].firstWrite;
+  // A little past the last write, so that some kills find every write done.
+  const double span = (runs[1].lastWrite - runs[1].firstWrite) * 1.15;
   const int early = std::max(1, kills / 20);
 
   int landed = 0, finished = 0, mixed = 0, temporaries = 0;
@@ -307,7 +314,7 @@ int main(int argc, char** argv) {
   }
 
   std::printf("kill test: %d kills, %d in the start-up and the rest spread over the %.0f ms "
-              "from the first write to the end (start-up %.0f ms); %d landed, %d after the "
+              "from the first write to past the last (start-up %.0f ms); %d landed, %d after the "
               "game ended; temporary files left by kills %d, all removed at the next start\n",
               kills, early, span * 1000, firstWrite * 1000, landed, finished, temporaries);
   for (size_t f = 0; f < kFiles.size(); ++f)
