@@ -32,6 +32,7 @@
 #include "data/player.h"
 #include "data/save_file.h"
 #include "platform/headless/headless.h"
+#include "platform/posix/host_files.h"
 #include "support/files.h"
 
 namespace fs = std::filesystem;
@@ -214,9 +215,21 @@ int main(int argc, char** argv) {
   const int32_t ints = I32At(after[0], offsetof(SaveSnapshot, intCount));
   const int32_t strs = I32At(after[0], offsetof(SaveSnapshot, strCount));
 
-  // Where the writes fall: from the first temporary file seen to the last. A busy machine stretches the start-up more
-  // than the writes, so each kill waits for the first write of its own run
-  // and counts its delay from there; a few land in the start-up instead.
+  // Where the writes fall: from the first write seen to the last. A busy
+  // machine stretches the start-up more than the writes, so each kill waits
+  // for the first write of its own run and counts its delay from there; a
+  // few land in the start-up instead. A write shows as a temporary file, or
+  // (from a writer that is not crash-safe) as a file of neither version's
+  // size.
+  auto Writing = [&]() {
+    if (CountTemporaries(save) > 0) return true;
+    for (size_t f = 0; f < kFiles.size(); ++f) {
+      std::error_code ignored;
+      const auto size = fs::file_size(save / kFiles[f], ignored);
+      if (size != before[f].size() && size != after[f].size()) return true;
+    }
+    return false;
+  };
   struct Timing {
     double firstWrite = -1, lastWrite = 0;
     bool killed = false;
@@ -227,7 +240,7 @@ int main(int argc, char** argv) {
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
       const double now = std::chrono::duration<double>(Clock::now() - t).count();
-      if (CountTemporaries(save) > 0) {
+      if (Writing()) {
         if (r.firstWrite < 0) r.firstWrite = now;
         r.lastWrite = now;
       }
@@ -295,6 +308,17 @@ int main(int argc, char** argv) {
       }
     }
     const Versions now = ReadVersions(save);
+    // The game's own names, found as the game finds them, while whatever the
+    // kill left is still there: a temporary file must never stand in.
+    const posix::DataDirectory folder(g.data.string());
+    for (size_t f = 0; f < kFiles.size(); ++f) {
+      std::vector<uint8_t> bytes;
+      const std::string name = std::string("save\\") + kFiles[f];
+      if (!folder.Read(name.c_str(), bytes) || bytes != now[f]) {
+        ++mixed;
+        std::fprintf(stderr, "kill %d: the game reads something else as %s\n", k, kFiles[f]);
+      }
+    }
     for (size_t f = 0; f < kFiles.size(); ++f) {
       if (now[f] == before[f]) {
         ++oldSeen[f];
