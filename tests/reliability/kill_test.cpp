@@ -54,8 +54,9 @@ constexpr const char* kSaveInput =
     "wait click 320 70\n";
 
 std::string Scenario(int money, const std::vector<int>& cards, const std::vector<int>& arts) {
-  std::string s = ".let money = " + std::to_string(money) + "\n.let a = " +
-                  std::to_string(money * 10) + "\n.let s = \"v" + std::to_string(money) + "\"\n";
+  std::string s = ".let money = " + std::to_string(money) +
+                  "\n.let a = " + std::to_string(money * 10) + "\n.let s = \"v" +
+                  std::to_string(money) + "\"\n";
   for (int c : cards) s += ".card add deck " + std::to_string(c) + " 2\n";
   for (int a : arts) s += ".arts add attack " + std::to_string(a) + "\n";
   s += ".svd\n.show msg1\n.msg 1\n.update 0\nWaiting\n.update 0\n.clk\n";
@@ -68,7 +69,8 @@ void WriteFile(const fs::path& path, const std::string& text) {
 
 void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 struct Game {
@@ -82,8 +84,8 @@ pid_t Start(const Game& g, bool slow) {
   if (pid == 0) {
     if (slow) setenv("QUILLFEN_SLOW_WRITES", kSlowWrites, 1);
     if (std::freopen("/dev/null", "w", stderr) == nullptr) _exit(126);
-    execl(g.binary.c_str(), g.binary.c_str(), "--headless", "--quiet", "--data",
-          g.data.c_str(), "--input", g.input.c_str(), static_cast<char*>(nullptr));
+    execl(g.binary.c_str(), g.binary.c_str(), "--headless", "--quiet", "--data", g.data.c_str(),
+          "--input", g.input.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   return pid;
@@ -303,7 +305,8 @@ int main(int argc, char** argv) {
       }
       const auto* which = std::find(kFiles.begin(), kFiles.end(), name);
       if (which == kFiles.end()) {
-        std::fprintf(stderr, "kill %d at %.1f ms: a stray file %s\n", k, delay * 1000, name.c_str());
+        std::fprintf(stderr, "kill %d at %.1f ms: a stray file %s\n", k, delay * 1000,
+                     name.c_str());
         ++mixed;
       }
     }
@@ -337,10 +340,11 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::printf("kill test: %d kills, %d in the start-up and the rest spread over the %.0f ms "
-              "from the first write to past the last (start-up %.0f ms); %d landed, %d after the "
-              "game ended; temporary files left by kills %d, all removed at the next start\n",
-              kills, early, span * 1000, firstWrite * 1000, landed, finished, temporaries);
+  std::printf(
+      "kill test: %d kills, %d in the start-up and the rest spread over the %.0f ms "
+      "from the first write to past the last (start-up %.0f ms); %d landed, %d after the "
+      "game ended; temporary files left by kills %d, all removed at the next start\n",
+      kills, early, span * 1000, firstWrite * 1000, landed, finished, temporaries);
   for (size_t f = 0; f < kFiles.size(); ++f)
     std::printf("  %-15s old %3d, new %3d\n", kFiles[f], oldSeen[f], newSeen[f]);
   std::printf("  mixed, truncated or unreadable: %d; %.1f s\n", mixed,

@@ -7,7 +7,8 @@
 //   quillfen_soak DATA_DIR [--seed N] [--minutes M]
 //
 // A failure names the seed, the run and the input; the same arguments play
-// the same game again.
+// the same game again, and QUILLFEN_SOAK_LOG=PREFIX writes each run's log to
+// PREFIX and the run's number.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -75,16 +76,16 @@ std::string ListProblem(const char* name, const List& list) {
   for (int i = 1; i <= List::capacity; ++i) {
     const uint32_t c = list.cards[i];
     if (i <= list.count ? c < 1 || c > kCardCount : c != 0)
-      return std::string(name) + " position " + std::to_string(i) + " holds " +
-             std::to_string(c) + " with count " + std::to_string(list.count);
+      return std::string(name) + " position " + std::to_string(i) + " holds " + std::to_string(c) +
+             " with count " + std::to_string(list.count);
   }
   return {};
 }
 
 std::string VitalsProblem(const char* who, int32_t hp, int32_t maxHp, int32_t mp, int32_t maxMp) {
   if (hp < 0 || hp > maxHp || mp < 0 || mp > maxMp)
-    return std::string(who) + " HP " + std::to_string(hp) + "/" + std::to_string(maxHp) +
-           ", MP " + std::to_string(mp) + "/" + std::to_string(maxMp);
+    return std::string(who) + " HP " + std::to_string(hp) + "/" + std::to_string(maxHp) + ", MP " +
+           std::to_string(mp) + "/" + std::to_string(maxMp);
   return {};
 }
 
@@ -189,8 +190,8 @@ void Check(const headless::InputEvent* next, void* user) {
       ++s.positionBoxes;
       continue;
     }
-    why = "message box \"" + posix::SjisToUtf8(box.text) + "\" [" +
-          posix::SjisToUtf8(box.caption) + "]";
+    why = "message box \"" + posix::SjisToUtf8(box.text) + "\" [" + posix::SjisToUtf8(box.caption) +
+          "]";
   }
   for (; why.empty() && s.logSeen < s.host->log.size(); ++s.logSeen) {
     if (s.host->log[s.logSeen].find("refused file name") != std::string::npos)

@@ -86,7 +86,8 @@ class Maker {
     Add(pause, K::Move, p);
     Add(0, K::LDown, p);
     for (int n = r.Between(1, 6), steps = n; n > 0; --n) {
-      p = {p.x + (to.x - p.x) / n + r.Between(-30, 30), p.y + (to.y - p.y) / n + r.Between(-30, 30)};
+      p = {p.x + (to.x - p.x) / n + r.Between(-30, 30),
+           p.y + (to.y - p.y) / n + r.Between(-30, 30)};
       Add(static_cast<uint64_t>(r.Between(15, 200)), K::Move, steps == 1 || n > 1 ? p : to);
     }
     Add(static_cast<uint64_t>(r.Between(15, 300)), K::LUp, r.Between(0, 4) ? to : SomePlace(r));
