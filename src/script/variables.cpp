@@ -235,7 +235,10 @@ void LetCommand(char* line) {
     iv->value = EvalExpression(line);
   } else if (StrVariable* sv = FindStrVariable(name)) {
     NextToken(token, line);
-    std::memcpy(sv->value, token, kLineSize);
+    // The whole field goes into save files: nothing of the stack after the text.
+    const size_t n = strnlen(token, kLineSize - 1);
+    std::memcpy(sv->value, token, n);
+    std::memset(sv->value + n, 0, kLineSize - n);
   } else {
     plat::host().ShowMessageBox(texts::kNoSuchAssignTarget, nullptr);
   }

@@ -141,6 +141,26 @@ TEST_F(VariablesTest, StringsTakeTheNextTokenAsWritten) {
   EXPECT_EQ(Str("u"), "[money]");
 }
 
+// Leaves a pattern on the stack where the next calls will put their buffers.
+[[gnu::noinline]] void DirtyTheStack() {
+  volatile char junk[16384];
+  for (size_t i = 0; i < sizeof junk; ++i) junk[i] = 0x5A;
+}
+
+// A save file holds the whole value field: bytes after the text would carry
+// whatever memory held into the file, and two saves of one game would differ.
+TEST_F(VariablesTest, AStringValueHoldsNothingAfterItsText) {
+  for (const char* text : {"ab", ""}) {
+    DirtyTheStack();
+    Run(std::string(".let s = \"") + text + "\"\n");
+    const StrVariable* s = FindStrVariable("s");
+    ASSERT_NE(s, nullptr);
+    const size_t n = std::strlen(s->value);
+    EXPECT_EQ(n, std::strlen(text));
+    for (size_t i = n; i < sizeof s->value; ++i) ASSERT_EQ(s->value[i], 0) << "byte " << i;
+  }
+}
+
 TEST_F(VariablesTest, ExpressionsRunLeftToRight) {
   Run(".let a = 10 - 4 * 2\n.let b = 10-4\n.let c = 7 / 2 - 1\n");
   EXPECT_EQ(Int("a"), 12);

@@ -253,7 +253,9 @@ void HeadlessHost::FireDue(bool idle) {
     } else if (NextEventTime() > now_) {
       return;
     }
+    if (inputHook_) inputHook_(e, inputHookUser_);
     ++nextEvent_;
+    ++delivered_;
     nextArmed_ = false;
     lastFire_ = now_;
     Fire(e);

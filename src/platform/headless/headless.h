@@ -92,6 +92,15 @@ class HeadlessHost : public posix::MessageHost {
   void SetAutomation(Automation answer) { automation_ = answer; }
   // Every scripted action has been delivered.
   bool InputDone() const { return nextEvent_ >= events_.size(); }
+  // Called with each scripted action just before it is delivered, from
+  // inside the game's own wait: lets a long test check the game's state
+  // between every two inputs.
+  using InputHook = void (*)(const InputEvent& next, void* user);
+  void SetInputHook(InputHook hook, void* user) {
+    inputHook_ = hook;
+    inputHookUser_ = user;
+  }
+  uint64_t InputsDelivered() const { return delivered_; }
 
   // What the run showed and said.
   struct Box {
@@ -185,6 +194,9 @@ class HeadlessHost : public posix::MessageHost {
   bool closeSent_ = false;
   int shotCount_ = 0;
   Automation automation_ = nullptr;
+  InputHook inputHook_ = nullptr;
+  void* inputHookUser_ = nullptr;
+  uint64_t delivered_ = 0;
   posix::FileHandle logFile_;
   std::string startupError_;
 

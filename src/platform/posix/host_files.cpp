@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -188,6 +189,24 @@ bool PathExists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+// A testing aid: QUILLFEN_SLOW_WRITES=MICROSECONDS makes every game file
+// write go out in small pieces with that pause before each piece and before
+// the rename, so that a test which kills the game can land its kill before,
+// inside and after each write. Unset (as always in play) it costs nothing.
+struct SlowWrites {
+  useconds_t pause = 0;
+  size_t piece = 256;
+  SlowWrites() {
+    if (const char* env = std::getenv("QUILLFEN_SLOW_WRITES"); env && *env)
+      pause = static_cast<useconds_t>(std::strtoul(env, nullptr, 10));
+  }
+};
+
+const SlowWrites& slowWrites() {
+  static const SlowWrites s;
+  return s;
+}
+
 }  // namespace
 
 std::string SjisToUtf8(std::string_view sjis) {
@@ -296,13 +315,20 @@ plat::WriteResult DataDirectory::Write(const char* nameSjis, const void* data, s
   const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return plat::WriteResult::CreateFailed;
   const auto* bytes = static_cast<const uint8_t*>(data);
+  const SlowWrites& slow = slowWrites();
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = write(fd, bytes + done, size - done);
+    size_t want = size - done;
+    if (slow.pause) {
+      usleep(slow.pause);
+      want = std::min(want, slow.piece);
+    }
+    const ssize_t n = write(fd, bytes + done, want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
+  if (slow.pause) usleep(slow.pause);
   // On the disk before the rename, and the rename on the disk before we say
   // it is done: after a power cut the name holds the old file or the new.
   const bool flushed = fsync(fd) == 0;
