@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything warning-free and runs every test,
 # in the optimised build and under AddressSanitizer and UBSan, then checks the
-# formatting and runs clang-tidy over the sources. The ci presets have build
+# formatting and runs clang-tidy over the sources, and fuzzes every file
+# format the game reads for QF_FUZZ_SECONDS (30) a harness. The ci presets have build
 # folders of their own, so -Werror never sticks in build/default.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,3 +15,4 @@ for preset in ci ci-asan; do
   ctest --preset "$preset" -j "$(nproc)"
 done
 scripts/lint.sh build/ci
+scripts/fuzz.sh "${QF_FUZZ_SECONDS:-30}"
