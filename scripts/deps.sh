@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils openbox
   libfluidsynth-dev timgm6mb-soundfont
   abcmidi midicsv sox
+  desktop-file-utils appstream
   clang libclang-rt-dev
 )
 

@@ -18,7 +18,11 @@ void Usage() {
   std::fprintf(
       stderr,
       "usage: quillfen [options]\n"
-      "  --data DIR            game data directory (default: \"data\" beside the program)\n"
+      "  --data DIR            game data directory (default: \"data\" beside the program,\n"
+      "                        then the installed share/quillfen/data)\n"
+      "  --save-dir DIR        write save slots and progress files here (default: the\n"
+      "                        data directory when it is writable and not installed,\n"
+      "                        else $XDG_DATA_HOME/quillfen/<game id>)\n"
       "  --scale N             window size factor, 1 to 4 (default 1)\n"
       "  --fit                 full screen fills the screen's height instead of the\n"
       "                        largest whole factor\n"
@@ -56,7 +60,8 @@ int main(int argc, char** argv) {
   const uint64_t started = posix::MonotonicMillis();
   headless::Options hopt;
   sdl::Options sopt;
-  std::string dataDir = posix::ExecutableFolder() + "/data";
+  std::string dataDir;
+  std::string saveDir;
   std::string inputPath;
   bool wantHeadless = false;
   for (int i = 1; i < argc; ++i) {
@@ -70,6 +75,8 @@ int main(int argc, char** argv) {
     };
     if (arg == "--data") {
       dataDir = value();
+    } else if (arg == "--save-dir") {
+      saveDir = value();
     } else if (arg == "--scale") {
       sopt.scale = std::atoi(value());
       if (sopt.scale < 1 || sopt.scale > 4) {
@@ -106,8 +113,23 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The data is read where it was found; what the game writes goes to the
+  // player's own folder unless the data directory is a writable one of a
+  // build (ChooseSaveFolder).
+  bool installed = false;
+  if (dataDir.empty()) {
+    const std::string programFolder = posix::ExecutableFolder();
+    const posix::DataChoice found = posix::FindDataDirectory(
+        programFolder, {programFolder + "/" QF_INSTALLED_DATA_RELATIVE, QF_INSTALLED_DATA});
+    dataDir = found.dir;
+    installed = found.installed;
+  }
+  saveDir = posix::ChooseSaveFolder(dataDir, installed, saveDir, std::getenv("XDG_DATA_HOME"),
+                                    std::getenv("HOME"));
+
   if (!wantHeadless && sdl::SdlHost::Start()) {
     sopt.dataDir = dataDir;
+    sopt.saveDir = saveDir;
     sopt.startedAtMs = started;
     sdl::SdlHost host(sopt);
     return RunOn(host);
@@ -115,6 +137,7 @@ int main(int argc, char** argv) {
   if (!wantHeadless) std::fprintf(stderr, "quillfen: running headless instead\n");
 
   hopt.dataDir = dataDir;
+  hopt.saveDir = saveDir;
   headless::HeadlessHost host(hopt);
   if (!host.StartupError().empty()) {
     std::fprintf(stderr, "quillfen: %s\n", host.StartupError().c_str());

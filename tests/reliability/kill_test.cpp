@@ -3,7 +3,11 @@
 // kill lands on; a temporary file a kill leaves behind is never read and is
 // gone once the game starts again.
 //
-//   quillfen_kill_test GAME DATA_DIR [--kills N]
+//   quillfen_kill_test GAME DATA_DIR [--kills N] [--save-dir]
+//
+// With --save-dir the game writes into a save folder of its own (as an
+// installed game writes into the player's folder), which must hold up the
+// same way.
 //
 // The real program runs headless on a copy of the demo data with a scenario
 // of its own: it teaches cards and arts and writes the progress files
@@ -77,6 +81,7 @@ struct Game {
   std::string binary;
   fs::path data;
   fs::path input;
+  fs::path saves;  // the --save-dir folder; empty: the game writes into its data
 };
 
 pid_t Start(const Game& g, bool slow) {
@@ -84,8 +89,13 @@ pid_t Start(const Game& g, bool slow) {
   if (pid == 0) {
     if (slow) setenv("QUILLFEN_SLOW_WRITES", kSlowWrites, 1);
     if (std::freopen("/dev/null", "w", stderr) == nullptr) _exit(126);
-    execl(g.binary.c_str(), g.binary.c_str(), "--headless", "--quiet", "--data", g.data.c_str(),
-          "--input", g.input.c_str(), static_cast<char*>(nullptr));
+    if (g.saves.empty()) {
+      execl(g.binary.c_str(), g.binary.c_str(), "--headless", "--quiet", "--data", g.data.c_str(),
+            "--input", g.input.c_str(), static_cast<char*>(nullptr));
+    } else {
+      execl(g.binary.c_str(), g.binary.c_str(), "--headless", "--quiet", "--data", g.data.c_str(),
+            "--save-dir", g.saves.c_str(), "--input", g.input.c_str(), static_cast<char*>(nullptr));
+    }
     _exit(127);
   }
   return pid;
@@ -128,9 +138,10 @@ int32_t I32At(const std::vector<uint8_t>& bytes, size_t at) {
 // The game's own readers on the folder, after a host has been made on it as
 // the game makes one at start: the slot must load, each progress file must
 // read whole, and no temporary file may be left.
-std::string ReadBack(const fs::path& data, int32_t ints, int32_t strs) {
+std::string ReadBack(const Game& g, const fs::path& save, int32_t ints, int32_t strs) {
   headless::Options o;
-  o.dataDir = data.string();
+  o.dataDir = g.data.string();
+  o.saveDir = g.saves.string();
   o.echo = false;
   o.testFont = true;
   headless::HeadlessHost host(o);
@@ -147,7 +158,7 @@ std::string ReadBack(const fs::path& data, int32_t ints, int32_t strs) {
     if (why.empty() && (!host.ReadWholeFile(name, bytes) || bytes.size() != size))
       why = std::string(name) + " does not read whole";
   }
-  if (why.empty() && CountTemporaries(data / "save") != 0)
+  if (why.empty() && CountTemporaries(save) != 0)
     why = "a temporary file outlived the start of the next run";
   plat::SetHost(nullptr);
   return why;
@@ -157,22 +168,33 @@ std::string ReadBack(const fs::path& data, int32_t ints, int32_t strs) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: quillfen_kill_test GAME DATA_DIR [--kills N]\n");
+    std::fprintf(stderr, "usage: quillfen_kill_test GAME DATA_DIR [--kills N] [--save-dir]\n");
     return 2;
   }
   int kills = 240;
-  if (argc >= 5 && std::strcmp(argv[3], "--kills") == 0) kills = std::atoi(argv[4]);
+  bool ownSaveFolder = false;
+  for (int i = 3; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--kills") == 0 && i + 1 < argc) {
+      kills = std::atoi(argv[++i]);
+    } else if (std::strcmp(argv[i], "--save-dir") == 0) {
+      ownSaveFolder = true;
+    }
+  }
   const auto began = Clock::now();
 
   ScopedTempDir scratch("quillfen-kill-");
-  Game g{argv[1], scratch.path() / "data", scratch.path() / "save.txt"};
+  Game g{argv[1], scratch.path() / "data", scratch.path() / "save.txt",
+         ownSaveFolder ? scratch.path() / "saves" : fs::path()};
   std::error_code ec;
   fs::copy(argv[2], g.data, fs::copy_options::recursive, ec);
   if (ec) {
     std::fprintf(stderr, "cannot copy %s: %s\n", argv[2], ec.message().c_str());
     return 2;
   }
-  const fs::path save = g.data / "save";
+  const fs::path save = (g.saves.empty() ? g.data : g.saves) / "save";
+  // The data's own save folder is empty, as an installed game ships it.
+  fs::remove_all(g.data / "save");
+  fs::create_directories(g.data / "save");
   fs::remove_all(save);
   fs::create_directories(save);
   WriteFile(g.data / "config.scn", ".int a\n.str s\n");
@@ -313,7 +335,7 @@ int main(int argc, char** argv) {
     const Versions now = ReadVersions(save);
     // The game's own names, found as the game finds them, while whatever the
     // kill left is still there: a temporary file must never stand in.
-    const posix::DataDirectory folder(g.data.string());
+    const posix::GameFiles folder(g.data.string(), g.saves.string());
     for (size_t f = 0; f < kFiles.size(); ++f) {
       std::vector<uint8_t> bytes;
       const std::string name = std::string("save\\") + kFiles[f];
@@ -333,7 +355,7 @@ int main(int argc, char** argv) {
                      delay * 1000, kFiles[f], now[f].size());
       }
     }
-    const std::string why = ReadBack(g.data, ints, strs);
+    const std::string why = ReadBack(g, save, ints, strs);
     if (!why.empty()) {
       ++mixed;
       std::fprintf(stderr, "kill %d at %.1f ms: %s\n", k, delay * 1000, why.c_str());

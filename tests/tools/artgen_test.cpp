@@ -232,4 +232,37 @@ TEST(ArtgenOutput, TheKeyStaysExactAndNothingElseBecomesIt) {
   EXPECT_NE(error.find("missing.art: cannot read the recipe"), std::string::npos);
 }
 
+TEST(ArtgenIcon, ScalesASquareRecipeDownWithTrueAlpha) {
+  // The left 30 columns opaque red, the rest empty: at a quarter of the size
+  // each icon pixel averages 4 x 4 canvas pixels.
+  Drawn d = Draw("canvas 64 64\nrect 0 0 30 64 #FF0000\nrect 0 0 2 2 #0000FF\n");
+  ASSERT_TRUE(d.ok) << d.error;
+  toolpng::RgbaImage icon;
+  std::string error;
+  ASSERT_TRUE(artgen::IconImage(d.result, 16, icon, error)) << error;
+  ASSERT_EQ(icon.width, 16);
+  ASSERT_EQ(icon.height, 16);
+  EXPECT_EQ(icon.At(4, 8)[3], 255);
+  EXPECT_TRUE(Near(icon.At(4, 8), 255, 0, 0));
+  EXPECT_EQ(icon.At(12, 8)[3], 0);  // empty stays transparent, not key magenta
+  // A corner quarter blue, three quarters red: mixed by area.
+  EXPECT_TRUE(Near(icon.At(0, 0), 191, 0, 64, 3));
+  // At 48 the edge falls inside pixel 22: coverage in between.
+  ASSERT_TRUE(artgen::IconImage(d.result, 48, icon, error)) << error;
+  EXPECT_EQ(icon.At(10, 20)[3], 255);
+  EXPECT_EQ(icon.At(40, 20)[3], 0);
+  const int edge = icon.At(22, 20)[3];
+  EXPECT_GT(edge, 0);
+  EXPECT_LT(edge, 255);
+  EXPECT_TRUE(Near(icon.At(22, 20), 255, 0, 0));  // colour without a dark fringe
+  // The size it is drawn at is the largest; the canvas must be square.
+  ASSERT_TRUE(artgen::IconImage(d.result, 64, icon, error)) << error;
+  EXPECT_FALSE(artgen::IconImage(d.result, 65, icon, error));
+  EXPECT_FALSE(artgen::IconImage(d.result, 0, icon, error));
+  Drawn wide = Draw("canvas 64 32\n");
+  ASSERT_TRUE(wide.ok) << wide.error;
+  EXPECT_FALSE(artgen::IconImage(wide.result, 16, icon, error));
+  EXPECT_NE(error.find("square"), std::string::npos);
+}
+
 }  // namespace

@@ -47,7 +47,8 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2) return WriteFile(argv[1], midigen::DemoSong()) ? 0 : 1;
+  // An option (--help) is not a file name to write a song to.
+  if (argc == 2 && argv[1][0] != '-') return WriteFile(argv[1], midigen::DemoSong()) ? 0 : 1;
   if (argc != 4 || std::strcmp(argv[1], "loop") != 0) return Usage();
   std::vector<uint8_t> input;
   if (!ReadFile(argv[2], input)) return 1;

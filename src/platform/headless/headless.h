@@ -20,6 +20,7 @@ namespace headless {
 
 struct Options {
   std::string dataDir = ".";
+  std::string saveDir;         // where the game writes; empty: the data directory
   std::string screenshotDir;   // empty: no screenshots are written
   uint64_t until = 0;          // virtual ms at which the window is closed; 0: never
   int64_t epoch = 1775034000;  // wall-clock seconds at virtual time 0 (2026-04-01 09:00 UTC)

@@ -282,6 +282,159 @@ void DataDirectory::RemoveStaleTemporaries() const {
   RemoveStaleIn(root_, 8);
 }
 
+GameFiles::GameFiles(std::string dataRoot, std::string saveRoot)
+    : data_(std::move(dataRoot)), saved_(!saveRoot.empty()) {
+  if (saved_) save_ = DataDirectory(std::move(saveRoot));
+}
+
+bool GameFiles::Resolve(const char* nameSjis, std::string& hostPath, std::string* why) const {
+  if (saved_) {
+    std::string path;
+    // A name the save folder refuses is refused by the data directory too
+    // (same rules); only a name with nothing behind it falls through.
+    if (!save_.Resolve(nameSjis, path, why)) return false;
+    if (PathExists(path)) {
+      hostPath = std::move(path);
+      return true;
+    }
+  }
+  return data_.Resolve(nameSjis, hostPath, why);
+}
+
+bool GameFiles::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
+  std::string path;
+  return Resolve(nameSjis, path) && ReadHostFile(path, out);
+}
+
+bool GameFiles::Exists(const char* nameSjis) const {
+  std::string path;
+  return Resolve(nameSjis, path) && PathExists(path);
+}
+
+bool GameFiles::MakeSaveRoot() const {
+  if (!saved_) return true;
+  std::string path;
+  for (size_t at = 1; at <= save_.Root().size(); ++at) {
+    if (at < save_.Root().size() && save_.Root()[at] != '/') continue;
+    path = save_.Root().substr(0, at);
+    // Private: the player's saves are nobody else's business.
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+void GameFiles::MirrorFolders(const char* nameSjis) const {
+  const std::vector<std::string> parts = sjis::SplitPath(nameSjis);
+  std::string prefix;
+  std::string path;
+  for (size_t i = 0; i + 1 < parts.size(); ++i) {
+    if (!prefix.empty()) prefix += '\\';
+    prefix += parts[i];
+    struct stat st;
+    if (parts[i].empty() || !data_.Resolve(prefix.c_str(), path) || stat(path.c_str(), &st) != 0 ||
+        !S_ISDIR(st.st_mode))
+      return;
+    if (!save_.MakeFolder(prefix.c_str())) return;
+  }
+}
+
+plat::WriteResult GameFiles::Write(const char* nameSjis, const void* data, size_t size) const {
+  if (!MakeSaveRoot()) return plat::WriteResult::CreateFailed;
+  if (saved_) MirrorFolders(nameSjis);
+  return Writable().Write(nameSjis, data, size);
+}
+
+bool GameFiles::Remove(const char* nameSjis) const { return Writable().Remove(nameSjis); }
+
+bool GameFiles::ResetAttributes(const char* nameSjis) const {
+  return Writable().ResetAttributes(nameSjis);
+}
+
+bool GameFiles::MakeFolder(const char* nameSjis) const {
+  return MakeSaveRoot() && Writable().MakeFolder(nameSjis);
+}
+
+bool GameFiles::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& out) const {
+  std::string path;
+  struct stat st;
+  if (!Resolve(nameSjis, path) || stat(path.c_str(), &st) != 0) return false;
+  out = BreakDown(static_cast<int64_t>(st.st_mtime), utc);
+  return true;
+}
+
+void GameFiles::RemoveStaleTemporaries() const {
+  data_.RemoveStaleTemporaries();
+  if (saved_) save_.RemoveStaleTemporaries();
+}
+
+namespace {
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+DataChoice FindDataDirectory(const std::string& programFolder,
+                             const std::vector<std::string>& installedDirs) {
+  const std::string beside = programFolder + "/data";
+  if (IsFolder(beside)) return {beside, false};
+  for (const std::string& dir : installedDirs) {
+    if (IsFolder(dir)) return {dir, true};
+  }
+  return {beside, false};
+}
+
+std::string GameId(const std::string& dataDir) {
+  std::string path = RealPath(dataDir);
+  if (path.empty()) path = dataDir;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  uint64_t hash = 0xcbf29ce484222325u;
+  for (const char c : path) {
+    hash ^= static_cast<uint8_t>(c);
+    hash *= 0x100000001b3u;
+  }
+  // The folder's own name, or its parent's when it is just "data".
+  std::string name;
+  std::string rest = path;
+  for (int level = 0; level < 2 && !rest.empty(); ++level) {
+    const size_t slash = rest.rfind('/');
+    name = slash == std::string::npos ? rest : rest.substr(slash + 1);
+    rest = slash == std::string::npos ? std::string() : rest.substr(0, slash);
+    if (strcasecmp(name.c_str(), "data") != 0) break;
+  }
+  // Only characters that are safe in a file name everywhere.
+  std::string id;
+  for (const char c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '_' || c == '.';
+    if (id.size() < 32) id += plain ? c : '_';
+  }
+  if (id.empty() || id[0] == '.') id.insert(id.begin(), 'g');
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return id + "-" + std::string(hex, 12);
+}
+
+std::string ChooseSaveFolder(const std::string& dataDir, bool installed,
+                             const std::string& saveDirOption, const char* xdgDataHome,
+                             const char* home) {
+  if (!saveDirOption.empty()) return saveDirOption;
+  if (!installed && access(dataDir.c_str(), W_OK) == 0) return {};
+  std::string base;
+  // The base directory specification ignores a relative XDG_DATA_HOME.
+  if (xdgDataHome && xdgDataHome[0] == '/') {
+    base = xdgDataHome;
+  } else if (home && *home) {
+    base = std::string(home) + "/.local/share";
+  } else {
+    return {};
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base + "/quillfen/" + GameId(dataDir);
+}
+
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
   // Not blocking: a FIFO or a device under a game file's name must fail the
   // load like a missing file, not hang the game in open.

@@ -4,9 +4,9 @@
 
 namespace posix {
 
-MessageHost::MessageHost(std::string dataDir, bool builtinFontsOnly)
+MessageHost::MessageHost(std::string dataDir, bool builtinFontsOnly, std::string saveDir)
     : frame_(static_cast<size_t>(kWidth) * kHeight, 0),
-      data_(std::move(dataDir)),
+      data_(std::move(dataDir), std::move(saveDir)),
       fonts_(builtinFontsOnly) {
   // A run starts here: whatever an earlier run's interrupted writes left
   // behind can go.

@@ -20,13 +20,15 @@ class MessageHost : public plat::Host {
   static constexpr int kWidth = 640;
   static constexpr int kHeight = 480;
 
-  MessageHost(std::string dataDir, bool builtinFontsOnly);
+  // saveDir: where the game's writes go (GameFiles); empty for the data
+  // directory itself.
+  MessageHost(std::string dataDir, bool builtinFontsOnly, std::string saveDir = {});
 
   // The client area as last presented: 640 x 480, X1R5G5B5, top-down.
   const std::vector<uint16_t>& Frame() const { return frame_; }
   uint16_t FramePixel(int x, int y) const { return frame_[static_cast<size_t>(y) * kWidth + x]; }
   bool WindowOpen() const { return windowOpen_; }
-  DataDirectory& data() { return data_; }
+  GameFiles& data() { return data_; }
   FontBook& fonts() { return fonts_; }
   // Every message id handed to the game, in order.
   std::vector<uint32_t> sentToProc;
@@ -92,7 +94,7 @@ class MessageHost : public plat::Host {
     uint64_t due;
   };
 
-  DataDirectory data_;
+  GameFiles data_;
   FontBook fonts_;
   plat::WindowProc proc_ = nullptr;
   bool windowOpen_ = false;

@@ -24,7 +24,7 @@ bool SdlHost::Start() {
 }
 
 SdlHost::SdlHost(Options options)
-    : MessageHost(options.dataDir, false), options_(std::move(options)) {
+    : MessageHost(options.dataDir, false, options.saveDir), options_(std::move(options)) {
   options_.scale = std::clamp(options_.scale, 1, 4);
 }
 

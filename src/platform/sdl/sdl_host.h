@@ -20,6 +20,7 @@ namespace sdl {
 
 struct Options {
   std::string dataDir = ".";
+  std::string saveDir;         // where the game writes; empty: the data directory
   int scale = 1;               // window size factor, 1..4
   bool fitFullScreen = false;  // full screen: fill the height keeping the shape, not a whole factor
   bool verbose = false;        // copy the game's traces to stderr
