@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Makes the Debian package: the game, its tools and demo data built for /usr
+# with Debian's own compiler and linker flags (dpkg-buildflags: fortified,
+# stack-protected, read-only relocations), in build/package/, then
+# `cpack -G DEB`. The .deb is left in build/package/ and checked with lintian
+# when it is installed. Installs what is missing first (scripts/deps.sh).
+#
+#   scripts/package.sh        QF_PACKAGE_JOBS=N sets the build's jobs (2)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+build=build/package
+flags=()
+if command -v dpkg-buildflags >/dev/null; then
+  flags=(-DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+         -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)")
+fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DQF_TESTS=OFF -DQF_BENCH=OFF "${flags[@]}" >/dev/null
+nice -n 10 cmake --build "$build" -j"${QF_PACKAGE_JOBS:-2}"
+rm -f "$build"/quillfen_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/quillfen_*.deb)
+echo "package.sh: $deb"
+dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning "$deb"
+  echo "package.sh: lintian finds no error or warning"
+fi
