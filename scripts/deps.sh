@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the game and its tests need, if any are missing.
+# Installs the Debian packages the game and its tests need, if any are missing;
+# more packages may be named as arguments (scripts/package.sh does).
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,8 @@ packages=(
   desktop-file-utils appstream
   clang libclang-rt-dev
 )
+
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

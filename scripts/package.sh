@@ -3,28 +3,24 @@
 # with Debian's own compiler and linker flags (dpkg-buildflags: fortified,
 # stack-protected, read-only relocations), in build/package/, then
 # `cpack -G DEB`. The .deb is left in build/package/ and checked with lintian
-# when it is installed. Installs what is missing first (scripts/deps.sh).
+# (errors and warnings fail). Installs what is missing first (scripts/deps.sh),
+# with dpkg-dev for the library dependencies and lintian.
 #
 #   scripts/package.sh        QF_PACKAGE_JOBS=N sets the build's jobs (2)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
+scripts/deps.sh dpkg-dev lintian
 build=build/package
-flags=()
-if command -v dpkg-buildflags >/dev/null; then
-  flags=(-DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
-         -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)")
-fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DQF_TESTS=OFF -DQF_BENCH=OFF "${flags[@]}" >/dev/null
+  -DQF_TESTS=OFF -DQF_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 nice -n 10 cmake --build "$build" -j"${QF_PACKAGE_JOBS:-2}"
 rm -f "$build"/quillfen_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/quillfen_*.deb)
 echo "package.sh: $deb"
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
-if command -v lintian >/dev/null; then
-  lintian --fail-on error,warning "$deb"
-  echo "package.sh: lintian finds no error or warning"
-fi
+dpkg-deb --field "$deb" Package Version Depends Recommends
+lintian --fail-on error,warning "$deb"
+echo "package.sh: lintian finds no error or warning"
