@@ -145,7 +145,8 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
 }
 
 HeadlessHost::HeadlessHost(Options options)
-    : MessageHost(options.dataDir, options.testFont, options.saveDir), options_(std::move(options)) {
+    : MessageHost(options.dataDir, options.testFont, options.saveDir),
+      options_(std::move(options)) {
   if (!options_.logFile.empty()) {
     logFile_ = posix::OpenFile(options_.logFile.c_str(), "w");
     if (!logFile_) startupError_ = "cannot write the log file " + options_.logFile;
