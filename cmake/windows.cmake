@@ -22,6 +22,7 @@ configure_file(${PROJECT_SOURCE_DIR}/src/platform/win32/quillfen.rc.in
 set_source_files_properties(${PROJECT_BINARY_DIR}/quillfen.rc PROPERTIES OBJECT_DEPENDS ${QF_ICON})
 
 add_library(quillfen_win32 STATIC
+  src/platform/win32/gdi_text.cpp
   src/platform/win32/win32_files.cpp
   src/platform/win32/win32_host.cpp)
 target_link_libraries(quillfen_win32 PUBLIC quillfen_core winmm gdi32 imm32 user32)

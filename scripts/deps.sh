@@ -12,6 +12,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   abcmidi midicsv sox
   clang libclang-rt-dev
+  g++-mingw-w64-x86-64 wine64 unzip
 )
 
 missing=()

@@ -32,15 +32,6 @@ std::wstring Wide(const char* sjis) {
   return w;
 }
 
-// One code-page-932 character as UTF-16 (one unit, or a surrogate pair never
-// arises from 932); an empty string for bytes that are no character.
-std::wstring CharOf(const char* ch, int len) {
-  std::wstring w;
-  if (!ch || len < 1 || len > 2 || !SjisToWide(std::string_view(ch, static_cast<size_t>(len)), w))
-    w.clear();
-  return w;
-}
-
 DEVMODEA GameMode() {
   DEVMODEA dm{};
   dm.dmSize = sizeof(DEVMODEA);
@@ -67,12 +58,6 @@ Win32Host::Win32Host(Options options) : options_(std::move(options)), files_(opt
   // The music's 1 ms timer and the game's clock both want 1 ms resolution.
   periodRaised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   clockLast_ = timeGetTime();
-  textDc_ = CreateCompatibleDC(nullptr);
-  if (textDc_) {
-    SetBkMode(textDc_, TRANSPARENT);
-    SetTextColor(textDc_, RGB(255, 255, 255));
-    SetTextAlign(textDc_, TA_TOP | TA_LEFT | TA_NOUPDATECP);
-  }
   g_host = this;
 }
 
@@ -84,12 +69,6 @@ Win32Host::~Win32Host() {
   for (uint32_t id : ids) KillPeriodicTimer(id);
   PlaySoundW(nullptr, nullptr, 0);
   MidiClose();
-  for (const auto& [h, font] : fonts_) DeleteObject(font);
-  if (textDc_) {
-    if (scratchOld_) SelectObject(textDc_, scratchOld_);
-    DeleteDC(textDc_);
-  }
-  if (scratch_) DeleteObject(scratch_);
   if (hwnd_) ::DestroyWindow(hwnd_);
   if (periodRaised_) timeEndPeriod(1);
   DeleteCriticalSection(&periodicLock_);
@@ -331,97 +310,18 @@ void Win32Host::Trace(const char* textSjis) {
 // --- text -------------------------------------------------------------------
 
 plat::FontHandle Win32Host::MakeFont(const char* faceSjis, int pixelHeight, int weight) {
-  const std::wstring face = Wide(faceSjis);
-  // The game's text is code page 932 whatever the system's locale: ask for
-  // the Shift-JIS character set, drawn solid as the text windows expect.
-  HFONT font = CreateFontW(pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                           FIXED_PITCH | FF_MODERN, face.c_str());
-  // A face nobody has still gets a font, so that text stays visible.
-  if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  const plat::FontHandle h = nextFont_++;
-  fonts_[h] = font;
-  return h;
+  return text_.Make(faceSjis, pixelHeight, weight);
 }
 
-void Win32Host::DeleteFont(plat::FontHandle font) {
-  auto it = fonts_.find(font);
-  if (it == fonts_.end()) return;
-  if (textDc_) SelectObject(textDc_, GetStockObject(SYSTEM_FONT));
-  DeleteObject(it->second);
-  fonts_.erase(it);
-}
+void Win32Host::DeleteFont(plat::FontHandle font) { text_.Delete(font); }
 
 int Win32Host::MeasureChar(plat::FontHandle font, const char* ch, int len) {
-  auto it = fonts_.find(font);
-  const std::wstring w = CharOf(ch, len);
-  if (it == fonts_.end() || !textDc_ || w.empty()) return 0;
-  SelectObject(textDc_, it->second);
-  SIZE size{};
-  if (!GetTextExtentPoint32W(textDc_, w.c_str(), static_cast<int>(w.size()), &size)) return 0;
-  return size.cx;
-}
-
-bool Win32Host::EnsureScratch(int w, int h) {
-  if (scratch_ && w <= scratchW_ && h <= scratchH_) return true;
-  w = std::max(w, scratchW_);
-  h = std::max(h, scratchH_);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;  // top-down
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(textDc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!dib) return false;
-  HGDIOBJ old = SelectObject(textDc_, dib);
-  if (scratch_) {
-    DeleteObject(scratch_);
-  } else {
-    scratchOld_ = old;
-  }
-  scratch_ = dib;
-  scratchBits_ = static_cast<uint32_t*>(bits);
-  scratchW_ = w;
-  scratchH_ = h;
-  return true;
+  return text_.Measure(font, ch, len);
 }
 
 void Win32Host::DrawChar(plat::FontHandle font, const char* ch, int len, uint32_t colour,
                          const plat::Surface& target, int x, int y) {
-  auto it = fonts_.find(font);
-  const std::wstring w = CharOf(ch, len);
-  if (it == fonts_.end() || !textDc_ || w.empty() || !target.pixels) return;
-  SelectObject(textDc_, it->second);
-  TEXTMETRICW tm{};
-  GetTextMetricsW(textDc_, &tm);
-  SIZE size{};
-  GetTextExtentPoint32W(textDc_, w.c_str(), static_cast<int>(w.size()), &size);
-  // Room for ink past the advance (overhangs of bold and italic faces).
-  const int cellW = size.cx + tm.tmHeight / 2 + 2;
-  const int cellH = tm.tmHeight;
-  if (cellW <= 0 || cellH <= 0 || !EnsureScratch(cellW, cellH)) return;
-  GdiFlush();
-  for (int row = 0; row < cellH; ++row)
-    std::fill_n(scratchBits_ + static_cast<size_t>(row) * scratchW_, cellW, 0u);
-  TextOutW(textDc_, 0, 0, w.c_str(), static_cast<int>(w.size()));
-  GdiFlush();
-  const uint32_t r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
-  const auto pixel = static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-  for (int gy = 0; gy < cellH; ++gy) {
-    const int ty = y + gy;
-    if (ty < 0 || ty >= target.height) continue;
-    auto* row =
-        reinterpret_cast<uint16_t*>(reinterpret_cast<uint8_t*>(target.pixels) +
-                                    static_cast<ptrdiff_t>(target.height - 1 - ty) * target.stride);
-    const uint32_t* ink = scratchBits_ + static_cast<size_t>(gy) * scratchW_;
-    for (int gx = 0; gx < cellW; ++gx) {
-      const int tx = x + gx;
-      if (tx >= 0 && tx < target.width && (ink[gx] & 0xFFFFFF)) row[tx] = pixel;
-    }
-  }
+  text_.Draw(font, ch, len, colour, target, x, y);
 }
 
 // --- display mode -----------------------------------------------------------

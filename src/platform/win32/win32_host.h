@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/gdi_text.h"
 #include "platform/win32/win32_files.h"
 
 namespace win32 {
@@ -114,16 +115,7 @@ class Win32Host final : public plat::Host {
   uint64_t clockHigh_ = 0;
   DWORD clockLast_ = 0;
 
-  // Text: every font, and a memory DC with a scratch DIB that glyphs are
-  // drawn into before they are copied into the game's 16-bit surface.
-  std::map<plat::FontHandle, HFONT> fonts_;
-  plat::FontHandle nextFont_ = 1;
-  HDC textDc_ = nullptr;
-  HBITMAP scratch_ = nullptr;
-  HGDIOBJ scratchOld_ = nullptr;
-  uint32_t* scratchBits_ = nullptr;
-  int scratchW_ = 0, scratchH_ = 0;
-  bool EnsureScratch(int w, int h);
+  GdiText text_;
 
   // Music.
   HMIDIOUT midi_ = nullptr;

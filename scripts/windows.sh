@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# The Windows program: cross-builds it (preset mingw) with the data directory
+# a Linux build made, packs the zip, and plays the demo's opening under Wine
+# on a virtual X display, comparing the screens it waits on with the ones the
+# headless backend shows at the same moments.
+#
+# QF_LINUX_BUILD: the Linux build folder whose tools make the data (build/ci).
+# QF_WINE_TOLERANCE: pixels a screen may differ by: the click cursor blinks
+# (about 240 pixels), and another rasteriser of the same IPA fonts may set a
+# few edge pixels differently.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+linux=${QF_LINUX_BUILD:-build/ci}
+tolerance=${QF_WINE_TOLERANCE:-1500}
+
+scripts/deps.sh
+echo "== Linux build for the data: $linux =="
+[ -f "$linux/build.ninja" ] || cmake --preset "$(basename "$linux")" >/dev/null
+nice -n 10 cmake --build "$linux" -j 2 --target demo_data quillfen
+
+echo "== mingw cross-build =="
+cmake --preset mingw -DQF_DATA_FROM="$root/$linux/data" >/dev/null
+nice -n 10 cmake --build --preset mingw -j 2
+(cd build/mingw && cpack -G ZIP >/dev/null)
+zip=build/mingw/Quillfen-0.1-win64.zip
+listing=$(unzip -l "$zip")
+for want in quillfen.exe gplp.exe midigen.exe README.txt data/start.scn data/source1.K16; do
+  grep -q "Quillfen-0.1-win64/$want\$" <<<"$listing" || { echo "the zip lacks $want"; exit 1; }
+done
+echo "zip: $zip ($(wc -c <"$zip") bytes)"
+
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+export WINEPREFIX=$root/build/wine/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+work=$root/build/wine/run
+rm -rf "$work"
+mkdir -p "$work"
+
+# A virtual display for Wine and the screenshots.
+display=
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+wine_pid=
+cleanup() {
+  [ -n "$wine_pid" ] && kill "$wine_pid" 2>/dev/null
+  DISPLAY=$display "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=:$(cat "$work/display")
+export DISPLAY=$display
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "== creating the Wine prefix (once) =="
+  "$wine" wineboot -i >/dev/null 2>&1
+fi
+# The game asks for the Windows Japanese faces by name; Wine is told to use
+# the IPA fonts in their place, as the Linux backends do.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"ＭＳ ゴシック"="IPAGothic"\r\n"ＭＳ 明朝"="IPAMincho"\r\n' |
+  { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; } >"$work/fonts.reg"
+"$wine" regedit /S "Z:$(tr / '\\' <<<"$work/fonts.reg")" 2>/dev/null
+"$(dirname "$wine")/wineserver" -w 2>/dev/null || true
+
+echo "== the headless backend's screens =="
+cat >"$work/input.txt" <<'INPUT'
+wait screenshot arrival
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait screenshot ordo
+INPUT
+"$linux/quillfen" --headless --quiet --data "$linux/data" --input "$work/input.txt" \
+  --screenshot-dir "$work/headless" --log "$work/headless.log"
+
+echo "== the Windows program under Wine =="
+"$wine" build/mingw/quillfen.exe --answer-boxes --verbose >"$work/wine.log" 2>&1 &
+wine_pid=$!
+window=$(timeout 120 xdotool search --sync --name '^Quillfen$' | head -n 1) ||
+  { cat "$work/wine.log"; echo "no game window appeared"; exit 1; }
+eval "$(xdotool getwindowgeometry --shell "$window")"
+echo "window $window: ${WIDTH}x${HEIGHT} at $X,$Y"
+# Wine draws the frame itself when no window manager does: the client area
+# is the bottom 640 x 480 of the window, centred across.
+cx=$(( (WIDTH - 640) / 2 ))
+cy=$(( HEIGHT - 480 - cx ))
+
+shot() { # NAME: the client area as it is now
+  import -silent -window "$window" -crop "640x480+$cx+$cy" +repage "$work/$1.png"
+}
+differ() { # A B: pixels that differ by more than the fuzz
+  compare -metric AE -fuzz 6% "$1" "$2" null: 2>&1 || true
+}
+settle() { # NAME: waits until the screen has not changed (the click
+  # cursor's blink aside) for about three seconds, longer than the story's
+  # timed pauses, then keeps it as NAME
+  local still=0 n
+  shot "$1.prev"
+  for _ in $(seq 150); do
+    sleep 0.6
+    shot "$1.now"
+    n=$(differ "$work/$1.now.png" "$work/$1.prev.png")
+    if [ "${n%%.*}" -lt 300 ]; then
+      still=$((still + 1))
+    else
+      still=0
+    fi
+    mv "$work/$1.now.png" "$work/$1.prev.png"
+    if [ $still -ge 5 ]; then mv "$work/$1.prev.png" "$work/$1.png"; return 0; fi
+  done
+  echo "the screen never settled for $1"
+  return 1
+}
+click() {
+  xdotool mousemove --window "$window" $((cx + 320)) $((cy + 240)) click 1
+}
+
+failed=0
+check() { # NAME: compares the settled Wine screen with the headless one
+  local n
+  n=$(differ "$work/$1.png" "$work/headless/$1.png")
+  echo "$1: $n pixels differ (tolerance $tolerance)"
+  if [ "${n%%.*}" -gt "$tolerance" ]; then
+    compare -fuzz 6% "$work/$1.png" "$work/headless/$1.png" "$work/$1.diff.png" 2>/dev/null || true
+    echo "  see $work/$1.png, $work/headless/$1.png and $work/$1.diff.png"
+    failed=$((failed + 1))
+  fi
+}
+settle arrival
+check arrival
+click
+settle between
+click
+settle ordo
+check ordo
+
+xdotool key --window "$window" Escape
+for _ in $(seq 100); do kill -0 "$wine_pid" 2>/dev/null || break; sleep 0.2; done
+if kill -0 "$wine_pid" 2>/dev/null; then
+  echo "the game did not end on Esc"
+  failed=$((failed + 1))
+fi
+wait "$wine_pid" 2>/dev/null || true
+wine_pid=
+if grep -q '^message box' "$work/wine.log"; then
+  grep '^message box' "$work/wine.log"
+  failed=$((failed + 1))
+fi
+passed=$((3 - failed))
+[ $passed -lt 0 ] && passed=0
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
