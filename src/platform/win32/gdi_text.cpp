@@ -33,7 +33,11 @@ GdiText::~GdiText() {
     DeleteDC(dc_);
   }
   if (scratch_) DeleteObject(scratch_);
-  for (const auto& [h, font] : fonts_) DeleteObject(font);
+  for (const auto& [h, font] : fonts_) {
+    if (font.measure != font.draw) DeleteObject(font.measure);
+    DeleteObject(font.narrow);
+    DeleteObject(font.draw);
+  }
 }
 
 plat::FontHandle GdiText::Make(const char* faceSjis, int pixelHeight, int weight) {
@@ -43,10 +47,17 @@ plat::FontHandle GdiText::Make(const char* faceSjis, int pixelHeight, int weight
   // their cell; a substitute with a taller cell then sets text at the same
   // size and breaks the lines in the same places. The character set is
   // Shift-JIS whatever the system's locale.
-  HFONT font = CreateFontW(-std::max(pixelHeight, 1), 0, 0, 0, weight, FALSE, FALSE, FALSE,
-                           SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           NONANTIALIASED_QUALITY, FIXED_PITCH | FF_MODERN, face.c_str());
-  if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  Font font;
+  font.em = std::max(pixelHeight, 1);
+  auto make = [&](int w, int width = 0) {
+    HFONT f = CreateFontW(-font.em, width, 0, 0, w, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
+                          FIXED_PITCH | FF_MODERN, face.c_str());
+    return f ? f : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  };
+  font.draw = make(weight);
+  font.measure = weight >= 600 ? make(FW_NORMAL) : font.draw;
+  font.narrow = make(weight, std::max(font.em / 4, 1));
   const plat::FontHandle h = next_++;
   fonts_[h] = font;
   return h;
@@ -56,23 +67,51 @@ void GdiText::Delete(plat::FontHandle font) {
   auto it = fonts_.find(font);
   if (it == fonts_.end()) return;
   if (dc_) SelectObject(dc_, GetStockObject(SYSTEM_FONT));
-  DeleteObject(it->second);
+  if (it->second.measure != it->second.draw) DeleteObject(it->second.measure);
+  DeleteObject(it->second.narrow);
+  DeleteObject(it->second.draw);
   fonts_.erase(it);
 }
 
-bool GdiText::Select(plat::FontHandle font) {
+const GdiText::Font* GdiText::Select(plat::FontHandle font) {
   auto it = fonts_.find(font);
-  if (it == fonts_.end() || !dc_) return false;
-  SelectObject(dc_, it->second);
-  return true;
+  if (it == fonts_.end() || !dc_) return nullptr;
+  SelectObject(dc_, it->second.draw);
+  return &it->second;
+}
+
+int GdiText::Advance(const Font& font, const std::wstring& w, int len) {
+  SelectObject(dc_, font.measure);
+  SIZE size{};
+  GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size);
+  SelectObject(dc_, font.draw);
+  // One-byte characters have half-width cells in the game's fixed-pitch
+  // faces, control codes, codes without a glyph and the yen sign included.
+  return len == 1 ? font.em / 2 : size.cx;
+}
+
+std::string GdiText::FamilyOf(plat::FontHandle font) {
+  if (!Select(font)) return {};
+  const UINT size = GetOutlineTextMetricsW(dc_, 0, nullptr);
+  if (size < sizeof(OUTLINETEXTMETRICW)) return {};
+  std::vector<uint8_t> buffer(size);
+  auto* otm = reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data());
+  if (!GetOutlineTextMetricsW(dc_, size, otm)) return {};
+  // The name's offset from the record's start travels in a pointer field.
+  const size_t at = reinterpret_cast<uintptr_t>(otm->otmpFamilyName);
+  if (at >= size) return {};
+  const std::wstring family(reinterpret_cast<const wchar_t*>(buffer.data() + at));
+  const int n = WideCharToMultiByte(CP_UTF8, 0, family.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 1 ? n - 1 : 0), '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, family.c_str(), -1, out.data(), n, nullptr, nullptr);
+  return out;
 }
 
 int GdiText::Measure(plat::FontHandle font, const char* ch, int len) {
   const std::wstring w = CharOf(ch, len);
-  if (w.empty() || !Select(font)) return 0;
-  SIZE size{};
-  if (!GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size)) return 0;
-  return size.cx;
+  const Font* f = Select(font);
+  if (f && len == 1) return f->em / 2;
+  return f && !w.empty() ? Advance(*f, w, len) : 0;
 }
 
 bool GdiText::EnsureScratch(int w, int h) {
@@ -105,12 +144,23 @@ bool GdiText::EnsureScratch(int w, int h) {
 bool GdiText::Render(plat::FontHandle font, const char* ch, int len, Glyph& out) {
   out = Glyph{};
   const std::wstring w = CharOf(ch, len);
-  if (w.empty() || !Select(font)) return false;
+  const Font* f = Select(font);
+  if (!f) return false;
+  if (w.empty()) {
+    // Bytes that are no character: an empty cell of the usual width.
+    out.advance = len == 1 ? f->em / 2 : 0;
+    return len == 1;
+  }
   TEXTMETRICW tm{};
   GetTextMetricsW(dc_, &tm);
   SIZE size{};
   GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size);
-  out.advance = size.cx;
+  out.advance = Advance(*f, w, len);
+  if (len == 1 && size.cx > out.advance) {
+    // A full-width glyph for a one-byte code: squeezed into its half cell.
+    SelectObject(dc_, f->narrow);
+    GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size);
+  }
   // Room for ink past the advance (the overhang of synthetic bold).
   out.width = size.cx + tm.tmHeight / 4 + 2;
   out.height = tm.tmHeight;

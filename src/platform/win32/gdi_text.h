@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -24,6 +25,9 @@ class GdiText {
   plat::FontHandle Make(const char* faceSjis, int pixelHeight, int weight);
   void Delete(plat::FontHandle font);
   bool Has(plat::FontHandle font) const { return fonts_.count(font) != 0; }
+  // The family of the font file that serves the face (a substitute's own
+  // name where the system replaced the face); empty for an unknown font.
+  std::string FamilyOf(plat::FontHandle font);
   // Advance width of one character (1 or 2 bytes); 0 for an unknown font
   // or bytes that are no character.
   int Measure(plat::FontHandle font, const char* ch, int len);
@@ -42,10 +46,20 @@ class GdiText {
             const plat::Surface& target, int x, int y);
 
  private:
-  bool Select(plat::FontHandle font);
+  // The font draws; the advance comes from the same face at normal weight,
+  // held apart when bold, so that bold text lays out like regular text (as
+  // the game's faces do, whose bold is synthetic and no wider).
+  struct Font {
+    HFONT draw = nullptr;
+    HFONT measure = nullptr;  // the same as draw unless bold
+    HFONT narrow = nullptr;   // half as wide, for one-byte glyphs set full-width
+    int em = 0;
+  };
+  const Font* Select(plat::FontHandle font);
   bool EnsureScratch(int w, int h);
 
-  std::map<plat::FontHandle, HFONT> fonts_;
+  int Advance(const Font& font, const std::wstring& w, int len);
+  std::map<plat::FontHandle, Font> fonts_;
   plat::FontHandle next_ = 1;
   HDC dc_ = nullptr;
   HGDIOBJ oldBitmap_ = nullptr;

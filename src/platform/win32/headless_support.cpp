@@ -46,8 +46,10 @@ win32::DataFolder FolderOf(const std::string& rootUtf8) {
   return win32::DataFolder(WideOfUtf8(rootUtf8));
 }
 
-uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
-  crc = ~crc;
+using Bytes = std::vector<uint8_t>;
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+  uint32_t crc = ~0u;
   for (size_t i = 0; i < size; ++i) {
     crc ^= data[i];
     for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
@@ -55,16 +57,16 @@ uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
   return ~crc;
 }
 
-void Put32(std::string& out, uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) out += static_cast<char>((v >> s) & 0xFF);
+void Put32(Bytes& out, uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>((v >> s) & 0xFF));
 }
 
-void Chunk(std::string& out, const char* type, const std::string& data) {
+void Chunk(Bytes& out, const char* type, const Bytes& data) {
   Put32(out, static_cast<uint32_t>(data.size()));
-  std::string body(type, 4);
-  body += data;
-  out += body;
-  Put32(out, Crc32(reinterpret_cast<const uint8_t*>(body.data()), body.size()));
+  Bytes body(type, type + 4);
+  body.insert(body.end(), data.begin(), data.end());
+  out.insert(out.end(), body.begin(), body.end());
+  Put32(out, Crc32(body.data(), body.size()));
 }
 
 }  // namespace
@@ -78,7 +80,7 @@ bool Utf8ToSjis(std::string_view utf8, std::string& out) {
 }
 
 DataDirectory::DataDirectory(std::string root) : root_(std::move(root)) {
-  if (root_.empty()) root_ = ".";
+  if (root_.empty()) root_.push_back('.');
 }
 
 bool DataDirectory::Resolve(const char* nameSjis, std::string& hostPath, std::string* why) const {
@@ -198,7 +200,7 @@ plat::FontHandle FontBook::Make(const char* faceSjis, int pixelHeight, int weigh
   font->pixelHeight = std::max(pixelHeight, 1);
   if (!builtinOnly_) {
     font->gdi = Gdi().Make(faceSjis, font->pixelHeight, weight);
-    font->face = SjisToUtf8(faceSjis ? faceSjis : "");
+    font->face = Gdi().FamilyOf(font->gdi);
   }
   const plat::FontHandle handle = next_++;
   fonts_[handle] = std::move(font);
@@ -245,6 +247,7 @@ std::string FindSoundFont(std::string& problem) {
   return {};
 }
 
+// NOLINTNEXTLINE(performance-trivially-destructible): the Linux one frees the synthesiser
 FluidSynthOut::~FluidSynthOut() = default;
 bool FluidSynthOut::Open(const std::string&, int, float, std::string& error) {
   error = "no synthesiser in the Windows build";
@@ -266,45 +269,46 @@ namespace headless {
 // The picture as stored (uncompressed) deflate blocks: screenshots of tests
 // are few and small enough that size does not matter, and no zlib is needed.
 bool WritePng555(const std::string& path, const uint16_t* pixels, int width, int height) {
-  std::string raw;
+  Bytes raw;
   raw.reserve(static_cast<size_t>(height) * (1 + 3 * static_cast<size_t>(width)));
   for (int y = 0; y < height; ++y) {
-    raw += '\0';
+    raw.push_back(0);  // no filter
     for (int x = 0; x < width; ++x) {
       const uint16_t p = pixels[static_cast<size_t>(y) * width + x];
       for (int shift : {10, 5, 0}) {
         const unsigned v = (p >> shift) & 31u;
-        raw += static_cast<char>((v << 3) | (v >> 2));
+        raw.push_back(static_cast<uint8_t>((v << 3) | (v >> 2)));
       }
     }
   }
-  std::string z = "\x78\x01";
+  Bytes z{0x78, 0x01};
   uint32_t a = 1, b = 0;
-  for (unsigned char c : raw) {
+  for (uint8_t c : raw) {
     a = (a + c) % 65521;
     b = (b + a) % 65521;
   }
-  for (size_t pos = 0; pos < raw.size() || pos == 0;) {
+  size_t pos = 0;
+  do {
     const size_t n = std::min<size_t>(raw.size() - pos, 65535);
     const bool last = pos + n >= raw.size();
-    z += static_cast<char>(last ? 1 : 0);
-    z += static_cast<char>(n & 0xFF);
-    z += static_cast<char>(n >> 8);
-    z += static_cast<char>(~n & 0xFF);
-    z += static_cast<char>((~n >> 8) & 0xFF);
-    z.append(raw, pos, n);
+    z.push_back(last ? 1 : 0);
+    z.push_back(static_cast<uint8_t>(n & 0xFF));
+    z.push_back(static_cast<uint8_t>(n >> 8));
+    z.push_back(static_cast<uint8_t>(~n & 0xFF));
+    z.push_back(static_cast<uint8_t>((~n >> 8) & 0xFF));
+    z.insert(z.end(), raw.begin() + static_cast<ptrdiff_t>(pos),
+             raw.begin() + static_cast<ptrdiff_t>(pos + n));
     pos += n;
-    if (last) break;
-  }
+  } while (pos < raw.size());
   Put32(z, (b << 16) | a);
-  std::string png = "\x89PNG\r\n\x1a\n";
-  std::string ihdr;
+  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr;
   Put32(ihdr, static_cast<uint32_t>(width));
   Put32(ihdr, static_cast<uint32_t>(height));
-  ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
   Chunk(png, "IHDR", ihdr);
   Chunk(png, "IDAT", z);
-  Chunk(png, "IEND", "");
+  Chunk(png, "IEND", {});
   posix::FileHandle f = posix::OpenFile(path.c_str(), "wb");
   if (!f) return false;
   const bool written = std::fwrite(png.data(), 1, png.size(), f.get()) == png.size();

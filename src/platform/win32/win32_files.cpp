@@ -4,6 +4,7 @@
 
 #include <ctime>
 
+#include "platform/posix/size_bound.h"
 #include "platform/sjis.h"
 
 namespace win32 {
@@ -11,10 +12,6 @@ namespace win32 {
 namespace {
 
 constexpr UINT kCodePage932 = 932;
-
-// Larger than any file the game reads: a name that leads to something huge
-// fails like a missing file instead of exhausting memory.
-constexpr uint64_t kReadBound = 256u * 1024u * 1024u;
 
 bool IsRefusedComponent(const std::string& part) {
   return part == ".." || part.find(':') != std::string::npos;
@@ -63,13 +60,25 @@ bool WideToSjis(std::wstring_view wide, std::string& out) {
 }
 
 std::string SjisToUtf8(std::string_view sjis) {
-  if (sjis.empty()) return {};
-  // Without MB_ERR_INVALID_CHARS bad bytes become the replacement character.
-  const int n =
-      MultiByteToWideChar(kCodePage932, 0, sjis.data(), static_cast<int>(sjis.size()), nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(kCodePage932, 0, sjis.data(), static_cast<int>(sjis.size()), wide.data(), n);
+  // Character by character, so that bytes which are no character become
+  // U+FFFD as on Linux; Windows' own table would give a lone lead byte the
+  // middle dot and a few single bytes private-use characters.
+  std::wstring wide;
+  for (size_t i = 0; i < sjis.size();) {
+    const auto c = static_cast<unsigned char>(sjis[i]);
+    const size_t len = sjis::IsLeadByte(c) ? 2 : 1;
+    std::wstring one;
+    const bool pua = len == 1 && (c == 0x80 || c == 0xA0 || c >= 0xFD);
+    if (i + len > sjis.size() || pua || !SjisToWide(sjis.substr(i, len), one) || one.empty()) {
+      wide += L'\xFFFD';
+      i += 1;
+    } else {
+      wide += one;
+      i += len;
+    }
+  }
+  if (wide.empty()) return {};
+  const int n = static_cast<int>(wide.size());
   const int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(m > 0 ? m : 0), '\0');
   if (m > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
@@ -113,7 +122,7 @@ bool DataFolder::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
   if (!file.Valid() || GetFileType(file.h) != FILE_TYPE_DISK) return false;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.h, &size) || size.QuadPart < 0 ||
-      static_cast<uint64_t>(size.QuadPart) > kReadBound)
+      static_cast<uint64_t>(size.QuadPart) > posix::SizeBoundOf(nameSjis))
     return false;
   out.resize(static_cast<size_t>(size.QuadPart));
   size_t got = 0;
