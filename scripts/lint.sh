@@ -11,8 +11,8 @@ mapfile -t files < <(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tools te
 echo "== clang-format: ${#files[@]} files =="
 clang-format --dry-run --Werror "${files[@]}"
 
-mapfile -t units < <(printf '%s\n' "${files[@]}" | grep '\.cpp$' | grep -v -e '^fuzz/' -e '^src/platform/win32/' || true)
-mapfile -t win_units < <(printf '%s\n' "${files[@]}" | grep '^src/platform/win32/.*\.cpp$' || true)
+mapfile -t units < <(printf '%s\n' "${files[@]}" | grep '\.cpp$' | grep -v -e '^fuzz/' -e '^src/platform/win32/' -e '^tests/win32/' || true)
+mapfile -t win_units < <(printf '%s\n' "${files[@]}" | grep -E '^(src/platform|tests)/win32/.*\.cpp$' || true)
 mapfile -t fuzz_units < <(printf '%s\n' "${files[@]}" | grep '^fuzz/.*\.cpp$' || true)
 echo "== clang-tidy: $((${#units[@]} + ${#fuzz_units[@]} + ${#win_units[@]})) files =="
 # The compiler (g++) already fails on its own warnings; clang's differ (its
@@ -28,7 +28,7 @@ if [ ${#fuzz_units[@]} -gt 0 ]; then
   [ -f build/fuzz/compile_commands.json ] || cmake --preset fuzz >/dev/null
   printf '%s\n' "${fuzz_units[@]}" | tidy build/fuzz >>"$log" 2>&1 || status=1
 fi
-# The Windows backend compiles only for Windows: checked against the mingw
+# The Windows backend and its tests compile only for Windows: checked against the mingw
 # preset's compile database, as mingw-w64 sees it, when that build exists.
 if [ ${#win_units[@]} -gt 0 ]; then
   if [ -f build/mingw/compile_commands.json ]; then

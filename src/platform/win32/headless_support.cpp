@@ -247,8 +247,11 @@ std::string FindSoundFont(std::string& problem) {
   return {};
 }
 
-// NOLINTNEXTLINE(performance-trivially-destructible): the Linux one frees the synthesiser
-FluidSynthOut::~FluidSynthOut() = default;
+// Nothing was made to free; the Linux destructor frees the synthesiser.
+FluidSynthOut::~FluidSynthOut() {
+  synth_ = nullptr;
+  settings_ = nullptr;
+}
 bool FluidSynthOut::Open(const std::string&, int, float, std::string& error) {
   error = "no synthesiser in the Windows build";
   return false;
