@@ -79,12 +79,27 @@ wait screenshot arrival
 wait+1200 click 320 240
 wait+1200 click 320 240
 wait screenshot ordo
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait screenshot menu
+wait move 120 354
+wait screenshot menu-hover
+wait+800 click 540 458
+wait screenshot deck-editor
 INPUT
-"$linux/quillfen" --headless --quiet --data "$linux/data" --input "$work/input.txt" \
+# Each run on a fresh copy of the data: the game writes its progress at the
+# end, and a second run must start as the first did.
+cp -r "$linux/data" "$work/data-linux"
+cp -r build/mingw/data "$work/data-wine"
+"$linux/quillfen" --headless --quiet --data "$work/data-linux" --input "$work/input.txt" \
   --screenshot-dir "$work/headless" --log "$work/headless.log"
 
 echo "== the Windows program under Wine =="
-"$wine" build/mingw/quillfen.exe --answer-boxes --verbose >"$work/wine.log" 2>&1 &
+"$wine" build/mingw/quillfen.exe --answer-boxes --verbose --data "Z:$(tr / '\\' <<<"$work/data-wine")" \
+  >"$work/wine.log" 2>&1 &
 wine_pid=$!
 window=$(timeout 120 xdotool search --sync --name '^Quillfen$' | head -n 1) ||
   { cat "$work/wine.log"; echo "no game window appeared"; exit 1; }
@@ -121,14 +136,16 @@ settle() { # NAME: waits until the screen has not changed (the click
   echo "the screen never settled for $1"
   return 1
 }
-click() {
-  xdotool mousemove --window "$window" $((cx + 320)) $((cy + 240)) click 1
+click() { # [X Y]: a click in the client area, by default in its middle
+  xdotool mousemove --window "$window" $((cx + ${1:-320})) $((cy + ${2:-240})) click 1
 }
 
+shots=""
 check() { # NAME: compares the settled Wine screen with the headless one
   local n
   n=$(differ "$work/$1.png" "$work/headless/$1.png")
   echo "$1: $n pixels differ (tolerance $tolerance)"
+  shots="$shots${shots:+, }$1 $n"
   if [ "${n%%.*}" -gt "$tolerance" ]; then
     compare -fuzz 6% "$work/$1.png" "$work/headless/$1.png" "$work/$1.diff.png" 2>/dev/null || true
     echo "  see $work/$1.png, $work/headless/$1.png and $work/$1.diff.png"
@@ -142,6 +159,19 @@ settle between
 click
 settle ordo
 check ordo
+for _ in 1 2 3 4; do
+  click
+  settle between
+done
+click
+settle menu
+check menu
+xdotool mousemove --window "$window" $((cx + 120)) $((cy + 354))
+settle menu-hover
+check menu-hover
+click 540 458
+settle deck-editor
+check deck-editor
 
 xdotool key --window "$window" Escape
 for _ in $(seq 100); do kill -0 "$wine_pid" 2>/dev/null || break; sleep 0.2; done
@@ -159,4 +189,4 @@ if [ "$failed" -ne 0 ]; then
   echo "Windows checks failed: $failed (the files are in $work)"
   exit 1
 fi
-echo "Windows: ${tests_passed:-0} unit tests passed under Wine; the screens matched; Esc ended the game"
+echo "Windows: ${tests_passed:-0} unit tests passed under Wine; the screens matched ($shots); Esc ended the game"
