@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 #include "platform/win32/gdi_text.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_host.h"
 #include "support/files.h"
 
 namespace {
@@ -135,6 +137,54 @@ TEST(Win32Text, CharactersAreMeasuredAsCodePage932WhateverTheLocale) {
     }
   }
   EXPECT_GT(ink, 20);
+}
+
+// Waits (boundedly) until the condition holds; false if it never does.
+template <typename Condition>
+bool Eventually(Condition condition) {
+  for (int i = 0; i < 5000 && !condition(); ++i) Sleep(1);
+  return condition();
+}
+
+TEST(Win32Sound, TheMusicTimerStopsForGoodWhenKilledFromEitherSide) {
+  win32::Win32Host host(win32::Options{});
+  std::atomic<int> calls{0};
+  const auto count = [](uint32_t, void* user) { ++*static_cast<std::atomic<int>*>(user); };
+  const uint32_t id = host.StartPeriodicTimer(1, count, &calls);
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(Eventually([&] { return calls.load() >= 5; }));
+  host.KillPeriodicTimer(id);
+  const int afterKill = calls.load();
+  Sleep(30);
+  EXPECT_EQ(calls.load(), afterKill) << "a callback after the kill returned";
+
+  // A song that ends kills its timer from inside the callback.
+  struct Self {
+    win32::Win32Host* host;
+    std::atomic<uint32_t> id{0};
+    std::atomic<int> calls{0};
+  } self{&host};
+  const auto endAtThree = [](uint32_t timerId, void* user) {
+    auto* s = static_cast<Self*>(user);
+    if (++s->calls == 3) s->host->KillPeriodicTimer(timerId);
+  };
+  self.id = host.StartPeriodicTimer(1, endAtThree, &self);
+  ASSERT_NE(self.id.load(), 0u);
+  ASSERT_TRUE(Eventually([&] { return self.calls.load() >= 3; }));
+  Sleep(30);
+  EXPECT_EQ(self.calls.load(), 3);
+  // Killing it again from outside is harmless.
+  host.KillPeriodicTimer(self.id);
+
+  // Without a device the open fails and messages are dropped quietly.
+  if (midiOutGetNumDevs() == 0) {
+    EXPECT_FALSE(host.MidiOpen());
+    host.MidiShortMessage(0x7F3C90);
+    const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    host.MidiLongMessage(reset, sizeof reset);
+    host.MidiReset();
+    host.MidiClose();
+  }
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ Win32Host::~Win32Host() {
   for (const auto& [id, p] : periodic_) ids.push_back(id);
   LeaveCriticalSection(&periodicLock_);
   for (uint32_t id : ids) KillPeriodicTimer(id);
+  FreeEnded(true);
   PlaySoundW(nullptr, nullptr, 0);
   MidiClose();
   if (hwnd_) ::DestroyWindow(hwnd_);
@@ -427,7 +428,23 @@ void CALLBACK Win32Host::TimerThunk(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD
   p->running.store(false);
 }
 
+void Win32Host::FreeEnded(bool wait) {
+  EnterCriticalSection(&periodicLock_);
+  std::vector<Periodic*> keep;
+  for (Periodic* p : ended_) {
+    while (wait && p->running.load()) Sleep(1);
+    if (p->running.load()) {
+      keep.push_back(p);
+    } else {
+      delete p;
+    }
+  }
+  ended_ = std::move(keep);
+  LeaveCriticalSection(&periodicLock_);
+}
+
 uint32_t Win32Host::StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) {
+  FreeEnded(false);
   auto* p = new Periodic;
   p->self = this;
   p->callback = callback;
@@ -462,8 +479,10 @@ void Win32Host::KillPeriodicTimer(uint32_t timerId) {
   timeKillEvent(p->id);
   const bool fromCallback = p->running.load() && p->thread == GetCurrentThreadId();
   if (fromCallback) {
-    // Its own callback ends it: the record goes once that call returns, at
-    // the next kill of any timer or at exit; a small leak beats a crash.
+    // Its own callback ends it: the record goes once that call returns.
+    EnterCriticalSection(&periodicLock_);
+    ended_.push_back(p);
+    LeaveCriticalSection(&periodicLock_);
     return;
   }
   while (p->running.load()) Sleep(1);

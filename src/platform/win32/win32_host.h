@@ -129,6 +129,10 @@ class Win32Host final : public plat::Host {
     DWORD thread = 0;  // the timer thread while the callback runs
   };
   std::map<uint32_t, Periodic*> periodic_;
+  // Timers that ended themselves from their own callback: freed once that
+  // call has returned (at the next start, or at exit).
+  std::vector<Periodic*> ended_;
+  void FreeEnded(bool wait);
   CRITICAL_SECTION periodicLock_;
 
   // The wave playing from memory must outlive PlaySound's use of it.
