@@ -14,6 +14,7 @@ packages=(
   abcmidi midicsv sox
   desktop-file-utils appstream
   clang libclang-rt-dev
+  g++-mingw-w64-x86-64 wine64 unzip
 )
 
 packages+=("$@")

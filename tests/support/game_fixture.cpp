@@ -17,7 +17,9 @@ void GameTest::TearDown() {
 }
 
 void GameTest::WriteData(const std::string& name, const std::string& bytes) {
-  const auto path = dataDir / name;
+  // The name is UTF-8 source text; said so, so that Windows does not read it
+  // in its own code page.
+  const auto path = dataDir / std::filesystem::path(std::u8string(name.begin(), name.end()));
   std::filesystem::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
 }

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/posix/size_bound.h"
 #include "platform/sjis.h"
 
 namespace posix {
@@ -85,35 +86,6 @@ std::string DeepestRealPath(std::string path, size_t keep) {
     path.resize(slash);
   }
   return RealPath(path);
-}
-
-// Each kind of game file has a size past which it cannot be genuine: such a
-// file (a sparse file, a mistake, a hostile replacement) is refused before
-// any memory is set aside for it.
-struct SizeBound {
-  const char* extension;
-  uint64_t maxBytes;
-};
-constexpr uint64_t kMiB = uint64_t{1} << 20;
-constexpr SizeBound kSizeBounds[] = {
-    {".k16", 540 + uint64_t{16384} * 16384},  // header, palette and the largest picture loaded
-    {".scn", 16 * kMiB},
-    {".dat", 16 * kMiB},
-    {".dec", 16 * kMiB},
-    {".mid", 16 * kMiB},
-};
-constexpr uint64_t kOtherFileBound = 256 * kMiB;  // waves, packed archives, the rest
-
-uint64_t SizeBoundOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-    return kOtherFileBound;
-  const char* extension = path.c_str() + dot;
-  for (const SizeBound& b : kSizeBounds) {
-    if (strcasecmp(extension, b.extension) == 0) return b.maxBytes;
-  }
-  return kOtherFileBound;
 }
 
 // Our temporary files are named "<target>.tmp<pid>".

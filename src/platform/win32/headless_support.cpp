@@ -1,0 +1,321 @@
+// What the headless backend takes from the POSIX layer, made of Windows parts
+// for the Windows build of the tests: files through the wide functions with
+// code-page-932 names, text through GDI (or the built-in face), the runtime's
+// calendar, PNG screenshots without libpng, and no synthesiser (a headless
+// run on Windows renders its waves only).
+#include <windows.h>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "platform/headless/png_writer.h"
+#include "platform/posix/file_handle.h"
+#include "platform/posix/fluid_synth.h"
+#include "platform/posix/fonts.h"
+#include "platform/posix/host_files.h"
+#include "platform/win32/gdi_text.h"
+#include "platform/win32/win32_files.h"
+
+namespace {
+
+std::wstring WideOfUtf8(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0)
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+std::string Utf8OfWide(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0)
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, nullptr);
+  return out;
+}
+
+win32::DataFolder FolderOf(const std::string& rootUtf8) {
+  return win32::DataFolder(WideOfUtf8(rootUtf8));
+}
+
+using Bytes = std::vector<uint8_t>;
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+  uint32_t crc = ~0u;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void Put32(Bytes& out, uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>((v >> s) & 0xFF));
+}
+
+void Chunk(Bytes& out, const char* type, const Bytes& data) {
+  Put32(out, static_cast<uint32_t>(data.size()));
+  Bytes body(type, type + 4);
+  body.insert(body.end(), data.begin(), data.end());
+  out.insert(out.end(), body.begin(), body.end());
+  Put32(out, Crc32(body.data(), body.size()));
+}
+
+}  // namespace
+
+namespace posix {
+
+std::string SjisToUtf8(std::string_view sjis) { return win32::SjisToUtf8(sjis); }
+
+bool Utf8ToSjis(std::string_view utf8, std::string& out) {
+  return win32::WideToSjis(WideOfUtf8(std::string(utf8)), out);
+}
+
+DataDirectory::DataDirectory(std::string root) : root_(std::move(root)) {
+  if (root_.empty()) root_.push_back('.');
+}
+
+bool DataDirectory::Resolve(const char* nameSjis, std::string& hostPath, std::string* why) const {
+  std::wstring wide;
+  if (!FolderOf(root_).Resolve(nameSjis, wide, why)) return false;
+  hostPath = Utf8OfWide(wide);
+  return true;
+}
+
+bool DataDirectory::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
+  return FolderOf(root_).Read(nameSjis, out);
+}
+
+bool DataDirectory::Exists(const char* nameSjis) const { return FolderOf(root_).Exists(nameSjis); }
+
+plat::WriteResult DataDirectory::Write(const char* nameSjis, const void* data, size_t size) const {
+  return FolderOf(root_).Write(nameSjis, data, size);
+}
+
+bool DataDirectory::Remove(const char* nameSjis) const { return FolderOf(root_).Remove(nameSjis); }
+
+bool DataDirectory::ResetAttributes(const char* nameSjis) const {
+  return FolderOf(root_).ResetAttributes(nameSjis);
+}
+
+bool DataDirectory::MakeFolder(const char* nameSjis) const {
+  return FolderOf(root_).MakeFolder(nameSjis);
+}
+
+bool DataDirectory::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& out) const {
+  std::wstring path;
+  if (!FolderOf(root_).Resolve(nameSjis, path)) return false;
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info)) return false;
+  const uint64_t ticks =
+      (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
+  constexpr uint64_t kTicksTo1970 = 116444736000000000ull;
+  if (ticks < kTicksTo1970) return false;
+  out = BreakDown(static_cast<int64_t>((ticks - kTicksTo1970) / 10000000u), utc);
+  return true;
+}
+
+// Writes that a kill interrupted are the POSIX build's concern: a Windows
+// process that dies leaves its temporary beside the target, which the next
+// write of the same name replaces.
+void DataDirectory::RemoveStaleTemporaries() const {}
+
+bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
+  const std::wstring wide = WideOfUtf8(path);
+  const size_t slash = wide.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"." : wide.substr(0, slash);
+  std::string name;
+  if (!win32::WideToSjis(slash == std::wstring::npos ? wide : wide.substr(slash + 1), name))
+    return false;
+  return win32::DataFolder(folder).Read(name.c_str(), out);
+}
+
+uint64_t MonotonicMillis() { return GetTickCount64(); }
+
+int64_t UnixSeconds() { return static_cast<int64_t>(_time64(nullptr)); }
+
+plat::CalendarTime BreakDown(int64_t unixSeconds, bool utc) {
+  const __time64_t v = unixSeconds;
+  tm t{};
+  if ((utc ? _gmtime64_s(&t, &v) : _localtime64_s(&t, &v)) != 0) return {};
+  return {t.tm_sec,  t.tm_min,  t.tm_hour, t.tm_mday, t.tm_mon,
+          t.tm_year, t.tm_wday, t.tm_yday, t.tm_isdst};
+}
+
+bool Normalise(plat::CalendarTime& c, bool utc) {
+  tm t{};
+  t.tm_sec = c.sec;
+  t.tm_min = c.min;
+  t.tm_hour = c.hour;
+  t.tm_mday = c.mday;
+  t.tm_mon = c.mon;
+  t.tm_year = c.year;
+  t.tm_wday = c.wday;
+  t.tm_yday = c.yday;
+  t.tm_isdst = c.isdst;
+  const __time64_t v = utc ? _mkgmtime64(&t) : _mktime64(&t);
+  if (v < 0) return false;
+  c = BreakDown(static_cast<int64_t>(v), utc);
+  return true;
+}
+
+std::string ExecutableFolder() { return Utf8OfWide(win32::ExecutableFolder()); }
+
+// --- text: GDI for the named faces, the built-in face for tests ---------------
+
+struct FontBook::Face {};
+
+struct FontBook::Font {
+  plat::FontHandle gdi = 0;  // 0: the built-in face
+  int pixelHeight = 0;
+  std::string face;
+  std::unordered_map<uint32_t, Glyph> cache;
+};
+
+namespace {
+win32::GdiText& Gdi() {
+  static win32::GdiText text;
+  return text;
+}
+}  // namespace
+
+FontBook::FontBook(bool builtinOnly) : builtinOnly_(builtinOnly) {}
+
+FontBook::~FontBook() {
+  for (auto& [h, font] : fonts_) {
+    if (font->gdi) Gdi().Delete(font->gdi);
+  }
+}
+
+plat::FontHandle FontBook::Make(const char* faceSjis, int pixelHeight, int weight) {
+  auto font = std::make_unique<Font>();
+  font->pixelHeight = std::max(pixelHeight, 1);
+  if (!builtinOnly_) {
+    font->gdi = Gdi().Make(faceSjis, font->pixelHeight, weight);
+    font->face = Gdi().FamilyOf(font->gdi);
+  }
+  const plat::FontHandle handle = next_++;
+  fonts_[handle] = std::move(font);
+  return handle;
+}
+
+void FontBook::Delete(plat::FontHandle handle) {
+  auto it = fonts_.find(handle);
+  if (it == fonts_.end()) return;
+  if (it->second->gdi) Gdi().Delete(it->second->gdi);
+  fonts_.erase(it);
+}
+
+std::string FontBook::FileOf(plat::FontHandle handle) const {
+  auto it = fonts_.find(handle);
+  if (it == fonts_.end() || !it->second->gdi) return "builtin";
+  return it->second->face;
+}
+
+const FontBook::Glyph& FontBook::GlyphOf(Font& font, const char* ch, int len) {
+  const uint32_t key = len == 1 ? static_cast<unsigned char>(ch[0])
+                                : (static_cast<uint32_t>(static_cast<unsigned char>(ch[0])) << 8 |
+                                   static_cast<unsigned char>(ch[1])) |
+                                      0x10000u;
+  auto it = font.cache.find(key);
+  if (it != font.cache.end()) return it->second;
+  Glyph g;
+  win32::GdiText::Glyph drawn;
+  if (!font.gdi) {
+    g = BuiltinGlyph(ch, len, font.pixelHeight);
+  } else if (Gdi().Render(font.gdi, ch, len, drawn)) {
+    g.advance = drawn.advance;
+    g.width = drawn.width;
+    g.height = drawn.height;
+    g.ink = std::move(drawn.ink);
+  }
+  return font.cache.emplace(key, std::move(g)).first->second;
+}
+
+// --- no synthesiser -----------------------------------------------------------
+
+std::string FindSoundFont(std::string& problem) {
+  problem = "no synthesiser in the Windows build: music is left out of the rendering";
+  return {};
+}
+
+// Nothing was made to free; the Linux destructor frees the synthesiser.
+FluidSynthOut::~FluidSynthOut() {
+  synth_ = nullptr;
+  settings_ = nullptr;
+}
+bool FluidSynthOut::Open(const std::string&, int, float, std::string& error) {
+  error = "no synthesiser in the Windows build";
+  return false;
+}
+void FluidSynthOut::ShortMessage(uint32_t) {}
+void FluidSynthOut::LongMessage(const uint8_t*, size_t) {}
+void FluidSynthOut::Reset() {}
+void FluidSynthOut::SystemReset() {}
+void FluidSynthOut::Render(float* left, float* right, int frames) {
+  std::fill_n(left, frames, 0.0f);
+  std::fill_n(right, frames, 0.0f);
+}
+
+}  // namespace posix
+
+namespace headless {
+
+// The picture as stored (uncompressed) deflate blocks: screenshots of tests
+// are few and small enough that size does not matter, and no zlib is needed.
+bool WritePng555(const std::string& path, const uint16_t* pixels, int width, int height) {
+  Bytes raw;
+  raw.reserve(static_cast<size_t>(height) * (1 + 3 * static_cast<size_t>(width)));
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);  // no filter
+    for (int x = 0; x < width; ++x) {
+      const uint16_t p = pixels[static_cast<size_t>(y) * width + x];
+      for (int shift : {10, 5, 0}) {
+        const unsigned v = (p >> shift) & 31u;
+        raw.push_back(static_cast<uint8_t>((v << 3) | (v >> 2)));
+      }
+    }
+  }
+  Bytes z{0x78, 0x01};
+  uint32_t a = 1, b = 0;
+  for (uint8_t c : raw) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  size_t pos = 0;
+  do {
+    const size_t n = std::min<size_t>(raw.size() - pos, 65535);
+    const bool last = pos + n >= raw.size();
+    z.push_back(last ? 1 : 0);
+    z.push_back(static_cast<uint8_t>(n & 0xFF));
+    z.push_back(static_cast<uint8_t>(n >> 8));
+    z.push_back(static_cast<uint8_t>(~n & 0xFF));
+    z.push_back(static_cast<uint8_t>((~n >> 8) & 0xFF));
+    z.insert(z.end(), raw.begin() + static_cast<ptrdiff_t>(pos),
+             raw.begin() + static_cast<ptrdiff_t>(pos + n));
+    pos += n;
+  } while (pos < raw.size());
+  Put32(z, (b << 16) | a);
+  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr;
+  Put32(ihdr, static_cast<uint32_t>(width));
+  Put32(ihdr, static_cast<uint32_t>(height));
+  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
+  Chunk(png, "IHDR", ihdr);
+  Chunk(png, "IDAT", z);
+  Chunk(png, "IEND", {});
+  posix::FileHandle f = posix::OpenFile(path.c_str(), "wb");
+  if (!f) return false;
+  const bool written = std::fwrite(png.data(), 1, png.size(), f.get()) == png.size();
+  return posix::CloseFile(f) && written;
+}
+
+}  // namespace headless

@@ -1,0 +1,142 @@
+// The Windows backend: the game's own window, message loop and GDI painting,
+// GDI fonts, winmm MIDI output driven by the multimedia timer, wave effects
+// with PlaySound, the display-mode switch and message boxes. Game messages
+// keep their Windows numbers, so they pass through the real queue unchanged.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/gdi_text.h"
+#include "platform/win32/win32_files.h"
+
+namespace win32 {
+
+struct Options {
+  std::wstring dataDir;  // the data folder (UTF-16)
+  bool verbose = false;  // copy the game's traces and message boxes to stderr
+  // Answer every message box at once, after logging it to stderr: for
+  // unattended runs, where a modal box would wait for ever.
+  bool answerBoxes = false;
+};
+
+class Win32Host final : public plat::Host {
+ public:
+  explicit Win32Host(Options options);
+  ~Win32Host() override;
+  Win32Host(const Win32Host&) = delete;
+  Win32Host& operator=(const Win32Host&) = delete;
+
+  HWND Window() const { return hwnd_; }
+
+  // plat::Host
+  bool OpenWindow(const char* titleSjis, plat::WindowProc proc) override;
+  void DestroyWindow() override;
+  intptr_t DefaultProc(uint32_t id, uintptr_t wParam, intptr_t lParam) override;
+  void Post(uint32_t id, uintptr_t wParam, intptr_t lParam) override;
+  void PostQuit(int code) override;
+  bool Peek() override;
+  bool Get(plat::Message& out) override;
+  void Dispatch(const plat::Message& m) override;
+  void WaitReady(uint64_t deadline) override;
+  int QuitCode() const override { return quitCode_; }
+  void Invalidate(const plat::Rect* r) override;
+  void UpdateNow() override;
+  void Present(const plat::PixelView& image, int destX, int destY, int srcY) override;
+  void StartTimer(uint32_t id, uint32_t periodMs) override;
+  void StopTimer(uint32_t id) override;
+  void CaptureMouse() override;
+  void ReleaseMouse() override;
+  plat::Point CursorPos() override;
+  uint64_t Millis() override;
+  void SleepMs(uint32_t ms) override;
+  void Beep() override;
+  void ShowMessageBox(const char* textSjis, const char* captionSjis) override;
+  void Trace(const char* textSjis) override;
+  plat::FontHandle MakeFont(const char* faceSjis, int pixelHeight, int weight) override;
+  void DeleteFont(plat::FontHandle font) override;
+  int MeasureChar(plat::FontHandle font, const char* ch, int len) override;
+  void DrawChar(plat::FontHandle font, const char* ch, int len, uint32_t colour,
+                const plat::Surface& target, int x, int y) override;
+  plat::DisplayTest TestFullScreen() override;
+  void EnterFullScreen() override;
+  void LeaveFullScreen() override;
+  void SendWindowToBack() override;
+  bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) override;
+  bool FileExists(const char* nameSjis) override { return files_.Exists(nameSjis); }
+  plat::WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) override {
+    return files_.Write(nameSjis, data, size);
+  }
+  bool RemoveFile(const char* nameSjis) override { return files_.Remove(nameSjis); }
+  bool ResetFileAttributes(const char* nameSjis) override {
+    return files_.ResetAttributes(nameSjis);
+  }
+  bool MakeFolder(const char* nameSjis) override { return files_.MakeFolder(nameSjis); }
+  bool FileWriteTime(const char* nameSjis, plat::CalendarTime& out) override {
+    return files_.WriteTime(nameSjis, out);
+  }
+  int64_t UnixSeconds() override;
+  plat::CalendarTime LocalCalendar(int64_t s) override { return win32::LocalCalendar(s); }
+  bool NormaliseCalendar(plat::CalendarTime& t) override { return NormaliseLocal(t); }
+  bool MidiOpen() override;
+  void MidiShortMessage(uint32_t message) override;
+  void MidiLongMessage(const uint8_t* data, size_t size) override;
+  void MidiReset() override;
+  void MidiClose() override;
+  uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override;
+  void KillPeriodicTimer(uint32_t timerId) override;
+  void PlayWave(const char* nameSjis, uint32_t flags) override;
+
+ private:
+  static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK TimerThunk(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
+  LRESULT Handle(HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam);
+  RECT WindowModeRect() const;
+  void Log(const std::string& utf8) const;
+
+  Options options_;
+  DataFolder files_;
+  HINSTANCE instance_ = nullptr;
+  HWND hwnd_ = nullptr;
+  plat::WindowProc proc_ = nullptr;
+  HIMC savedImeContext_ = nullptr;
+  HDC paintDc_ = nullptr;  // only while WM_PAINT is handled
+  MSG lastMsg_{};          // what Get removed, for Dispatch
+  int quitCode_ = 0;
+  bool periodRaised_ = false;
+
+  // The 32-bit clock of winmm widened to 64 bits.
+  uint64_t clockHigh_ = 0;
+  DWORD clockLast_ = 0;
+
+  GdiText text_;
+
+  // Music.
+  HMIDIOUT midi_ = nullptr;
+  struct Periodic {
+    Win32Host* self = nullptr;
+    PeriodicCallback callback = nullptr;
+    void* user = nullptr;
+    UINT id = 0;
+    std::atomic<bool> running{false};
+    std::atomic<bool> killed{false};
+    DWORD thread = 0;  // the timer thread while the callback runs
+  };
+  std::map<uint32_t, Periodic*> periodic_;
+  // Timers that ended themselves from their own callback: freed once that
+  // call has returned (at the next start, or at exit).
+  std::vector<Periodic*> ended_;
+  void FreeEnded(bool wait);
+  CRITICAL_SECTION periodicLock_;
+
+  // The wave playing from memory must outlive PlaySound's use of it.
+  std::vector<uint8_t> wave_;
+};
+
+}  // namespace win32
