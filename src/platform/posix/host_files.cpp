@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/posix/calendar_fields.h"
 #include "platform/posix/size_bound.h"
 #include "platform/sjis.h"
 
@@ -500,26 +501,6 @@ uint64_t MonotonicMillis() {
 }
 
 int64_t UnixSeconds() { return static_cast<int64_t>(::time(nullptr)); }
-
-namespace {
-plat::CalendarTime FromTm(const tm& t) {
-  return {t.tm_sec,  t.tm_min,  t.tm_hour, t.tm_mday, t.tm_mon,
-          t.tm_year, t.tm_wday, t.tm_yday, t.tm_isdst};
-}
-tm ToTm(const plat::CalendarTime& c) {
-  tm t{};
-  t.tm_sec = c.sec;
-  t.tm_min = c.min;
-  t.tm_hour = c.hour;
-  t.tm_mday = c.mday;
-  t.tm_mon = c.mon;
-  t.tm_year = c.year;
-  t.tm_wday = c.wday;
-  t.tm_yday = c.yday;
-  t.tm_isdst = c.isdst;
-  return t;
-}
-}  // namespace
 
 plat::CalendarTime BreakDown(int64_t unixSeconds, bool utc) {
   const time_t v = static_cast<time_t>(unixSeconds);

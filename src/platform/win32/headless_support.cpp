@@ -143,29 +143,10 @@ uint64_t MonotonicMillis() { return GetTickCount64(); }
 int64_t UnixSeconds() { return static_cast<int64_t>(_time64(nullptr)); }
 
 plat::CalendarTime BreakDown(int64_t unixSeconds, bool utc) {
-  const __time64_t v = unixSeconds;
-  tm t{};
-  if ((utc ? _gmtime64_s(&t, &v) : _localtime64_s(&t, &v)) != 0) return {};
-  return {t.tm_sec,  t.tm_min,  t.tm_hour, t.tm_mday, t.tm_mon,
-          t.tm_year, t.tm_wday, t.tm_yday, t.tm_isdst};
+  return win32::BreakDown(unixSeconds, utc);
 }
 
-bool Normalise(plat::CalendarTime& c, bool utc) {
-  tm t{};
-  t.tm_sec = c.sec;
-  t.tm_min = c.min;
-  t.tm_hour = c.hour;
-  t.tm_mday = c.mday;
-  t.tm_mon = c.mon;
-  t.tm_year = c.year;
-  t.tm_wday = c.wday;
-  t.tm_yday = c.yday;
-  t.tm_isdst = c.isdst;
-  const __time64_t v = utc ? _mkgmtime64(&t) : _mktime64(&t);
-  if (v < 0) return false;
-  c = BreakDown(static_cast<int64_t>(v), utc);
-  return true;
-}
+bool Normalise(plat::CalendarTime& c, bool utc) { return win32::Normalise(c, utc); }
 
 std::string ExecutableFolder() { return Utf8OfWide(win32::ExecutableFolder()); }
 

@@ -4,6 +4,7 @@
 
 #include <ctime>
 
+#include "platform/posix/calendar_fields.h"
 #include "platform/posix/size_bound.h"
 #include "platform/sjis.h"
 
@@ -196,31 +197,23 @@ bool DataFolder::WriteTime(const char* nameSjis, plat::CalendarTime& out) const 
       (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
   constexpr uint64_t kTicksTo1970 = 116444736000000000ull;
   if (ticks < kTicksTo1970) return false;
-  out = LocalCalendar(static_cast<int64_t>((ticks - kTicksTo1970) / 10000000u));
+  out = BreakDown(static_cast<int64_t>((ticks - kTicksTo1970) / 10000000u), false);
   return true;
 }
 
-plat::CalendarTime LocalCalendar(int64_t unixSeconds) {
+plat::CalendarTime BreakDown(int64_t unixSeconds, bool utc) {
   const __time64_t v = unixSeconds;
   tm t{};
-  if (_localtime64_s(&t, &v) != 0) return {};
-  return {t.tm_sec,  t.tm_min,  t.tm_hour, t.tm_mday, t.tm_mon,
-          t.tm_year, t.tm_wday, t.tm_yday, t.tm_isdst};
+  if ((utc ? _gmtime64_s(&t, &v) : _localtime64_s(&t, &v)) != 0) return {};
+  return posix::FromTm(t);
 }
 
-bool NormaliseLocal(plat::CalendarTime& c) {
-  tm t{};
-  t.tm_sec = c.sec;
-  t.tm_min = c.min;
-  t.tm_hour = c.hour;
-  t.tm_mday = c.mday;
-  t.tm_mon = c.mon;
-  t.tm_year = c.year;
-  t.tm_isdst = c.isdst;
-  const __time64_t v = _mktime64(&t);
+bool Normalise(plat::CalendarTime& c, bool utc) {
+  tm t = posix::ToTm(c);
+  const __time64_t v = utc ? _mkgmtime64(&t) : _mktime64(&t);
   // The game's calendar starts where the runtime's does.
   if (v < 0) return false;
-  c = LocalCalendar(v);
+  c = BreakDown(static_cast<int64_t>(v), utc);
   return true;
 }
 

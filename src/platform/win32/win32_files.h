@@ -48,9 +48,9 @@ class DataFolder {
   std::wstring root_;
 };
 
-// The local calendar of the C runtime, in the nine fields the game keeps.
-plat::CalendarTime LocalCalendar(int64_t unixSeconds);
-bool NormaliseLocal(plat::CalendarTime& t);
+// The C runtime's calendar (local or UTC), in the nine fields the game keeps.
+plat::CalendarTime BreakDown(int64_t unixSeconds, bool utc);
+bool Normalise(plat::CalendarTime& t, bool utc);
 
 // Folder of the running executable (UTF-16), without a trailing backslash.
 std::wstring ExecutableFolder();

@@ -82,8 +82,8 @@ class Win32Host final : public plat::Host {
     return files_.WriteTime(nameSjis, out);
   }
   int64_t UnixSeconds() override;
-  plat::CalendarTime LocalCalendar(int64_t s) override { return win32::LocalCalendar(s); }
-  bool NormaliseCalendar(plat::CalendarTime& t) override { return NormaliseLocal(t); }
+  plat::CalendarTime LocalCalendar(int64_t s) override { return win32::BreakDown(s, false); }
+  bool NormaliseCalendar(plat::CalendarTime& t) override { return win32::Normalise(t, false); }
   bool MidiOpen() override;
   void MidiShortMessage(uint32_t message) override;
   void MidiLongMessage(const uint8_t* data, size_t size) override;
