@@ -111,16 +111,7 @@ bool DataDirectory::MakeFolder(const char* nameSjis) const {
 }
 
 bool DataDirectory::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& out) const {
-  std::wstring path;
-  if (!FolderOf(root_).Resolve(nameSjis, path)) return false;
-  WIN32_FILE_ATTRIBUTE_DATA info;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info)) return false;
-  const uint64_t ticks =
-      (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
-  constexpr uint64_t kTicksTo1970 = 116444736000000000ull;
-  if (ticks < kTicksTo1970) return false;
-  out = BreakDown(static_cast<int64_t>((ticks - kTicksTo1970) / 10000000u), utc);
-  return true;
+  return FolderOf(root_).WriteTime(nameSjis, out, utc);
 }
 
 // Writes that a kill interrupted are the POSIX build's concern: a Windows

@@ -186,7 +186,7 @@ bool DataFolder::MakeFolder(const char* nameSjis) const {
   return CreateDirectoryW(path.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool DataFolder::WriteTime(const char* nameSjis, plat::CalendarTime& out) const {
+bool DataFolder::WriteTime(const char* nameSjis, plat::CalendarTime& out, bool utc) const {
   std::wstring path;
   if (!Resolve(nameSjis, path)) return false;
   WIN32_FILE_ATTRIBUTE_DATA info;
@@ -197,7 +197,7 @@ bool DataFolder::WriteTime(const char* nameSjis, plat::CalendarTime& out) const 
       (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
   constexpr uint64_t kTicksTo1970 = 116444736000000000ull;
   if (ticks < kTicksTo1970) return false;
-  out = BreakDown(static_cast<int64_t>((ticks - kTicksTo1970) / 10000000u), false);
+  out = BreakDown(static_cast<int64_t>((ticks - kTicksTo1970) / 10000000u), utc);
   return true;
 }
 

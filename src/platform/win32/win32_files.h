@@ -42,7 +42,7 @@ class DataFolder {
   bool ResetAttributes(const char* nameSjis) const;
   bool MakeFolder(const char* nameSjis) const;
   // Last write time as the C runtime's local calendar time.
-  bool WriteTime(const char* nameSjis, plat::CalendarTime& out) const;
+  bool WriteTime(const char* nameSjis, plat::CalendarTime& out, bool utc = false) const;
 
  private:
   std::wstring root_;
