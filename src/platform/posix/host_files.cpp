@@ -396,7 +396,7 @@ std::string ChooseSaveFolder(const std::string& dataDir, bool installed,
   if (!saveDirOption.empty()) return saveDirOption;
   if (!installed && access(dataDir.c_str(), W_OK) == 0) return {};
   std::string base;
-  // The base directory specification ignores a relative XDG_DATA_HOME.
+  // A relative XDG_DATA_HOME is invalid and ignored, as the XDG base directories require.
   if (xdgDataHome && xdgDataHome[0] == '/') {
     base = xdgDataHome;
   } else if (home && *home) {
