@@ -23,9 +23,9 @@ void Usage() {
       "  --save-dir DIR        write save slots and progress files here (default: the\n"
       "                        data directory when it is writable and not installed,\n"
       "                        else $XDG_DATA_HOME/quillfen/<game id>)\n"
-      "  --scale N             window size factor, 1 to 4 (default 1)\n"
-      "  --fit                 full screen fills the screen's height instead of the\n"
-      "                        largest whole factor\n"
+      "  --scale N             window size factor, 1 to 4 (default: as last time, or 1)\n"
+      "  --fit, --no-fit       full screen fills the screen's height instead of the\n"
+      "                        largest whole factor, or not (default: as last time)\n"
       "  --verbose             print what the game traces\n"
       "  --timing              print when the first frame was shown\n"
       "  --headless            run without a window: virtual clock, scripted input\n"
@@ -79,12 +79,16 @@ int main(int argc, char** argv) {
       saveDir = value();
     } else if (arg == "--scale") {
       sopt.scale = std::atoi(value());
+      sopt.scaleGiven = true;
       if (sopt.scale < 1 || sopt.scale > 4) {
         std::fprintf(stderr, "quillfen: --scale takes 1 to 4\n");
         return 2;
       }
     } else if (arg == "--fit") {
-      sopt.fitFullScreen = true;
+      sopt.fitFullScreen = sopt.fitGiven = true;
+    } else if (arg == "--no-fit") {
+      sopt.fitFullScreen = false;
+      sopt.fitGiven = true;
     } else if (arg == "--verbose") {
       sopt.verbose = true;
     } else if (arg == "--timing") {

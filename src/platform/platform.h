@@ -27,6 +27,7 @@ constexpr uint32_t Paint = 0x000F;
 constexpr uint32_t Close = 0x0010;
 constexpr uint32_t Quit = 0x0012;
 constexpr uint32_t KeyDown = 0x0100;
+constexpr uint32_t KeyUp = 0x0101;
 constexpr uint32_t SysKeyDown = 0x0104;
 constexpr uint32_t Timer = 0x0113;
 constexpr uint32_t MouseMove = 0x0200;
@@ -34,6 +35,9 @@ constexpr uint32_t LButtonDown = 0x0201;
 constexpr uint32_t LButtonUp = 0x0202;
 constexpr uint32_t RButtonDown = 0x0204;
 constexpr uint32_t RButtonUp = 0x0205;
+// wParam's high word is the signed distance, 120 a notch, positive when the
+// wheel turns away from the player; lParam the pointer in client coordinates.
+constexpr uint32_t MouseWheel = 0x020A;
 constexpr uint32_t User = 0x0400;
 }  // namespace msg
 
@@ -46,11 +50,32 @@ constexpr uint32_t ClickActive = 2;
 
 // Virtual-key codes the game reacts to.
 namespace vk {
+constexpr uint32_t Tab = 0x09;
 constexpr uint32_t Return = 0x0D;
+constexpr uint32_t Shift = 0x10;
+constexpr uint32_t Control = 0x11;
 constexpr uint32_t Escape = 0x1B;
+constexpr uint32_t PageUp = 0x21;
+constexpr uint32_t PageDown = 0x22;
+constexpr uint32_t End = 0x23;
+constexpr uint32_t Home = 0x24;
+constexpr uint32_t Up = 0x26;
+constexpr uint32_t Down = 0x28;
+constexpr uint32_t A = 0x41;  // letters are their capitals' codes
+constexpr uint32_t M = 0x4D;
+constexpr uint32_t T = 0x54;
+constexpr uint32_t Add = 0x6B;       // keypad +
+constexpr uint32_t Subtract = 0x6D;  // keypad -
 constexpr uint32_t F1 = 0x70;
+constexpr uint32_t F2 = 0x71;
 constexpr uint32_t F4 = 0x73;
+constexpr uint32_t F11 = 0x7A;
 constexpr uint32_t F12 = 0x7B;
+constexpr uint32_t Plus = 0xBB;          // the main block's "+" key ("=" or ";" unshifted)
+constexpr uint32_t Minus = 0xBD;         // the main block's "-" key
+constexpr uint32_t Slash = 0xBF;         // "/" and, shifted, "?"
+constexpr uint32_t LeftBracket = 0xDB;   // "["
+constexpr uint32_t RightBracket = 0xDD;  // "]"
 }  // namespace vk
 
 // Mouse positions travel in lParam as two signed 16-bit halves, x low.
@@ -158,6 +183,9 @@ class Host {
   virtual void ShowMessageBox(const char* textSjis, const char* captionSjis) = 0;
   // A line for whoever watches the run (stderr, the headless log).
   virtual void Trace(const char* textSjis) = 0;
+  // A line the player should see in an ordinary run, such as a damaged
+  // settings file: stderr where there is one.
+  virtual void Warn(const char* textSjis) = 0;
 
   // --- text ----------------------------------------------------------------
   // A font of the given face (Shift-JIS name, e.g. the Japanese system gothic
@@ -179,6 +207,12 @@ class Host {
   virtual void EnterFullScreen() = 0;
   virtual void LeaveFullScreen() = 0;  // back to the centred window
   virtual void SendWindowToBack() = 0;
+  // Before OpenWindow: the window size the player chose last time comes in
+  // (scale 1 to 4; fit: full screen fills the height rather than a whole
+  // factor), and what the backend will use goes out, so an option given on
+  // its command line wins and is remembered. A backend without scaling
+  // leaves both as they are.
+  virtual void ChooseWindowSize(int& scale, bool& fit) = 0;
 
   // --- files (names relative to the data directory) -----------------------
   virtual bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) = 0;
@@ -230,6 +264,11 @@ class Host {
   // once, kWaveAsync | kWaveLoop (9) repeats until stopped. A new wave stops
   // the one playing; a null name stops any wave. Failures are silent.
   virtual void PlayWave(const char* nameSjis, uint32_t flags) = 0;
+
+  // The player's volumes, 0 (silent) to 100 (as the data has it), for the
+  // music and for the waves apart; the amplitude follows them linearly.
+  // Takes effect at once, also on what is already playing.
+  virtual void SetVolumes(int musicPercent, int effectsPercent) = 0;
 };
 
 constexpr uint32_t kWaveSync = 0;

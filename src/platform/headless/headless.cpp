@@ -427,6 +427,11 @@ void HeadlessHost::Trace(const char* textSjis) {
   Record(posix::SjisToUtf8(textSjis));
 }
 
+void HeadlessHost::Warn(const char* textSjis) {
+  traces.emplace_back(textSjis);
+  Record("warning: " + posix::SjisToUtf8(textSjis));
+}
+
 void HeadlessHost::EnterFullScreen() {
   fullScreen = true;
   Record("full screen");

@@ -155,10 +155,18 @@ class HeadlessHost : public posix::MessageHost {
   void Beep() override;
   void ShowMessageBox(const char* textSjis, const char* captionSjis) override;
   void Trace(const char* textSjis) override;
+  void Warn(const char* textSjis) override;
   plat::DisplayTest TestFullScreen() override { return options_.fullScreenAnswer; }
   void EnterFullScreen() override;
   void LeaveFullScreen() override;
   void SendWindowToBack() override { ++sentToBack; }
+  // Remembered as given; tests read what the game asked for.
+  void ChooseWindowSize(int& scale, bool& fit) override {
+    windowScale = scale;
+    windowFit = fit;
+  }
+  int windowScale = 0;
+  bool windowFit = false;
   bool FileWriteTime(const char* nameSjis, plat::CalendarTime& out) override {
     return data().WriteTime(nameSjis, true, out);
   }
@@ -173,6 +181,7 @@ class HeadlessHost : public posix::MessageHost {
   uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override;
   void KillPeriodicTimer(uint32_t timerId) override;
   void PlayWave(const char* nameSjis, uint32_t flags) override;
+  void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:
   void Record(const std::string& line);

@@ -82,6 +82,11 @@ void HeadlessHost::StallPeriodicTimer(uint64_t ms) {
   if (periodic_.id && periodic_.due <= now_) periodic_.due = now_ + 1;
 }
 
+void HeadlessHost::SetVolumes(int musicPercent, int effectsPercent) {
+  (void)musicPercent;
+  (void)effectsPercent;
+}
+
 void HeadlessHost::PlayWave(const char* nameSjis, uint32_t flags) {
   if (!nameSjis) {
     sound.push_back({Kind::WaveStop, now_, 0, {}, {}, 0});

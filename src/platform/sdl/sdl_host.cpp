@@ -245,6 +245,26 @@ void SdlHost::Trace(const char* textSjis) {
   if (options_.verbose) std::fprintf(stderr, "%s\n", posix::SjisToUtf8(textSjis).c_str());
 }
 
+void SdlHost::ChooseWindowSize(int& scale, bool& fit) {
+  if (options_.scaleGiven)
+    scale = options_.scale;
+  else
+    options_.scale = scale = std::clamp(scale, 1, 4);
+  if (options_.fitGiven)
+    fit = options_.fitFullScreen;
+  else
+    options_.fitFullScreen = fit;
+}
+
+void SdlHost::SetVolumes(int musicPercent, int effectsPercent) {
+  (void)musicPercent;
+  (void)effectsPercent;
+}
+
+void SdlHost::Warn(const char* textSjis) {
+  std::fprintf(stderr, "quillfen: %s\n", posix::SjisToUtf8(textSjis).c_str());
+}
+
 void SdlHost::NameRefused(const char* nameSjis, const std::string& why) {
   std::fprintf(stderr, "quillfen: refused file name \"%s\": %s\n",
                posix::SjisToUtf8(nameSjis).c_str(), why.c_str());

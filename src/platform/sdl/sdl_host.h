@@ -23,6 +23,8 @@ struct Options {
   std::string saveDir;         // where the game writes; empty: the data directory
   int scale = 1;               // window size factor, 1..4
   bool fitFullScreen = false;  // full screen: fill the height keeping the shape, not a whole factor
+  // Given on the command line: these win over the remembered settings.
+  bool scaleGiven = false, fitGiven = false;
   bool verbose = false;        // copy the game's traces to stderr
   bool reportTiming = false;   // say when the first frame was shown
   uint64_t startedAtMs = 0;    // process start (posix::MonotonicMillis), for that report
@@ -50,11 +52,13 @@ class SdlHost final : public posix::MessageHost {
   void Beep() override {}
   void ShowMessageBox(const char* textSjis, const char* captionSjis) override;
   void Trace(const char* textSjis) override;
+  void Warn(const char* textSjis) override;
   plat::DisplayTest TestFullScreen() override;
   void EnterFullScreen() override;
   void LeaveFullScreen() override;
   // The window that took the focus is already in front of ours.
   void SendWindowToBack() override {}
+  void ChooseWindowSize(int& scale, bool& fit) override;
   bool FileWriteTime(const char* nameSjis, plat::CalendarTime& out) override {
     return data().WriteTime(nameSjis, false, out);
   }
@@ -76,6 +80,7 @@ class SdlHost final : public posix::MessageHost {
   }
   void KillPeriodicTimer(uint32_t timerId) override { timer_.Kill(timerId); }
   void PlayWave(const char* nameSjis, uint32_t flags) override;
+  void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:
   void Pump();

@@ -308,6 +308,17 @@ void Win32Host::Trace(const char* textSjis) {
   if (options_.verbose) Log(SjisToUtf8(textSjis ? textSjis : ""));
 }
 
+void Win32Host::SetVolumes(int musicPercent, int effectsPercent) {
+  (void)musicPercent;
+  (void)effectsPercent;
+}
+
+void Win32Host::Warn(const char* textSjis) {
+  const std::wstring text = Wide(textSjis) + L"\n";
+  OutputDebugStringW(text.c_str());
+  Log(SjisToUtf8(textSjis ? textSjis : ""));
+}
+
 // --- text -------------------------------------------------------------------
 
 plat::FontHandle Win32Host::MakeFont(const char* faceSjis, int pixelHeight, int weight) {

@@ -59,6 +59,7 @@ class Win32Host final : public plat::Host {
   void Beep() override;
   void ShowMessageBox(const char* textSjis, const char* captionSjis) override;
   void Trace(const char* textSjis) override;
+  void Warn(const char* textSjis) override;
   plat::FontHandle MakeFont(const char* faceSjis, int pixelHeight, int weight) override;
   void DeleteFont(plat::FontHandle font) override;
   int MeasureChar(plat::FontHandle font, const char* ch, int len) override;
@@ -68,6 +69,8 @@ class Win32Host final : public plat::Host {
   void EnterFullScreen() override;
   void LeaveFullScreen() override;
   void SendWindowToBack() override;
+  // The window is always the picture's own size here.
+  void ChooseWindowSize(int&, bool&) override {}
   bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) override;
   bool FileExists(const char* nameSjis) override { return files_.Exists(nameSjis); }
   plat::WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) override {
@@ -92,6 +95,7 @@ class Win32Host final : public plat::Host {
   uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override;
   void KillPeriodicTimer(uint32_t timerId) override;
   void PlayWave(const char* nameSjis, uint32_t flags) override;
+  void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:
   static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam);
