@@ -6,6 +6,8 @@ Shell shell;
 
 void ResetShell() { shell = Shell{}; }
 
+bool SkipHeld() { return shell.RightDown != 0 || shell.CtrlDown || shell.SkipMode; }
+
 void FrameStart() { shell.FrameStartTime = plat::host().Millis(); }
 
 bool PumpPending() {
@@ -37,7 +39,7 @@ int WaitOrClick(uint32_t ms) {
   for (;;) {
     if (!PumpPending()) return 0;
     if (!shell.LeftDown) leftSeenUp = true;
-    if (h.Millis() >= deadline || shell.RightDown) return 1;
+    if (h.Millis() >= deadline || SkipHeld()) return 1;
     if (leftSeenUp && shell.LeftDown) return 1;
     h.WaitReady(deadline);
   }

@@ -30,8 +30,16 @@ struct Shell {
   int32_t RightDown = 0;
   uint64_t FrameStartTime = 0;
   int32_t FullScreen = 0;
+  // The player's reading aids; none of them is saved with a game.
+  bool CtrlDown = false;     // held: text and click waits pass as with the right button
+  bool SkipMode = false;     // Tab: as if Ctrl were held, until the next choice
+  bool AutoMode = false;     // A: click waits end by themselves
+  bool OverlayOpen = false;  // the backlog or the help covers the scene; the game waits on
 };
 extern Shell shell;
+
+// Text and click waits pass: the right button or Ctrl held, or skip mode.
+bool SkipHeld();
 
 void ResetShell();
 

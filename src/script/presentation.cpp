@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/settings.h"
 #include "core/waits.h"
 #include "graphics/blit.h"
 #include "graphics/k16.h"
 #include "graphics/number_font.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
+#include "script/backlog.h"
 #include "script/presentation_texts.h"
 #include "script/variables.h"
 
@@ -20,6 +22,9 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kGrey = 0x808080;
 constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kClickTimer = 1;
+// Milliseconds an automatic click wait adds for each character shown since
+// the last wait: about a leisurely reader's pace.
+constexpr int32_t kAutoMsPerChar = 80;
 constexpr int kCursorW = 32, kCursorH = 28;
 
 constexpr const char* kLayerNames[kLayerCount] = {"back", "place", "face1", "face2", "msg1",
@@ -79,6 +84,8 @@ void PrintChar(const char* ch, int len) {
   } else {
     w.Print(buffer, 0);
   }
+  BacklogChar(std::clamp(scene.CurrentWindow, 1, 4), w.CurrentLine(), ch, len);
+  ++scene.charsSinceWait;
 }
 
 // Walks text with the escapes of text lines: "\\" is a backslash, "\n" a
@@ -197,6 +204,7 @@ void ComposeScene() {
 
 void ClearWindow() {
   CurrentTextWindow().ClearAll();
+  BacklogBreak();
   Copy(gfx.Screen, 0, 0, 640, 480, gfx.ScenePage, 0, 0);
   for (int n = 1; n <= 4; ++n) {
     if (WindowVisible(n)) msgwin.window[n].FlushAll();
@@ -277,6 +285,11 @@ int ChooseAt(int x, int y) {
     if (x >= c.left && x < c.right && y >= c.top && y < c.bottom) chosen = i;
   }
   if (chosen == 0) return 1;  // not on a choice: still waiting
+  char shown[kLineSize];
+  std::memcpy(shown, scene.choices[chosen].text, kLineSize);
+  ExpandVariables(shown);
+  BacklogChoice(shown);
+  scene.charsSinceWait = 0;
   std::memcpy(scn.LineBuffer, scene.choices[chosen].target, kLineSize);
   if (CmdJump() != Step::Next) return 0;
   CurrentTextWindow().SetColours(kWhite, kBlack);
@@ -316,7 +329,8 @@ Step ShowTextLine() {
   shell.InputMode = mode::Typing;
   FrameStart();
   if (!WaitUntil(0)) return Step::Quit;
-  if (shell.RightDown) StartSkip();
+  if (SkipHeld()) StartSkip();
+  const int32_t perChar = std::max(settings.textSpeed, 0);
 
   char line[kLineSize];
   std::memcpy(line, scn.LineBuffer, kLineSize);
@@ -336,7 +350,7 @@ Step ShowTextLine() {
       [&](const char* ch, int len) {
         FrameStart();
         PrintChar(ch, len);
-        if (scene.TextSkip == 0 && !WaitUntil(10)) {
+        if (scene.TextSkip == 0 && perChar > 0 && !WaitUntil(static_cast<uint32_t>(perChar))) {
           quit = true;
           return false;
         }
@@ -417,21 +431,23 @@ Step CmdMsg() {
 
 Step CmdClk() {
   const int32_t v = ValueToken();
-  if (shell.RightDown == 1 || v != 0) return Step::Next;
+  if (SkipHeld() || v != 0) return Step::Next;
   shell.InputMode = mode::ClickWait;
   ShowClickCursor(false);
+  StartAutoWait();
   return Step::Wait;
 }
 
 Step CmdTcl() {
   const int32_t v = ValueToken();
-  if (shell.RightDown == 1) {
+  if (SkipHeld()) {
     ClearWindow();
     return Step::Next;
   }
   if (v == 0) {
     shell.InputMode = mode::ClickWaitClear;
     ShowClickCursor(true);
+    StartAutoWait();
     return Step::Wait;
   }
   if (v == 1) ClearWindow();
@@ -545,6 +561,8 @@ Step CmdSlt() {
     return Step::Next;
   }
   if (std::strcmp(word, "exec") == 0) {
+    // Skip mode reads on only up to a decision.
+    shell.SkipMode = false;
     if (scene.ChoiceCount >= 1) PrintChoices();
     shell.InputMode = mode::Choice;
     HighlightChoices(-1, -1);
@@ -555,6 +573,8 @@ Step CmdSlt() {
 
 namespace {
 bool ResumeAfterClick(bool clearWindow) {
+  plat::host().StopTimer(kAutoTimer);
+  scene.charsSinceWait = 0;
   HideClickCursor();
   if (clearWindow) ClearWindow();
   return ResumeScript() != 0;
@@ -570,5 +590,36 @@ bool ClickWaitClearPress(int, int) { return ResumeAfterClick(true); }
 bool ChoicePress(int x, int y) { return ChooseAt(x, y) != 0; }
 bool ChoiceMove(int x, int y) {
   HighlightChoices(x, y);
+  return true;
+}
+
+bool InClickWait() {
+  return shell.InputMode == mode::ClickWait || shell.InputMode == mode::ClickWaitClear;
+}
+
+void StartAutoWait() {
+  if (!shell.AutoMode || !InClickWait()) return;
+  const int64_t delay = static_cast<int64_t>(std::max(settings.autoDelay, 0)) +
+                        static_cast<int64_t>(kAutoMsPerChar) * scene.charsSinceWait;
+  plat::host().StartTimer(kAutoTimer, static_cast<uint32_t>(std::clamp<int64_t>(delay, 1, 600000)));
+}
+
+void StopAutoWait() { plat::host().StopTimer(kAutoTimer); }
+
+bool AutoWaitEnded() {
+  StopAutoWait();
+  if (!shell.AutoMode || shell.OverlayOpen) return true;
+  if (shell.InputMode == mode::ClickWait) return ClickWaitPress(0, 0);
+  if (shell.InputMode == mode::ClickWaitClear) return ClickWaitClearPress(0, 0);
+  return true;
+}
+
+bool PassClickWait() {
+  if (shell.InputMode == mode::Typing) {
+    StartSkip();
+    return true;
+  }
+  if (shell.InputMode == mode::ClickWait) return ClickWaitPress(0, 0);
+  if (shell.InputMode == mode::ClickWaitClear) return ClickWaitClearPress(0, 0);
   return true;
 }

@@ -35,6 +35,7 @@ struct Presentation {
   bool cursorRunning = false;            // between ShowClickCursor and HideClickCursor
   Choice choices[kMaxChoices + 1] = {};  // 1..kMaxChoices
   int32_t ChoiceCount = 0;
+  int32_t charsSinceWait = 0;  // what an automatic click wait gives the reader time for
 };
 extern Presentation scene;
 
@@ -68,6 +69,18 @@ bool ClickWaitPress(int x, int y);       // ".clk": either button
 bool ClickWaitClearPress(int x, int y);  // ".tcl": either button
 bool ChoicePress(int x, int y);          // ".slt exec": left button
 bool ChoiceMove(int x, int y);           // ".slt exec"
+
+// The player's reading aids. Timer kAutoTimer of the window ends a click wait
+// in auto mode; each answers false when the program must end.
+inline constexpr uint32_t kAutoTimer = 2;
+bool InClickWait();
+// Starts the automatic end of the click wait now waiting (auto mode only),
+// its delay growing with the text shown since the last wait.
+void StartAutoWait();
+void StopAutoWait();
+bool AutoWaitEnded();  // the timer's message
+// What Ctrl or Tab does now: typing is skipped, a click wait passes.
+bool PassClickWait();
 
 Step CmdLoad();
 Step CmdShow();

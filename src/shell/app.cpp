@@ -1,5 +1,9 @@
 #include "shell/app.h"
 
+#include "core/settings.h"
+#include "script/backlog.h"
+#include "shell/aids.h"
+
 #include "battle/autoplayer.h"
 #include "battle/battle.h"
 #include "battle/turn.h"
@@ -136,6 +140,9 @@ void ResetGameState() {
   ResetSound();
   DestroyGlobalImages();
   ResetNumberFonts();
+  ResetAids();
+  ResetBacklog();
+  ResetSettings();
   automation = Automation{};
 }
 
@@ -147,11 +154,38 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
       if (!ResumeScript()) h.PostQuit(0);
       return 0;
     case plat::msg::Paint:
-      Present(0, 0, kClientWidth, kClientHeight, gfx.Screen, 0, gfx.ViewOffset);
+      PresentFrame();
       return 0;
     case plat::msg::Timer:
-      BlinkClickCursor();
+      if (wParam == kAutoTimer) {
+        if (!AutoWaitEnded()) h.PostQuit(0);
+      } else if (wParam == kToastTimer) {
+        AidsToastTimer();
+      } else {
+        BlinkClickCursor();
+      }
       return 0;
+    case plat::msg::MouseWheel: {
+      const int delta = static_cast<int16_t>((wParam >> 16) & 0xFFFF);
+      int notches = delta / 120;
+      if (notches == 0 && delta != 0) notches = delta > 0 ? 1 : -1;  // a fine-grained wheel
+      AidsWheel(notches);
+      return 0;
+    }
+    case plat::msg::KeyUp:
+      AidsKeyUp(static_cast<uint32_t>(wParam));
+      return 0;
+    case plat::msg::MouseMove:
+    case plat::msg::LButtonDown:
+    case plat::msg::LButtonUp:
+    case plat::msg::RButtonDown:
+    case plat::msg::RButtonUp:
+      if (AidsMouse(id, x, y)) return 0;
+      break;
+    default:
+      break;
+  }
+  switch (id) {
     case plat::msg::MouseMove:
       OnMouseMove(x, y);
       return 0;
@@ -168,16 +202,17 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
       OnRightUp(x, y);
       return 0;
     case plat::msg::KeyDown:
-      OnKeyDown(static_cast<uint32_t>(wParam));
+      if (!AidsKeyDown(static_cast<uint32_t>(wParam))) OnKeyDown(static_cast<uint32_t>(wParam));
       return 0;
     case plat::msg::SysKeyDown:
       if (wParam == plat::vk::Return) {
-        ToggleDisplayMode();
+        PlayerToggleDisplayMode();
         return 0;
       }
       break;
     case plat::msg::Activate:
       if ((wParam & 0xFFFF) == plat::activate::Inactive) {
+        AidsDeactivated();
         if (shell.FullScreen == 1) {
           ToggleDisplayMode();
           h.SendWindowToBack();
@@ -202,9 +237,11 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
 int GameMain() {
   auto& h = plat::host();
   WireSubsystems();
+  LoadSettings();
   if (!h.OpenWindow(texts::kWindowTitle, WindowProc)) return 1;
   StartupLoading();
   ReadConfig();
+  ApplyStartupSettings();
   // Without "start" there is nothing to run: no message loop, nothing saved.
   if (!OpenScenario("start")) return 0;
   h.Post(plat::msg::User + 1, 0, 0);

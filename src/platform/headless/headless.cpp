@@ -36,11 +36,19 @@ std::vector<InputEvent> ClickEvents(const InputEvent& e, InputEvent::Kind down,
   return {move, press, release};
 }
 
-constexpr std::pair<const char*, uint32_t> kKeys[] = {{"enter", plat::vk::Return},
-                                                      {"esc", plat::vk::Escape},
-                                                      {"f1", plat::vk::F1},
-                                                      {"f4", plat::vk::F4},
-                                                      {"f12", plat::vk::F12}};
+constexpr std::pair<const char*, uint32_t> kKeys[] = {
+    {"enter", plat::vk::Return},   {"esc", plat::vk::Escape},
+    {"f1", plat::vk::F1},          {"f2", plat::vk::F2},
+    {"f4", plat::vk::F4},          {"f11", plat::vk::F11},
+    {"f12", plat::vk::F12},        {"tab", plat::vk::Tab},
+    {"ctrl", plat::vk::Control},   {"shift", plat::vk::Shift},
+    {"pageup", plat::vk::PageUp},  {"pagedown", plat::vk::PageDown},
+    {"home", plat::vk::Home},      {"end", plat::vk::End},
+    {"up", plat::vk::Up},          {"down", plat::vk::Down},
+    {"a", plat::vk::A},            {"m", plat::vk::M},
+    {"t", plat::vk::T},            {"minus", plat::vk::Minus},
+    {"plus", plat::vk::Plus},      {"slash", plat::vk::Slash},
+    {"lbracket", plat::vk::LeftBracket}, {"rbracket", plat::vk::RightBracket}};
 
 std::string KeyName(uint32_t key) {
   for (const auto& [n, k] : kKeys) {
@@ -113,11 +121,26 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
                : word == "rdown" ? K::RDown
                                  : K::RUp;
       produced = {e};
-    } else if (word == "key") {
+    } else if (word == "key" || word == "keydown" || word == "keyup") {
       std::string name;
-      if (!(words >> name) || !ParseKey(name, e.key))
-        return fail("key needs enter, esc, f1, f4 or f12");
-      e.kind = K::Key;
+      if (!(words >> name) || !ParseKey(name, e.key)) {
+        std::string known;
+        for (const auto& [n, k] : kKeys) known += std::string(known.empty() ? "" : ", ") + n;
+        return fail(word + " needs one of " + known);
+      }
+      // "key" is a press and its release; the others let a key be held.
+      e.kind = word == "keyup" ? K::KeyUp : K::Key;
+      produced = {e};
+      if (word == "key") {
+        InputEvent up = e;
+        up.kind = K::KeyUp;
+        up.trigger = InputEvent::Trigger::After;
+        up.ms = 0;
+        produced.push_back(up);
+      }
+    } else if (word == "wheel") {
+      if (!(words >> e.x)) return fail("wheel needs the notches, positive up");
+      e.kind = K::Wheel;
       produced = {e};
     } else if (word == "altenter") {
       e.kind = K::SysKey;
@@ -292,6 +315,16 @@ void HeadlessHost::Fire(const InputEvent& e) {
       Record("key " + KeyName(e.key));
       Post(plat::msg::KeyDown, e.key, 0);
       break;
+    case K::KeyUp:
+      Post(plat::msg::KeyUp, e.key, 0);
+      break;
+    case K::Wheel: {
+      Record("wheel " + std::to_string(e.x));
+      const auto delta = static_cast<uint16_t>(static_cast<int16_t>(e.x * 120));
+      Post(plat::msg::MouseWheel, static_cast<uintptr_t>(delta) << 16,
+           plat::PackPoint(cursor_.x, cursor_.y));
+      break;
+    }
     case K::SysKey:
       Record("alt+enter");
       Post(plat::msg::SysKeyDown, e.key, 0);

@@ -45,8 +45,11 @@ struct Options {
 // "wait" fires when the game next waits for input (it has nothing to do but
 // wait for the player), "wait+MS" that long after it starts waiting, "@MS"
 // at a virtual time, "+MS" that long after the previous action. No prefix means "wait". Actions:
-// click X Y, rclick X Y, move X Y, ldown X Y, lup X Y, rdown X Y, rup X Y, key NAME (enter, esc,
-// f1, f4, f12), altenter, close, activate, deactivate, screenshot [NAME],
+// click X Y, rclick X Y, move X Y, ldown X Y, lup X Y, rdown X Y, rup X Y, key NAME (a press
+// and release: enter, esc, f1, f2, f4, f11, f12, tab, ctrl, shift, pageup, pagedown, home, end,
+// up, down, a, m, t, minus, plus, slash, lbracket, rbracket), keydown NAME and keyup NAME (to
+// hold a key), wheel N (notches at the pointer, positive up), altenter, close, activate,
+// deactivate, screenshot [NAME],
 // autobattle: plays the player's side of the battle now waiting, exchange by
 // exchange, until it is over; the game names the clicks (see SetAutomation),
 // since no script can know which cards a shuffled hand will hold. It is used
@@ -61,6 +64,8 @@ struct InputEvent {
     RDown,
     RUp,
     Key,
+    KeyUp,
+    Wheel,  // x: notches, positive up
     SysKey,
     Close,
     Activate,

@@ -110,6 +110,95 @@ void SdlHost::FramePainted(const std::vector<plat::Rect>& rects) {
 
 namespace {
 int Clamp16(double v) { return static_cast<int>(std::clamp(std::floor(v), -32768.0, 32767.0)); }
+
+// The virtual-key code of a key the game knows, 0 for the others. Keys are
+// told by the character they type, so "+" and "?" are where the layout has
+// them.
+uint32_t VirtualKey(const SDL_Keysym& key) {
+  const bool shift = (key.mod & KMOD_SHIFT) != 0;
+  switch (key.sym) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+      return plat::vk::Return;
+    case SDLK_ESCAPE:
+      return plat::vk::Escape;
+    case SDLK_TAB:
+      return plat::vk::Tab;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+      return plat::vk::Control;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+      return plat::vk::Shift;
+    case SDLK_PAGEUP:
+      return plat::vk::PageUp;
+    case SDLK_PAGEDOWN:
+      return plat::vk::PageDown;
+    case SDLK_HOME:
+      return plat::vk::Home;
+    case SDLK_END:
+      return plat::vk::End;
+    case SDLK_UP:
+      return plat::vk::Up;
+    case SDLK_DOWN:
+      return plat::vk::Down;
+    case SDLK_a:
+      return plat::vk::A;
+    case SDLK_m:
+      return plat::vk::M;
+    case SDLK_t:
+      return plat::vk::T;
+    case SDLK_F1:
+      return plat::vk::F1;
+    case SDLK_F2:
+      return plat::vk::F2;
+    case SDLK_F4:
+      return plat::vk::F4;
+    case SDLK_F11:
+      return plat::vk::F11;
+    case SDLK_F12:
+      return plat::vk::F12;
+    case SDLK_MINUS:
+      return plat::vk::Minus;
+    case SDLK_KP_MINUS:
+      return plat::vk::Subtract;
+    case SDLK_PLUS:
+    case SDLK_EQUALS:
+      return plat::vk::Plus;
+    case SDLK_SEMICOLON:  // "+" is its shifted character on Japanese keyboards
+      return shift ? plat::vk::Plus : 0;
+    case SDLK_KP_PLUS:
+      return plat::vk::Add;
+    case SDLK_SLASH:
+    case SDLK_QUESTION:
+      return plat::vk::Slash;
+    case SDLK_LEFTBRACKET:
+      return plat::vk::LeftBracket;
+    case SDLK_RIGHTBRACKET:
+      return plat::vk::RightBracket;
+    default:
+      return 0;
+  }
+}
+
+// Keys whose held repeat means something: scrolling and the volume steps.
+bool Repeats(uint32_t vk) {
+  switch (vk) {
+    case plat::vk::PageUp:
+    case plat::vk::PageDown:
+    case plat::vk::Up:
+    case plat::vk::Down:
+    case plat::vk::Minus:
+    case plat::vk::Plus:
+    case plat::vk::Subtract:
+    case plat::vk::Add:
+    case plat::vk::LeftBracket:
+    case plat::vk::RightBracket:
+      return true;
+    default:
+      return false;
+  }
+}
 }  // namespace
 
 void SdlHost::Translate(const SDL_Event& e) {
@@ -135,20 +224,27 @@ void SdlHost::Translate(const SDL_Event& e) {
       break;
     }
     case SDL_KEYDOWN: {
-      if (e.key.repeat) break;
-      const SDL_Keycode k = e.key.keysym.sym;
-      const bool enter = k == SDLK_RETURN || k == SDLK_KP_ENTER;
-      if (enter && (e.key.keysym.mod & KMOD_ALT)) {
+      const uint32_t vk = VirtualKey(e.key.keysym);
+      if (e.key.repeat && !Repeats(vk)) break;
+      if (vk == plat::vk::Return && (e.key.keysym.mod & KMOD_ALT)) {
         Post(plat::msg::SysKeyDown, plat::vk::Return, 0);
         break;
       }
-      uint32_t vk = 0;
-      if (enter) vk = plat::vk::Return;
-      if (k == SDLK_ESCAPE) vk = plat::vk::Escape;
-      if (k == SDLK_F1) vk = plat::vk::F1;
-      if (k == SDLK_F4) vk = plat::vk::F4;
-      if (k == SDLK_F12) vk = plat::vk::F12;
       if (vk) Post(plat::msg::KeyDown, vk, 0);
+      break;
+    }
+    case SDL_KEYUP: {
+      const uint32_t vk = VirtualKey(e.key.keysym);
+      if (vk) Post(plat::msg::KeyUp, vk, 0);
+      break;
+    }
+    case SDL_MOUSEWHEEL: {
+      int notches = e.wheel.y;
+      if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+      if (notches == 0) break;
+      const auto delta = static_cast<uint16_t>(static_cast<int16_t>(std::clamp(notches, -273, 273) * 120));
+      const plat::Point p = CursorPos();
+      Post(plat::msg::MouseWheel, static_cast<uintptr_t>(delta) << 16, plat::PackPoint(p.x, p.y));
       break;
     }
     case SDL_WINDOWEVENT:

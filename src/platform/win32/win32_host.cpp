@@ -1,6 +1,7 @@
 #include "platform/win32/win32_host.h"
 
 #include <imm.h>
+#include <windowsx.h>
 #include <mmsystem.h>
 
 #include <algorithm>
@@ -166,6 +167,13 @@ LRESULT Win32Host::Handle(HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam) {
       if (LOWORD(wParam) != WA_INACTIVE && hwnd_)
         SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED);
       return r;
+    }
+    case WM_MOUSEWHEEL: {
+      // The system gives the pointer on the screen; the game thinks in the
+      // client area, as for every other mouse message.
+      POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ScreenToClient(hwnd, &p);
+      return proc_(id, wParam, MAKELPARAM(p.x, p.y));
     }
     default:
       return proc_(id, wParam, lParam);
