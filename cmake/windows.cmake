@@ -21,10 +21,13 @@ configure_file(${PROJECT_SOURCE_DIR}/src/platform/win32/quillfen.rc.in
                ${PROJECT_BINARY_DIR}/quillfen.rc @ONLY)
 set_source_files_properties(${PROJECT_BINARY_DIR}/quillfen.rc PROPERTIES OBJECT_DEPENDS ${QF_ICON})
 
+# The wave file code is the POSIX backends' own, shared: PlaySound gets its
+# waves at the effects volume from it.
 add_library(quillfen_win32 STATIC
   src/platform/win32/gdi_text.cpp
   src/platform/win32/win32_files.cpp
-  src/platform/win32/win32_host.cpp)
+  src/platform/win32/win32_host.cpp
+  src/platform/posix/wave_file.cpp)
 target_link_libraries(quillfen_win32 PUBLIC quillfen_core winmm gdi32 imm32 user32)
 
 add_executable(quillfen WIN32 src/platform/win32/win32_main.cpp ${PROJECT_BINARY_DIR}/quillfen.rc)
@@ -64,7 +67,6 @@ if(QF_WINDOWS_TESTS)
     src/platform/headless/headless_sound.cpp
     src/platform/posix/message_host.cpp
     src/platform/posix/periodic_timer.cpp
-    src/platform/posix/wave_file.cpp
     src/platform/posix/audio_mix.cpp
     src/platform/posix/glyphs.cpp
     src/platform/win32/headless_support.cpp)

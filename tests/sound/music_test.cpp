@@ -18,45 +18,6 @@ using midigen::Track;
 
 namespace {
 
-// A mono PCM wave file of the given sample bytes (8 or 16 bits a sample).
-std::string MonoWave(const std::string& samples, uint16_t bits, uint32_t rate) {
-  std::string w = "RIFF....WAVEfmt ";
-  auto put32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i));
-  };
-  auto put16 = [&](uint16_t v) {
-    w += static_cast<char>(v);
-    w += static_cast<char>(v >> 8);
-  };
-  const auto blockAlign = static_cast<uint16_t>(bits / 8);
-  put32(16);
-  put16(1);
-  put16(1);
-  put32(rate);
-  put32(rate * blockAlign);
-  put16(blockAlign);
-  put16(bits);
-  w += "data";
-  put32(static_cast<uint32_t>(samples.size()));
-  w += samples;
-  const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
-  for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
-  return w;
-}
-
-// A quiet 16-bit sine of our own, of the given length.
-std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
-  const uint32_t frames = rate * ms / 1000;
-  std::string samples;
-  for (uint32_t i = 0; i < frames; ++i) {
-    const auto v = static_cast<uint16_t>(
-        static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate)));
-    samples += static_cast<char>(v);
-    samples += static_cast<char>(v >> 8);
-  }
-  return MonoWave(samples, 16, rate);
-}
-
 // An 8-bit wave of the given samples.
 std::string Wave8(const std::vector<uint8_t>& samples, uint32_t rate = 11025) {
   return MonoWave(std::string(samples.begin(), samples.end()), 8, rate);
@@ -69,27 +30,6 @@ int RunCommand(const char* name, const char* rest) {
   std::strncpy(scn.LineBuffer, rest, kLineSize - 1);
   const ::Command* c = FindCommand(name);
   return c && c->run() == Step::Next ? 1 : 0;
-}
-
-// Root mean square of both channels between two times of a rendered file.
-double Rms(const posix::WaveData& wave, uint64_t fromMs, uint64_t toMs) {
-  const size_t from = static_cast<size_t>(fromMs * wave.sampleRate / 1000);
-  const size_t to = std::min(wave.frames, static_cast<size_t>(toMs * wave.sampleRate / 1000));
-  double energy = 0;
-  for (size_t f = from; f < to; ++f) {
-    for (int c = 0; c < 2; ++c) energy += double{wave.Sample(f, c)} * wave.Sample(f, c);
-  }
-  return to > from ? std::sqrt(energy / (2.0 * static_cast<double>(to - from))) : 0;
-}
-
-// Renders what the run played so far into a file of the test's data folder.
-bool Render(headless::HeadlessHost& host, const std::filesystem::path& out,
-            std::vector<uint8_t>& bytes, posix::WaveData& wave) {
-  host.options().audioOut = out.string();
-  std::string error;
-  if (!host.FinishAudio(error)) return false;
-  bytes = ReadBytes(out);
-  return posix::ParseWave(bytes, wave);
 }
 
 Track ShortTune() {

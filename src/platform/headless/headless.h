@@ -123,14 +123,26 @@ class HeadlessHost : public posix::MessageHost {
   int sentToBack = 0;
 
   // --- sound ---------------------------------------------------------------
-  // Every MIDI and wave call with the virtual time it was made at.
+  // Every MIDI, wave and volume call with the virtual time it was made at.
   struct SoundCall {
-    enum class Kind { MidiOpen, MidiShort, MidiLong, MidiReset, MidiClose, Wave, WaveStop } kind;
+    enum class Kind {
+      MidiOpen,
+      MidiShort,
+      MidiLong,
+      MidiReset,
+      MidiClose,
+      Wave,
+      WaveStop,
+      Volume
+    } kind;
     uint64_t at = 0;
     uint32_t message = 0;       // MidiShort
     std::vector<uint8_t> data;  // MidiLong
     std::string name;           // Wave (Shift-JIS)
     uint32_t flags = 0;         // Wave
+    // Volume: the percentages in effect from then on, clamped as the
+    // player hears them.
+    int music = 100, effects = 100;
   };
   std::vector<SoundCall> sound;
   bool midiOpen = false;

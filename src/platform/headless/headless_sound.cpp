@@ -83,8 +83,12 @@ void HeadlessHost::StallPeriodicTimer(uint64_t ms) {
 }
 
 void HeadlessHost::SetVolumes(int musicPercent, int effectsPercent) {
-  (void)musicPercent;
-  (void)effectsPercent;
+  std::lock_guard lock(soundMutex_);
+  SoundCall c{Kind::Volume, now_, 0, {}, {}, 0};
+  c.music = std::clamp(musicPercent, 0, 100);
+  c.effects = std::clamp(effectsPercent, 0, 100);
+  Record("volumes music " + std::to_string(c.music) + " effects " + std::to_string(c.effects));
+  sound.push_back(std::move(c));
 }
 
 void HeadlessHost::PlayWave(const char* nameSjis, uint32_t flags) {
@@ -167,6 +171,10 @@ bool HeadlessHost::FinishAudio(std::string& error) {
           voice.Start(std::move(bytes), (c.flags & plat::kWaveLoop) != 0);
         break;
       }
+      case Kind::Volume:
+        synth.SetVolume(posix::VolumeFactor(c.music));
+        voice.SetVolume(posix::VolumeFactor(c.effects));
+        break;
     }
   }
   renderTo(totalFrames);

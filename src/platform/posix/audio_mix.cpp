@@ -5,6 +5,8 @@
 
 namespace posix {
 
+float VolumeFactor(int percent) { return static_cast<float>(std::clamp(percent, 0, 100)) / 100; }
+
 bool WaveVoice::Start(std::vector<uint8_t> file, bool loop) {
   active_ = false;
   bytes_ = std::move(file);
@@ -17,11 +19,12 @@ bool WaveVoice::Start(std::vector<uint8_t> file, bool loop) {
 
 void WaveVoice::MixInto(float* left, float* right, int frames, int rate) {
   const double step = static_cast<double>(wave_.sampleRate) / rate;
+  const float gain = kWaveGain * volume_;
   for (int i = 0; i < frames && active_; ++i) {
     const auto f = static_cast<size_t>(pos_);
     const float t = static_cast<float>(pos_ - static_cast<double>(f));
-    left[i] += kWaveGain * (wave_.Sample(f, 0) * (1 - t) + wave_.Sample(f + 1, 0) * t);
-    right[i] += kWaveGain * (wave_.Sample(f, 1) * (1 - t) + wave_.Sample(f + 1, 1) * t);
+    left[i] += gain * (wave_.Sample(f, 0) * (1 - t) + wave_.Sample(f + 1, 0) * t);
+    right[i] += gain * (wave_.Sample(f, 1) * (1 - t) + wave_.Sample(f + 1, 1) * t);
     pos_ += step;
     if (pos_ >= static_cast<double>(wave_.frames)) {
       if (loop_) {

@@ -15,6 +15,9 @@ constexpr int kMixRate = 44100;
 constexpr float kSynthGain = 0.6f;
 constexpr float kWaveGain = 0.7f;
 
+// The factor of one of the player's volumes, clamped to 0..100 percent.
+float VolumeFactor(int percent);
+
 // One wave at a time, as sndPlaySoundA plays them.
 class WaveVoice {
  public:
@@ -23,6 +26,9 @@ class WaveVoice {
   void Stop() { active_ = false; }
   bool Active() const { return active_; }
   uint64_t LengthMs() const { return wave_.LengthMs(); }
+  // The effects volume as a factor; stays over new waves, and applies from
+  // the next frame mixed.
+  void SetVolume(float factor) { volume_ = factor; }
   // Adds the wave, resampled to rate, to frames of left and right.
   void MixInto(float* left, float* right, int frames, int rate);
 
@@ -32,6 +38,7 @@ class WaveVoice {
   double pos_ = 0;
   bool loop_ = false;
   bool active_ = false;
+  float volume_ = 1;
 };
 
 // Appends frames of float stereo as 16-bit PCM, clipped.

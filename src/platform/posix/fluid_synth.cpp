@@ -55,7 +55,8 @@ bool FluidSynthOut::Open(const std::string& soundFont, int sampleRate, float gai
   }
   settings_ = settings;
   fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
-  fluid_settings_setnum(settings, "synth.gain", gain);
+  gain_ = gain;
+  fluid_settings_setnum(settings, "synth.gain", gain * volume_);
   fluid_settings_setint(settings, "synth.threadsafe-api", 1);
   auto* synth = new_fluid_synth(settings);
   if (!synth) {
@@ -122,6 +123,11 @@ void FluidSynthOut::Reset() {
 
 void FluidSynthOut::SystemReset() {
   if (synth_) fluid_synth_system_reset(Synth(synth_));
+}
+
+void FluidSynthOut::SetVolume(float factor) {
+  volume_ = factor;
+  if (synth_) fluid_synth_set_gain(Synth(synth_), gain_ * volume_);
 }
 
 void FluidSynthOut::Render(float* left, float* right, int frames) {

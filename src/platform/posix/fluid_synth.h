@@ -32,12 +32,18 @@ class FluidSynthOut {
   // every controller, volume included. A MIDI device opened again after a
   // close starts like this; the synthesiser itself stays loaded.
   void SystemReset();
+  // The music volume as a factor of the gain given to Open, which it
+  // follows from then on; FluidSynth applies it to the notes sounding too.
+  // Safe beside Render on another thread: the synthesiser locks its API.
+  void SetVolume(float factor);
   // Renders frames of stereo float samples.
   void Render(float* left, float* right, int frames);
 
  private:
   void* settings_ = nullptr;
   void* synth_ = nullptr;
+  float gain_ = 0;
+  float volume_ = 1;
 };
 
 }  // namespace posix

@@ -1,6 +1,7 @@
 #include "platform/posix/wave_file.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -50,6 +51,50 @@ bool ParseWave(const std::vector<uint8_t>& file, WaveData& out) {
     at += 8 + static_cast<size_t>(std::min<uint64_t>(length + (length & 1), file.size()));
   }
   return false;
+}
+
+void ScalePcm(uint8_t* samples, size_t bytes, uint16_t bits, int percent) {
+  percent = std::clamp(percent, 0, 100);
+  if (percent == 100) return;
+  // Half away from zero, so that a level and its negative stay mirrored.
+  auto scale = [percent](int v) { return (v * percent + (v < 0 ? -50 : 50)) / 100; };
+  if (bits == 8) {
+    for (size_t i = 0; i < bytes; ++i)
+      samples[i] = static_cast<uint8_t>(128 + scale(samples[i] - 128));
+  } else if (bits == 16) {
+    for (size_t i = 0; i + 1 < bytes; i += 2) {
+      const auto v = static_cast<uint16_t>(scale(static_cast<int16_t>(Le16(samples + i))));
+      samples[i] = static_cast<uint8_t>(v);
+      samples[i + 1] = static_cast<uint8_t>(v >> 8);
+    }
+  }
+}
+
+std::vector<uint8_t> WaveAtVolume(const std::vector<uint8_t>& file, int percent, size_t frame,
+                                  bool loop) {
+  WaveData wave;
+  if (!ParseWave(file, wave)) return {};
+  const size_t frameBytes = size_t{wave.channels} * wave.bits / 8;
+  const auto start = static_cast<size_t>(wave.samples - file.data());
+  const uint8_t* samples = file.data() + start;
+  const size_t length = wave.frames * frameBytes;
+  frame = loop ? (wave.frames ? frame % wave.frames : 0) : std::min(frame, wave.frames);
+  const size_t from = frame * frameBytes;
+
+  // What came before the samples (the format, other chunks, the data
+  // chunk's header) stays; chunks after them go.
+  std::vector<uint8_t> out(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(start));
+  out.insert(out.end(), samples + from, samples + length);
+  if (loop) out.insert(out.end(), samples, samples + from);
+  const size_t kept = out.size() - start;
+  ScalePcm(out.data() + start, kept, wave.bits, percent);
+  if (kept & 1) out.push_back(0);  // chunks keep an even length
+  auto put32 = [&out](size_t at, size_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put32(start - 4, kept);
+  put32(4, out.size() - 8);
+  return out;
 }
 
 bool WriteWave16(const char* path, const std::vector<int16_t>& interleaved, uint32_t sampleRate) {

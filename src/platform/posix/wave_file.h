@@ -28,6 +28,18 @@ struct WaveData {
 // cut to what is there.
 bool ParseWave(const std::vector<uint8_t>& file, WaveData& out);
 
+// Scales PCM samples in place to percent (clamped to 0..100) of their
+// level: 16-bit signed little-endian, 8-bit unsigned around 0x80. Other
+// sample sizes are left as they are.
+void ScalePcm(uint8_t* samples, size_t bytes, uint16_t bits, int percent);
+
+// For a player that cannot change the level of what it plays (PlaySound): a
+// copy of the file at percent of its level that starts at frame, the frames
+// before it left out or, for a loop, moved behind the rest, so the sound
+// goes on from where it was. Empty when ParseWave refuses the file.
+std::vector<uint8_t> WaveAtVolume(const std::vector<uint8_t>& file, int percent, size_t frame,
+                                  bool loop);
+
 // Writes 16-bit stereo PCM.
 bool WriteWave16(const char* path, const std::vector<int16_t>& interleaved, uint32_t sampleRate);
 

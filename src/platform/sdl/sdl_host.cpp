@@ -352,9 +352,14 @@ void SdlHost::ChooseWindowSize(int& scale, bool& fit) {
     options_.fitFullScreen = fit;
 }
 
+// The synthesiser takes its gain under its own lock; the voice is mixed on
+// the audio thread, so its level changes under the device's lock. Before the
+// device is open there is no audio thread to race.
 void SdlHost::SetVolumes(int musicPercent, int effectsPercent) {
-  (void)musicPercent;
-  (void)effectsPercent;
+  synth_.SetVolume(posix::VolumeFactor(musicPercent));
+  if (audio_) SDL_LockAudioDevice(audio_);
+  voice_.SetVolume(posix::VolumeFactor(effectsPercent));
+  if (audio_) SDL_UnlockAudioDevice(audio_);
 }
 
 void SdlHost::Warn(const char* textSjis) {

@@ -270,6 +270,7 @@ void FluidSynthOut::ShortMessage(uint32_t) {}
 void FluidSynthOut::LongMessage(const uint8_t*, size_t) {}
 void FluidSynthOut::Reset() {}
 void FluidSynthOut::SystemReset() {}
+void FluidSynthOut::SetVolume(float factor) { volume_ = factor; }
 void FluidSynthOut::Render(float* left, float* right, int frames) {
   std::fill_n(left, frames, 0.0f);
   std::fill_n(right, frames, 0.0f);

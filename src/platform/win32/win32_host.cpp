@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/posix/wave_file.h"
+
 namespace win32 {
 
 namespace {
@@ -317,8 +319,23 @@ void Win32Host::Trace(const char* textSjis) {
 }
 
 void Win32Host::SetVolumes(int musicPercent, int effectsPercent) {
-  (void)musicPercent;
-  (void)effectsPercent;
+  const auto level = static_cast<DWORD>(0xFFFF * std::clamp(musicPercent, 0, 100) / 100);
+  midiVolume_ = level | (level << 16);  // left in the low word, right in the high one
+  midiVolumeSet_ = true;
+  ApplyMidiVolume();
+
+  effectsPercent = std::clamp(effectsPercent, 0, 100);
+  if (effectsPercent == effectsPercent_) return;
+  effectsPercent_ = effectsPercent;
+  // PlaySound cannot change the level of what it plays: an asynchronous wave
+  // starts again at the new level where the clock says it has got to. A
+  // synchronous one has ended before the game can get here.
+  posix::WaveData wave;
+  if (wave_.empty() || !(waveFlags_ & plat::kWaveAsync) || !posix::ParseWave(waveFile_, wave))
+    return;
+  const uint64_t frame = (Millis() - waveStarted_) * wave.sampleRate / 1000;
+  if (!(waveFlags_ & plat::kWaveLoop) && frame >= wave.frames) return;  // heard to the end
+  StartWave(static_cast<size_t>(frame));
 }
 
 void Win32Host::Warn(const char* textSjis) {
@@ -406,7 +423,17 @@ bool Win32Host::MidiOpen() {
     return false;
   }
   midi_ = h;
+  if (midiVolumeSet_) ApplyMidiVolume();
   return true;
+}
+
+// A synthesiser without a volume control of its own plays on at its level;
+// said once, to a verbose run.
+void Win32Host::ApplyMidiVolume() {
+  if (!midi_ || midiOutSetVolume(midi_, midiVolume_) == MMSYSERR_NOERROR) return;
+  if (options_.verbose && !midiVolumeRefused_)
+    Log("the MIDI output device has no volume control: the music keeps its level");
+  midiVolumeRefused_ = true;
 }
 
 void Win32Host::MidiShortMessage(uint32_t message) {
@@ -512,15 +539,30 @@ void Win32Host::PlayWave(const char* nameSjis, uint32_t flags) {
   // The sound playing from memory is stopped before its bytes go.
   PlaySoundW(nullptr, nullptr, 0);
   wave_.clear();
+  waveFile_.clear();
   if (!nameSjis) return;
-  if (!files_.Read(nameSjis, wave_) || wave_.empty()) {
-    wave_.clear();
+  if (!files_.Read(nameSjis, waveFile_) || waveFile_.empty()) {
+    waveFile_.clear();
     return;
   }
+  waveFlags_ = flags;
+  waveStarted_ = Millis();
+  StartWave(0);
+}
+
+// A file the volume cannot be applied to (not 8 or 16-bit PCM) is played
+// as it is, as before there were volumes.
+bool Win32Host::StartWave(size_t frame) {
+  std::vector<uint8_t> copy =
+      posix::WaveAtVolume(waveFile_, effectsPercent_, frame, (waveFlags_ & plat::kWaveLoop) != 0);
+  PlaySoundW(nullptr, nullptr, 0);
+  if (copy.empty() && frame == 0) copy = waveFile_;
+  wave_ = std::move(copy);
+  if (wave_.empty()) return false;
   DWORD how = SND_MEMORY | SND_NODEFAULT;
-  if (flags & plat::kWaveAsync) how |= SND_ASYNC;
-  if (flags & plat::kWaveLoop) how |= SND_LOOP;
-  PlaySoundW(reinterpret_cast<LPCWSTR>(wave_.data()), nullptr, how);
+  if (waveFlags_ & plat::kWaveAsync) how |= SND_ASYNC;
+  if (waveFlags_ & plat::kWaveLoop) how |= SND_LOOP;
+  return PlaySoundW(reinterpret_cast<LPCWSTR>(wave_.data()), nullptr, how) != FALSE;
 }
 
 }  // namespace win32

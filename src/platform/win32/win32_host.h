@@ -139,8 +139,20 @@ class Win32Host final : public plat::Host {
   void FreeEnded(bool wait);
   CRITICAL_SECTION periodicLock_;
 
-  // The wave playing from memory must outlive PlaySound's use of it.
+  // Effects: the wave as read, and the copy at the effects volume playing
+  // from memory, which must outlive PlaySound's use of it.
+  bool StartWave(size_t frame);
+  std::vector<uint8_t> waveFile_;
   std::vector<uint8_t> wave_;
+  uint32_t waveFlags_ = 0;
+  uint64_t waveStarted_ = 0;  // Millis() when its first frame was heard
+  int effectsPercent_ = 100;
+  // The music volume for midiOutSetVolume; a device opened later gets it
+  // too. Unset, the device keeps the level the system gave it.
+  void ApplyMidiVolume();
+  DWORD midiVolume_ = 0xFFFFFFFF;
+  bool midiVolumeSet_ = false;
+  bool midiVolumeRefused_ = false;
 };
 
 }  // namespace win32
