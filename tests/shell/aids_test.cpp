@@ -131,12 +131,12 @@ TEST_F(AidsTest, AutoModeEndsAClickWaitAfterItsDelayOnTheClock) {
   Input("wait key a\n+1899 move 700 500");
   ASSERT_TRUE(shell.AutoMode);
   EXPECT_EQ(LineText(1, 2), "");
-  Input("+1 move 700 500");
+  Input("+2 move 700 500");
   EXPECT_EQ(LineText(1, 2), "after");
   // The next wait counts from its own start: "after" is typed in 50 ms.
-  Input("+1949 move 700 500");
+  Input("+1948 move 700 500");
   EXPECT_EQ(LineText(1, 3), "");
-  Input("+1 move 700 500");
+  Input("+2 move 700 500");
   EXPECT_EQ(LineText(1, 3), "more");
 
   // Off again: a wait waits for the player.
@@ -162,15 +162,14 @@ TEST_F(AidsTest, TextSpeedSetsTheTypingPace) {
   EXPECT_EQ(settings.textSpeed, 5);
 }
 
-#if 0
 TEST_F(AidsTest, VolumeKeysStepTheHostsVolumesAndAreRemembered) {
   Run(".show msg1\nx\n.clk\n");
   Input("wait key minus\n+10 key minus\n+10 key lbracket\n+10 key m");
-  std::vector<std::pair<uint32_t, uint32_t>> set;
+  std::vector<std::pair<int, int>> set;
   for (const auto& c : host->sound)
     if (c.kind == headless::HeadlessHost::SoundCall::Kind::Volume)
       set.emplace_back(c.music, c.effects);
-  EXPECT_EQ(set, (std::vector<std::pair<uint32_t, uint32_t>>{{90, 100}, {80, 100}, {80, 90}, {0, 0}}));
+  EXPECT_EQ(set, (std::vector<std::pair<int, int>>{{90, 100}, {80, 100}, {80, 90}, {0, 0}}));
   Settings saved;
   std::string why;
   ASSERT_TRUE(ParseSettings(ReadText(dataDir / "settings.txt"), saved, why)) << why;
@@ -178,9 +177,8 @@ TEST_F(AidsTest, VolumeKeysStepTheHostsVolumesAndAreRemembered) {
   EXPECT_EQ(saved.effectsVolume, 90);
   EXPECT_TRUE(saved.muted);
   Input("+10 key plus");  // a step unmutes
-  EXPECT_EQ(host->sound.back().music, 90u);
+  EXPECT_EQ(host->sound.back().music, 90);
 }
-#endif
 
 TEST_F(AidsTest, HelpCoversTheWaitUntilAKeyOrClick) {
   Run(".show msg1\nx\n.clk\ny\n");
