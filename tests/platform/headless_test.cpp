@@ -86,9 +86,14 @@ TEST_F(HeadlessTest, WaitActionsFireOnlyWhenTheGameWaitsForThePlayer) {
   ASSERT_TRUE(host.Get(m));
   EXPECT_EQ(m.wParam, plat::vk::F1);
   EXPECT_EQ(host.Millis(), 300u);
+  ASSERT_TRUE(host.Get(m));  // "key" presses and lets go
+  EXPECT_EQ(m.id, plat::msg::KeyUp);
+  EXPECT_EQ(m.wParam, plat::vk::F1);
   ASSERT_TRUE(host.Get(m));
   EXPECT_EQ(m.wParam, plat::vk::F4);
   EXPECT_EQ(host.Millis(), 305u);
+  ASSERT_TRUE(host.Get(m));
+  EXPECT_EQ(m.id, plat::msg::KeyUp);
   // Out of input: the player closes the window, and a game that does not
   // listen is ended.
   ASSERT_TRUE(host.Get(m));
@@ -103,6 +108,8 @@ TEST_F(HeadlessTest, WaitWithAPauseActsThatLongAfterTheGameStartsWaiting) {
   ASSERT_TRUE(host.Get(m));
   EXPECT_EQ(m.wParam, plat::vk::F1);
   EXPECT_EQ(host.Millis(), 1700u);
+  ASSERT_TRUE(host.Get(m));
+  EXPECT_EQ(m.id, plat::msg::KeyUp);
   ASSERT_TRUE(host.Get(m));
   EXPECT_EQ(m.wParam, plat::vk::F4);
   EXPECT_EQ(host.Millis(), 1710u);
@@ -196,6 +203,27 @@ TEST(InputScript, ErrorsNameTheLine) {
                                          error));
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].name, "title");
+}
+
+TEST_F(HeadlessTest, HeldKeysAndTheWheelArriveAsTheSystemSendsThem) {
+  Script("move 30 40\nkeydown ctrl\n+100 keyup ctrl\n+0 wheel -2\n+0 wheel 1");
+  plat::Message m;
+  std::vector<std::pair<uint32_t, uintptr_t>> got;
+  for (int i = 0; i < 5 && host.Get(m); ++i) got.emplace_back(m.id, m.wParam);
+  const uintptr_t down2 = uintptr_t{static_cast<uint16_t>(-240)} << 16;
+  EXPECT_EQ(got, (std::vector<std::pair<uint32_t, uintptr_t>>{
+                     {plat::msg::MouseMove, 0},
+                     {plat::msg::KeyDown, plat::vk::Control},
+                     {plat::msg::KeyUp, plat::vk::Control},
+                     {plat::msg::MouseWheel, down2},
+                     {plat::msg::MouseWheel, uintptr_t{120} << 16}}));
+  EXPECT_EQ(plat::PointX(m.lParam), 30);  // at the pointer
+  EXPECT_EQ(plat::PointY(m.lParam), 40);
+  std::vector<headless::InputEvent> events;
+  std::string error;
+  EXPECT_FALSE(headless::ParseInputScript("wheel", events, error));
+  EXPECT_FALSE(headless::ParseInputScript("keyup nosuchkey", events, error));
+  EXPECT_NE(error.find("ctrl"), std::string::npos) << "the error lists the names: " << error;
 }
 
 TEST(PointPacking, CoordinatesAreSignedSixteenBitHalves) {

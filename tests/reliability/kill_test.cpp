@@ -3,7 +3,10 @@
 // kill lands on; a temporary file a kill leaves behind is never read and is
 // gone once the game starts again.
 //
-//   quillfen_kill_test GAME DATA_DIR [--kills N] [--save-dir]
+//   quillfen_kill_test GAME DATA_DIR [--kills N] [--save-dir] [--settings]
+//
+// With --settings it is the settings file instead, written by the volume
+// keys.
 //
 // With --save-dir the game writes into a save folder of its own (as an
 // installed game writes into the player's folder), which must hold up the
@@ -33,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/settings.h"
 #include "data/player.h"
 #include "data/save_file.h"
 #include "platform/headless/headless.h"
@@ -164,16 +168,102 @@ std::string ReadBack(const Game& g, const fs::path& save, int32_t ints, int32_t 
   return why;
 }
 
+// The settings file, killed while the volume keys write it again and again:
+// every kill must leave a file that reads whole as one of the versions the
+// keys made (or none yet), and no temporary file past the next start.
+int SettingsKills(const Game& g, int kills) {
+  const fs::path root = g.saves.empty() ? g.data : g.saves;
+  WriteFile(g.data / "start.scn", ".show msg1\n.msg 1\n.update 0\nWaiting\n.update 0\n.clk\n");
+  // Down and up again: the file holds music at 90 or at 100 in turn.
+  std::string input;
+  for (int i = 0; i < 20; ++i) input += "wait key minus\nwait key plus\n";
+  WriteFile(g.input, input);
+  auto Clear = [&] { fs::remove(root / "settings.txt"); };
+  auto Writing = [&] {
+    std::error_code none;
+    for (const auto& e : fs::directory_iterator(root, none))
+      if (e.path().filename().string().rfind("settings.txt", 0) == 0) return true;
+    return false;
+  };
+  // Starts a run and waits for its first write; the time from then, or -1.
+  auto StartAndWatch = [&](pid_t& pid) {
+    Clear();
+    pid = Start(g, true);
+    const auto start = Clock::now();
+    while (!Writing()) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) return Clock::time_point{};
+      if (Clock::now() - start > std::chrono::seconds(20)) return Clock::time_point{};
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    return Clock::now();
+  };
+
+  pid_t pid = 0;
+  const auto first = StartAndWatch(pid);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (first == Clock::time_point{} || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "the game did not write its settings and end well\n");
+    return 1;
+  }
+  const double span = std::chrono::duration<double>(Clock::now() - first).count();
+  std::array<int, 3> seen{};  // none yet, music at 90, at 100
+  int bad = 0, temporaries = 0;
+  for (int k = 0; k < kills; ++k) {
+    const auto at = StartAndWatch(pid);
+    if (at != Clock::time_point{})
+      std::this_thread::sleep_until(at + std::chrono::duration<double>(span * (k + 0.5) / kills));
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    std::error_code none;
+    for (const auto& e : fs::directory_iterator(root, none))
+      temporaries += IsTemporary(e.path().filename());
+    // Read as the next start reads it, once the stale temporaries are gone.
+    const posix::GameFiles folder(g.data.string(), g.saves.string());
+    folder.RemoveStaleTemporaries();
+    for (const auto& e : fs::directory_iterator(root, none)) {
+      if (IsTemporary(e.path().filename())) {
+        ++bad;
+        std::fprintf(stderr, "kill %d: %s outlived the next start\n", k, e.path().c_str());
+      }
+    }
+    if (!folder.Exists(kSettingsFile)) {
+      ++seen[0];
+      continue;
+    }
+    std::vector<uint8_t> bytes;
+    Settings read;
+    std::string why = "unreadable";
+    if (!folder.Read(kSettingsFile, bytes) ||
+        !ParseSettings(std::string(bytes.begin(), bytes.end()), read, why) ||
+        (read.musicVolume != 90 && read.musicVolume != 100)) {
+      ++bad;
+      std::fprintf(stderr, "kill %d: settings.txt is damaged (%s)\n", k, why.c_str());
+      continue;
+    }
+    ++seen[read.musicVolume == 90 ? 1 : 2];
+  }
+  std::printf("settings kill test: %d kills over the %.0f ms of 40 writes; before the first %d, "
+              "music at 90 %d, at 100 %d; temporary files left by kills %d, all removed at the "
+              "next start; damaged %d\n",
+              kills, span * 1000, seen[0], seen[1], seen[2], temporaries, bad);
+  const bool spread = seen[1] > 0 && seen[2] > 0 && temporaries > 0;
+  if (!spread) std::printf("the kills did not land among the writes\n");
+  return bad == 0 && spread ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: quillfen_kill_test GAME DATA_DIR [--kills N] [--save-dir]\n");
+    std::fprintf(stderr, "usage: quillfen_kill_test GAME DATA_DIR [--kills N] [--save-dir] [--settings]\n");
     return 2;
   }
   int kills = 240;
-  bool ownSaveFolder = false;
+  bool ownSaveFolder = false, settingsFile = false;
   for (int i = 3; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--settings") == 0) settingsFile = true;
     if (std::strcmp(argv[i], "--kills") == 0 && i + 1 < argc) {
       kills = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--save-dir") == 0) {
@@ -198,6 +288,7 @@ int main(int argc, char** argv) {
   fs::remove_all(save);
   fs::create_directories(save);
   WriteFile(g.data / "config.scn", ".int a\n.str s\n");
+  if (settingsFile) return SettingsKills(g, kills);
   WriteFile(g.input, kSaveInput);
 
   // The old versions: a first game saved into slot 1.

@@ -193,3 +193,51 @@ TEST_F(AidsTest, HelpCoversTheWaitUntilAKeyOrClick) {
 }
 
 }  // namespace
+
+namespace {
+
+class SettingsStartTest : public GameTest {
+ protected:
+  int Warnings() {
+    int n = 0;
+    for (const std::string& line : host->log) n += line.find("warning:") != std::string::npos;
+    return n;
+  }
+};
+
+TEST_F(SettingsStartTest, RememberedSettingsApplyAtStartAndADamagedFileFallsBack) {
+  WriteData("config.scn", "");
+  WriteData("start.scn", ".show msg1\nx\n.clk\n");
+  WriteData("settings.txt", "window_scale = 3\nfull_screen = 1\nfit = 1\nmusic_volume = 40\n");
+  MakeHost("wait key f4");
+  EXPECT_EQ(RunGame(), 0);
+  EXPECT_EQ(host->windowScale, 3);
+  EXPECT_TRUE(host->windowFit);
+  EXPECT_EQ(Warnings(), 0);
+  // Full screen as left last time, and F4 back to the window is remembered.
+  bool startedFull = false;
+  for (const std::string& line : host->log) startedFull |= line.find("] full screen") != std::string::npos;
+  EXPECT_TRUE(startedFull);
+  Settings saved;
+  std::string why;
+  ASSERT_TRUE(ParseSettings(ReadText(dataDir / "settings.txt"), saved, why)) << why;
+  EXPECT_FALSE(saved.fullScreen);
+  EXPECT_EQ(saved.musicVolume, 40);
+  bool volumeSet = false;
+  for (const auto& c : host->sound)
+    volumeSet |= c.kind == headless::HeadlessHost::SoundCall::Kind::Volume && c.music == 40;
+  EXPECT_TRUE(volumeSet);
+
+  ResetGameState();
+  const std::string damaged = "music_volume = 40\n\x01\xFF garbage";
+  WriteData("settings.txt", damaged);
+  MakeHost("wait click 10 10");
+  EXPECT_EQ(RunGame(), 0);
+  EXPECT_EQ(Warnings(), 1);  // one line, and the game plays on with the defaults
+  EXPECT_EQ(host->windowScale, 1);
+  EXPECT_EQ(settings.musicVolume, 100);
+  // Nothing changed, so the damaged file is left for the player to look at.
+  EXPECT_EQ(ReadText(dataDir / "settings.txt"), damaged);
+}
+
+}  // namespace
