@@ -26,6 +26,7 @@ constexpr uint32_t Activate = 0x0006;
 constexpr uint32_t Paint = 0x000F;
 constexpr uint32_t Close = 0x0010;
 constexpr uint32_t Quit = 0x0012;
+// lParam bit 30 is set when the key was already down: the keyboard's repeat.
 constexpr uint32_t KeyDown = 0x0100;
 constexpr uint32_t KeyUp = 0x0101;
 constexpr uint32_t SysKeyDown = 0x0104;
@@ -77,6 +78,8 @@ constexpr uint32_t Slash = 0xBF;         // "/" and, shifted, "?"
 constexpr uint32_t LeftBracket = 0xDB;   // "["
 constexpr uint32_t RightBracket = 0xDD;  // "]"
 }  // namespace vk
+
+constexpr intptr_t kKeyRepeat = intptr_t{1} << 30;
 
 // Mouse positions travel in lParam as two signed 16-bit halves, x low.
 constexpr intptr_t PackPoint(int x, int y) {

@@ -275,9 +275,10 @@ void NextTextSpeed() {
 
 // Keys the open view answers; every other key is swallowed, except those
 // that leave the game or change the display.
-bool ViewKey(uint32_t vk) {
+bool ViewKey(uint32_t vk, bool repeat) {
   if (aids.view == View::Help) {
     if (vk == plat::vk::F12 || vk == plat::vk::F4) return false;
+    if (repeat) return true;  // still the key that opened it
     if (vk != plat::vk::Control && vk != plat::vk::Shift) CloseView();
     return true;
   }
@@ -381,8 +382,21 @@ void PlayerToggleDisplayMode() {
   }
 }
 
-bool AidsKeyDown(uint32_t vk) {
-  if (aids.view != View::None && ViewKey(vk)) return true;
+bool AidsKeyDown(uint32_t vk, bool repeat) {
+  if (aids.view != View::None && ViewKey(vk, repeat)) return true;
+  switch (vk) {
+    case plat::vk::Tab:
+    case plat::vk::A:
+    case plat::vk::M:
+    case plat::vk::T:
+    case plat::vk::F2:
+    case plat::vk::Slash:
+    case plat::vk::F11:
+      if (repeat) return true;
+      break;
+    default:
+      break;
+  }
   switch (vk) {
     case plat::vk::Control:
       shell.CtrlDown = true;

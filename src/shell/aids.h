@@ -23,7 +23,8 @@ void ApplyStartupSettings();
 
 // Each answers true when the aid used the input up; the game must then not
 // see it. They are consulted before the game's own handling.
-bool AidsKeyDown(uint32_t virtualKey);
+// A key held down repeats; the switches ignore the repeats.
+bool AidsKeyDown(uint32_t virtualKey, bool repeat = false);
 bool AidsKeyUp(uint32_t virtualKey);
 bool AidsWheel(int notches);
 bool AidsMouse(uint32_t message, int x, int y);

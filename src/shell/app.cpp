@@ -202,7 +202,8 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
       OnRightUp(x, y);
       return 0;
     case plat::msg::KeyDown:
-      if (!AidsKeyDown(static_cast<uint32_t>(wParam))) OnKeyDown(static_cast<uint32_t>(wParam));
+      if (!AidsKeyDown(static_cast<uint32_t>(wParam), (lParam & plat::kKeyRepeat) != 0))
+        OnKeyDown(static_cast<uint32_t>(wParam));
       return 0;
     case plat::msg::SysKeyDown:
       if (wParam == plat::vk::Return) {

@@ -230,7 +230,7 @@ void SdlHost::Translate(const SDL_Event& e) {
         Post(plat::msg::SysKeyDown, plat::vk::Return, 0);
         break;
       }
-      if (vk) Post(plat::msg::KeyDown, vk, 0);
+      if (vk) Post(plat::msg::KeyDown, vk, e.key.repeat ? plat::kKeyRepeat : 0);
       break;
     }
     case SDL_KEYUP: {
