@@ -546,7 +546,7 @@ std::vector<uint8_t> FilteredRows(const uint16_t* pixels, int width, int height,
       p[1] = kSpread[(v >> 5) & 31];
       p[2] = kSpread[v & 31];
     }
-    unsigned none = 0, sub = 0, up = 0;
+    uint64_t none = 0, sub = 0, up = 0;
     for (size_t i = 0; i < rowBytes; ++i) {
       const uint8_t left = i >= 3 ? rgb[i - 3] : 0;
       none += Magnitude(rgb[i]);
