@@ -336,17 +336,28 @@ class Deflater {
     head_[h] = static_cast<uint32_t>(p + 1);
   }
 
-  // Eight bytes at a time while they agree.
+  // Eight bytes at a time while they agree; on a little-endian machine the
+  // lowest differing bit also tells the first differing byte.
   static size_t MatchLength(const uint8_t* a, const uint8_t* b, size_t limit) {
     size_t len = 0;
     for (; len + 8 <= limit; len += 8) {
       uint64_t x, y;
       std::memcpy(&x, a + len, 8);
       std::memcpy(&y, b + len, 8);
-      if (x != y) break;
+      if (x == y) continue;
+      if constexpr (std::endian::native == std::endian::little)
+        return len + static_cast<size_t>(std::countr_zero(x ^ y) / 8);
+      break;
     }
     while (len < limit && a[len] == b[len]) ++len;
     return len;
+  }
+
+  static bool SameHashedBytes(const uint8_t* a, const uint8_t* b) {
+    uint32_t x, y;
+    std::memcpy(&x, a, kHashed);
+    std::memcpy(&y, b, kHashed);
+    return x == y;
   }
 
   Match Find(size_t i, int maxChain) const {
@@ -359,8 +370,9 @@ class Deflater {
       const size_t c = candidate - 1;
       if (i - c > kWindow) break;
       const uint8_t* there = data_ + c;
-      // The byte that would make this match the longest yet is checked first.
-      if (there[best.length] == here[best.length] || best.length == 0) {
+      // Positions that only share the hash, and those whose byte at the
+      // length found so far differs, cannot give a longer match.
+      if (there[best.length] == here[best.length] && SameHashedBytes(there, here)) {
         const size_t len = MatchLength(there, here, limit);
         if (len > best.length && len >= kMinMatch) {
           best = {len, i - c};
