@@ -1,18 +1,15 @@
 // What the headless backend takes from the POSIX layer, made of Windows parts
 // for the Windows build of the tests: files through the wide functions with
 // code-page-932 names, text through GDI (or the built-in face), the runtime's
-// calendar, PNG screenshots without libpng, and no synthesiser (a headless
-// run on Windows renders its waves only).
+// calendar, and no synthesiser (a headless run on Windows renders its waves
+// only).
 #include <windows.h>
 
-#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <string>
 #include <unordered_map>
 
-#include "platform/headless/png_writer.h"
-#include "platform/posix/file_handle.h"
 #include "platform/posix/fluid_synth.h"
 #include "platform/posix/fonts.h"
 #include "platform/posix/host_files.h"
@@ -44,29 +41,6 @@ std::string Utf8OfWide(const std::wstring& wide) {
 
 win32::DataFolder FolderOf(const std::string& rootUtf8) {
   return win32::DataFolder(WideOfUtf8(rootUtf8));
-}
-
-using Bytes = std::vector<uint8_t>;
-
-uint32_t Crc32(const uint8_t* data, size_t size) {
-  uint32_t crc = ~0u;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= data[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-void Put32(Bytes& out, uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>((v >> s) & 0xFF));
-}
-
-void Chunk(Bytes& out, const char* type, const Bytes& data) {
-  Put32(out, static_cast<uint32_t>(data.size()));
-  Bytes body(type, type + 4);
-  body.insert(body.end(), data.begin(), data.end());
-  out.insert(out.end(), body.begin(), body.end());
-  Put32(out, Crc32(body.data(), body.size()));
 }
 
 }  // namespace
@@ -277,56 +251,3 @@ void FluidSynthOut::Render(float* left, float* right, int frames) {
 }
 
 }  // namespace posix
-
-namespace headless {
-
-// The picture as stored (uncompressed) deflate blocks: screenshots of tests
-// are few and small enough that size does not matter, and no zlib is needed.
-bool WritePng555(const std::string& path, const uint16_t* pixels, int width, int height) {
-  Bytes raw;
-  raw.reserve(static_cast<size_t>(height) * (1 + 3 * static_cast<size_t>(width)));
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);  // no filter
-    for (int x = 0; x < width; ++x) {
-      const uint16_t p = pixels[static_cast<size_t>(y) * width + x];
-      for (int shift : {10, 5, 0}) {
-        const unsigned v = (p >> shift) & 31u;
-        raw.push_back(static_cast<uint8_t>((v << 3) | (v >> 2)));
-      }
-    }
-  }
-  Bytes z{0x78, 0x01};
-  uint32_t a = 1, b = 0;
-  for (uint8_t c : raw) {
-    a = (a + c) % 65521;
-    b = (b + a) % 65521;
-  }
-  size_t pos = 0;
-  do {
-    const size_t n = std::min<size_t>(raw.size() - pos, 65535);
-    const bool last = pos + n >= raw.size();
-    z.push_back(last ? 1 : 0);
-    z.push_back(static_cast<uint8_t>(n & 0xFF));
-    z.push_back(static_cast<uint8_t>(n >> 8));
-    z.push_back(static_cast<uint8_t>(~n & 0xFF));
-    z.push_back(static_cast<uint8_t>((~n >> 8) & 0xFF));
-    z.insert(z.end(), raw.begin() + static_cast<ptrdiff_t>(pos),
-             raw.begin() + static_cast<ptrdiff_t>(pos + n));
-    pos += n;
-  } while (pos < raw.size());
-  Put32(z, (b << 16) | a);
-  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  Bytes ihdr;
-  Put32(ihdr, static_cast<uint32_t>(width));
-  Put32(ihdr, static_cast<uint32_t>(height));
-  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
-  Chunk(png, "IHDR", ihdr);
-  Chunk(png, "IDAT", z);
-  Chunk(png, "IEND", {});
-  posix::FileHandle f = posix::OpenFile(path.c_str(), "wb");
-  if (!f) return false;
-  const bool written = std::fwrite(png.data(), 1, png.size(), f.get()) == png.size();
-  return posix::CloseFile(f) && written;
-}
-
-}  // namespace headless
