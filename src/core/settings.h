@@ -10,8 +10,8 @@
 struct Settings {
   int32_t windowScale = 1;  // 1 to 4
   bool fullScreen = false;
-  bool fit = false;          // full screen fills the height instead of a whole factor
-  int32_t textSpeed = 10;    // ms per typed character; 0 is instant
+  bool fit = false;           // full screen fills the height instead of a whole factor
+  int32_t textSpeed = 10;     // ms per typed character; 0 is instant
   int32_t musicVolume = 100;  // 0 to 100
   int32_t effectsVolume = 100;
   bool muted = false;

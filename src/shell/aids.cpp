@@ -58,9 +58,7 @@ void QuitUnless(bool ok) {
   if (!ok) plat::host().PostQuit(0);
 }
 
-bool Ready(Image& image) {
-  return image.pixels || image.Create(kClientWidth, kClientHeight);
-}
+bool Ready(Image& image) { return image.pixels || image.Create(kClientWidth, kClientHeight); }
 
 void SetupPen(TextWindow& pen, Image* target, int x, int y, int w, int rows, uint32_t colour) {
   pen.Setup(target, x, y, w, rows * kPitch, texts::kFaceGothic, kFontSize, 400, -1, kLineGap, 2,
@@ -265,8 +263,8 @@ void StepVolume(int32_t& volume, int32_t step) {
 
 void NextTextSpeed() {
   const int* at = std::find(std::begin(kTextSpeeds), std::end(kTextSpeeds), settings.textSpeed);
-  settings.textSpeed = at == std::end(kTextSpeeds) || at + 1 == std::end(kTextSpeeds) ? kTextSpeeds[0]
-                                                                                     : at[1];
+  settings.textSpeed =
+      at == std::end(kTextSpeeds) || at + 1 == std::end(kTextSpeeds) ? kTextSpeeds[0] : at[1];
   SaveSettings();
   ShowNote(texts::kTextSpeed + (settings.textSpeed == 0
                                     ? std::string(texts::kInstant)
@@ -343,8 +341,10 @@ void LoadSettings() {
     } else if (ParseSettings(std::string(bytes.begin(), bytes.end()), read, why)) {
       settings = read;
     }
-    if (!why.empty()) h.Warn((std::string(kSettingsFile) + " is damaged (" + why +
-                              "); the default settings are used").c_str());
+    if (!why.empty())
+      h.Warn(
+          (std::string(kSettingsFile) + " is damaged (" + why + "); the default settings are used")
+              .c_str());
   }
   int scale = settings.windowScale;
   bool fit = settings.fit;

@@ -31,9 +31,10 @@ TEST(SettingsFile, WhatTheGameWritesReadsBackTheSame) {
 TEST(SettingsFile, HandWrittenFilesWithSpacesCommentsAndUnknownKeysRead) {
   Settings s;
   std::string why;
-  ASSERT_TRUE(ParseSettings("# mine\r\n\n  music_volume=  35 \r\ncolour_theme = dark\n"
-                            "text_speed = instant",
-                            s, why))
+  ASSERT_TRUE(
+      ParseSettings("# mine\r\n\n  music_volume=  35 \r\ncolour_theme = dark\n"
+                    "text_speed = instant",
+                    s, why))
       << why;
   EXPECT_EQ(s.musicVolume, 35);
   EXPECT_EQ(s.textSpeed, 0);
@@ -43,8 +44,9 @@ TEST(SettingsFile, HandWrittenFilesWithSpacesCommentsAndUnknownKeysRead) {
 
 TEST(SettingsFile, DamagedFilesAreRefusedWholeWithTheLineNamed) {
   const char* damaged[] = {
-      "music_volume = 101\n",      "music_volume = -1\n",  "window_scale = 0\n",
-      "full_screen = 2\n",         "text_speed = fast\n",  "music_volume = 50\ngarbage\n",
+      "music_volume = 101\n",       "music_volume = -1\n",
+      "window_scale = 0\n",         "full_screen = 2\n",
+      "text_speed = fast\n",        "music_volume = 50\ngarbage\n",
       "auto_delay = 99999999999\n", "= 3\n",
   };
   for (const char* text : damaged) {

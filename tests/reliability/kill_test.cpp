@@ -244,10 +244,11 @@ int SettingsKills(const Game& g, int kills) {
     }
     ++seen[read.musicVolume == 90 ? 1 : 2];
   }
-  std::printf("settings kill test: %d kills over the %.0f ms of 40 writes; before the first %d, "
-              "music at 90 %d, at 100 %d; temporary files left by kills %d, all removed at the "
-              "next start; damaged %d\n",
-              kills, span * 1000, seen[0], seen[1], seen[2], temporaries, bad);
+  std::printf(
+      "settings kill test: %d kills over the %.0f ms of 40 writes; before the first %d, "
+      "music at 90 %d, at 100 %d; temporary files left by kills %d, all removed at the "
+      "next start; damaged %d\n",
+      kills, span * 1000, seen[0], seen[1], seen[2], temporaries, bad);
   const bool spread = seen[1] > 0 && seen[2] > 0 && temporaries > 0;
   if (!spread) std::printf("the kills did not land among the writes\n");
   return bad == 0 && spread ? 0 : 1;
@@ -257,7 +258,8 @@ int SettingsKills(const Game& g, int kills) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: quillfen_kill_test GAME DATA_DIR [--kills N] [--save-dir] [--settings]\n");
+    std::fprintf(stderr,
+                 "usage: quillfen_kill_test GAME DATA_DIR [--kills N] [--save-dir] [--settings]\n");
     return 2;
   }
   int kills = 240;

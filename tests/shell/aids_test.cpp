@@ -50,7 +50,8 @@ class AidsTest : public ScriptTest {
   }
   std::vector<std::string> BacklogTexts() {
     std::vector<std::string> out;
-    for (const BacklogLine& l : backlog.lines) out.push_back(std::to_string(l.window) + ":" + l.text);
+    for (const BacklogLine& l : backlog.lines)
+      out.push_back(std::to_string(l.window) + ":" + l.text);
     return out;
   }
 };
@@ -84,7 +85,7 @@ TEST_F(AidsTest, BacklogOpensScrollsAndClosesOnTheSameWaitAndPicture) {
   const std::vector<uint16_t> open = Picture();
   EXPECT_NE(open, before);
   Input("+10 wheel 2");
-  EXPECT_NE(Picture(), open);  // scrolled back
+  EXPECT_NE(Picture(), open);                 // scrolled back
   Input("+10 click 320 240\n+10 key enter");  // the game's own click waits on
   EXPECT_TRUE(shell.OverlayOpen);
   EXPECT_EQ(LineText(1, 2), "");
@@ -250,7 +251,8 @@ TEST_F(SettingsStartTest, RememberedSettingsApplyAtStartAndADamagedFileFallsBack
   EXPECT_EQ(Warnings(), 0);
   // Full screen as left last time, and F4 back to the window is remembered.
   bool startedFull = false;
-  for (const std::string& line : host->log) startedFull |= line.find("] full screen") != std::string::npos;
+  for (const std::string& line : host->log)
+    startedFull |= line.find("] full screen") != std::string::npos;
   EXPECT_TRUE(startedFull);
   Settings saved;
   std::string why;

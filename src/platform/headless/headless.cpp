@@ -36,19 +36,30 @@ std::vector<InputEvent> ClickEvents(const InputEvent& e, InputEvent::Kind down,
   return {move, press, release};
 }
 
-constexpr std::pair<const char*, uint32_t> kKeys[] = {
-    {"enter", plat::vk::Return},   {"esc", plat::vk::Escape},
-    {"f1", plat::vk::F1},          {"f2", plat::vk::F2},
-    {"f4", plat::vk::F4},          {"f11", plat::vk::F11},
-    {"f12", plat::vk::F12},        {"tab", plat::vk::Tab},
-    {"ctrl", plat::vk::Control},   {"shift", plat::vk::Shift},
-    {"pageup", plat::vk::PageUp},  {"pagedown", plat::vk::PageDown},
-    {"home", plat::vk::Home},      {"end", plat::vk::End},
-    {"up", plat::vk::Up},          {"down", plat::vk::Down},
-    {"a", plat::vk::A},            {"m", plat::vk::M},
-    {"t", plat::vk::T},            {"minus", plat::vk::Minus},
-    {"plus", plat::vk::Plus},      {"slash", plat::vk::Slash},
-    {"lbracket", plat::vk::LeftBracket}, {"rbracket", plat::vk::RightBracket}};
+constexpr std::pair<const char*, uint32_t> kKeys[] = {{"enter", plat::vk::Return},
+                                                      {"esc", plat::vk::Escape},
+                                                      {"f1", plat::vk::F1},
+                                                      {"f2", plat::vk::F2},
+                                                      {"f4", plat::vk::F4},
+                                                      {"f11", plat::vk::F11},
+                                                      {"f12", plat::vk::F12},
+                                                      {"tab", plat::vk::Tab},
+                                                      {"ctrl", plat::vk::Control},
+                                                      {"shift", plat::vk::Shift},
+                                                      {"pageup", plat::vk::PageUp},
+                                                      {"pagedown", plat::vk::PageDown},
+                                                      {"home", plat::vk::Home},
+                                                      {"end", plat::vk::End},
+                                                      {"up", plat::vk::Up},
+                                                      {"down", plat::vk::Down},
+                                                      {"a", plat::vk::A},
+                                                      {"m", plat::vk::M},
+                                                      {"t", plat::vk::T},
+                                                      {"minus", plat::vk::Minus},
+                                                      {"plus", plat::vk::Plus},
+                                                      {"slash", plat::vk::Slash},
+                                                      {"lbracket", plat::vk::LeftBracket},
+                                                      {"rbracket", plat::vk::RightBracket}};
 
 std::string KeyName(uint32_t key) {
   for (const auto& [n, k] : kKeys) {

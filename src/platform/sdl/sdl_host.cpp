@@ -176,7 +176,14 @@ uint32_t VirtualKey(const SDL_Keysym& key) {
       return plat::vk::LeftBracket;
     case SDLK_RIGHTBRACKET:
       return plat::vk::RightBracket;
+    case SDLK_SPACE:
+      return 0x20;
     default:
+      // Other letters and digits as the system codes them, so that any key
+      // closes the help page as it does on Windows.
+      if (key.sym >= SDLK_a && key.sym <= SDLK_z)
+        return static_cast<uint32_t>(key.sym - SDLK_a) + 'A';
+      if (key.sym >= SDLK_0 && key.sym <= SDLK_9) return static_cast<uint32_t>(key.sym);
       return 0;
   }
 }
@@ -242,7 +249,8 @@ void SdlHost::Translate(const SDL_Event& e) {
       int notches = e.wheel.y;
       if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
       if (notches == 0) break;
-      const auto delta = static_cast<uint16_t>(static_cast<int16_t>(std::clamp(notches, -273, 273) * 120));
+      const auto delta =
+          static_cast<uint16_t>(static_cast<int16_t>(std::clamp(notches, -273, 273) * 120));
       const plat::Point p = CursorPos();
       Post(plat::msg::MouseWheel, static_cast<uintptr_t>(delta) << 16, plat::PackPoint(p.x, p.y));
       break;

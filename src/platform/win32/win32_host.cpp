@@ -1,8 +1,8 @@
 #include "platform/win32/win32_host.h"
 
 #include <imm.h>
-#include <windowsx.h>
 #include <mmsystem.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstdio>
