@@ -11,26 +11,7 @@
 
 namespace {
 
-class PresentationTest : public ScriptTest {
- protected:
-  std::string LineText(int window, int i) {
-    LineRecord r{};
-    return msgwin.window[window].GetLine(i, r) ? std::string(r.text) : "<none>";
-  }
-  // Hands scripted input to the game until it waits for the player again.
-  void Input(const std::string& script) {
-    std::vector<headless::InputEvent> events;
-    std::string error;
-    ASSERT_TRUE(headless::ParseInputScript(script, events, error)) << error;
-    host->SetInput(events);
-    for (int i = 0; i < 200 && !host->InputDone(); ++i) {
-      plat::Message m;
-      if (!plat::host().Get(m)) break;
-      plat::host().Dispatch(m);
-    }
-  }
-  uint64_t Now() { return plat::host().Millis(); }
-};
+class PresentationTest : public ScriptTest {};
 
 TEST_F(PresentationTest, TextIsTypedTenMillisecondsACharacterUnlessSkipped) {
   const std::string forty(40, 'x');

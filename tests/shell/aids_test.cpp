@@ -19,25 +19,6 @@ namespace {
 
 class AidsTest : public ScriptTest {
  protected:
-  std::string LineText(int window, int i) {
-    LineRecord r{};
-    return msgwin.window[window].GetLine(i, r) ? std::string(r.text) : "<none>";
-  }
-  // Hands scripted input to the game and lets it run until it is delivered.
-  void Input(const std::string& script) {
-    std::vector<headless::InputEvent> events;
-    std::string error;
-    ASSERT_TRUE(headless::ParseInputScript(script, events, error)) << error;
-    host->SetInput(events);
-    for (int i = 0; i < 400 && !host->InputDone(); ++i) Step();
-  }
-  void Step() {
-    plat::Message m;
-    if (plat::host().Get(m)) plat::host().Dispatch(m);
-  }
-  // Scripted input ends the run when it runs out; tests that look at the
-  // game between inputs keep one far ahead.
-  uint64_t Now() { return plat::host().Millis(); }
   // The window's picture with the blinking click cursor left out.
   std::vector<uint16_t> Picture() {
     plat::host().Invalidate(nullptr);

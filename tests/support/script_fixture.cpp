@@ -27,6 +27,25 @@ int ScriptTest::Run(const std::string& start) {
   return ResumeScript();
 }
 
+std::string ScriptTest::LineText(int window, int i) {
+  LineRecord r{};
+  return msgwin.window[window].GetLine(i, r) ? std::string(r.text) : "<none>";
+}
+
+void ScriptTest::Input(const std::string& script) {
+  std::vector<headless::InputEvent> events;
+  std::string error;
+  ASSERT_TRUE(headless::ParseInputScript(script, events, error)) << error;
+  host->SetInput(events);
+  for (int i = 0; i < 400 && !host->InputDone(); ++i) {
+    plat::Message m;
+    if (!plat::host().Get(m)) break;
+    plat::host().Dispatch(m);
+  }
+}
+
+uint64_t ScriptTest::Now() { return plat::host().Millis(); }
+
 int32_t ScriptTest::Int(const std::string& name) {
   const IntVariable* v = FindIntVariable(name.c_str());
   EXPECT_NE(v, nullptr) << name;

@@ -18,4 +18,12 @@ class ScriptTest : public GameTest {
   int32_t Int(const std::string& name);
   std::string Str(const std::string& name);
   std::vector<std::string> BoxCaptions() const;
+
+  // Text of a message window's line, "<none>" past its last line.
+  std::string LineText(int window, int i);
+  // Hands scripted input to the game and runs it until all is delivered.
+  // Input that runs out ends the run once the game waits, so a test that
+  // looks between inputs times its next one relative to the last.
+  void Input(const std::string& script);
+  uint64_t Now();
 };

@@ -2,7 +2,6 @@
 
 #include <imm.h>
 #include <mmsystem.h>
-#include <windowsx.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -173,7 +172,8 @@ LRESULT Win32Host::Handle(HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEWHEEL: {
       // The system gives the pointer on the screen; the game thinks in the
       // client area, as for every other mouse message.
-      POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      // (windowsx.h would give GET_X_LPARAM, and macros that hide our names.)
+      POINT p{static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))};
       ScreenToClient(hwnd, &p);
       return proc_(id, wParam, MAKELPARAM(p.x, p.y));
     }
