@@ -160,6 +160,11 @@ void Check(const headless::InputEvent* next, void* user) {
   if (why.empty()) why = VitalsProblem("player", player.hp, player.maxhp, player.mp, player.maxmp);
   if (why.empty() && shell.InputMode >= mode::BattleFirst && shell.InputMode <= mode::BattleLast)
     why = BattleProblem();
+  // A view of the reading aids covers only a game that waits for the player.
+  if (why.empty() && shell.OverlayOpen &&
+      (shell.InputMode == mode::Busy || shell.InputMode == mode::Running ||
+       shell.InputMode == mode::Typing))
+    why = "a view open over input mode " + std::to_string(shell.InputMode);
   if (shell.InputMode == mode::DeckEditor) {
     if (why.empty()) why = EditorProblem(s);
   } else {

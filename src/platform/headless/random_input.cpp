@@ -1,5 +1,7 @@
 #include "platform/headless/random_input.h"
 
+#include <iterator>
+
 namespace headless {
 
 uint64_t SoakRandom::Next() {
@@ -93,6 +95,24 @@ class Maker {
     Add(static_cast<uint64_t>(r.Between(15, 300)), K::LUp, r.Between(0, 4) ? to : SomePlace(r));
   }
 
+  // The reading aids: the wheel, Ctrl held a while, and their keys, views
+  // opened and left in any mode.
+  void Aid(uint64_t pause) {
+    static constexpr uint32_t kKeys[] = {
+        plat::vk::Tab,   plat::vk::A,        plat::vk::T,           plat::vk::F2,
+        plat::vk::Slash, plat::vk::PageUp,   plat::vk::PageDown,    plat::vk::Up,
+        plat::vk::Down,  plat::vk::Home,     plat::vk::End,         plat::vk::Minus,
+        plat::vk::Plus,  plat::vk::M,        plat::vk::LeftBracket, plat::vk::RightBracket,
+        plat::vk::F11,   plat::vk::Subtract, plat::vk::Add};
+    const int what = r.Between(0, 9);
+    if (what < 4) return Add(pause, K::Wheel, {r.Between(-3, 3), 0});
+    if (what < 5) {
+      Add(pause, K::Key, {}, plat::vk::Control);
+      return Add(static_cast<uint64_t>(r.Between(20, 3000)), K::KeyUp, {}, plat::vk::Control);
+    }
+    Add(pause, K::Key, {}, kKeys[r.Between(0, static_cast<int>(std::size(kKeys)) - 1)]);
+  }
+
   void One(uint32_t quitPerMille) {
     const uint64_t pause = Pause();
     if (static_cast<uint32_t>(r.Between(0, 999)) < quitPerMille) {
@@ -120,6 +140,7 @@ class Maker {
       }
       return;
     }
+    if (pick < 8) return Aid(pause);
     if (pick < 50) return Click(pause, K::LDown, K::LUp);
     if (pick < 60) return Click(pause, K::RDown, K::RUp);
     if (pick < 76) return Drag(pause);
