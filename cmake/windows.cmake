@@ -85,12 +85,13 @@ if(QF_WINDOWS_TESTS)
   #   read screenshots or pictures back with libpng and the K16 tool;
   # - graphics/png_test: decodes the PNG encoder's files with libpng and zlib
   #   (graphics/png_format_test checks what it can without them);
+  # - shell/screenshot_test: reads F11's PNG back with libpng;
   # - platform/periodic_timer_test: the POSIX timer thread, which the Windows
   #   program replaces with the multimedia timer.
   # - platform/save_folder_test: the per-user save folder of an installed
   #   Linux game (XDG folders, permissions, euid), which Windows has not.
   list(FILTER win_test_sources EXCLUDE REGEX
-       "/tests/(reliability|tools)/|/dbc_test|/art_test|/battle_content_test|/data_directory_test|/headless_test|/battle/setup_test|/screens/collection_test|/graphics/png_test|/periodic_timer_test|/save_folder_test")
+       "/tests/(reliability|tools)/|/dbc_test|/art_test|/battle_content_test|/data_directory_test|/headless_test|/battle/setup_test|/screens/collection_test|/graphics/png_test|/shell/screenshot_test|/periodic_timer_test|/save_folder_test")
   add_executable(quillfen_tests ${win_test_sources})
   target_include_directories(quillfen_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests
                              ${PROJECT_SOURCE_DIR}/tools ${PROJECT_SOURCE_DIR}/tools/deck)
