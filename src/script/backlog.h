@@ -17,7 +17,7 @@ constexpr size_t kBacklogLines = 200;
 
 struct Backlog {
   std::vector<BacklogLine> lines;  // oldest first, at most kBacklogLines
-  bool open = false;  // the last line may still grow (text continued with "!n")
+  bool open = false;               // the last line may still grow (text continued with "!n")
 };
 extern Backlog backlog;
 

@@ -107,10 +107,11 @@ void DrawBacklog() {
   SetupPen(aids.keysPen, &aids.panel, kBacklogX, kBacklogY, kBacklogW, kBacklogRows, kWhite);
   const auto count = static_cast<int32_t>(backlog.lines.size());
   for (int32_t row = 0; row < kBacklogRows && aids.top + row < count; ++row) {
-    const BacklogLine& line = backlog.lines[static_cast<size_t>(aids.top + row)];
+    const auto at = static_cast<size_t>(aids.top) + static_cast<size_t>(row);
+    const BacklogLine& line = backlog.lines[at];
     // Where the text moves to another window the speaker changes: a rule in
     // the gap between the lines keeps the two apart.
-    if (row > 0 && backlog.lines[static_cast<size_t>(aids.top + row - 1)].window != line.window)
+    if (row > 0 && backlog.lines[at - 1].window != line.window)
       FillImageRect(aids.panel, kBacklogX, kBacklogY + row * kPitch - kLineGap / 2 - 1, kBacklogW,
                     1, kRuleColour);
     aids.keysPen.SetColours(BacklogColour(line), kBlack);

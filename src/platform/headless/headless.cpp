@@ -137,7 +137,7 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
       if (!(words >> name) || !ParseKey(name, e.key)) {
         std::string known;
         for (const auto& [n, k] : kKeys) known += std::string(known.empty() ? "" : ", ") + n;
-        return fail(word + " needs one of " + known);
+        return fail(word.append(" needs one of ").append(known));
       }
       // "key" is a press and its release; the others let a key be held.
       e.kind = word == "keyup" ? K::KeyUp : K::Key;

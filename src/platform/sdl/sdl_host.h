@@ -25,9 +25,9 @@ struct Options {
   bool fitFullScreen = false;  // full screen: fill the height keeping the shape, not a whole factor
   // Given on the command line: these win over the remembered settings.
   bool scaleGiven = false, fitGiven = false;
-  bool verbose = false;        // copy the game's traces to stderr
-  bool reportTiming = false;   // say when the first frame was shown
-  uint64_t startedAtMs = 0;    // process start (posix::MonotonicMillis), for that report
+  bool verbose = false;       // copy the game's traces to stderr
+  bool reportTiming = false;  // say when the first frame was shown
+  uint64_t startedAtMs = 0;   // process start (posix::MonotonicMillis), for that report
 };
 
 class SdlHost final : public posix::MessageHost {
