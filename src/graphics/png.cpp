@@ -536,10 +536,8 @@ constexpr std::array<uint8_t, 32> MakeSpread() {
 // Five bits over eight so that white stays white.
 constexpr std::array<uint8_t, 32> kSpread = MakeSpread();
 
-unsigned Magnitude(uint8_t v) {
-  const int s = static_cast<int8_t>(v);
-  return static_cast<unsigned>(s < 0 ? -s : s);
-}
+// A filtered byte read as the signed difference it stands for.
+unsigned Magnitude(uint8_t v) { return v < 128 ? v : 256u - v; }
 
 // The picture as PNG scanlines, each row behind whichever of None, Sub and Up
 // leaves it smallest in sum of magnitudes: flat areas become runs of zero.
