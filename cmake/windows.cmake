@@ -43,7 +43,12 @@ add_custom_target(demo_data ALL
   VERBATIM)
 
 install(TARGETS quillfen gplp midigen RUNTIME DESTINATION .)
-install(DIRECTORY ${QF_DATA_FROM}/ DESTINATION data)
+# What a run from the Linux build folder wrote into the data stays behind.
+install(DIRECTORY ${QF_DATA_FROM}/ DESTINATION data
+        REGEX "/save/.+" EXCLUDE
+        REGEX "/settings\\.txt$" EXCLUDE
+        REGEX "/screenshots$" EXCLUDE
+        REGEX "\\.tmp[0-9]+$" EXCLUDE)
 install(FILES ${PROJECT_SOURCE_DIR}/src/platform/win32/README.txt DESTINATION .)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Quillfen)

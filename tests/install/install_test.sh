@@ -33,6 +33,8 @@ for tool in "$prefix"/bin/*; do
 done
 # What a run from the build folder saved must not have been shipped.
 [ -z "$(ls -A "$data/save" 2>/dev/null)" ] || fail "the installed save folder is not empty"
+[ ! -e "$data/settings.txt" ] && [ ! -e "$data/screenshots" ] ||
+  fail "a build folder's settings or screenshots were installed"
 
 chmod -R a-w "$data"
 find "$data" -type f | sort >"$work/data-before"
@@ -40,6 +42,8 @@ find "$data" -type f | sort >"$work/data-before"
 # The opening of the demo's own autoplay, up to the screen after the save.
 sed '/screenshot 05b-saved/q' "$autoplay" >"$work/save.txt"
 grep -q '05b-saved' "$work/save.txt" || fail "the autoplay no longer saves at 05b-saved"
+# A setting changed and a screenshot taken: both are the player's too.
+printf 'wait key minus\nwait key f11\n' >>"$work/save.txt"
 mkdir -p "$work/home" "$work/elsewhere"
 (cd "$work/elsewhere" &&
   env -u XDG_DATA_HOME HOME="$work/home" "$prefix/bin/quillfen" --headless --quiet \
@@ -56,6 +60,10 @@ esac
 for f in Collection.dat ArtsList.dat Pattern.dat; do
   [ -n "$(find "$work/home/.local/share/quillfen" -name $f)" ] || fail "no $f in the per-user folder"
 done
+grep -q '^music_volume = 90$' "$work"/home/.local/share/quillfen/quillfen-*/settings.txt ||
+  fail "the settings are not in the per-user folder"
+ls "$work"/home/.local/share/quillfen/quillfen-*/screenshots/quillfen-*.png >/dev/null ||
+  fail "the screenshot is not in the per-user folder"
 find "$data" -type f | sort >"$work/data-after"
 cmp -s "$work/data-before" "$work/data-after" || fail "the run wrote into the data directory"
 
