@@ -39,7 +39,8 @@ bool ReadBool(const std::string& v, bool& out) {
 
 bool ParseSettings(const std::string& text, Settings& out, std::string& why) {
   Settings s;
-  size_t start = 0;
+  // Editors that save UTF-8 may put a byte order mark in front.
+  size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
   int lineNo = 0;
   while (start <= text.size()) {
     size_t end = text.find('\n', start);

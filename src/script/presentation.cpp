@@ -21,7 +21,6 @@ namespace {
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kGrey = 0x808080;
 constexpr uint32_t kBlack = 0x000000;
-constexpr uint32_t kClickTimer = 1;
 // Milliseconds an automatic click wait adds for each character shown since
 // the last wait: about a leisurely reader's pace.
 constexpr int32_t kAutoMsPerChar = 80;

@@ -70,6 +70,9 @@ bool ClickWaitClearPress(int x, int y);  // ".tcl": either button
 bool ChoicePress(int x, int y);          // ".slt exec": left button
 bool ChoiceMove(int x, int y);           // ".slt exec"
 
+// The window timer that blinks the click cursor.
+inline constexpr uint32_t kClickTimer = 1;
+
 // The player's reading aids. Timer kAutoTimer of the window ends a click wait
 // in auto mode; each answers false when the program must end.
 inline constexpr uint32_t kAutoTimer = 2;

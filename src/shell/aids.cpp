@@ -164,7 +164,7 @@ void OpenView(View v) {
   aids.view = v;
   shell.OverlayOpen = true;
   // The click cursor would blink on under the view; it is left as it is.
-  plat::host().StopTimer(1);
+  plat::host().StopTimer(kClickTimer);
   aids.top = BacklogMaxTop();
   Redraw();
 }
@@ -172,7 +172,7 @@ void OpenView(View v) {
 void CloseView() {
   aids.view = View::None;
   shell.OverlayOpen = false;
-  if (scene.cursorRunning) plat::host().StartTimer(1, 100);
+  if (scene.cursorRunning) plat::host().StartTimer(kClickTimer, 100);
   // An automatic wait starts over: the player was reading something else.
   StartAutoWait();
   InvalidateAll();

@@ -40,6 +40,9 @@ TEST(SettingsFile, HandWrittenFilesWithSpacesCommentsAndUnknownKeysRead) {
   EXPECT_EQ(s.textSpeed, 0);
   EXPECT_EQ(s.effectsVolume, 100);  // not named: the default
   ASSERT_TRUE(ParseSettings("", s, why));
+  // Saved by an editor that marks UTF-8: the first key is still known.
+  ASSERT_TRUE(ParseSettings("\xEF\xBB\xBFmusic_volume = 20\n", s, why)) << why;
+  EXPECT_EQ(s.musicVolume, 20);
 }
 
 TEST(SettingsFile, DamagedFilesAreRefusedWholeWithTheLineNamed) {
