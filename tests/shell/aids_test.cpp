@@ -10,6 +10,7 @@
 #include "graphics/textwindow.h"
 #include "script/backlog.h"
 #include "script/presentation.h"
+#include "sound/sound_fixture.h"
 #include "support/script_fixture.h"
 
 namespace {
@@ -160,6 +161,27 @@ TEST_F(AidsTest, VolumeKeysStepTheHostsVolumesAndAreRemembered) {
   EXPECT_TRUE(saved.muted);
   Input("+10 key plus");  // a step unmutes
   EXPECT_EQ(host->sound.back().music, 90);
+}
+
+// From an input script, as a player's hand: five "[" halve the waves, M
+// silences them and gives them back at the level they had, "]" stops at full.
+TEST_F(AidsTest, VolumeKeysChangeTheRenderedWavesByTheirSteps) {
+  WriteData("loop.wav", SineWave(500));
+  Run(".wav loop 2\n.show msg1\nx\n.clk\n");
+  std::string script = "@1000 key lbracket\n";
+  for (int i = 0; i < 4; ++i) script += "+0 key lbracket\n";
+  script += "@2000 key m\n@3000 key m\n@4000 key rbracket\n";
+  for (int i = 0; i < 8; ++i) script += "+0 key rbracket\n";
+  Input(script + "@5000 move 700 500");
+  std::vector<uint8_t> bytes;
+  posix::WaveData wave;
+  ASSERT_TRUE(Render(*host, dataDir / "run.wav", bytes, wave));
+  const double full = Rms(wave, 100, 950);
+  EXPECT_GT(full, 0.01);
+  EXPECT_NEAR(Rms(wave, 1010, 1990) / full, 0.5, 0.01);
+  EXPECT_LT(Rms(wave, 2010, 2990), 1e-4);
+  EXPECT_NEAR(Rms(wave, 3010, 3990) / full, 0.5, 0.01);
+  EXPECT_NEAR(Rms(wave, 4010, 4990) / full, 1.0, 0.01);
 }
 
 TEST_F(AidsTest, HelpCoversTheWaitUntilAKeyOrClick) {

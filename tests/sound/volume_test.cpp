@@ -7,7 +7,6 @@
 
 #include "platform/posix/audio_mix.h"
 #include "platform/posix/fluid_synth.h"
-#include "shell/app.h"
 #include "sound/sound_fixture.h"
 
 using midigen::Track;
@@ -125,32 +124,4 @@ TEST_F(VolumeTest, TheEffectsVolumeIsClampedAndHoldsForTheNextWave) {
   EXPECT_NEAR(Rms(wave, 2010, 2990) / full, 1.0, 0.01);
   EXPECT_NEAR(Rms(wave, 3010, 3990) / full, 0.5, 0.01);
   EXPECT_NEAR(Rms(wave, 4010, 4990) / full, 0.5, 0.01);  // a new wave keeps the volume
-}
-
-// The player's keys, through the window procedure as the system delivers
-// them: five steps of "[" halve the waves, M silences them and brings them
-// back at the level they had.
-TEST_F(VolumeTest, TheVolumeKeysChangeTheRenderedLevelByTheirSteps) {
-  auto press = [&](uint32_t vk, int times) {
-    for (int i = 0; i < times; ++i) WindowProc(plat::msg::KeyDown, vk, 0);
-  };
-  PlayWave("loop.wav", plat::kWaveAsync | plat::kWaveLoop);
-  host->SleepMs(1000);
-  press(plat::vk::LeftBracket, 5);
-  host->SleepMs(1000);
-  press(plat::vk::M, 1);
-  host->SleepMs(1000);
-  press(plat::vk::M, 1);
-  host->SleepMs(1000);
-  press(plat::vk::RightBracket, 9);  // up to the full level, and no further
-  host->SleepMs(1000);
-
-  posix::WaveData wave;
-  RenderRun(wave);
-  const double full = Rms(wave, 100, 950);
-  EXPECT_GT(full, 0.01);
-  EXPECT_NEAR(Rms(wave, 1010, 1990) / full, 0.5, 0.01);
-  EXPECT_LT(Rms(wave, 2010, 2990), 1e-4);
-  EXPECT_NEAR(Rms(wave, 3010, 3990) / full, 0.5, 0.01);
-  EXPECT_NEAR(Rms(wave, 4010, 4990) / full, 1.0, 0.01);
 }
