@@ -605,20 +605,23 @@ void StartAutoWait() {
 
 void StopAutoWait() { plat::host().StopTimer(kAutoTimer); }
 
-bool AutoWaitEnded() {
-  StopAutoWait();
-  if (!shell.AutoMode || shell.OverlayOpen) return true;
+namespace {
+// The click wait now waiting ends as a click would end it.
+bool EndClickWait() {
   if (shell.InputMode == mode::ClickWait) return ClickWaitPress(0, 0);
   if (shell.InputMode == mode::ClickWaitClear) return ClickWaitClearPress(0, 0);
   return true;
 }
+}  // namespace
+
+bool AutoWaitEnded() {
+  StopAutoWait();
+  if (!shell.AutoMode || shell.OverlayOpen) return true;
+  return EndClickWait();
+}
 
 bool PassClickWait() {
-  if (shell.InputMode == mode::Typing) {
-    StartSkip();
-    return true;
-  }
-  if (shell.InputMode == mode::ClickWait) return ClickWaitPress(0, 0);
-  if (shell.InputMode == mode::ClickWaitClear) return ClickWaitClearPress(0, 0);
+  if (shell.InputMode != mode::Typing) return EndClickWait();
+  StartSkip();
   return true;
 }

@@ -227,7 +227,7 @@ uint16_t Mix(uint16_t under, uint16_t over, int alpha) {
 
 void DrawNote(Image& onto) {
   const int alpha = NoteAlpha();
-  if (alpha == 0 || !Ready(aids.frame)) return;
+  if (alpha == 0) return;
   // The note is drawn whole on a copy and mixed in, so its text fades with it.
   Image& note = aids.noteImage;
   if (!Ready(note)) return;
@@ -333,20 +333,18 @@ void ResetAids() {
 void LoadSettings() {
   auto& h = plat::host();
   ResetSettings();
+  // No file is the first start: the defaults, and nothing to say.
   std::vector<uint8_t> bytes;
-  if (h.FileExists(kSettingsFile)) {
-    std::string why;
-    Settings read;
-    if (!h.ReadWholeFile(kSettingsFile, bytes)) {
-      why = "cannot be read";
-    } else if (ParseSettings(std::string(bytes.begin(), bytes.end()), read, why)) {
-      settings = read;
-    }
-    if (!why.empty())
-      h.Warn(
-          (std::string(kSettingsFile) + " is damaged (" + why + "); the default settings are used")
-              .c_str());
+  std::string why;
+  Settings read;
+  if (!h.ReadWholeFile(kSettingsFile, bytes)) {
+    if (h.FileExists(kSettingsFile)) why = "cannot be read";
+  } else if (ParseSettings(std::string(bytes.begin(), bytes.end()), read, why)) {
+    settings = read;
   }
+  if (!why.empty())
+    h.Warn((std::string(kSettingsFile) + " is damaged (" + why + "); the default settings are used")
+               .c_str());
   int scale = settings.windowScale;
   bool fit = settings.fit;
   h.ChooseWindowSize(scale, fit);

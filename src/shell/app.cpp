@@ -149,6 +149,8 @@ void ResetGameState() {
 intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
   auto& h = plat::host();
   const int x = plat::PointX(lParam), y = plat::PointY(lParam);
+  // An open view of the reading aids takes the mouse before the game does.
+  if (id >= plat::msg::MouseMove && id <= plat::msg::RButtonUp && AidsMouse(id, x, y)) return 0;
   switch (id) {
     case plat::msg::User + 1:
       if (!ResumeScript()) h.PostQuit(0);
@@ -175,17 +177,6 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
     case plat::msg::KeyUp:
       AidsKeyUp(static_cast<uint32_t>(wParam));
       return 0;
-    case plat::msg::MouseMove:
-    case plat::msg::LButtonDown:
-    case plat::msg::LButtonUp:
-    case plat::msg::RButtonDown:
-    case plat::msg::RButtonUp:
-      if (AidsMouse(id, x, y)) return 0;
-      break;
-    default:
-      break;
-  }
-  switch (id) {
     case plat::msg::MouseMove:
       OnMouseMove(x, y);
       return 0;
