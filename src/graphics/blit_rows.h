@@ -57,6 +57,10 @@ void CopyKeyedPortable(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key);
 void CopyKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key);
 void BlendKeyedPortable(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_t k);
 void BlendKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_t k);
+// The two vector widths BlendKeyed chooses between (16 lanes where the
+// processor has AVX2), each held to the reference on its own.
+void BlendKeyed8(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_t k);
+void BlendKeyed16(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_t k);
 void SubtractPortable(uint16_t* d, const uint16_t* s, int32_t n);
 void Subtract(uint16_t* d, const uint16_t* s, int32_t n);
 // Constant colour: p = sat(p - c) or sat(p + c).

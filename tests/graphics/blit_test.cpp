@@ -116,9 +116,11 @@ TEST(BlitRows, FastAndPortableKernelsMatchTheReferenceOnRandomRows) {
       for (uint32_t k = 0; k <= 32; ++k) {
         a = b = d;
         for (int i = 0; i < n; ++i) want[i] = s[i] == key ? d[i] : RefBlend(s[i], d[i], int(k));
-        a = fast([&](uint16_t* dp) { rows::BlendKeyed(dp, sp, n, key, k); });
+        for (auto kernel : {rows::BlendKeyed, rows::BlendKeyed8, rows::BlendKeyed16}) {
+          a = fast([&](uint16_t* dp) { kernel(dp, sp, n, key, k); });
+          ASSERT_EQ(a, want) << "k " << k << " n " << n;
+        }
         rows::BlendKeyedPortable(b.data(), s.data(), n, key, k);
-        ASSERT_EQ(a, want) << "k " << k << " n " << n;
         ASSERT_EQ(b, want) << "k " << k << " n " << n;
       }
       a = b = d;
