@@ -143,6 +143,7 @@ int main(int argc, char** argv) {
   hopt.dataDir = dataDir;
   hopt.saveDir = saveDir;
   headless::HeadlessHost host(hopt);
+  headless::CloseOnTermination();
   if (!host.StartupError().empty()) {
     std::fprintf(stderr, "quillfen: %s\n", host.StartupError().c_str());
     return 2;

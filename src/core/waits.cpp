@@ -17,7 +17,15 @@ bool PumpPending() {
     if (!h.Get(m)) return false;
     h.Dispatch(m);
   }
+  shell.LastPumpRealMs = h.RealMillis();
   return true;
+}
+
+void StartBusyRun() { shell.LastPumpRealMs = plat::host().RealMillis(); }
+
+bool PumpIfBusyLong() {
+  if (plat::host().RealMillis() - shell.LastPumpRealMs < kBusyPumpMs) return true;
+  return PumpPending();
 }
 
 // The waits poll as the game always has, but sleep between polls until the

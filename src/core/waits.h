@@ -29,6 +29,7 @@ struct Shell {
   int32_t LeftDown = 0;
   int32_t RightDown = 0;
   uint64_t FrameStartTime = 0;
+  uint64_t LastPumpRealMs = 0;  // the real clock at the last pump (PumpIfBusyLong)
   int32_t FullScreen = 0;
   // The player's reading aids; none of them is saved with a game.
   bool CtrlDown = false;     // held: text and click waits pass as with the right button
@@ -53,3 +54,12 @@ void FrameStart();
 
 // Dispatches every message that is ready; false when the quit message came.
 [[nodiscard]] bool PumpPending();
+
+// A run of scenario lines that never waits would leave the window deaf: no
+// close button, no Esc, no termination request. Past kBusyPumpMs of real time
+// since the last pump it pumps once, so a quit ends the game the normal way
+// (progress written); false when the quit message came. A run that waits
+// pumps in its waits and never gets here.
+inline constexpr uint64_t kBusyPumpMs = 100;
+void StartBusyRun();
+[[nodiscard]] bool PumpIfBusyLong();

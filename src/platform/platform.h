@@ -178,6 +178,9 @@ class Host {
   virtual void ReleaseMouse() = 0;
   virtual Point CursorPos() = 0;  // client coordinates
   virtual uint64_t Millis() = 0;  // monotonic, 1 ms resolution
+  // The real monotonic clock, where Millis() may be virtual (headless): how
+  // long the game has really been busy, never what the game's timing follows.
+  virtual uint64_t RealMillis() { return Millis(); }
   virtual void SleepMs(uint32_t ms) = 0;
   virtual void Beep() = 0;
 

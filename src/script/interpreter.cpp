@@ -192,7 +192,9 @@ Step CmdRnd() {
 Step CmdIgnore() { return Step::Next; }
 
 int RunScript() {
+  StartBusyRun();
   for (;;) {
+    if (!PumpIfBusyLong()) return 0;
     if (!ReadLine()) return 1;
     const char first = scn.LineBuffer[0];
     if (first == '\n' || first == '\0' || first == '#' || first == ':') continue;

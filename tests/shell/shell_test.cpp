@@ -43,6 +43,23 @@ TEST_F(ShellTest, StartUpRunsStartThenEscClosesThroughDestroy) {
   EXPECT_TRUE(host->boxes.empty());
 }
 
+// A scenario that loops without ever waiting still hears Esc and the close
+// button, and the progress it gave before the loop is written at the end.
+TEST_F(ShellTest, ABusyLoopThatNeverWaitsStillClosesWithProgressWritten) {
+  for (const char* input : {"@0 key esc", "@0 close"}) {
+    ResetGameState();
+    WriteData("config.scn", ".int n\n");
+    WriteData("start.scn", ".card add stock 7 1\n.svd\n.card add stock 9 1\n:loop\n.let n = 1\n.jmp :loop\n");
+    MakeHost(input);
+    EXPECT_EQ(RunGame(), 0) << input;
+    EXPECT_EQ(host->Millis(), 0u) << "the virtual clock never moved";
+    const std::string owned = ReadText(dataDir / "save/Collection.dat");
+    ASSERT_GT(owned.size(), 9u) << input;
+    EXPECT_EQ(owned[7], 1) << input;
+    EXPECT_EQ(owned[9], 1) << "the card given after the last .svd, written at shutdown";
+  }
+}
+
 TEST_F(ShellTest, MissingStartShowsTheMessageAndRunsNoLoop) {
   MakeHost("key esc");
   EXPECT_EQ(RunGame(), 0);

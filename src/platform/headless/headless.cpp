@@ -1,6 +1,7 @@
 #include "platform/headless/headless.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -78,7 +79,25 @@ bool ParseKey(const std::string& name, uint32_t& key) {
   return false;
 }
 
+// Set by SIGTERM or SIGINT once CloseOnTermination has been called.
+volatile std::sig_atomic_t g_terminationRequested = 0;
+
+extern "C" void OnTermination(int) { g_terminationRequested = 1; }
+
 }  // namespace
+
+void CloseOnTermination() {
+  std::signal(SIGTERM, OnTermination);
+  std::signal(SIGINT, OnTermination);
+}
+
+// A termination request arrives as the window's close message, as a desktop
+// session ends a program: the game then quits the normal way.
+void HeadlessHost::TakeTermination() {
+  if (!g_terminationRequested) return;
+  g_terminationRequested = 0;
+  Post(plat::msg::Close, 0, 0);
+}
 
 bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std::string& error) {
   std::istringstream in(text);
@@ -202,6 +221,8 @@ uint64_t HeadlessHost::Millis() {
   }
   return now_;
 }
+
+uint64_t HeadlessHost::RealMillis() { return posix::MonotonicMillis(); }
 
 void HeadlessHost::SleepMs(uint32_t ms) { AdvanceTo(Millis() + ms); }
 
@@ -386,6 +407,7 @@ void HeadlessHost::Fire(const InputEvent& e) {
 }
 
 bool HeadlessHost::Peek() {
+  TakeTermination();
   Millis();
   FireDue(false);
   plat::Message m;
@@ -394,6 +416,7 @@ bool HeadlessHost::Peek() {
 
 bool HeadlessHost::Get(plat::Message& out) {
   for (;;) {
+    TakeTermination();
     Millis();
     FireDue(false);
     if (TakeReady(out, true, now_)) return out.id != plat::msg::Quit;

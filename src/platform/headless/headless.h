@@ -82,6 +82,10 @@ struct InputEvent {
 // Parses an input script; on failure returns false with "line N: why".
 bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std::string& error);
 
+// SIGTERM and SIGINT close the window of whichever host runs, instead of
+// killing the process with the player's progress unwritten.
+void CloseOnTermination();
+
 class HeadlessHost : public posix::MessageHost {
  public:
   explicit HeadlessHost(Options options);
@@ -168,6 +172,7 @@ class HeadlessHost : public posix::MessageHost {
   void ReleaseMouse() override { captured = false; }
   plat::Point CursorPos() override { return cursor_; }
   uint64_t Millis() override;
+  uint64_t RealMillis() override;
   void SleepMs(uint32_t ms) override;
   void Beep() override;
   void ShowMessageBox(const char* textSjis, const char* captionSjis) override;
@@ -201,6 +206,7 @@ class HeadlessHost : public posix::MessageHost {
   void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:
+  void TakeTermination();
   void Record(const std::string& line);
   void FireDue(bool idle);
   void Fire(const InputEvent& e);
