@@ -432,6 +432,7 @@ const std::vector<EffectRow>& EffectTable() {
       {31, A, 0, -1, {}, {{"o.mp", 90}}, 0, nullptr},
       {31, I, 0, -1, {}, {{"o.mp", 90}}, 0, nullptr},
       {32, A, 0, -1, {}, {{"s.phys", 1700}}, 0, nullptr},
+      {32, A, 0, -1, {{"s.phys", 0}}, {}, 0, nullptr},
       {32, I, 0, -1, {}, {}, 0, nullptr},
       {33, A, 0, -1, {{"s.drain", 1}}, {{"s.drain", 2}}, 0, nullptr},
       {33, I, 0, -1, {}, {}, 0, nullptr},
@@ -646,7 +647,7 @@ TEST_F(CardEffectTest, EveryCardInBothRolesAndEveryRandomEventDoesExactlyItsRow)
       }
     }
   }
-  EXPECT_EQ(rowsRun, 252);
+  EXPECT_EQ(rowsRun, 254);
 }
 
 TEST_F(CardEffectTest, AForbiddingFieldNullifiesEveryonesAmountWithOneMessage) {
