@@ -46,7 +46,6 @@ void SeedWhere(const std::function<bool(int32_t)>& wanted) {
   FAIL() << "no seed found";
 }
 
-
 // ---- on the state alone ----
 
 class EffectStateTest : public ::testing::Test {
@@ -222,15 +221,25 @@ std::vector<Figure> Figures(int s) {
     const std::string p = who == 0 ? "s." : "o.";
     BattleSide& b = battle.side[side];
     const SideVitals v = sideVitals(side);
-    const Named named[] = {{"hp", &v.hp}, {"maxHp", &v.maxHp},
-                        {"mp", &v.mp}, {"maxMp", &v.maxMp}, {"phys", &b.physDamage},
-                        {"magic", &b.magicDamage}, {"hpRec", &b.hpRecovery},
-                        {"mpRec", &b.mpRecovery}, {"charge", &b.mpCharge}, {"drain", &b.drain},
-                        {"pAU", &b.physAttackUp}, {"pG", &b.physGuard},
-                        {"mAU", &b.magicAttackUp}, {"mG", &b.magicGuard},
-                        {"hRU", &b.hpRecoveryUp}, {"mRU", &b.mpRecoveryUp},
-                        {"curse", &b.curseTurns}, {"deckLeft", &b.deckLeft},
-                        {"drawIndex", &b.drawIndex}};
+    const Named named[] = {{"hp", &v.hp},
+                           {"maxHp", &v.maxHp},
+                           {"mp", &v.mp},
+                           {"maxMp", &v.maxMp},
+                           {"phys", &b.physDamage},
+                           {"magic", &b.magicDamage},
+                           {"hpRec", &b.hpRecovery},
+                           {"mpRec", &b.mpRecovery},
+                           {"charge", &b.mpCharge},
+                           {"drain", &b.drain},
+                           {"pAU", &b.physAttackUp},
+                           {"pG", &b.physGuard},
+                           {"mAU", &b.magicAttackUp},
+                           {"mG", &b.magicGuard},
+                           {"hRU", &b.hpRecoveryUp},
+                           {"mRU", &b.mpRecoveryUp},
+                           {"curse", &b.curseTurns},
+                           {"deckLeft", &b.deckLeft},
+                           {"drawIndex", &b.drawIndex}};
     for (auto [n, r] : named) all.push_back(Fig(p + n, *r));
     all.push_back(Fig(p + "poisoned", b.poisoned));
     all.push_back(Fig(p + "poisonGuard", b.poisonGuard));
@@ -241,12 +250,12 @@ std::vector<Figure> Figures(int s) {
       all.push_back(Fig(p + "played" + std::to_string(k), b.played[k].card));
       all.push_back(Fig(p + "from" + std::to_string(k), b.played[k].fromSlot));
     }
-    all.push_back({p + "pattern", [&b] { return int64_t(strnlen(b.playedPattern, 16)); },
-                   [&b](int64_t) {}});
+    all.push_back(
+        {p + "pattern", [&b] { return int64_t(strnlen(b.playedPattern, 16)); }, [&b](int64_t) {}});
   }
-  const Named fields[] = {{"f.pA", &battle.physAttackField}, {"f.pG", &battle.physGuardField},
+  const Named fields[] = {{"f.pA", &battle.physAttackField},  {"f.pG", &battle.physGuardField},
                           {"f.mA", &battle.magicAttackField}, {"f.mG", &battle.magicGuardField},
-                          {"f.hR", &battle.hpRecoveryField}, {"f.mR", &battle.mpRecoveryField}};
+                          {"f.hR", &battle.hpRecoveryField},  {"f.mR", &battle.mpRecoveryField}};
   for (auto [n, r] : fields) all.push_back(Fig(n, *r));
   return all;
 }
@@ -256,15 +265,14 @@ using Values = std::vector<std::pair<std::string, int64_t>>;
 // The table every card starts from: each figure distinct, so an effect on
 // the wrong side or the wrong amount shows.
 const Values kBaseline = {
-    {"s.hp", 500},     {"s.maxHp", 1000}, {"s.mp", 100},    {"s.maxMp", 200},
-    {"s.phys", 1000},  {"s.magic", 2000}, {"s.hpRec", 300}, {"s.mpRec", 400},
-    {"s.charge", 60},  {"s.pAU", 1000},   {"s.pG", 2000},   {"s.mAU", 3000},
-    {"s.mG", 4000},    {"s.hRU", 5000},   {"s.mRU", 6000},  {"o.hp", 600},
-    {"o.maxHp", 1200}, {"o.mp", 150},     {"o.maxMp", 300}, {"o.phys", 1100},
-    {"o.magic", 2200}, {"o.hpRec", 330},  {"o.mpRec", 440}, {"o.charge", 70},
-    {"o.pAU", 100},    {"o.pG", 200},     {"o.mAU", 300},   {"o.mG", 400},
-    {"o.hRU", 500},    {"o.mRU", 600},    {"f.pA", 10000},  {"f.pG", 20000},
-    {"f.mA", 30000},   {"f.mG", 40000},   {"f.hR", 50000},  {"f.mR", 60000},
+    {"s.hp", 500},     {"s.maxHp", 1000}, {"s.mp", 100},    {"s.maxMp", 200}, {"s.phys", 1000},
+    {"s.magic", 2000}, {"s.hpRec", 300},  {"s.mpRec", 400}, {"s.charge", 60}, {"s.pAU", 1000},
+    {"s.pG", 2000},    {"s.mAU", 3000},   {"s.mG", 4000},   {"s.hRU", 5000},  {"s.mRU", 6000},
+    {"o.hp", 600},     {"o.maxHp", 1200}, {"o.mp", 150},    {"o.maxMp", 300}, {"o.phys", 1100},
+    {"o.magic", 2200}, {"o.hpRec", 330},  {"o.mpRec", 440}, {"o.charge", 70}, {"o.pAU", 100},
+    {"o.pG", 200},     {"o.mAU", 300},    {"o.mG", 400},    {"o.hRU", 500},   {"o.mRU", 600},
+    {"f.pA", 10000},   {"f.pG", 20000},   {"f.mA", 30000},  {"f.mG", 40000},  {"f.hR", 50000},
+    {"f.mR", 60000},
 };
 
 constexpr uint16_t kSentinel = Rgb5(7, 21, 13);
@@ -320,8 +328,8 @@ struct EffectRow {
   int sides;  // 0 either side plays the card, 1 only the player, 2 only the opponent
   int roll;   // the generator's next value mod 100 (mod 10 for card 42), or -1
   Values setup, expect;
-  uint64_t extraMs;         // beyond the card's move, text and move out; kAnyMs: not pinned
-  const char* message;      // window 1 afterwards; null: the card's own text
+  uint64_t extraMs;     // beyond the card's move, text and move out; kAnyMs: not pinned
+  const char* message;  // window 1 afterwards; null: the card's own text
   Probe probe = Probe::None;
 };
 constexpr uint64_t kAnyMs = ~uint64_t{0};
@@ -377,14 +385,31 @@ const std::vector<EffectRow>& EffectTable() {
       {9, A, 0, -1, {}, {{"s.phys", 1200}}, 0, nullptr},
       {9, I, 0, -1, {}, {}, 0, nullptr},
       // Refilled: the played slot closes up and two cards come from the deck.
-      {10, A, 0, -1, {},
-       {{"s.hand1", 2}, {"s.hand2", 3}, {"s.hand3", 4}, {"s.hand4", 11}, {"s.hand5", 12},
-        {"s.in1", 1}, {"s.deckLeft", 1}, {"s.drawIndex", 3}},
-       kAnyMs, nullptr},
+      {10,
+       A,
+       0,
+       -1,
+       {},
+       {{"s.hand1", 2},
+        {"s.hand2", 3},
+        {"s.hand3", 4},
+        {"s.hand4", 11},
+        {"s.hand5", 12},
+        {"s.in1", 1},
+        {"s.deckLeft", 1},
+        {"s.drawIndex", 3}},
+       kAnyMs,
+       nullptr},
       {10, I, 0, -1, {}, {}, 0, nullptr},
       {11, A, 0, 49, {}, {{"s.curse", 3}}, 0, nullptr},
       {11, A, 0, 50, {}, {}, kShow, kCardNotCursed},
-      {11, I, 0, 49, {{"s.poisoned", 1}, {"s.curse", 2}}, {{"s.poisoned", 0}, {"s.curse", 0}}, 0,
+      {11,
+       I,
+       0,
+       49,
+       {{"s.poisoned", 1}, {"s.curse", 2}},
+       {{"s.poisoned", 0}, {"s.curse", 0}},
+       0,
        nullptr},
       {11, I, 0, 50, {{"s.poisoned", 1}, {"s.curse", 2}}, {}, kShow, kCardFailure},
       {12, A, 0, -1, {}, {}, 0, nullptr},
@@ -458,11 +483,26 @@ const std::vector<EffectRow>& EffectTable() {
       {42, A, 0, 0, {}, {{"o.hp", 0}, {"o.mp", 0}}, kShow, kEventOtherZero},
       {42, A, 0, 1, {}, {{"s.hp", 0}, {"s.mp", 0}}, kShow, kEventOwnZero},
       // Protections do not help against this one.
-      {42, A, 0, 2, {{"s.poisonGuard", 1}, {"o.curseGuard", 1}},
-       {{"s.poisonGuard", 0}, {"o.curseGuard", 0}, {"s.poisoned", 1}, {"o.poisoned", 1},
-        {"s.curse", 3}, {"o.curse", 3}},
-       kShow, kEventBothAfflicted},
-      {42, A, 0, 3, {}, {{"s.hp", 1000}, {"s.mp", 200}, {"o.hp", 1200}, {"o.mp", 300}}, kShow,
+      {42,
+       A,
+       0,
+       2,
+       {{"s.poisonGuard", 1}, {"o.curseGuard", 1}},
+       {{"s.poisonGuard", 0},
+        {"o.curseGuard", 0},
+        {"s.poisoned", 1},
+        {"o.poisoned", 1},
+        {"s.curse", 3},
+        {"o.curse", 3}},
+       kShow,
+       kEventBothAfflicted},
+      {42,
+       A,
+       0,
+       3,
+       {},
+       {{"s.hp", 1000}, {"s.mp", 200}, {"o.hp", 1200}, {"o.mp", 300}},
+       kShow,
        kEventBothRestored},
       {42, A, 0, 4, {}, {{"s.hp", 1}, {"o.hp", 1}}, kShow, kEventBothHpOne},
       {42, A, 0, 5, {}, {{"s.mp", 0}, {"o.mp", 0}}, kShow, kEventBothMpZero},
@@ -474,14 +514,25 @@ const std::vector<EffectRow>& EffectTable() {
       {43, A, 0, -1, {}, {{"s.hp", 1000}, {"s.mp", 200}}, 0, nullptr},
       {43, I, 0, -1, {}, {{"s.hp", 1000}, {"s.mp", 200}}, 0, nullptr},
       {44, A, 0, -1, {}, Barriers(300), 0, nullptr},
-      {44, A, 0, -1, {{"s.pG", 1000000000}}, Join(Barriers(300), {{"s.pG", INT32_MAX}}), 0,
+      {44,
+       A,
+       0,
+       -1,
+       {{"s.pG", 1000000000}},
+       Join(Barriers(300), {{"s.pG", INT32_MAX}}),
+       0,
        nullptr},
       {44, I, 0, -1, {}, {{"o.phys", 550}, {"o.magic", 1100}}, 0, nullptr},
       {45, A, 0, -1, {}, {{"s.magic", 1500}}, 0, nullptr},
       {45, I, 0, -1, {}, {{"o.phys", 100}}, 0, nullptr},
       {45, I, 0, -1, {{"o.phys", 900}}, {{"o.phys", 0}}, 0, nullptr},
-      {46, A, 0, -1, {},
-       {{"o.pAU", 0}, {"o.pG", 0}, {"o.mAU", 0}, {"o.mG", 0}, {"o.hRU", 0}, {"o.mRU", 0}}, 0,
+      {46,
+       A,
+       0,
+       -1,
+       {},
+       {{"o.pAU", 0}, {"o.pG", 0}, {"o.mAU", 0}, {"o.mG", 0}, {"o.hRU", 0}, {"o.mRU", 0}},
+       0,
        nullptr},
       {46, I, 0, -1, {}, {{"o.phys", 550}}, 0, nullptr},
       {47, A, 0, -1, {}, {{"o.mp", 0}}, 0, nullptr},
@@ -529,8 +580,8 @@ TEST_F(CardEffectTest, EveryCardInBothRolesAndEveryRandomEventDoesExactlyItsRow)
     for (int s = 0; s < 2; ++s) {
       if ((row.sides == 1 && s != 0) || (row.sides == 2 && s != 1)) continue;
       const std::string what = "card " + std::to_string(row.card) +
-                               (row.role == A ? " in attack" : " in interception") +
-                               " by side " + std::to_string(s) +
+                               (row.role == A ? " in attack" : " in interception") + " by side " +
+                               std::to_string(s) +
                                (row.roll >= 0 ? " rolling " + std::to_string(row.roll) : "");
       SCOPED_TRACE(what);
       const SlotPosition from = playedPosition(s, 1);
