@@ -81,7 +81,8 @@ void DrawSlots(const Rect& clip) {
         if (battle.patternHint == 2) DarkenRect(gfx.Screen, lit.x, lit.y, lit.w, lit.h, 0x464646);
       }
     }
-    if (cardRecord(them.hand[k].card) && them.hand[k].inHand)
+    // The back hides the card, so whatever number it holds looks the same.
+    if (them.hand[k].card != 0 && them.hand[k].inHand)
       CardSprite(clip, handPosition(1, k), 0, CardBackY(1));
     if (EntryUsed(1, k) && cardRecord(them.played[k].card))
       CardSprite(clip, playedPosition(1, k), HandPictureX(k), PlayedPictureY(1));

@@ -149,14 +149,17 @@ bool Dissolve(int side, int entry) {
   return true;
 }
 
+// With the deck used up the look finds no picture: the view stays dark for
+// the same while.
 bool ShowNextDeckCard() {
   const BattleSide& me = battle.side[0];
-  if (me.deckLeft <= 0 || me.drawIndex < 1 || me.drawIndex > kBattleDeckSize) return true;
-  char file[32];
-  std::snprintf(file, sizeof file, "cards\\cards%u.K16",
-                static_cast<unsigned>(me.deck[me.drawIndex]));
   DarkenView();
-  LoadK16RectKeyed(gfx.Screen, file, kCentreX, kCentreY, kCardWidth, kCardHeight, 0, 0);
+  if (me.drawIndex >= 1 && me.drawIndex <= kBattleDeckSize) {
+    char file[32];
+    std::snprintf(file, sizeof file, "cards\\cards%u.K16",
+                  static_cast<unsigned>(me.deck[me.drawIndex]));
+    LoadK16RectKeyed(gfx.Screen, file, kCentreX, kCentreY, kCardWidth, kCardHeight, 0, 0);
+  }
   return Shown();
 }
 

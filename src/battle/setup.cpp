@@ -194,6 +194,9 @@ bool fillBothHands() { return fillHand(0) && fillHand(1); }
 bool compactBothHands() { return compactHand(0) && compactHand(1); }
 
 int startBattle() {
+  // Skip mode reads a story on; a battle is no story to read past.
+  shell.SkipMode = false;
+  shell.InBattle = true;
   StopAllSound();
 
   char face[kLineSize], deckName[kLineSize];
@@ -285,5 +288,6 @@ int leaveBattle() {
   ComposeSceneIntoBackPage();
   if (!screenChangeIn()) return 0;
   RestartScriptSound();
+  shell.InBattle = false;
   return ResumeScript();
 }

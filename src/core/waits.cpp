@@ -6,7 +6,10 @@ Shell shell;
 
 void ResetShell() { shell = Shell{}; }
 
-bool SkipHeld() { return shell.RightDown != 0 || shell.CtrlDown || shell.SkipMode; }
+bool SkipHeld() {
+  if (shell.RightDown != 0) return true;
+  return !shell.InBattle && (shell.CtrlDown || shell.SkipMode);
+}
 
 void FrameStart() { shell.FrameStartTime = plat::host().Millis(); }
 

@@ -33,13 +33,17 @@ struct Shell {
   int32_t FullScreen = 0;
   // The player's reading aids; none of them is saved with a game.
   bool CtrlDown = false;     // held: text and click waits pass as with the right button
-  bool SkipMode = false;     // Tab: as if Ctrl were held, until the next choice
+  bool SkipMode = false;     // Tab: as if Ctrl were held, until the next choice or battle
   bool AutoMode = false;     // A: click waits end by themselves
   bool OverlayOpen = false;  // the backlog or the help covers the scene; the game waits on
+  // A battle runs: its waits end only by the game's own inputs, so neither
+  // Ctrl nor skip mode changes how a battle plays.
+  bool InBattle = false;
 };
 extern Shell shell;
 
-// Text and click waits pass: the right button or Ctrl held, or skip mode.
+// Text and click waits pass: the right button, or outside a battle Ctrl
+// held or skip mode.
 bool SkipHeld();
 
 void ResetShell();

@@ -402,6 +402,8 @@ bool AidsKeyDown(uint32_t vk, bool repeat) {
       QuitUnless(PassClickWait());
       return true;
     case plat::vk::Tab:
+      // A battle is no text to read past; skip mode stays off in it.
+      if (shell.InBattle) return true;
       shell.SkipMode = !shell.SkipMode;
       ShowNote(shell.SkipMode ? texts::kSkipOn : texts::kSkipOff);
       if (shell.SkipMode) QuitUnless(PassClickWait());

@@ -202,6 +202,9 @@ TEST_F(OpponentChoiceTest, InterceptionAnswersThePlayersAttack) {
   EXPECT_EQ(chooseDefence(), 2);
   PlayerPlays({3, 3});
   EXPECT_EQ(chooseDefence(), 3);
+  Art(Role::Defence, 3, 9, 2);  // a magic guard answers magic as well
+  EXPECT_EQ(chooseDefence(), 3);
+  Art(Role::Defence, 3, 10, 2);
   PlayerPlays({3});
   EXPECT_EQ(chooseDefence(), 4) << "no attack art: k is 0";
   PlayerPlays({});

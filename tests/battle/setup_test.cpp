@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -145,7 +146,7 @@ TEST_F(BattleRunTest, TheOpponentsDeckIsShuffledOnlyWhenAsked) {
 
 TEST_F(BattleRunTest, BadArgumentsAndDeckFilesStayInsideTheTables) {
   // A hand of 9 is cut to the screen's six; a deck holding numbers no card
-  // has deals them as nothing drawn; an empty player deck deals nothing; a
+  // has deals them all the same; an empty player deck deals nothing; a
   // battle kind without a background keeps the scene's.
   WriteDeck("odd.dec", {99, 4000000000u, 22});
   WriteStory(".battle fg\\foe 100 100 10 10 7 odd 0 9 3", ".card add deck 1 0\n");
@@ -154,12 +155,11 @@ TEST_F(BattleRunTest, BadArgumentsAndDeckFilesStayInsideTheTables) {
   EXPECT_EQ(Hand(1, 3), (std::vector<uint32_t>{99, 4000000000u, 22}));
   EXPECT_EQ(battle.side[1].deckLeft, 0);
   EXPECT_EQ(Hand(0, 6), std::vector<uint32_t>(6, 0));
-  for (int k : {1, 2}) {
+  // The opponent's cards lie face down whatever their numbers.
+  for (int k : {1, 2, 3}) {
     const SlotPosition p = handPosition(1, k);
-    EXPECT_NE(At(p.x + 50, p.y + 70), kOpponentBack) << k;
+    EXPECT_EQ(At(p.x + 50, p.y + 70), kOpponentBack) << k;
   }
-  const SlotPosition third = handPosition(1, 3);
-  EXPECT_EQ(At(third.x + 50, third.y + 70), kOpponentBack);
   // Kind 3 loads no battle background: the scene's picture is still there.
   EXPECT_EQ(gfx.WorkPage.At(620, 10), Rgb5(620 / 40, 0, 8));
   EXPECT_EQ(std::count_if(host->sound.begin(), host->sound.end(),
@@ -231,6 +231,36 @@ TEST_F(BattleRunTest, TheResultBannerShowsWithTheViewUp) {
   EXPECT_EQ(ShotPixel(shot, 320, 240), kWin);
   // The upper part of the image: the opponent's face in its frame.
   EXPECT_EQ(ShotPixel(shot, 4 + 50, 146 + 50), FaceColour(18 + 49, 1));
+}
+
+// The reading aids leave a battle alone: skip mode switched on in the
+// dialogue before it, or Ctrl held from there on, and the first exchange
+// (a card played, decided, both arts' messages and the card's text) lasts
+// exactly as long as with neither.
+TEST_F(BattleRunTest, SkipModeAndCtrlLeaveTheBattlesWaitsAsTheyAre) {
+  WriteStory(".battle fg\\foe 300 300 40 40 9 foe 0 5 1", ".card add deck 4 20\n");
+  auto exchange = [this](const std::string& beforeBattle) {
+    ResetGameState();
+    MakeHost(beforeBattle + "wait click 55 260\nwait click 320 100\nwait close\n");
+    std::vector<uint64_t> at;
+    host->SetInputHook(
+        [](const headless::InputEvent&, void* user) {
+          static_cast<std::vector<uint64_t>*>(user)->push_back(plat::host().Millis());
+        },
+        &at);
+    EXPECT_EQ(RunGame(), 0);
+    EXPECT_FALSE(shell.SkipMode) << "a battle ends skip mode";
+    // From the deciding click to the next wait for the player.
+    EXPECT_GE(at.size(), 4u);
+    return at.size() >= 4 ? at.back() - at[at.size() - 2] : 0;
+  };
+  const uint64_t plain = exchange("wait click 320 240\n");
+  // Two arts' messages of 5 s and the card's text of 5 s at the least.
+  EXPECT_GT(plain, 15000u);
+  EXPECT_EQ(exchange("wait key tab\n"), plain);
+  EXPECT_EQ(exchange("wait keydown ctrl\n"), plain);
+  // Tab inside the battle does not switch skip mode on either.
+  EXPECT_EQ(exchange("wait click 320 240\nwait key tab\n"), plain);
 }
 
 TEST_F(BattleRunTest, TheCardDetailCoversWhatThePlayerSeesAndPutsItBack) {
@@ -368,6 +398,48 @@ TEST_F(BattleScreenTest, APartialRedrawTouchesOnlyItsRectangle) {
   }
 }
 
+// Each status icon of each side sits in its own place; a field shows at
+// both sides.
+TEST_F(BattleScreenTest, StatusIconsSitInTheirPlaces) {
+  BattleSide& me = battle.side[0];
+  BattleSide& foe = battle.side[1];
+
+  struct Icon {
+    int side, x, y, w;
+    uint16_t colour;
+    std::function<void()> set;
+  };
+  const Icon icons[] = {
+      {0, 536, 196, 28, kPoison, [&] { me.poisoned = 1; }},
+      {0, 565, 196, 28, kCurse, [&] { me.curseTurns = 2; }},
+      {0, 593, 196, 21, kBarrier, [&] { me.magicGuard = -5; }},
+      {0, 614, 196, 20, kField, [&] { battle.hpRecoveryField = 1; }},
+      {1, 4, 146, 28, kPoison, [&] { foe.poisoned = 1; }},
+      {1, 33, 146, 28, kCurse, [&] { foe.curseTurns = 1; }},
+      {1, 61, 146, 21, kBarrier, [&] { foe.mpRecoveryUp = 3; }},
+      {1, 82, 146, 20, kField, [&] { battle.hpRecoveryField = 1; }},
+  };
+  for (const Icon& icon : icons) {
+    for (BattleSide& s : battle.side) {
+      s.poisoned = 0;
+      s.curseTurns = 0;
+      s.magicGuard = s.mpRecoveryUp = 0;
+    }
+    battle.hpRecoveryField = 0;
+    icon.set();
+    drawBattle(0, 0, kBattleWidth, kBattleHeight);
+    for (const Icon& other : icons) {
+      const bool shown = other.x == icon.x && other.y == icon.y;
+      // A field shows at both sides' field places.
+      const bool field = icon.colour == kField && other.colour == kField;
+      // Both edges: an icon a few pixels off shows at one of them.
+      for (int x : {other.x, other.x + other.w - 1})
+        EXPECT_EQ(At(x, other.y + 10) == icon.colour, shown || field)
+            << "set " << icon.x << "," << icon.y << " seen at " << x << "," << other.y;
+    }
+  }
+}
+
 TEST_F(BattleScreenTest, ShortAndVerticalMovesLandWhereTheyShould) {
   const uint16_t card = CardColour(static_cast<int>(battle.side[0].hand[1].card));
   ClearTable();
@@ -415,8 +487,10 @@ TEST_F(BattleScreenTest, BannersAndZoomsPeakInTheMiddleOfTheView) {
   FillImageRect(gfx.PartsSheet, 300, 538, 100, 138, 0x00FF00);
   ASSERT_TRUE(zoomCard(1, 3));
   EXPECT_EQ(At(320, 240), Rgb5(0, 31, 0));
-  EXPECT_EQ(At(121, 10), Rgb5(0, 31, 0)) << "400 wide from x 120";
-  EXPECT_EQ(At(118, 10), BackColour(118, 10));
+  EXPECT_EQ(At(120, 10), Rgb5(0, 31, 0)) << "400 wide from x 120";
+  EXPECT_EQ(At(518, 10), Rgb5(0, 31, 0)) << "4 x 100 falls a hair short: 399";
+  EXPECT_EQ(At(119, 10), BackColour(119, 10));
+  EXPECT_EQ(At(519, 10), BackColour(519, 10));
 }
 
 }  // namespace
