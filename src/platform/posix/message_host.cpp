@@ -71,7 +71,7 @@ bool MessageHost::TakeReady(plat::Message& out, bool remove, uint64_t now) {
 
 void MessageHost::SendToProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
   if (!windowOpen_ || !proc_) return;
-  sentToProc.push_back(id);
+  Delivered(id);
   proc_(id, wParam, lParam);
 }
 
@@ -92,7 +92,7 @@ void MessageHost::Dispatch(const plat::Message& m) {
 
 void MessageHost::Invalidate(const plat::Rect* r) {
   const plat::Rect c = r ? *r : plat::Rect{0, 0, kWidth, kHeight};
-  invalidations.push_back(c);
+  Invalidated(c);
   if (!windowOpen_) return;
   const int x0 = std::max(c.x, 0), y0 = std::max(c.y, 0);
   const int x1 = static_cast<int>(std::min<int64_t>(int64_t{c.x} + c.w, kWidth));
