@@ -7,10 +7,24 @@ namespace posix {
 MessageHost::MessageHost(std::string dataDir, bool builtinFontsOnly, std::string saveDir)
     : frame_(static_cast<size_t>(kWidth) * kHeight, 0),
       data_(std::move(dataDir), std::move(saveDir)),
-      fonts_(builtinFontsOnly) {
-  // A run starts here: whatever an earlier run's interrupted writes left
-  // behind can go.
-  data_.RemoveStaleTemporaries();
+      fonts_(builtinFontsOnly) {}
+
+bool MessageHost::ClaimSaveFolder() {
+  // The save folder is made now rather than at the first write: the lock
+  // lives in it. A folder that cannot be made fails every write anyway.
+  if (!data_.MakeWritableRoot()) return true;
+  switch (lock_.Take(data_.Writable().Root())) {
+    case FolderLock::State::Busy:
+      return false;
+    case FolderLock::State::Held:
+      // Whatever an earlier run's interrupted writes left behind can go.
+      data_.RemoveStaleTemporaries();
+      return true;
+    case FolderLock::State::Unavailable:
+      // Nothing proves the temporaries' writers gone: they stay.
+      return true;
+  }
+  return true;
 }
 
 void MessageHost::AttachWindow(plat::WindowProc proc) {

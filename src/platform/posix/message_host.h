@@ -64,6 +64,12 @@ class MessageHost : public plat::Host {
     return data_.ResetAttributes(nameSjis);
   }
   bool MakeFolder(const char* nameSjis) override { return data_.MakeFolder(nameSjis); }
+  // At the start of a run, before the game reads or writes anything: makes
+  // the folder writes go to this copy's own for the rest of the run (the
+  // save folder is made for it) and clears what earlier runs' interrupted
+  // writes left there. False when another copy of the game has the folder:
+  // this one must then not run, or it would write over the other's progress.
+  bool ClaimSaveFolder();
 
  protected:
   // Called by OpenWindow/DestroyWindow of the backend.
@@ -94,6 +100,7 @@ class MessageHost : public plat::Host {
   };
 
   GameFiles data_;
+  FolderLock lock_;
   FontBook fonts_;
   plat::WindowProc proc_ = nullptr;
   bool windowOpen_ = false;
