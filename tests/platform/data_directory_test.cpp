@@ -216,7 +216,8 @@ TEST_F(DataDirectoryTest, AClaimedFolderLosesOnlyTheGamesOwnDeadTemporaries) {
       "save/Pattern.dat", "notes.tmp", "save/a.tmp12x", ".tmp123", "save/ArtsList.dat.tmp1",
       "save/Collection.dat.tmp" + std::to_string(dead), "photos/x.jpg.tmp7",
       temp("photos/x.jpg", dead), temp("save/old/x.dat", dead), ".quillfen-5.tmp",
-      "save/x.quillfen-.tmp", "save/x.quillfen-12a.tmp", "save/x.quillfen-5.tmp.bak"};
+      "save/x.quillfen-.tmp", "save/x.quillfen-12a.tmp", "save/x.quillfen-5.tmp.bak",
+      "save/holiday-photo123.tmp"};
   for (const auto& name : stale) WriteData(name, "half");
   for (const auto& name : kept) WriteData(name, "keep");
   {
