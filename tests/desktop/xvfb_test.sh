@@ -121,9 +121,10 @@ xdotool keyup Escape 2>/dev/null || true
 
 # Sound: the demo's opening (its title bell, then the town's music) through
 # SDL's audio stream, written to a file by SDL's disk driver: five seconds of
-# it, and not silent.
+# it, and not silent. Its progress goes to a folder of the test's own, not
+# into the build's demo data that other tests read.
 if [ -n "$demo" ] && command -v sox >/dev/null 2>&1; then
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" "$bin" --data "$demo" >/dev/null 2>&1 &
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" "$bin" --data "$demo" --save-dir "$work/saves" >/dev/null 2>&1 &
   sound=$!
   pids+=($sound)
   # Five seconds of 44.1 kHz stereo float: the bell and the start of the music.

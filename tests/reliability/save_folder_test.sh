@@ -26,6 +26,8 @@ saves=$work/saves
 # Two games on one save folder: the first teaches nothing, the second a card.
 for copy in first second; do
   cp -r "$demo" "$work/$copy"
+  # Nothing of earlier runs on the demo: the progress starts empty.
+  rm -rf "$work/$copy/save" "$work/$copy/quillfen.lock"
   mkdir -p "$work/$copy/save"
   printf '.int a\n' > "$work/$copy/config.scn"
 done
