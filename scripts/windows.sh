@@ -39,7 +39,9 @@ mkdir -p "$work"
 
 # A virtual display for Wine and the screenshots.
 display=
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# -noreset: the server would otherwise reset whenever its last client left,
+# dropping a connection being made at that moment (see tests/desktop).
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb=$!
 wine_pid=
 cleanup() {

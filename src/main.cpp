@@ -11,6 +11,7 @@
 #include "platform/posix/host_files.h"
 #include "platform/sdl/sdl_host.h"
 #include "shell/app.h"
+#include "shell/texts.h"
 
 namespace {
 
@@ -46,7 +47,13 @@ bool ReadText(const std::string& path, std::string& out) {
   return true;
 }
 
-int RunOn(plat::Host& host) {
+int RunOn(posix::MessageHost& host) {
+  // A second copy on the same saves would write its older progress over the
+  // first one's when it ends: it says so and ends before reading anything.
+  if (!host.ClaimSaveFolder()) {
+    host.ShowMessageBox(texts::kAlreadyRunning, nullptr);
+    return 1;
+  }
   plat::SetHost(&host);
   const int code = GameMain();
   ResetGameState();

@@ -15,13 +15,18 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
 
-# The server picks a free display number and tells it once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
+# The server picks a free display number and tells it once it is ready, so
+# two runs on one machine never share a display. Without -noreset it resets
+# whenever its last client leaves, and a reset drops every connection still
+# being made: on a busy machine the server meets a client's leaving and the
+# window manager's arrival in one wake-up, the window manager dies with
+# "Failed to open the display", and the window test waits for it in vain.
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+pids+=($xvfb)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 export DISPLAY=:$(head -1 "$work/display")
-xdpyinfo >/dev/null 2>&1 || fail "no X server on $DISPLAY"
-openbox >/dev/null 2>&1 & pids+=($!)
 # Polls a condition every 0.1 s for at most N tenths of a second.
 poll() {
   local tenths=$1
@@ -29,7 +34,27 @@ poll() {
   for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
   "$@"
 }
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+# That moment, made to happen every time rather than by chance: a client
+# leaves and the window manager connects while the server cannot run.
+# The client prints the property once it is connected.
+xprop -root -spy _NET_SUPPORTING_WM_CHECK >"$work/holder" 2>&1 &
+holder=$!
+pids+=($holder)
+poll 100 test -s "$work/holder" || fail "no X server on $DISPLAY"
+kill -STOP "$xvfb"
+kill "$holder"
+wait "$holder" 2>/dev/null || true
+openbox >"$work/openbox.log" 2>&1 &
+wm=$!
+pids+=($wm)
+sleep 0.3
+kill -CONT "$xvfb"
+wm_running() {
+  kill -0 "$wm" 2>/dev/null || fail "the window manager ended: $(tr '\n' ' ' <"$work/openbox.log")"
+  local check
+  check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) || return 1
+  [[ $check == *"window id"* ]]
+}
 poll 300 wm_running || fail "the window manager did not start"
 
 data=$work/data
@@ -96,9 +121,10 @@ xdotool keyup Escape 2>/dev/null || true
 
 # Sound: the demo's opening (its title bell, then the town's music) through
 # SDL's audio stream, written to a file by SDL's disk driver: five seconds of
-# it, and not silent.
+# it, and not silent. Its progress goes to a folder of the test's own, not
+# into the build's demo data that other tests read.
 if [ -n "$demo" ] && command -v sox >/dev/null 2>&1; then
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" "$bin" --data "$demo" >/dev/null 2>&1 &
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" "$bin" --data "$demo" --save-dir "$work/saves" >/dev/null 2>&1 &
   sound=$!
   pids+=($sound)
   # Five seconds of 44.1 kHz stereo float: the bell and the start of the music.

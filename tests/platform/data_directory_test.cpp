@@ -201,19 +201,37 @@ TEST_F(DataDirectoryTest, AWholeRunGetsPastEmptyHugeAndSpecialFiles) {
   EXPECT_EQ(std::filesystem::file_size(dataDir / "save/Collection.dat"), kCollectionFileSize);
 }
 
-TEST_F(DataDirectoryTest, StaleTemporariesAreRemovedWhenARunStarts) {
-  const std::string dead = std::to_string(std::numeric_limits<int32_t>::max());
-  const std::string own = std::to_string(getpid());
-  const std::vector<std::string> stale = {"save/Collection.dat.tmp" + dead,
-                                          "save/save1.dat.tmp" + own, "deep/er/x.k16.tmp" + dead};
-  // Not ours, or the writer still runs (process 1 always does).
-  const std::vector<std::string> kept = {"save/Pattern.dat", "notes.tmp", "save/a.tmp12x",
-                                         ".tmp" + dead, "save/ArtsList.dat.tmp1"};
+// The start of a run claims the folder and clears the temporaries that the
+// game's own writes left, in the folder and the game's folders in it; a file
+// of the player's is never taken for one, whatever it is called or wherever
+// it lies, and a claim on a folder another copy holds is refused and clears
+// nothing.
+TEST_F(DataDirectoryTest, AClaimedFolderLosesOnlyTheGamesOwnDeadTemporaries) {
+  auto temp = [](const std::string& target, long pid) { return posix::TemporaryName(target, pid); };
+  const long dead = std::numeric_limits<int32_t>::max();
+  const std::vector<std::string> stale = {temp("save/Collection.dat", dead),
+                                          temp("save/save1.dat", getpid()),
+                                          temp("settings.txt", 1), temp("screenshots/a.png", dead)};
+  const std::vector<std::string> kept = {
+      "save/Pattern.dat", "notes.tmp", "save/a.tmp12x", ".tmp123", "save/ArtsList.dat.tmp1",
+      "save/Collection.dat.tmp" + std::to_string(dead), "photos/x.jpg.tmp7",
+      temp("photos/x.jpg", dead), temp("save/old/x.dat", dead), ".quillfen-5.tmp",
+      "save/x.quillfen-.tmp", "save/x.quillfen-12a.tmp", "save/x.quillfen-5.tmp.bak",
+      "save/holiday-photo123.tmp"};
   for (const auto& name : stale) WriteData(name, "half");
   for (const auto& name : kept) WriteData(name, "keep");
-  MakeHost();
+  {
+    posix::FolderLock other;  // another copy of the game
+    ASSERT_EQ(other.Take(dataDir.string()), posix::FolderLock::State::Held);
+    EXPECT_FALSE(MakeHost().ClaimSaveFolder());
+    for (const auto& name : stale) EXPECT_TRUE(std::filesystem::exists(dataDir / name)) << name;
+  }
+  EXPECT_TRUE(MakeHost().ClaimSaveFolder());
   for (const auto& name : stale) EXPECT_FALSE(std::filesystem::exists(dataDir / name)) << name;
   for (const auto& name : kept) EXPECT_TRUE(std::filesystem::exists(dataDir / name)) << name;
+  // Held until the host goes.
+  posix::FolderLock other;
+  EXPECT_EQ(other.Take(dataDir.string()), posix::FolderLock::State::Busy);
 }
 
 TEST(Calendar, NormalisationCarriesOverflowingFields) {

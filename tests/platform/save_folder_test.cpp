@@ -100,8 +100,8 @@ TEST_F(SaveFolderTest, AWholeRunLoadsAndSavesProgressInTheSaveFolder) {
   std::string mine(kCollectionFileSize, '\0');
   mine[3] = 1;
   WriteSave("save/Collection.dat", mine);
-  const std::string dead = std::to_string(std::numeric_limits<int32_t>::max());
-  WriteSave("save/save1.dat.tmp" + dead, "half");
+  const std::string half = posix::TemporaryName("save/save1.dat", std::numeric_limits<int32_t>::max());
+  WriteSave(half, "half");
 
   headless::Options o;
   o.dataDir = dataDir.string();
@@ -111,7 +111,8 @@ TEST_F(SaveFolderTest, AWholeRunLoadsAndSavesProgressInTheSaveFolder) {
   host = std::make_unique<headless::HeadlessHost>(o);
   plat::SetHost(host.get());
   // A write interrupted in the save folder is cleared when the run starts.
-  EXPECT_FALSE(fs::exists(saves / ("save/save1.dat.tmp" + dead)));
+  ASSERT_TRUE(host->ClaimSaveFolder());
+  EXPECT_FALSE(fs::exists(saves / half));
   EXPECT_EQ(RunGame(), 0);
   EXPECT_EQ(ReadText(dataDir / "save/Collection.dat"), shipped);
   EXPECT_EQ(ReadText(saves / "save/Collection.dat"), mine);

@@ -139,8 +139,8 @@ int32_t I32At(const std::vector<uint8_t>& bytes, size_t at) {
   return v;
 }
 
-// The game's own readers on the folder, after a host has been made on it as
-// the game makes one at start: the slot must load, each progress file must
+// The game's own readers on the folder, after a host has claimed it as the
+// game claims it at start: the slot must load, each progress file must
 // read whole, and no temporary file may be left.
 std::string ReadBack(const Game& g, const fs::path& save, int32_t ints, int32_t strs) {
   headless::Options o;
@@ -151,9 +151,11 @@ std::string ReadBack(const Game& g, const fs::path& save, int32_t ints, int32_t 
   headless::HeadlessHost host(o);
   plat::SetHost(&host);
   std::string why;
+  if (!host.ClaimSaveFolder()) why = "the folder is still locked after the kill";
   SaveSnapshot s;
   std::vector<uint8_t> variables;
-  if (readSaveFile(1, ints, strs, s, variables) != SlotState::Ok) why = "slot 1 does not load";
+  if (why.empty() && readSaveFile(1, ints, strs, s, variables) != SlotState::Ok)
+    why = "slot 1 does not load";
   const std::pair<const char*, size_t> progress[] = {{kCollectionFile, kCollectionFileSize},
                                                      {kArtsListFile, kArtsListFileSize},
                                                      {kPatternFile, kPatternFileSize}};

@@ -125,6 +125,11 @@ class HeadlessHost : public posix::MessageHost {
   bool captured = false;
   bool fullScreen = false;
   int sentToBack = 0;
+  // Every message id handed to the game, in order.
+  std::vector<uint32_t> sentToProc;
+  // Every rectangle the game invalidated, as passed (a whole-window call as
+  // 0, 0, 640, 480), for tests of what a drawing step makes visible.
+  std::vector<plat::Rect> invalidations;
 
   // --- sound ---------------------------------------------------------------
   // Every MIDI, wave and volume call with the virtual time it was made at.
@@ -214,6 +219,8 @@ class HeadlessHost : public posix::MessageHost {
   void Idle(uint64_t deadline);
   void AdvanceTo(uint64_t t);
   void NameRefused(const char* nameSjis, const std::string& why) override;
+  void Delivered(uint32_t id) override { sentToProc.push_back(id); }
+  void Invalidated(const plat::Rect& r) override { invalidations.push_back(r); }
 
   Options options_;
   uint64_t now_ = 0;

@@ -3,8 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
-#include <signal.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,48 +89,30 @@ std::string DeepestRealPath(std::string path, size_t keep) {
   return RealPath(path);
 }
 
-// Our temporary files are named "<target>.tmp<pid>".
-bool IsTemporaryName(const char* name, long& pid) {
-  const char* tag = std::strstr(name, ".tmp");
-  if (!tag || tag == name) return false;
-  while (const char* later = std::strstr(tag + 1, ".tmp")) tag = later;
-  const char* digits = tag + 4;
-  if (*digits == '\0') return false;
-  for (const char* d = digits; *d; ++d) {
-    if (*d < '0' || *d > '9') return false;
-  }
-  errno = 0;
-  pid = std::strtol(digits, nullptr, 10);
-  return errno == 0 && pid > 0;
-}
+constexpr const char kTemporaryTag[] = ".quillfen-";
+constexpr const char kTemporaryEnd[] = ".tmp";
 
-// A temporary file is stale unless the process that writes it still runs;
-// this process writes none while the game starts.
-bool WriterGone(long pid) {
-  if (pid == static_cast<long>(getpid())) return true;
-  if (pid > static_cast<long>(INT_MAX)) return true;
-  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-}
+// The folders in a writable root that the game itself makes and writes into;
+// the clean-up looks nowhere else, and never below them.
+constexpr const char* kGameFolders[] = {"save", "screenshots"};
 
-void RemoveStaleIn(const std::string& folder, int depth) {
+// Removes the game's temporaries directly in folder; a folder that is a
+// symbolic link is not followed, being none of the game's.
+void RemoveStaleIn(const std::string& folder) {
+  struct stat fst;
+  if (lstat(folder.c_str(), &fst) != 0 || !S_ISDIR(fst.st_mode)) return;
   DIR* d = opendir(folder.c_str());
   if (!d) return;
-  std::vector<std::string> subfolders;
+  std::vector<std::string> stale;
   while (dirent* e = readdir(d)) {
-    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    long pid = 0;
+    if (!IsTemporaryName(e->d_name, pid)) continue;
     const std::string path = folder + "/" + e->d_name;
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0) continue;
-    long pid = 0;
-    if (S_ISDIR(st.st_mode)) {
-      subfolders.push_back(path);
-    } else if (S_ISREG(st.st_mode) && IsTemporaryName(e->d_name, pid) && WriterGone(pid)) {
-      unlink(path.c_str());
-    }
+    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) stale.push_back(path);
   }
   closedir(d);
-  if (depth <= 0) return;
-  for (const std::string& sub : subfolders) RemoveStaleIn(sub, depth - 1);
+  for (const std::string& path : stale) unlink(path.c_str());
 }
 
 // Makes a rename inside folder survive a crash of the machine.
@@ -251,8 +233,54 @@ bool DataDirectory::Exists(const char* nameSjis) const {
 }
 
 void DataDirectory::RemoveStaleTemporaries() const {
-  // Deep enough for any folder the game writes into.
-  RemoveStaleIn(root_, 8);
+  RemoveStaleIn(root_);
+  for (const char* folder : kGameFolders) {
+    std::string path;
+    if (Resolve(folder, path)) RemoveStaleIn(path);
+  }
+}
+
+std::string TemporaryName(const std::string& hostPath, long pid) {
+  return hostPath + kTemporaryTag + std::to_string(pid) + kTemporaryEnd;
+}
+
+bool IsTemporaryName(const char* name, long& pid) {
+  const size_t n = std::strlen(name);
+  const size_t endLength = sizeof kTemporaryEnd - 1;
+  if (n < endLength || std::strcmp(name + n - endLength, kTemporaryEnd) != 0) return false;
+  size_t digits = n - endLength;
+  const size_t last = digits;
+  while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
+  const size_t tagLength = sizeof kTemporaryTag - 1;
+  // Digits, the tag before them, and a target name before that.
+  if (digits == last || last - digits > 10 || digits <= tagLength ||
+      std::strncmp(name + digits - tagLength, kTemporaryTag, tagLength) != 0)
+    return false;
+  pid = std::strtol(name + digits, nullptr, 10);
+  return pid > 0;
+}
+
+FolderLock::~FolderLock() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+}
+
+FolderLock::State FolderLock::Take(const std::string& folder) {
+  if (handle_ >= 0 && folder == folder_) return State::Held;
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+  const std::string path = folder + "/" + kFileName;
+  // Never unlinked: a copy that removed it at its end could leave a later
+  // copy locking a file that no longer has the name the next one opens.
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return State::Unavailable;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool busy = errno == EWOULDBLOCK;
+    close(fd);
+    return busy ? State::Busy : State::Unavailable;
+  }
+  handle_ = fd;
+  folder_ = folder;
+  return State::Held;
 }
 
 GameFiles::GameFiles(std::string dataRoot, std::string saveRoot)
@@ -335,10 +363,7 @@ bool GameFiles::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& ou
   return true;
 }
 
-void GameFiles::RemoveStaleTemporaries() const {
-  data_.RemoveStaleTemporaries();
-  if (saved_) save_.RemoveStaleTemporaries();
-}
+void GameFiles::RemoveStaleTemporaries() const { Writable().RemoveStaleTemporaries(); }
 
 namespace {
 
@@ -437,7 +462,7 @@ plat::WriteResult DataDirectory::Write(const char* nameSjis, const void* data, s
   if (!Resolve(nameSjis, path)) return plat::WriteResult::CreateFailed;
   // Written beside the target and renamed over it, so a crash or a full disk
   // never leaves a half-written file where the old one was.
-  const std::string temp = path + ".tmp" + std::to_string(getpid());
+  const std::string temp = TemporaryName(path, static_cast<long>(getpid()));
   const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return plat::WriteResult::CreateFailed;
   const auto* bytes = static_cast<const uint8_t*>(data);

@@ -38,8 +38,11 @@ class DataDirectory {
   bool ResetAttributes(const char* nameSjis) const;
   bool MakeFolder(const char* nameSjis) const;
   bool WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& out) const;
-  // Deletes what writes interrupted by a crash or a kill left behind: our
-  // temporary files whose writer no longer runs. For the start of a run.
+  // Deletes what writes interrupted by a crash or a kill left behind: the
+  // game's own temporaries (TemporaryName), in this folder and in the game's
+  // own folders in it, nowhere deeper. Only for the holder of the folder's
+  // lock (FolderLock), at the start of a run: the lock proves that no other
+  // copy of the game is writing here, so every such file is a dead writer's.
   void RemoveStaleTemporaries() const;
 
  private:
@@ -70,8 +73,11 @@ class GameFiles {
   bool ResetAttributes(const char* nameSjis) const;
   bool MakeFolder(const char* nameSjis) const;
   bool WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& out) const;
-  // In both folders: a crash may have interrupted a write into either.
+  // In the folder writes go to, the only one a run of the game writes into.
   void RemoveStaleTemporaries() const;
+  // Makes the folder writes go to (the save folder with its parents), so that
+  // it can be locked before the first write; false when it cannot be made.
+  bool MakeWritableRoot() const { return MakeSaveRoot(); }
 
  private:
   // The save folder is made (with its parents) only when first written to,
@@ -85,6 +91,33 @@ class GameFiles {
   DataDirectory data_;
   DataDirectory save_;
   bool saved_ = false;
+};
+
+// The temporary a write of hostPath goes through before it is renamed over
+// it: "<hostPath>.quillfen-<pid>.tmp". The name is the game's alone, so the
+// start-up clean-up never takes a file of the player's for one of its own.
+std::string TemporaryName(const std::string& hostPath, long pid);
+// A file name of that form; pid gets the writer's process id.
+bool IsTemporaryName(const char* name, long& pid);
+
+// One copy of the game at a time on a folder: an exclusive lock on
+// "quillfen.lock" in it, held until the process ends (the system lets go of
+// it when the process dies, however it dies). A second copy finds it Busy
+// and must not write there. Unavailable: the lock file could not be made or
+// the file system does not lock; nothing is then known about other copies.
+class FolderLock {
+ public:
+  enum class State { Held, Busy, Unavailable };
+  FolderLock() = default;
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock();
+  State Take(const std::string& folder);
+  static constexpr const char* kFileName = "quillfen.lock";
+
+ private:
+  intptr_t handle_ = -1;  // the open lock file (a descriptor; a HANDLE on Windows)
+  std::string folder_;
 };
 
 // Where the data directory is looked for when --data does not name one:

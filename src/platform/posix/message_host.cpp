@@ -7,10 +7,24 @@ namespace posix {
 MessageHost::MessageHost(std::string dataDir, bool builtinFontsOnly, std::string saveDir)
     : frame_(static_cast<size_t>(kWidth) * kHeight, 0),
       data_(std::move(dataDir), std::move(saveDir)),
-      fonts_(builtinFontsOnly) {
-  // A run starts here: whatever an earlier run's interrupted writes left
-  // behind can go.
-  data_.RemoveStaleTemporaries();
+      fonts_(builtinFontsOnly) {}
+
+bool MessageHost::ClaimSaveFolder() {
+  // The save folder is made now rather than at the first write: the lock
+  // lives in it. A folder that cannot be made fails every write anyway.
+  if (!data_.MakeWritableRoot()) return true;
+  switch (lock_.Take(data_.Writable().Root())) {
+    case FolderLock::State::Busy:
+      return false;
+    case FolderLock::State::Held:
+      // Whatever an earlier run's interrupted writes left behind can go.
+      data_.RemoveStaleTemporaries();
+      return true;
+    case FolderLock::State::Unavailable:
+      // Nothing proves the temporaries' writers gone: they stay.
+      return true;
+  }
+  return true;
 }
 
 void MessageHost::AttachWindow(plat::WindowProc proc) {
@@ -71,7 +85,7 @@ bool MessageHost::TakeReady(plat::Message& out, bool remove, uint64_t now) {
 
 void MessageHost::SendToProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
   if (!windowOpen_ || !proc_) return;
-  sentToProc.push_back(id);
+  Delivered(id);
   proc_(id, wParam, lParam);
 }
 
@@ -92,7 +106,7 @@ void MessageHost::Dispatch(const plat::Message& m) {
 
 void MessageHost::Invalidate(const plat::Rect* r) {
   const plat::Rect c = r ? *r : plat::Rect{0, 0, kWidth, kHeight};
-  invalidations.push_back(c);
+  Invalidated(c);
   if (!windowOpen_) return;
   const int x0 = std::max(c.x, 0), y0 = std::max(c.y, 0);
   const int x1 = static_cast<int>(std::min<int64_t>(int64_t{c.x} + c.w, kWidth));

@@ -30,12 +30,6 @@ class MessageHost : public plat::Host {
   bool WindowOpen() const { return windowOpen_; }
   GameFiles& data() { return data_; }
   FontBook& fonts() { return fonts_; }
-  // Every message id handed to the game, in order.
-  std::vector<uint32_t> sentToProc;
-  // Every rectangle the game invalidated, as passed (a whole-window call as
-  // 0, 0, 640, 480), for tests of what a drawing step makes visible.
-  std::vector<plat::Rect> invalidations;
-
   // plat::Host: the parts every such backend shares.
   intptr_t DefaultProc(uint32_t, uintptr_t, intptr_t) override { return 0; }
   void Post(uint32_t id, uintptr_t wParam, intptr_t lParam) override;
@@ -70,6 +64,12 @@ class MessageHost : public plat::Host {
     return data_.ResetAttributes(nameSjis);
   }
   bool MakeFolder(const char* nameSjis) override { return data_.MakeFolder(nameSjis); }
+  // At the start of a run, before the game reads or writes anything: makes
+  // the folder writes go to this copy's own for the rest of the run (the
+  // save folder is made for it) and clears what earlier runs' interrupted
+  // writes left there. False when another copy of the game has the folder:
+  // this one must then not run, or it would write over the other's progress.
+  bool ClaimSaveFolder();
 
  protected:
   // Called by OpenWindow/DestroyWindow of the backend.
@@ -83,6 +83,11 @@ class MessageHost : public plat::Host {
   // After a paint has presented into these rectangles of the frame: show
   // them (SDL) or not.
   virtual void FramePainted(const std::vector<plat::Rect>& rects) { (void)rects; }
+  // Each message as it is handed to the game, and each rectangle as the game
+  // invalidates it (a whole-window call as 0, 0, 640, 480). A desktop session
+  // keeps no record of them: it would grow for as long as the game is played.
+  virtual void Delivered(uint32_t id) { (void)id; }
+  virtual void Invalidated(const plat::Rect& r) { (void)r; }
   // A refused file name is worth telling the author about.
   virtual void NameRefused(const char* nameSjis, const std::string& why) = 0;
 
@@ -95,6 +100,7 @@ class MessageHost : public plat::Host {
   };
 
   GameFiles data_;
+  FolderLock lock_;
   FontBook fonts_;
   plat::WindowProc proc_ = nullptr;
   bool windowOpen_ = false;

@@ -131,6 +131,29 @@ bool GameFiles::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& ou
 
 void GameFiles::RemoveStaleTemporaries() const {}
 
+bool GameFiles::MakeSaveRoot() const {
+  if (!saved_) return true;
+  return CreateDirectoryW(WideOfUtf8(save_.Root()).c_str(), nullptr) != 0 ||
+         GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+FolderLock::~FolderLock() {
+  void* h = reinterpret_cast<void*>(handle_);
+  if (handle_ != -1) win32::CloseFolderLock(h);
+}
+
+FolderLock::State FolderLock::Take(const std::string& folder) {
+  if (handle_ != -1 && folder == folder_) return State::Held;
+  void* h = handle_ != -1 ? reinterpret_cast<void*>(handle_) : nullptr;
+  win32::CloseFolderLock(h);
+  handle_ = -1;
+  const win32::LockState state = win32::OpenFolderLock(WideOfUtf8(folder), h);
+  if (state != win32::LockState::Held) return state == win32::LockState::Busy ? State::Busy : State::Unavailable;
+  handle_ = reinterpret_cast<intptr_t>(h);
+  folder_ = folder;
+  return State::Held;
+}
+
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
   const std::wstring wide = WideOfUtf8(path);
   const size_t slash = wide.find_last_of(L"\\/");

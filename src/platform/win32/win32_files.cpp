@@ -170,6 +170,26 @@ plat::WriteResult DataFolder::Write(const char* nameSjis, const void* data, size
   return plat::WriteResult::Ok;
 }
 
+LockState OpenFolderLock(const std::wstring& folder, void*& handle) {
+  handle = nullptr;
+  const std::wstring path = folder + L"\\quillfen.lock";
+  // Never deleted: the next copy opens the same file and so finds it busy.
+  const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD e = GetLastError();
+    return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION ? LockState::Busy
+                                                                     : LockState::Unavailable;
+  }
+  handle = h;
+  return LockState::Held;
+}
+
+void CloseFolderLock(void*& handle) {
+  if (handle) CloseHandle(static_cast<HANDLE>(handle));
+  handle = nullptr;
+}
+
 bool DataFolder::Remove(const char* nameSjis) const {
   std::wstring path;
   return Resolve(nameSjis, path) && DeleteFileW(path.c_str()) != 0;

@@ -48,6 +48,30 @@ class DataFolder {
   std::wstring root_;
 };
 
+// One copy of the game at a time on a folder: "quillfen.lock" in it, opened
+// for writing without sharing and kept open for the rest of the run; the
+// system closes it when the process ends, however it ends. Busy: another
+// copy has it open. Unavailable: it could not be made (the folder is not
+// writable, which fails the game's writes anyway).
+enum class LockState { Held, Busy, Unavailable };
+LockState OpenFolderLock(const std::wstring& folder, void*& handle);
+void CloseFolderLock(void*& handle);
+
+class FolderLock {
+ public:
+  FolderLock() = default;
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock() { CloseFolderLock(handle_); }
+  LockState Take(const std::wstring& folder) {
+    if (handle_) return LockState::Held;
+    return OpenFolderLock(folder, handle_);
+  }
+
+ private:
+  void* handle_ = nullptr;
+};
+
 // The C runtime's calendar (local or UTC), in the nine fields the game keeps.
 plat::CalendarTime BreakDown(int64_t unixSeconds, bool utc);
 bool Normalise(plat::CalendarTime& t, bool utc);

@@ -81,6 +81,11 @@ class Win32Host final : public plat::Host {
     return files_.ResetAttributes(nameSjis);
   }
   bool MakeFolder(const char* nameSjis) override { return files_.MakeFolder(nameSjis); }
+  // As the POSIX hosts' ClaimSaveFolder: false when another copy has the folder.
+  bool ClaimSaveFolder() {
+    // A folder that cannot hold the lock cannot take the game's writes either.
+    return lock_.Take(files_.Root()) != LockState::Busy;
+  }
   bool FileWriteTime(const char* nameSjis, plat::CalendarTime& out) override {
     return files_.WriteTime(nameSjis, out);
   }
@@ -106,6 +111,7 @@ class Win32Host final : public plat::Host {
 
   Options options_;
   DataFolder files_;
+  FolderLock lock_;
   HINSTANCE instance_ = nullptr;
   HWND hwnd_ = nullptr;
   plat::WindowProc proc_ = nullptr;

@@ -12,6 +12,7 @@
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_host.h"
 #include "shell/app.h"
+#include "shell/texts.h"
 #include "streams/resources.h"
 
 namespace {
@@ -104,6 +105,12 @@ int main() {
   InstallResourceTable(own.table.data(), own.table.size());
 
   win32::Win32Host host(options);
+  // A second copy on the same saves would write its older progress over the
+  // first one's when it ends: it says so and ends before reading anything.
+  if (!host.ClaimSaveFolder()) {
+    host.ShowMessageBox(texts::kAlreadyRunning, nullptr);
+    return 1;
+  }
   plat::SetHost(&host);
   const int code = GameMain();
   ResetGameState();
