@@ -97,7 +97,7 @@ TEST_F(SaveFileTest, SlotsLoadUpToTheLiveTablesAndNothingOutOfBounds) {
   constexpr size_t kWhole = 2 * kSavedIntRecord + kSavedStrRecord;
   struct Case {
     const char* what;
-    int32_t ints, strs;   // the file's counts
+    int32_t ints, strs;    // the file's counts
     size_t variableBytes;  // after the snapshot
     void (*change)(SaveSnapshot&);
     SlotState expected;
@@ -114,21 +114,20 @@ TEST_F(SaveFileTest, SlotsLoadUpToTheLiveTablesAndNothingOutOfBounds) {
       {"an integer more than declared", 3, 0, 3 * kSavedIntRecord, none, SlotState::OtherCounts},
       {"a string more than declared", 0, 2, 0, none, SlotState::OtherCounts},
       {"a negative count", -1, 1, kWhole, none, SlotState::Damaged},
-      {"window 4 with 20 lines", 2, 1, kWhole,
-       [](SaveSnapshot& s) { s.lineCount[3] = 20; }, SlotState::Ok},
-      {"window 4 with 21 lines", 2, 1, kWhole,
-       [](SaveSnapshot& s) { s.lineCount[3] = 21; }, SlotState::Damaged},
-      {"window 3 with 5 lines", 2, 1, kWhole,
-       [](SaveSnapshot& s) { s.lineCount[2] = 5; }, SlotState::Damaged},
-      {"101 cards in the deck", 2, 1, kWhole,
-       [](SaveSnapshot& s) { s.deckCount = 101; }, SlotState::Damaged},
-      {"301 cards in the stock", 2, 1, kWhole,
-       [](SaveSnapshot& s) { s.stockCount = 301; }, SlotState::Damaged},
-      {"21 choices", 2, 1, kWhole,
-       [](SaveSnapshot& s) { s.choiceCount = 21; }, SlotState::Damaged},
+      {"window 4 with 20 lines", 2, 1, kWhole, [](SaveSnapshot& s) { s.lineCount[3] = 20; },
+       SlotState::Ok},
+      {"window 4 with 21 lines", 2, 1, kWhole, [](SaveSnapshot& s) { s.lineCount[3] = 21; },
+       SlotState::Damaged},
+      {"window 3 with 5 lines", 2, 1, kWhole, [](SaveSnapshot& s) { s.lineCount[2] = 5; },
+       SlotState::Damaged},
+      {"101 cards in the deck", 2, 1, kWhole, [](SaveSnapshot& s) { s.deckCount = 101; },
+       SlotState::Damaged},
+      {"301 cards in the stock", 2, 1, kWhole, [](SaveSnapshot& s) { s.stockCount = 301; },
+       SlotState::Damaged},
+      {"21 choices", 2, 1, kWhole, [](SaveSnapshot& s) { s.choiceCount = 21; }, SlotState::Damaged},
       {"line 0", 2, 1, kWhole, [](SaveSnapshot& s) { s.line = 0; }, SlotState::Damaged},
-      {"window 5 current", 2, 1, kWhole,
-       [](SaveSnapshot& s) { s.currentWindow = 5; }, SlotState::Damaged},
+      {"window 5 current", 2, 1, kWhole, [](SaveSnapshot& s) { s.currentWindow = 5; },
+       SlotState::Damaged},
       {"an unterminated scenario name", 2, 1, kWhole,
        [](SaveSnapshot& s) { std::memset(s.scenario, 'a', sizeof s.scenario); },
        SlotState::Damaged},

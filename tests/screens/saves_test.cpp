@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +17,7 @@
 #include "data/save_file.h"
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
+#include "platform/posix/host_files.h"
 #include "screens/save_screen.h"
 #include "screens/saves.h"
 #include "script/interpreter.h"
@@ -24,7 +25,6 @@
 #include "script/reader.h"
 #include "script/variables.h"
 #include "sound/music.h"
-#include "platform/posix/host_files.h"
 #include "support/game_fixture.h"
 #include "support/k16_writer.h"
 

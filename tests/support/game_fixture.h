@@ -29,8 +29,7 @@ class GameTest : public ::testing::Test {
 
   // A snapshot every check of a slot passes, at line of scenario, counting
   // ints and strs variables.
-  static SaveSnapshot SlotSnapshot(const char* scenario, int32_t line, int32_t ints,
-                                   int32_t strs);
+  static SaveSnapshot SlotSnapshot(const char* scenario, int32_t line, int32_t ints, int32_t strs);
   // A slot file as the game lays it out: the snapshot, then variableBytes
   // bytes of variable records; into the data directory.
   void WriteSlot(int slot, const SaveSnapshot& s, size_t variableBytes);

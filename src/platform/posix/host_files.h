@@ -49,10 +49,11 @@ class DataDirectory {
 // The game's files as the game names them, over two host folders: the data
 // directory, and a save folder when one is in effect (the data is installed
 // or cannot be written). Every write and new folder goes to the save folder,
-// a removal takes the name from both; a read finds a name there first and then in the data directory, so
-// a file the game wrote shadows the one shipped with the data while the core
-// keeps using the names it always has. Without a save folder it is the data
-// directory alone, as a game run from its own writable folder expects.
+// a removal takes the name from both; a read finds a name there first and
+// then in the data directory, so a file the game wrote shadows the one
+// shipped with the data while the core keeps using the names it always has.
+// Without a save folder it is the data directory alone, as a game run from
+// its own writable folder expects.
 class GameFiles {
  public:
   explicit GameFiles(std::string dataRoot = {}, std::string saveRoot = {});
