@@ -83,7 +83,7 @@ void restoreSnapshotWindows(const SaveSnapshot& s) {
   for (int w = 1; w <= 4; ++w) {
     for (int i = 1; i <= s.lineCount[w - 1]; ++i) {
       char text[kSavedLineSize];
-      CopyBounded(text, SavedLine(s, w, i), kSavedLineSize);
+      CopyBounded(text, SavedLineText(s, w, i), kSavedLineSize);
       msgwin.window[w].Print(text, 0);
     }
   }

@@ -28,7 +28,8 @@ bool Sound(const SaveSnapshot& s) {
   if (!Terminated(s.scenario, sizeof s.scenario) || s.line < 1) return false;
   if (s.currentWindow < 1 || s.currentWindow > 4) return false;
   for (int w = 1; w <= 4; ++w) {
-    if (s.lineCount[w - 1] < 0 || s.lineCount[w - 1] > kLineRoom[w]) return false;
+    const int room = w == 4 ? kReadableLinesOfWindow4 : kLineRoom[w];
+    if (s.lineCount[w - 1] < 0 || s.lineCount[w - 1] > room) return false;
   }
   if (s.deckCount < 0 || s.deckCount > kSavedDeckCapacity) return false;
   if (s.stockCount < 0 || s.stockCount > kSavedStockCapacity) return false;
@@ -49,6 +50,11 @@ const char* SavedLine(const SaveSnapshot& s, int window, int i) {
   return SavedLine(const_cast<SaveSnapshot&>(s), window, i);
 }
 
+const char* SavedLineText(const SaveSnapshot& s, int window, int i) {
+  if (window == 4 && i == kReadableLinesOfWindow4) return "";
+  return SavedLine(s, window, i);
+}
+
 void StoreSavedLine(SaveSnapshot& s, int window, int i, const char* text, bool last) {
   char* slot = SavedLine(s, window, i);
   if (!slot) return;
@@ -64,19 +70,26 @@ void SaveSlotFileName(int slot, char* out) {
   std::snprintf(out, kSavedNameSize, "save\\save%d.dat", slot);
 }
 
+uint64_t SaveFileBound(int32_t liveInts, int32_t liveStrs) {
+  return sizeof(SaveSnapshot) + static_cast<uint64_t>(std::max(liveInts, 0)) * kSavedIntRecord +
+         static_cast<uint64_t>(std::max(liveStrs, 0)) * kSavedStrRecord;
+}
+
 SlotState readSaveFile(int slot, int32_t liveInts, int32_t liveStrs, SaveSnapshot& out,
                        std::vector<uint8_t>& variables) {
   char name[kSavedNameSize];
   SaveSlotFileName(slot, name);
   std::vector<uint8_t> bytes;
   auto& h = plat::host();
-  if (!h.ReadWholeFile(name, bytes))
+  if (!h.ReadWholeFileUpTo(name, SaveFileBound(liveInts, liveStrs), bytes))
     return h.FileExists(name) ? SlotState::Damaged : SlotState::Empty;
   if (bytes.size() < sizeof(SaveSnapshot)) return SlotState::Damaged;
   SaveSnapshot s;
   std::memcpy(&s, bytes.data(), sizeof s);
   if (!Sound(s)) return SlotState::Damaged;
-  if (s.intCount != liveInts || s.strCount != liveStrs) return SlotState::OtherCounts;
+  // Fewer records than the tables hold fill their front; more have nowhere
+  // to go.
+  if (s.intCount > liveInts || s.strCount > liveStrs) return SlotState::OtherCounts;
   const size_t need = static_cast<size_t>(s.intCount) * kSavedIntRecord +
                       static_cast<size_t>(s.strCount) * kSavedStrRecord;
   if (bytes.size() - sizeof s < need) return SlotState::Damaged;

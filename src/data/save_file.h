@@ -124,6 +124,12 @@ int SavedLineRoom(int window);
 // Line slot i (1..SavedLineRoom) of window w; nullptr outside them.
 char* SavedLine(SaveSnapshot& s, int window, int i);
 const char* SavedLine(const SaveSnapshot& s, int window, int i);
+// A file may count a 20th line of window 4, whose bytes are the music name:
+// the name wins and the line reads as empty.
+constexpr int kReadableLinesOfWindow4 = 20;
+// The text of stored line i (1..the window's count in a sound file) of
+// window w, "" for that 20th line; nullptr outside.
+const char* SavedLineText(const SaveSnapshot& s, int window, int i);
 // Stores a window line, with "\n" after it unless it is the window's last
 // stored line; text too long for the slot is cut before a whole character.
 void StoreSavedLine(SaveSnapshot& s, int window, int i, const char* text, bool last);
@@ -133,13 +139,19 @@ void SaveSlotFileName(int slot, char* out);
 
 enum class SlotState {
   Empty,        // no file: nothing to list or load
-  Damaged,      // too short, or holding what no snapshot can
-  OtherCounts,  // another game's variables: not ours to load
+  Damaged,      // too short or too long, or holding what no snapshot can
+  OtherCounts,  // more variables than the game declares: no room for them
   Ok,
 };
 
-// Reads a slot: its snapshot and the variable records after it (the counts
-// must equal the live ones). Anything but Ok leaves both outputs alone.
+// The largest slot the game writes with these live tables: a larger file is
+// not one of ours, and every file up to it must load again.
+uint64_t SaveFileBound(int32_t liveInts, int32_t liveStrs);
+
+// Reads a slot: its snapshot and the variable records after it. The counts
+// may be below the live ones (a save from before the author declared more
+// variables); variables then holds the file's records only, as many as the
+// snapshot's counts say. Anything but Ok leaves both outputs alone.
 SlotState readSaveFile(int slot, int32_t liveInts, int32_t liveStrs, SaveSnapshot& out,
                        std::vector<uint8_t>& variables);
 

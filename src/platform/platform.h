@@ -221,7 +221,14 @@ class Host {
   virtual void ChooseWindowSize(int& scale, bool& fit) = 0;
 
   // --- files (names relative to the data directory) -----------------------
+  // A file larger than its kind (told by the extension) can genuinely be is
+  // refused before any memory is set aside for it.
   virtual bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) = 0;
+  // The same for a reader that knows the largest file the game itself writes
+  // under the name (a save slot grows with the declared variables): that
+  // bound, and not the kind's, decides.
+  virtual bool ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
+                                 std::vector<uint8_t>& out) = 0;
   // Something is there under the name, readable or not: tells a file that
   // could not be read from one that does not exist.
   virtual bool FileExists(const char* nameSjis) = 0;

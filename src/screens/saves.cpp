@@ -27,14 +27,26 @@ static_assert(sizeof(ReturnSlot) == sizeof(SavedReturnSlot));
 
 namespace {
 
-void RestoreVariables(const std::vector<uint8_t>& bytes) {
+// The file's records over the front of the tables; what it has no record of
+// (declared after the save was made) starts as a fresh game has it.
+void RestoreVariables(const std::vector<uint8_t>& bytes, int32_t ints, int32_t strs) {
   const uint8_t* p = bytes.data();
-  for (IntVariable& v : vars.ints) {
+  for (size_t i = 0; i < vars.ints.size(); ++i) {
+    IntVariable& v = vars.ints[i];
+    if (i >= static_cast<size_t>(ints)) {
+      v.value = 0;
+      continue;
+    }
     std::memcpy(&v, p, sizeof v);
     v.name[kNameSize - 1] = '\0';
     p += sizeof v;
   }
-  for (StrVariable& v : vars.strs) {
+  for (size_t i = 0; i < vars.strs.size(); ++i) {
+    StrVariable& v = vars.strs[i];
+    if (i >= static_cast<size_t>(strs)) {
+      v.value[0] = '\0';
+      continue;
+    }
     std::memcpy(&v, p, sizeof v);
     v.name[kNameSize - 1] = '\0';
     v.value[kLineSize - 1] = '\0';
@@ -93,6 +105,23 @@ bool RestoreScreen(const SaveSnapshot& s) {
   return screenChangeIn();
 }
 
+enum class Seek { Ready, LineGone, NoScenario };
+
+// Opens the saved scenario and reads up to the saved line, which the
+// interpreter reads next. When that line is no longer there, the scenario
+// the player was in is left open where it was.
+Seek SeekSavedLine(const SaveSnapshot& s) {
+  ScenarioReader before = scn;
+  if (!OpenScenario(s.scenario)) return Seek::NoScenario;
+  for (int32_t n = 1; n < s.line; ++n) {
+    if (!ReadLine()) {
+      scn = std::move(before);
+      return Seek::LineGone;
+    }
+  }
+  return Seek::Ready;
+}
+
 }  // namespace
 
 int saveGame(int slot) {
@@ -126,15 +155,21 @@ bool loadGame(int slot) {
     case SlotState::Ok:
       break;
   }
+  // A scenario that got shorter in an update (or a crafted line number)
+  // cannot resume the save: say so before anything of it is taken, and the
+  // game the player has stays as it is.
+  switch (SeekSavedLine(loaded)) {
+    case Seek::NoScenario:
+      return false;
+    case Seek::LineGone:
+      plat::host().ShowMessageBox(texts::kSaveOtherScenario, texts::kSaveReadCaption);
+      return true;
+    case Seek::Ready:
+      break;
+  }
   shell.InputMode = mode::Busy;
   snapshot = loaded;
-  RestoreVariables(variables);
-  if (!OpenScenario(snapshot.scenario)) return false;
-  // The saved line itself is read next: the command that was waiting runs
-  // again.
-  for (int32_t n = 1; n < snapshot.line; ++n) {
-    if (!ReadLine()) return false;
-  }
+  RestoreVariables(variables, snapshot.intCount, snapshot.strCount);
   RestorePlayer(snapshot);
   RestorePictures(snapshot);
   RestoreChoices(snapshot);

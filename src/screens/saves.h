@@ -8,6 +8,7 @@
 // written (a failure has shown the write-error box).
 int saveGame(int slot);
 // Loads slot 1..3 and runs the scenario from the saved line; false when the
-// program must end. A missing slot changes nothing; a damaged one or one of
-// another game is refused with a box and changes nothing either.
+// program must end. A missing slot changes nothing; a damaged one, one with
+// more variables than the game declares, or one whose line the scenario no
+// longer has is refused with a box and changes nothing either.
 [[nodiscard]] bool loadGame(int slot);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -21,27 +22,6 @@ class SaveFileTest : public GameTest {
     MakeHost();
   }
 
-  static SaveSnapshot Valid(int32_t ints, int32_t strs) {
-    SaveSnapshot s{};
-    std::strcpy(s.scenario, "start");
-    s.line = 3;
-    s.currentWindow = 1;
-    s.deckCount = 2;
-    s.intCount = ints;
-    s.strCount = strs;
-    return s;
-  }
-
-  void WriteSlot(int slot, const std::string& bytes) {
-    WriteData("save/save" + std::to_string(slot) + ".dat", bytes);
-  }
-
-  static std::string Bytes(const SaveSnapshot& s, size_t variableBytes) {
-    std::string out(reinterpret_cast<const char*>(&s), sizeof s);
-    out.append(variableBytes, 'v');
-    return out;
-  }
-
   std::string ReadData(const std::string& name) {
     std::ifstream in(dataDir / name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -54,10 +34,7 @@ class SaveFileTest : public GameTest {
     variables.assign(3, 9);
     return readSaveFile(slot, ints, strs, out, variables);
   }
-  void ExpectUntouched() {
-    EXPECT_EQ(out.money, 4242);
-    EXPECT_EQ(variables, std::vector<uint8_t>(3, 9));
-  }
+  bool Untouched() const { return out.money == 4242 && variables == std::vector<uint8_t>(3, 9); }
 
   SaveSnapshot out{};
   std::vector<uint8_t> variables;
@@ -89,10 +66,14 @@ TEST_F(SaveFileTest, LinesGetTheirLineFeedAndAreCutBeforeAWholeCharacter) {
   StoreSavedLine(s, 4, 20, "over the music", true);
   EXPECT_STREQ(s.music, "bgm\\town.mid");
   EXPECT_EQ(std::strlen(SavedLine(s, 4, 19)), 80u);
+  // A file may count that 20th line: it reads as empty, the name stays.
+  EXPECT_STREQ(SavedLineText(s, 4, 20), "");
+  EXPECT_EQ(SavedLineText(s, 4, 19), SavedLine(s, 4, 19));
+  EXPECT_EQ(SavedLineText(s, 4, 21), nullptr);
 }
 
 TEST_F(SaveFileTest, AWrittenSlotReadsBackWithItsVariables) {
-  const SaveSnapshot s = Valid(2, 1);
+  const SaveSnapshot s = SlotSnapshot("start", 3, 2, 1);
   std::vector<uint8_t> vars(2 * kSavedIntRecord + kSavedStrRecord);
   for (size_t i = 0; i < vars.size(); ++i) vars[i] = static_cast<uint8_t>(i * 7);
   ASSERT_EQ(writeSaveFile(2, s, vars.data(), vars.size()), 1);
@@ -104,48 +85,90 @@ TEST_F(SaveFileTest, AWrittenSlotReadsBackWithItsVariables) {
   EXPECT_EQ(std::memcmp(&out, &s, sizeof s), 0);
   EXPECT_EQ(variables, vars);
   EXPECT_EQ(Read(1, 2, 1), SlotState::Empty);
-  ExpectUntouched();
+  EXPECT_TRUE(Untouched());
   EXPECT_TRUE(host->boxes.empty());
 }
 
-TEST_F(SaveFileTest, ShortForeignAndRandomFilesAreRefusedAndChangeNothing) {
-  const SaveSnapshot s = Valid(2, 1);
-  const size_t varBytes = 2 * kSavedIntRecord + kSavedStrRecord;
+// What a slot may hold against the live tables (2 integers, 1 string): the
+// file's own counts up to the live ones load, and only what would read past
+// the file or write past the tables is refused, as is a file larger than
+// the game itself writes.
+TEST_F(SaveFileTest, SlotsLoadUpToTheLiveTablesAndNothingOutOfBounds) {
+  constexpr size_t kWhole = 2 * kSavedIntRecord + kSavedStrRecord;
+  struct Case {
+    const char* what;
+    int32_t ints, strs;    // the file's counts
+    size_t variableBytes;  // after the snapshot
+    void (*change)(SaveSnapshot&);
+    SlotState expected;
+  };
+  const auto none = [](SaveSnapshot&) {};
+  const Case cases[] = {
+      {"as the game writes it", 2, 1, kWhole, none, SlotState::Ok},
+      {"an integer declared since", 1, 1, kSavedIntRecord + kSavedStrRecord, none, SlotState::Ok},
+      {"a string declared since", 2, 0, 2 * kSavedIntRecord, none, SlotState::Ok},
+      {"no variables yet", 0, 0, 0, none, SlotState::Ok},
+      {"trailing bytes up to the bound", 1, 0, kWhole, none, SlotState::Ok},
+      {"one byte past the bound", 2, 1, kWhole + 1, none, SlotState::Damaged},
+      {"the last record cut short", 2, 1, kWhole - 1, none, SlotState::Damaged},
+      {"an integer more than declared", 3, 0, 3 * kSavedIntRecord, none, SlotState::OtherCounts},
+      {"a string more than declared", 0, 2, 0, none, SlotState::OtherCounts},
+      {"a negative count", -1, 1, kWhole, none, SlotState::Damaged},
+      {"window 4 with 20 lines", 2, 1, kWhole, [](SaveSnapshot& s) { s.lineCount[3] = 20; },
+       SlotState::Ok},
+      {"window 4 with 21 lines", 2, 1, kWhole, [](SaveSnapshot& s) { s.lineCount[3] = 21; },
+       SlotState::Damaged},
+      {"window 3 with 5 lines", 2, 1, kWhole, [](SaveSnapshot& s) { s.lineCount[2] = 5; },
+       SlotState::Damaged},
+      {"101 cards in the deck", 2, 1, kWhole, [](SaveSnapshot& s) { s.deckCount = 101; },
+       SlotState::Damaged},
+      {"301 cards in the stock", 2, 1, kWhole, [](SaveSnapshot& s) { s.stockCount = 301; },
+       SlotState::Damaged},
+      {"21 choices", 2, 1, kWhole, [](SaveSnapshot& s) { s.choiceCount = 21; }, SlotState::Damaged},
+      {"line 0", 2, 1, kWhole, [](SaveSnapshot& s) { s.line = 0; }, SlotState::Damaged},
+      {"window 5 current", 2, 1, kWhole, [](SaveSnapshot& s) { s.currentWindow = 5; },
+       SlotState::Damaged},
+      {"an unterminated scenario name", 2, 1, kWhole,
+       [](SaveSnapshot& s) { std::memset(s.scenario, 'a', sizeof s.scenario); },
+       SlotState::Damaged},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SaveSnapshot s = SlotSnapshot("start", 3, c.ints, c.strs);
+    c.change(s);
+    WriteSlot(1, s, c.variableBytes);
+    ASSERT_EQ(Read(1, 2, 1), c.expected);
+    if (c.expected != SlotState::Ok) {
+      EXPECT_TRUE(Untouched());
+      continue;
+    }
+    EXPECT_EQ(out.intCount, c.ints);
+    EXPECT_EQ(variables.size(), c.ints * kSavedIntRecord + c.strs * kSavedStrRecord);
+  }
 
-  WriteSlot(1, Bytes(s, 0).substr(0, 100));  // not even a snapshot
+  WriteSlot(1, SlotSnapshot("start", 3, 2, 1), 0);  // not even a snapshot:
+  std::filesystem::resize_file(dataDir / "save/save1.dat", 100);
   EXPECT_EQ(Read(1, 2, 1), SlotState::Damaged);
-  ExpectUntouched();
-
-  WriteSlot(1, Bytes(s, varBytes - 1));  // the last variable cut short
-  EXPECT_EQ(Read(1, 2, 1), SlotState::Damaged);
-  ExpectUntouched();
-
-  WriteSlot(2, Bytes(s, varBytes));  // another game's tables
-  EXPECT_EQ(Read(2, 3, 1), SlotState::OtherCounts);
-  ExpectUntouched();
-  EXPECT_EQ(Read(2, 2, 0), SlotState::OtherCounts);
-  ExpectUntouched();
-
-  SaveSnapshot big = s;  // counts that would index past the live lists
-  big.deckCount = 101;
-  WriteSlot(3, Bytes(big, varBytes));
-  EXPECT_EQ(Read(3, 2, 1), SlotState::Damaged);
-  big = s;
-  big.lineCount[3] = 20;
-  WriteSlot(3, Bytes(big, varBytes));
-  EXPECT_EQ(Read(3, 2, 1), SlotState::Damaged);
-  big = s;
-  big.choiceCount = 21;
-  WriteSlot(3, Bytes(big, varBytes));
-  EXPECT_EQ(Read(3, 2, 1), SlotState::Damaged);
-  ExpectUntouched();
-
   std::mt19937 random(14);
-  std::string noise(sizeof(SaveSnapshot) + varBytes, '\0');
+  std::string noise(sizeof(SaveSnapshot) + kWhole, '\0');
   for (char& c : noise) c = static_cast<char>(random());
-  WriteSlot(3, noise);
-  EXPECT_NE(Read(3, 2, 1), SlotState::Ok);
-  ExpectUntouched();
+  WriteData("save/save1.dat", noise);
+  EXPECT_NE(Read(1, 2, 1), SlotState::Ok);
+  EXPECT_TRUE(Untouched());
+}
+
+// The game writes a slot as large as its declared variables make it, past
+// the size of any fixed kind of file: it must load again.
+TEST_F(SaveFileTest, TheLargestSlotTheGameWritesLoadsAgain) {
+  constexpr int32_t kStrs = 52500;  // 16.8 MB with the snapshot
+  const SaveSnapshot s = SlotSnapshot("start", 3, 0, kStrs);
+  std::vector<uint8_t> vars(kStrs * kSavedStrRecord, 's');
+  ASSERT_EQ(writeSaveFile(3, s, vars.data(), vars.size()), 1);
+  ASSERT_EQ(ReadData("save/save3.dat").size(), SaveFileBound(0, kStrs));
+  ASSERT_GT(SaveFileBound(0, kStrs), uint64_t{16} << 20);
+  ASSERT_EQ(Read(3, 0, kStrs), SlotState::Ok);
+  EXPECT_EQ(variables.size(), vars.size());
+  EXPECT_EQ(Read(3, 0, kStrs - 1), SlotState::Damaged);  // larger than that game writes
 }
 
 }  // namespace

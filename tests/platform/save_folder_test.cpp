@@ -61,11 +61,14 @@ TEST_F(SaveFolderTest, WritesGoToTheSaveFolderAndReadsLookThereFirst) {
   EXPECT_TRUE(files.Exists("save\\pattern.dat"));
   EXPECT_FALSE(files.Exists("save\\save1.dat"));
 
-  // Removal and attributes act on the player's files only.
-  EXPECT_FALSE(files.Remove("save\\Pattern.dat"));
-  EXPECT_TRUE(fs::exists(dataDir / "save/Pattern.dat"));
+  // A removal takes the name from the game: from both folders, so that no
+  // read finds it afterwards.
   EXPECT_TRUE(files.Remove("save\\Collection.dat"));
-  EXPECT_EQ(Read(files, "save\\Collection.dat"), "shipped");
+  EXPECT_EQ(Read(files, "save\\Collection.dat"), "<missing>");
+  EXPECT_FALSE(fs::exists(dataDir / "save/Collection.dat"));
+  EXPECT_TRUE(files.Remove("save\\Pattern.dat"));
+  EXPECT_FALSE(files.Exists("save\\Pattern.dat"));
+  EXPECT_FALSE(files.Remove("save\\Pattern.dat"));
 
   // A folder the data does not have is not made: the write fails as it would
   // in the data directory, until the game makes the folder.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "data/save_file.h"
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
+#include "platform/posix/host_files.h"
 #include "screens/save_screen.h"
 #include "screens/saves.h"
 #include "script/interpreter.h"
@@ -142,6 +144,23 @@ TEST_F(SnapshotTest, EveryFieldLandsAtItsOffset) {
   for (size_t at = 0; at < e.bytes.size(); ++at) {
     ASSERT_EQ(got[at], e.bytes[at]) << "first difference at offset " << at;
   }
+}
+
+// A file may count 20 lines in window 4, the 20th on the music name's bytes:
+// the window gets its 20 lines, the last one empty, and the name stays.
+TEST_F(SnapshotTest, TwentyLinesOfWindow4RestoreWithTheMusicNameWhole) {
+  SaveSnapshot s = SlotSnapshot("start", 1, 0, 0);
+  for (int i = 1; i <= 19; ++i) StoreSavedLine(s, 4, i, ("L" + std::to_string(i)).c_str(), false);
+  std::strcpy(s.music, "bgm\\town.mid");
+  s.lineCount[3] = 20;
+  restoreSnapshotWindows(s);
+  EXPECT_EQ(msgwin.window[4].CurrentLine(), 20);
+  LineRecord r{};
+  ASSERT_TRUE(msgwin.window[4].GetLine(19, r));
+  EXPECT_STREQ(r.text, "L19");
+  ASSERT_TRUE(msgwin.window[4].GetLine(20, r));
+  EXPECT_STREQ(r.text, "");
+  EXPECT_STREQ(s.music, "bgm\\town.mid");
 }
 
 TEST_F(SnapshotTest, TheListingShowsTheFileTimeTheGameAndDamagedSlots) {
@@ -342,13 +361,7 @@ TEST_F(SaveLoadRunTest, SlotBandsTheFootBarAndStartingOver) {
 TEST_F(SaveLoadRunTest, DamagedSlotsAreRefusedAndTheSceneStays) {
   WriteStory(".clk");
   WriteData("save/save1.dat", std::string(5000, 'x'));
-  SaveSnapshot other{};
-  std::strcpy(other.scenario, "story");
-  other.line = 9;
-  other.currentWindow = 1;
-  other.intCount = 5;  // another game's variables
-  WriteData("save/save2.dat", std::string(reinterpret_cast<const char*>(&other), sizeof other) +
-                                  std::string(5 * 68, 'v'));
+  WriteSlot(2, SlotSnapshot("story", 9, 5, 0), 5 * 68);  // more variables than declared
   std::string noise(30000, '\0');
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 2654435761u >> 13);
   WriteData("save/save3.dat", noise);
@@ -374,6 +387,85 @@ TEST_F(SaveLoadRunTest, DamagedSlotsAreRefusedAndTheSceneStays) {
   EXPECT_NE(boxes[2].find("読み込めません"), std::string::npos);
   EXPECT_TRUE(Shot("before") == Shot("back"));
   EXPECT_STREQ(snapshot.scenario, "start");  // nothing was loaded
+}
+
+// A content update appended variables to "config": the slot saved before
+// it loads, its variables restored and the new ones at their start values.
+TEST_F(SaveLoadRunTest, ASaveFromBeforeMoreVariablesWereDeclaredLoads) {
+  WriteStory(".clk");
+  SaveRun("wait click 320 240");
+  WriteData("config.scn", ".int count\n.int extra\n.str name\n.str title\n");
+  WriteData("start.scn", ".let extra = 5\n.let title = \"Sir\"\n" + ReadData("start.scn"));
+  // Loaded, then saved again into slot 2: the file shows the live tables.
+  LoadRun("wait click 616 458\nwait click 320 160\nwait click 320 220");
+  EXPECT_TRUE(Shot("saved") == Shot("loaded")) << "the loaded scene differs";
+  const std::string file = ReadData("save/save2.dat");
+  ASSERT_EQ(file.size(), 20612u + 2 * 68 + 2 * 320);
+  const auto text = [&](size_t at) { return std::string(file.c_str() + at); };
+  const auto number = [&](size_t at) {
+    int32_t v = 0;
+    std::memcpy(&v, file.data() + at, 4);
+    return v;
+  };
+  EXPECT_EQ(text(20612), "count");
+  EXPECT_EQ(number(20612 + 64), 7);
+  EXPECT_EQ(text(20612 + 68), "extra");
+  EXPECT_EQ(number(20612 + 68 + 64), 0);  // 5 before the load
+  EXPECT_EQ(text(20612 + 136 + 64), "Mina");
+  EXPECT_EQ(text(20612 + 136 + 320), "title");
+  EXPECT_EQ(text(20612 + 136 + 320 + 64), "");  // "Sir" before the load
+}
+
+// The scenario got shorter since the save: the load is refused with a box,
+// the save screen stays, and the game goes on where the player was.
+TEST_F(SaveLoadRunTest, ASaveWhoseLineIsGoneIsRefusedAndTheGameGoesOn) {
+  WriteStory(".clk");
+  SaveRun("wait click 320 240");
+  const std::string slot = ReadData("save/save1.dat");
+  WriteData("story.scn", "Hello\n.clk\n");  // 2 lines; the save is on line 10
+  WriteSlot(2, SlotSnapshot("start", INT32_MAX, 1, 1), 68 + 320);
+  ResetGameState();
+  MakeHost(
+      "wait screenshot before\n"
+      "wait click 616 458\n"
+      "wait click 320 210\n"
+      "wait click 320 70\n"
+      "wait click 320 220\n"
+      "wait click 320 466\n"
+      "wait click 320 310\n"
+      "wait screenshot back\n"
+      "wait click 320 240\n"
+      "wait key esc\n");
+  host->options().screenshotDir = (dataDir / "shots").string();
+  std::filesystem::create_directories(dataDir / "shots");
+  ASSERT_EQ(RunGame(), 0);
+  const std::string other = "このセーブデータは別の版のシナリオのものであるため、読み込めません";
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>({other, other}));
+  EXPECT_EQ(posix::SjisToUtf8(host->boxes[0].caption), "読み込みエラー");
+  EXPECT_TRUE(Shot("before") == Shot("back"));
+  // The title's wait answered after going back: the story runs.
+  EXPECT_STREQ(scn.ScenarioName, "story");
+  EXPECT_EQ(ReadData("save/save1.dat"), slot);
+}
+
+// ".init" resets every slot the game lists, also one the data directory
+// still holds from before the save folder was in use.
+TEST_F(SaveLoadRunTest, InitDeletesEverySlotTheListingWouldShow) {
+  ScopedTempDir home("quillfen-saves-");
+  saveDir = home.path() / "game";
+  WriteSlot(1, SlotSnapshot("start", 1, 1, 1), 68 + 320);
+  std::filesystem::create_directories(saveDir / "save");
+  std::filesystem::copy_file(dataDir / "save/save1.dat", saveDir / "save/save2.dat");
+  WriteData("start.scn", ".init\n.clk\n");
+  Run("wait key esc\n");
+  EXPECT_FALSE(std::filesystem::exists(dataDir / "save/save1.dat"));
+  EXPECT_FALSE(std::filesystem::exists(saveDir / "save/save2.dat"));
+  SaveSnapshot s;
+  std::vector<uint8_t> variables;
+  for (int slot = 1; slot <= kSaveSlotCount; ++slot)
+    EXPECT_EQ(readSaveFile(slot, 1, 1, s, variables), SlotState::Empty) << slot;
+  // The reset progress went to the save folder, the data's own is untouched.
+  EXPECT_TRUE(std::filesystem::exists(saveDir / "save/Collection.dat"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/game_fixture.h"
 
+#include <cstdio>
 #include <fstream>
 
 #include "platform/posix/host_files.h"
@@ -27,6 +28,7 @@ void GameTest::WriteData(const std::string& name, const std::string& bytes) {
 headless::HeadlessHost& GameTest::MakeHost(const std::string& input, uint64_t until) {
   headless::Options o;
   o.dataDir = dataDir.string();
+  o.saveDir = saveDir.string();
   o.echo = false;
   o.until = until;
   o.testFont = !realFonts;
@@ -42,6 +44,23 @@ headless::HeadlessHost& GameTest::MakeHost(const std::string& input, uint64_t un
 int GameTest::RunGame() {
   if (!host) MakeHost();
   return GameMain();
+}
+
+SaveSnapshot GameTest::SlotSnapshot(const char* scenario, int32_t line, int32_t ints,
+                                    int32_t strs) {
+  SaveSnapshot s{};
+  std::snprintf(s.scenario, sizeof s.scenario, "%s", scenario);
+  s.line = line;
+  s.currentWindow = 1;
+  s.intCount = ints;
+  s.strCount = strs;
+  return s;
+}
+
+void GameTest::WriteSlot(int slot, const SaveSnapshot& s, size_t variableBytes) {
+  std::string bytes(reinterpret_cast<const char*>(&s), sizeof s);
+  bytes.append(variableBytes, 'v');
+  WriteData("save/save" + std::to_string(slot) + ".dat", bytes);
 }
 
 std::string GameTest::Sjis(const std::string& utf8) {

@@ -345,7 +345,14 @@ plat::WriteResult GameFiles::Write(const char* nameSjis, const void* data, size_
   return Writable().Write(nameSjis, data, size);
 }
 
-bool GameFiles::Remove(const char* nameSjis) const { return Writable().Remove(nameSjis); }
+bool GameFiles::Remove(const char* nameSjis) const {
+  // Gone for the game means gone from both folders: a read would otherwise
+  // find the data directory's copy (a slot saved before the save folder was
+  // in use) and the game would list it again.
+  bool removed = Writable().Remove(nameSjis);
+  if (saved_ && data_.Remove(nameSjis)) removed = true;
+  return removed && !Exists(nameSjis);
+}
 
 bool GameFiles::ResetAttributes(const char* nameSjis) const {
   return Writable().ResetAttributes(nameSjis);
@@ -434,13 +441,17 @@ std::string ChooseSaveFolder(const std::string& dataDir, bool installed,
 }
 
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
+  return ReadHostFile(path, out, SizeBoundOf(path));
+}
+
+bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
   // Not blocking: a FIFO or a device under a game file's name must fail the
   // load like a missing file, not hang the game in open.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-      static_cast<uint64_t>(st.st_size) > SizeBoundOf(path)) {
+      static_cast<uint64_t>(st.st_size) > maxBytes) {
     close(fd);
     return false;
   }

@@ -51,11 +51,12 @@ class DataDirectory {
 
 // The game's files as the game names them, over two host folders: the data
 // directory, and a save folder when one is in effect (the data is installed
-// or cannot be written). Every write, removal and new folder goes to the save
-// folder; a read finds a name there first and then in the data directory, so
-// a file the game wrote shadows the one shipped with the data while the core
-// keeps using the names it always has. Without a save folder it is the data
-// directory alone, as a game run from its own writable folder expects.
+// or cannot be written). Every write and new folder goes to the save folder,
+// a removal takes the name from both; a read finds a name there first and
+// then in the data directory, so a file the game wrote shadows the one
+// shipped with the data while the core keeps using the names it always has.
+// Without a save folder it is the data directory alone, as a game run from
+// its own writable folder expects.
 class GameFiles {
  public:
   explicit GameFiles(std::string dataRoot = {}, std::string saveRoot = {});
@@ -150,6 +151,8 @@ std::string ChooseSaveFolder(const std::string& dataDir, bool installed,
 // A whole regular file by its host path; false for anything else, and for a
 // file larger than its kind (told by the extension) can genuinely be.
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out);
+// The same with the reader's own bound instead of the kind's.
+bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
 
 uint64_t MonotonicMillis();
 int64_t UnixSeconds();

@@ -155,13 +155,22 @@ void MessageHost::StartTimer(uint32_t id, uint32_t periodMs) {
 
 void MessageHost::StopTimer(uint32_t id) { timers_.erase(id); }
 
+bool MessageHost::ResolveForRead(const char* nameSjis, std::string& path) {
+  std::string why;
+  if (data_.Resolve(nameSjis, path, &why)) return true;
+  NameRefused(nameSjis, why);
+  return false;
+}
+
 bool MessageHost::ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) {
-  std::string path, why;
-  if (!data_.Resolve(nameSjis, path, &why)) {
-    NameRefused(nameSjis, why);
-    return false;
-  }
-  return ReadHostFile(path, out);
+  std::string path;
+  return ResolveForRead(nameSjis, path) && ReadHostFile(path, out);
+}
+
+bool MessageHost::ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
+                                    std::vector<uint8_t>& out) {
+  std::string path;
+  return ResolveForRead(nameSjis, path) && ReadHostFile(path, out, maxBytes);
 }
 
 }  // namespace posix

@@ -55,6 +55,8 @@ class MessageHost : public plat::Host {
   }
 
   bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) override;
+  bool ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
+                         std::vector<uint8_t>& out) override;
   bool FileExists(const char* nameSjis) override { return data_.Exists(nameSjis); }
   plat::WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) override {
     return data_.Write(nameSjis, data, size);
@@ -90,6 +92,7 @@ class MessageHost : public plat::Host {
   virtual void Invalidated(const plat::Rect& r) { (void)r; }
   // A refused file name is worth telling the author about.
   virtual void NameRefused(const char* nameSjis, const std::string& why) = 0;
+  bool ResolveForRead(const char* nameSjis, std::string& path);
 
   std::vector<uint16_t> frame_;
 

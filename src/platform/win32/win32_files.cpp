@@ -116,6 +116,10 @@ bool DataFolder::Resolve(const char* nameSjis, std::wstring& hostPath, std::stri
 }
 
 bool DataFolder::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
+  return Read(nameSjis, out, posix::SizeBoundOf(nameSjis ? nameSjis : ""));
+}
+
+bool DataFolder::Read(const char* nameSjis, std::vector<uint8_t>& out, uint64_t maxBytes) const {
   std::wstring path;
   if (!Resolve(nameSjis, path)) return false;
   Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -123,7 +127,7 @@ bool DataFolder::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
   if (!file.Valid() || GetFileType(file.h) != FILE_TYPE_DISK) return false;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.h, &size) || size.QuadPart < 0 ||
-      static_cast<uint64_t>(size.QuadPart) > posix::SizeBoundOf(nameSjis))
+      static_cast<uint64_t>(size.QuadPart) > maxBytes)
     return false;
   out.resize(static_cast<size_t>(size.QuadPart));
   size_t got = 0;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/posix/size_bound.h"
 #include "platform/posix/wave_file.h"
 
 namespace win32 {
@@ -404,13 +405,18 @@ void Win32Host::SendWindowToBack() {
 // --- files ------------------------------------------------------------------
 
 bool Win32Host::ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) {
+  return ReadWholeFileUpTo(nameSjis, posix::SizeBoundOf(nameSjis ? nameSjis : ""), out);
+}
+
+bool Win32Host::ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
+                                  std::vector<uint8_t>& out) {
   std::string why;
   std::wstring path;
   if (!files_.Resolve(nameSjis, path, &why)) {
     Log("refused file name " + SjisToUtf8(nameSjis ? nameSjis : "") + ": " + why);
     return false;
   }
-  return files_.Read(nameSjis, out);
+  return files_.Read(nameSjis, out, maxBytes);
 }
 
 // --- sound ------------------------------------------------------------------
