@@ -3,6 +3,7 @@
 // exchanges of the battle's rules against the demo's cards and arts.
 #include <algorithm>
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
 
 #include "battle/battle.h"
@@ -23,7 +24,15 @@ void Check(bool ok) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::BeginParse();
   fuzz::LoadBaseDatabase();
+  // The loader writes the deck's words and nothing after them.
+  const BattleState fresh = battle;
   loadDeckBytes(data, size);
+  const auto* after = reinterpret_cast<const uint8_t*>(&battle);
+  const auto* was = reinterpret_cast<const uint8_t*>(&fresh);
+  const size_t deckEnd = offsetof(BattleState, side) + offsetof(BattleSide, deck) +
+                         sizeof(BattleSide) + sizeof battle.side[1].deck;
+  Check(std::memcmp(after, was, deckEnd - sizeof battle.side[1].deck) == 0);
+  Check(std::memcmp(after + deckEnd, was + deckEnd, sizeof battle - deckEnd) == 0);
   uint32_t* deck = battle.side[1].deck;
   // Whatever the file leaves after its end is what a fresh battle holds: 0.
   for (size_t i = 0; i <= kBattleDeckSize; ++i) {
