@@ -6,18 +6,17 @@
 namespace fuzz {
 namespace {
 
-void CopySeed(const std::string& corpus, const std::string& name) {
-  const std::string bytes = ReadText(std::string(QF_FUZZ_CORPUS_DIR) + "/" + corpus + "/demo");
-  Write(name, bytes);
+void CopyBase(const std::string& name) {
+  Write(name, ReadText(std::string(QF_FUZZ_BASE_DIR) + "/" + name));
 }
 
 }  // namespace
 
 void WriteBattleBase() {
-  CopySeed("card_data", "CardData.dat");
-  CopySeed("at_arts", "AtArts.dat");
-  CopySeed("df_arts", "DfArts.dat");
-  CopySeed("deck", "opp.dec");
+  CopyBase("CardData.dat");
+  CopyBase("AtArts.dat");
+  CopyBase("DfArts.dat");
+  CopyBase("opp.dec");
 }
 
 int RunBattleGame() {

@@ -8,8 +8,8 @@
 
 namespace fuzz {
 
-// The base files of a battle: the demo's database and the practice deck,
-// as the seed corpus keeps them.
+// The base files of a battle (fuzz/base): the demo's database and the
+// practice deck.
 void WriteBattleBase();
 
 // A run whose start scenario builds the player's deck, reads card records,

@@ -6,6 +6,7 @@
 // the battle reaches them through sideVitals() instead of keeping a copy.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "data/database.h"
@@ -124,6 +125,11 @@ int32_t cardAttribute(uint32_t card);
 // up and starts the first turn. 1 when the battle waits for the player, 0
 // when the program must end.
 [[nodiscard]] int startBattle();
+// The opponent's deck file over side 1's deck words: a short file sets only
+// its first words, an empty one none.
+void loadDeckBytes(const uint8_t* data, size_t size);
+// Cards before the first 0 among deck elements 1..100.
+int32_t deckLength(const uint32_t* deck);
 // Three passes of swaps over deck elements 1..n with the shared generator.
 void shuffleDeck(uint32_t* deck, int32_t n);
 // Each answers false only when a wait reported quit.

@@ -63,21 +63,10 @@ int32_t NextNumber() {
   return EvalTerm(scn.TokenBuffer);
 }
 
-// The opponent's deck file over side 1's deck words; a file that cannot be
-// read leaves the previous deck, a short one only its first words (and an
-// empty one, which has no buffer to copy from, none).
+// A file that cannot be read leaves the previous deck.
 void ReadDeckFile(const char* name) {
   std::vector<uint8_t> bytes;
-  if (!plat::host().ReadWholeFile(name, bytes) || bytes.empty()) return;
-  static_assert(sizeof battle.side[1].deck == kDeckFileSize);
-  std::memcpy(battle.side[1].deck, bytes.data(), std::min(bytes.size(), kDeckFileSize));
-}
-
-int32_t DeckLength(const uint32_t* deck) {
-  for (int i = 1; i <= kBattleDeckSize; ++i) {
-    if (deck[i] == 0) return i - 1;
-  }
-  return kBattleDeckSize;
+  if (plat::host().ReadWholeFile(name, bytes)) loadDeckBytes(bytes.data(), bytes.size());
 }
 
 void LoadFace(const char* file) {
@@ -95,6 +84,19 @@ void SetupBattleWindows() {
 }
 
 }  // namespace
+
+void loadDeckBytes(const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  static_assert(sizeof battle.side[1].deck == kDeckFileSize);
+  std::memcpy(battle.side[1].deck, data, std::min(size, kDeckFileSize));
+}
+
+int32_t deckLength(const uint32_t* deck) {
+  for (int i = 1; i <= kBattleDeckSize; ++i) {
+    if (deck[i] == 0) return i - 1;
+  }
+  return kBattleDeckSize;
+}
 
 SideVitals sideVitals(int side) {
   if (side == 0) return {player.hp, player.maxhp, player.mp, player.maxmp};
@@ -225,7 +227,7 @@ int startBattle() {
     s->playedPattern[0] = '\0';
   }
   me.deckLeft = std::clamp(player.deck.count, 0, kBattleDeckSize);
-  them.deckLeft = DeckLength(them.deck);
+  them.deckLeft = deckLength(them.deck);
 
   if (NextNumber() == 1) shuffleDeck(them.deck, them.deckLeft);
   shuffleDeck(me.deck, me.deckLeft);

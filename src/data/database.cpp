@@ -13,22 +13,41 @@ void ResetDatabase() { std::memset(&db, 0, sizeof db); }
 
 namespace {
 
-// A missing file leaves the table as it was; a short one fills its front; a
-// long one fills the table and the rest is not looked at.
-void ReadTable(const char* name, void* table, size_t size) {
+// A short file fills the table's front; a long one fills the table and the
+// rest is not looked at. An empty one has no bytes to copy (and maybe no
+// buffer to copy from).
+void CopyTable(void* table, size_t size, const uint8_t* data, size_t length) {
+  if (length == 0) return;
+  std::memcpy(table, data, std::min(size, length));
+}
+
+// A missing file leaves the table as it was.
+void ReadTable(DatabaseTable which, const char* name) {
   std::vector<uint8_t> bytes;
-  // An empty file has no bytes to copy (and no buffer to copy from).
-  if (!plat::host().ReadWholeFile(name, bytes) || bytes.empty()) return;
-  std::memcpy(table, bytes.data(), std::min(size, bytes.size()));
+  if (plat::host().ReadWholeFile(name, bytes)) loadTableBytes(which, bytes.data(), bytes.size());
 }
 
 }  // namespace
 
-void loadCardData() { ReadTable(kCardDataFile, db.cards, sizeof db.cards); }
+void loadTableBytes(DatabaseTable which, const uint8_t* data, size_t size) {
+  switch (which) {
+    case DatabaseTable::Cards:
+      CopyTable(db.cards, sizeof db.cards, data, size);
+      break;
+    case DatabaseTable::AttackArts:
+      CopyTable(db.attackArts, sizeof db.attackArts, data, size);
+      break;
+    case DatabaseTable::DefenceArts:
+      CopyTable(db.defenceArts, sizeof db.defenceArts, data, size);
+      break;
+  }
+}
+
+void loadCardData() { ReadTable(DatabaseTable::Cards, kCardDataFile); }
 
 void loadArts() {
-  ReadTable(kAttackArtsFile, db.attackArts, sizeof db.attackArts);
-  ReadTable(kDefenceArtsFile, db.defenceArts, sizeof db.defenceArts);
+  ReadTable(DatabaseTable::AttackArts, kAttackArtsFile);
+  ReadTable(DatabaseTable::DefenceArts, kDefenceArtsFile);
 }
 
 const char* attributeSymbol(int attribute) {

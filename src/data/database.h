@@ -87,6 +87,9 @@ extern Database db;
 void ResetDatabase();
 void loadCardData();
 void loadArts();
+// One table from the bytes of its file, as the loads above read it.
+enum class DatabaseTable { Cards, AttackArts, DefenceArts };
+void loadTableBytes(DatabaseTable which, const uint8_t* data, size_t size);
 
 // The pattern symbol (two Shift-JIS bytes, NUL-terminated) of attribute 1..4;
 // null for any other attribute.
