@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   for (int n = 1; n <= kCardCount; ++n) {
     const CardRecord& card = db.cards[n];
-    Check(cardAttribute(static_cast<uint32_t>(n)) >= 0 && cardAttribute(static_cast<uint32_t>(n)) <= 4);
+    Check(cardAttribute(static_cast<uint32_t>(n)) >= 0 &&
+          cardAttribute(static_cast<uint32_t>(n)) <= 4);
     Check(recordText(card.name).size() <= sizeof card.name);
     Check(recordText(card.description).size() <= sizeof card.description);
     Check(recordText(card.attackEffect).size() <= sizeof card.attackEffect);

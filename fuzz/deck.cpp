@@ -2,8 +2,8 @@
 // length, the shuffle, hands dealt from it, the opponent's choices and a few
 // exchanges of the battle's rules against the demo's cards and arts.
 #include <algorithm>
-#include <cstdlib>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 #include "battle/battle.h"

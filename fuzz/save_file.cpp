@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   Check(std::memcmp(&s, data, sizeof s) == 0);
-  Check(variables.size() == static_cast<size_t>(ints) * kSavedIntRecord +
-                                static_cast<size_t>(strs) * kSavedStrRecord);
+  Check(variables.size() ==
+        static_cast<size_t>(ints) * kSavedIntRecord + static_cast<size_t>(strs) * kSavedStrRecord);
   Check(s.currentWindow >= 1 && s.currentWindow <= 4 && s.line >= 1);
 
   // What a load shows of the windows' lines.

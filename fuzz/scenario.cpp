@@ -32,23 +32,23 @@ constexpr uint64_t kVirtualBudgetMs = 8000;
 constexpr int kMaxLines = 48;
 constexpr int kMaxInputs = 24;
 
-const char* const kValues[] = {"0",   "-1",  "1",          "2",           "3",          "4",
-                               "5",   "6",   "9",          "10",          "20",         "50",
-                               "51",  "70",  "71",         "100",         "101",        "300",
-                               "301", "1000", "2147483647", "-2147483648", "2147483648", "n",
-                               "m",   "s",   "result",     "ndeck",       "nstock",     "hp",
-                               "month", "[n]", "nothing",  "\"7\"",       "n+1",        "n*m-3"};
-const char* const kVariables[] = {"n", "m", "s", "money", "hp", "maxmp", "year", "month", "day",
-                                  "result", "nothing", "ndeck"};
+const char* const kValues[] = {"0",     "-1",   "1",          "2",           "3",          "4",
+                               "5",     "6",    "9",          "10",          "20",         "50",
+                               "51",    "70",   "71",         "100",         "101",        "300",
+                               "301",   "1000", "2147483647", "-2147483648", "2147483648", "n",
+                               "m",     "s",    "result",     "ndeck",       "nstock",     "hp",
+                               "month", "[n]",  "nothing",    "\"7\"",       "n+1",        "n*m-3"};
+const char* const kVariables[] = {"n",    "m",     "s",   "money",  "hp",      "maxmp",
+                                  "year", "month", "day", "result", "nothing", "ndeck"};
 const char* const kLists[] = {"deck", "stock", "collection", "hand"};
 const char* const kFields[] = {"name", "description", "attribute", "illustrator"};
-const char* const kLayers[] = {"back", "place", "face1", "face2", "msg1", "msg2", "msg3",
-                               "msg4", "date", "all"};
+const char* const kLayers[] = {"back", "place", "face1", "face2", "msg1",
+                               "msg2", "msg3",  "msg4",  "date",  "all"};
 const char* const kPictures[] = {"pic", "cards\\cards1", "missing", "[s]", "..\\up"};
 const char* const kSounds[] = {"stop", "tune", "missing", "[s]"};
 const char* const kDecks[] = {"opp", "missing", "[s]"};
-const char* const kTexts[] = {"Hello [n] and [s]", "a\\nb!n", "tail\\", "\x93\xfa\x96\x7b",
-                              "[nothing]", "\\\\ [m]!n"};
+const char* const kTexts[] = {"Hello [n] and [s]", "a\\nb!n",   "tail\\",
+                              "\x93\xfa\x96\x7b",  "[nothing]", "\\\\ [m]!n"};
 
 struct Writer {
   FuzzedDataProvider& in;
@@ -76,20 +76,35 @@ struct Writer {
 
   void Command() {
     switch (in.ConsumeIntegralInRange<int>(0, 33)) {
-      case 0: out += ".clk"; if (More()) Arg(Value()); break;
-      case 1: out += ".tcl"; if (More()) Arg(Value()); break;
-      case 2: out += ".shake"; break;
-      case 3: out += ".flash"; break;
+      case 0:
+        out += ".clk";
+        if (More()) Arg(Value());
+        break;
+      case 1:
+        out += ".tcl";
+        if (More()) Arg(Value());
+        break;
+      case 2:
+        out += ".shake";
+        break;
+      case 3:
+        out += ".flash";
+        break;
       case 4:
         out += ".slt add";
         if (More()) Arg(Pick(kTexts));
         if (More()) Arg(in.ConsumeBool() ? Label(true) : "part2" + Label(true));
         break;
-      case 5: out += ".slt exec"; break;
-      case 6: out += ".cut"; break;
+      case 5:
+        out += ".slt exec";
+        break;
+      case 6:
+        out += ".cut";
+        break;
       case 7:
         out += ".jmp";
-        if (More()) Arg(inPart2 || in.ConsumeBool() ? Label(in.ConsumeBool()) : "part2" + Label(true));
+        if (More())
+          Arg(inPart2 || in.ConsumeBool() ? Label(in.ConsumeBool()) : "part2" + Label(true));
         break;
       case 8:
         if (inPart2) {
@@ -100,20 +115,45 @@ struct Writer {
         }
         if (More()) Arg(Value());
         break;
-      case 9: out += ".cas"; if (More()) Arg(Value()); break;
-      case 10: out += in.ConsumeBool() ? ".== " : ".< "; out += Value(); break;
-      case 11: out += in.ConsumeBool() ? ".els" : "."; break;
-      case 12: out += ".skp"; break;
-      case 13: out += in.ConsumeBool() ? ".wat" : ".cwt"; if (More()) Arg(Value()); break;
-      case 14: out += ".update"; if (More()) Arg(Value()); break;
+      case 9:
+        out += ".cas";
+        if (More()) Arg(Value());
+        break;
+      case 10:
+        out += in.ConsumeBool() ? ".== " : ".< ";
+        out += Value();
+        break;
+      case 11:
+        out += in.ConsumeBool() ? ".els" : ".";
+        break;
+      case 12:
+        out += ".skp";
+        break;
+      case 13:
+        out += in.ConsumeBool() ? ".wat" : ".cwt";
+        if (More()) Arg(Value());
+        break;
+      case 14:
+        out += ".update";
+        if (More()) Arg(Value());
+        break;
       case 15:
         out += ".load";
         if (More()) Arg(Pick(kLayers));
         if (More()) Arg(Pick(kPictures));
         break;
-      case 16: out += in.ConsumeBool() ? ".show" : ".hide"; if (More()) Arg(Pick(kLayers)); break;
-      case 17: out += ".msg"; if (More()) Arg(Value()); break;
-      case 18: out += ".event"; if (More()) Arg(in.ConsumeBool() ? "begin" : "end"); break;
+      case 16:
+        out += in.ConsumeBool() ? ".show" : ".hide";
+        if (More()) Arg(Pick(kLayers));
+        break;
+      case 17:
+        out += ".msg";
+        if (More()) Arg(Value());
+        break;
+      case 18:
+        out += ".event";
+        if (More()) Arg(in.ConsumeBool() ? "begin" : "end");
+        break;
       case 19:
         out += ".let";
         if (More()) Arg(Pick(kVariables));
@@ -157,8 +197,13 @@ struct Writer {
         if (More()) Arg(in.ConsumeBool() ? "attack" : "defence");
         if (More()) Arg(Value());
         break;
-      case 26: out += in.ConsumeBool() ? ".svd" : ".init"; break;
-      case 27: out += ".strong"; if (More()) Arg(in.ConsumeBool() ? "begin" : "end"); break;
+      case 26:
+        out += in.ConsumeBool() ? ".svd" : ".init";
+        break;
+      case 27:
+        out += ".strong";
+        if (More()) Arg(in.ConsumeBool() ? "begin" : "end");
+        break;
       case 28:
         // A battle takes the rest of the run's time: fewer of them.
         if (in.ConsumeIntegralInRange<int>(0, 3) != 0) {
@@ -171,16 +216,28 @@ struct Writer {
         if (More()) Arg(Pick(kDecks));
         for (int i = 0; i < 3 && More(); ++i) Arg(Value());
         break;
-      case 29: out += ".wav"; if (More()) Arg(Pick(kSounds)); if (More()) Arg(Value()); break;
-      case 30: out += ".mid"; if (More()) Arg(Pick(kSounds)); if (More()) Arg(Value()); break;
+      case 29:
+        out += ".wav";
+        if (More()) Arg(Pick(kSounds));
+        if (More()) Arg(Value());
+        break;
+      case 30:
+        out += ".mid";
+        if (More()) Arg(Pick(kSounds));
+        if (More()) Arg(Value());
+        break;
       case 31:
         out += ".bgm";
         if (More()) Arg(in.ConsumeBool() ? "stop" : Value());
         if (More()) Arg(Pick(kSounds));
         if (More()) Arg(Value());
         break;
-      case 32: out += ".nosuch"; break;
-      default: out += Pick(kTexts); break;
+      case 32:
+        out += ".nosuch";
+        break;
+      default:
+        out += Pick(kTexts);
+        break;
     }
     out += "\n";
   }
@@ -215,26 +272,46 @@ std::string Point(FuzzedDataProvider& in) {
 }
 
 std::string Inputs(FuzzedDataProvider& in) {
-  static const char* const kKeys[] = {"enter", "esc",  "f1",     "f2",       "f4",  "f11",
-                                      "f12",   "tab",  "ctrl",   "pageup",   "pagedown",
-                                      "home",  "end",  "up",     "down",     "a",   "m",
-                                      "t",     "minus", "plus",  "slash",    "lbracket",
-                                      "rbracket"};
+  static const char* const kKeys[] = {"enter", "esc",  "f1",    "f2",       "f4",       "f11",
+                                      "f12",   "tab",  "ctrl",  "pageup",   "pagedown", "home",
+                                      "end",   "up",   "down",  "a",        "m",        "t",
+                                      "minus", "plus", "slash", "lbracket", "rbracket"};
   std::string script;
   const int count = in.ConsumeIntegralInRange<int>(0, kMaxInputs);
   for (int i = 0; i < count; ++i) {
     const int when = in.ConsumeIntegralInRange<int>(0, 3);
-    script += when == 0 ? "wait " : when == 1 ? "+" + std::to_string(in.ConsumeIntegralInRange<int>(0, 3000)) + " "
-                                    : when == 2 ? "wait+200 " : "wait ";
+    script += when == 0   ? "wait "
+              : when == 1 ? "+" + std::to_string(in.ConsumeIntegralInRange<int>(0, 3000)) + " "
+              : when == 2 ? "wait+200 "
+                          : "wait ";
     switch (in.ConsumeIntegralInRange<int>(0, 9)) {
-      case 0: case 1: case 2: script += "click " + Point(in); break;
-      case 3: script += "rclick " + Point(in); break;
-      case 4: script += "move " + Point(in); break;
-      case 5: script += std::string("key ") + kKeys[in.ConsumeIntegralInRange<size_t>(0, std::size(kKeys) - 1)]; break;
-      case 6: script += "wheel " + std::to_string(in.ConsumeIntegralInRange<int>(-3, 3)); break;
-      case 7: script += "autobattle"; break;
-      case 8: script += in.ConsumeBool() ? "altenter" : "deactivate"; break;
-      default: script += in.ConsumeBool() ? "activate" : "keydown ctrl"; break;
+      case 0:
+      case 1:
+      case 2:
+        script += "click " + Point(in);
+        break;
+      case 3:
+        script += "rclick " + Point(in);
+        break;
+      case 4:
+        script += "move " + Point(in);
+        break;
+      case 5:
+        script +=
+            std::string("key ") + kKeys[in.ConsumeIntegralInRange<size_t>(0, std::size(kKeys) - 1)];
+        break;
+      case 6:
+        script += "wheel " + std::to_string(in.ConsumeIntegralInRange<int>(-3, 3));
+        break;
+      case 7:
+        script += "autobattle";
+        break;
+      case 8:
+        script += in.ConsumeBool() ? "altenter" : "deactivate";
+        break;
+      default:
+        script += in.ConsumeBool() ? "activate" : "keydown ctrl";
+        break;
     }
     script += "\n";
   }
@@ -242,7 +319,8 @@ std::string Inputs(FuzzedDataProvider& in) {
 }
 
 bool ValidMode(int32_t m) {
-  return (m >= mode::Busy && m <= mode::Collection) || (m >= mode::BattleFirst && m <= mode::BattleLast);
+  return (m >= mode::Busy && m <= mode::Collection) ||
+         (m >= mode::BattleFirst && m <= mode::BattleLast);
 }
 
 void CheckMode(const headless::InputEvent&, void*) {

@@ -112,7 +112,6 @@ void BlendKeyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t key, uint32_
   }
 }
 
-
 #if defined(__SSE2__)
 
 namespace {

@@ -210,14 +210,22 @@ TEST_F(DataDirectoryTest, AClaimedFolderLosesOnlyTheGamesOwnDeadTemporaries) {
   auto temp = [](const std::string& target, long pid) { return posix::TemporaryName(target, pid); };
   const long dead = std::numeric_limits<int32_t>::max();
   const std::vector<std::string> stale = {temp("save/Collection.dat", dead),
-                                          temp("save/save1.dat", getpid()),
-                                          temp("settings.txt", 1), temp("screenshots/a.png", dead)};
-  const std::vector<std::string> kept = {
-      "save/Pattern.dat", "notes.tmp", "save/a.tmp12x", ".tmp123", "save/ArtsList.dat.tmp1",
-      "save/Collection.dat.tmp" + std::to_string(dead), "photos/x.jpg.tmp7",
-      temp("photos/x.jpg", dead), temp("save/old/x.dat", dead), ".quillfen-5.tmp",
-      "save/x.quillfen-.tmp", "save/x.quillfen-12a.tmp", "save/x.quillfen-5.tmp.bak",
-      "save/holiday-photo123.tmp"};
+                                          temp("save/save1.dat", getpid()), temp("settings.txt", 1),
+                                          temp("screenshots/a.png", dead)};
+  const std::vector<std::string> kept = {"save/Pattern.dat",
+                                         "notes.tmp",
+                                         "save/a.tmp12x",
+                                         ".tmp123",
+                                         "save/ArtsList.dat.tmp1",
+                                         "save/Collection.dat.tmp" + std::to_string(dead),
+                                         "photos/x.jpg.tmp7",
+                                         temp("photos/x.jpg", dead),
+                                         temp("save/old/x.dat", dead),
+                                         ".quillfen-5.tmp",
+                                         "save/x.quillfen-.tmp",
+                                         "save/x.quillfen-12a.tmp",
+                                         "save/x.quillfen-5.tmp.bak",
+                                         "save/holiday-photo123.tmp"};
   for (const auto& name : stale) WriteData(name, "half");
   for (const auto& name : kept) WriteData(name, "keep");
   {

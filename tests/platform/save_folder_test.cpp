@@ -103,7 +103,8 @@ TEST_F(SaveFolderTest, AWholeRunLoadsAndSavesProgressInTheSaveFolder) {
   std::string mine(kCollectionFileSize, '\0');
   mine[3] = 1;
   WriteSave("save/Collection.dat", mine);
-  const std::string half = posix::TemporaryName("save/save1.dat", std::numeric_limits<int32_t>::max());
+  const std::string half =
+      posix::TemporaryName("save/save1.dat", std::numeric_limits<int32_t>::max());
   WriteSave(half, "half");
 
   headless::Options o;

@@ -49,7 +49,8 @@ TEST_F(ShellTest, ABusyLoopThatNeverWaitsStillClosesWithProgressWritten) {
   for (const char* input : {"@0 key esc", "@0 close"}) {
     ResetGameState();
     WriteData("config.scn", ".int n\n");
-    WriteData("start.scn", ".card add stock 7 1\n.svd\n.card add stock 9 1\n:loop\n.let n = 1\n.jmp :loop\n");
+    WriteData("start.scn",
+              ".card add stock 7 1\n.svd\n.card add stock 9 1\n:loop\n.let n = 1\n.jmp :loop\n");
     MakeHost(input);
     EXPECT_EQ(RunGame(), 0) << input;
     EXPECT_EQ(host->Millis(), 0u) << "the virtual clock never moved";

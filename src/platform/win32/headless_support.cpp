@@ -117,7 +117,12 @@ plat::WriteResult GameFiles::Write(const char* nameSjis, const void* data, size_
   return Writable().Write(nameSjis, data, size);
 }
 
-bool GameFiles::Remove(const char* nameSjis) const { return Writable().Remove(nameSjis); }
+bool GameFiles::Remove(const char* nameSjis) const {
+  // Gone for the game means gone from both folders, as on Linux.
+  bool removed = Writable().Remove(nameSjis);
+  if (saved_ && data_.Remove(nameSjis)) removed = true;
+  return removed && !Exists(nameSjis);
+}
 
 bool GameFiles::ResetAttributes(const char* nameSjis) const {
   return Writable().ResetAttributes(nameSjis);
@@ -148,20 +153,36 @@ FolderLock::State FolderLock::Take(const std::string& folder) {
   win32::CloseFolderLock(h);
   handle_ = -1;
   const win32::LockState state = win32::OpenFolderLock(WideOfUtf8(folder), h);
-  if (state != win32::LockState::Held) return state == win32::LockState::Busy ? State::Busy : State::Unavailable;
+  if (state != win32::LockState::Held)
+    return state == win32::LockState::Busy ? State::Busy : State::Unavailable;
   handle_ = reinterpret_cast<intptr_t>(h);
   folder_ = folder;
   return State::Held;
 }
 
-bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
+namespace {
+
+// The host path as the folder and the Shift-JIS name that DataFolder reads.
+bool SplitHostPath(const std::string& path, std::wstring& folder, std::string& name) {
   const std::wstring wide = WideOfUtf8(path);
   const size_t slash = wide.find_last_of(L"\\/");
-  const std::wstring folder = slash == std::wstring::npos ? L"." : wide.substr(0, slash);
+  folder = slash == std::wstring::npos ? L"." : wide.substr(0, slash);
+  return win32::WideToSjis(slash == std::wstring::npos ? wide : wide.substr(slash + 1), name);
+}
+
+}  // namespace
+
+bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
+  std::wstring folder;
   std::string name;
-  if (!win32::WideToSjis(slash == std::wstring::npos ? wide : wide.substr(slash + 1), name))
-    return false;
-  return win32::DataFolder(folder).Read(name.c_str(), out);
+  return SplitHostPath(path, folder, name) && win32::DataFolder(folder).Read(name.c_str(), out);
+}
+
+bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+  std::wstring folder;
+  std::string name;
+  return SplitHostPath(path, folder, name) &&
+         win32::DataFolder(folder).Read(name.c_str(), out, maxBytes);
 }
 
 uint64_t MonotonicMillis() { return GetTickCount64(); }
