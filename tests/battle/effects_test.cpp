@@ -614,6 +614,7 @@ TEST_F(CardEffectTest, EveryCardInBothRolesAndEveryRandomEventDoesExactlyItsRow)
       };
       set(row.setup);
       std::vector<int64_t> expected;
+      expected.reserve(figures.size());
       for (const Figure& f : figures) expected.push_back(f.get());
       // Every card leaves the played row.
       Values changes = {{"s.played1", 0}, {"s.from1", 0}};
