@@ -260,25 +260,26 @@ class SaveLoadRunTest : public GameTest {
   // preceded by an ".update", which draws the windows whole as going back
   // and loading do, so the pictures can be compared bit for bit.
 
+  // The save screen's button, then "load"; and the foot bar's way back to
+  // the menu and from there to the game.
+  static constexpr const char* kOpenLoadSlots = "wait click 616 458\nwait click 320 210\n";
+  static constexpr const char* kBackToGame = "wait click 320 466\nwait click 320 310\n";
+
   // Saves into slot 1 at the story's wait, back to it, then answers it.
   void SaveRun(const std::string& answer) {
-    Run("wait click 320 240\n"
-        "wait screenshot saved\n"
-        "wait click 616 458\n"
-        "wait click 320 160\n"
-        "wait click 320 70\n"
-        "wait click 320 466\n"
-        "wait click 320 310\n"
-        "wait screenshot back\n" +
-        answer +
+    Run(std::string("wait click 320 240\n"
+                    "wait screenshot saved\n"
+                    "wait click 616 458\n"
+                    "wait click 320 160\n"
+                    "wait click 320 70\n") +
+        kBackToGame + "wait screenshot back\n" + answer +
         "\nwait screenshot after\n"
         "wait key esc\n");
   }
 
   // Loads slot 1 from the title's wait and answers the restored wait.
   void LoadRun(const std::string& answer) {
-    Run("wait click 616 458\n"
-        "wait click 320 210\n"
+    Run(std::string(kOpenLoadSlots) +
         "wait click 320 70\n"
         "wait screenshot loaded\n" +
         answer +
@@ -366,17 +367,13 @@ TEST_F(SaveLoadRunTest, DamagedSlotsAreRefusedAndTheSceneStays) {
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 2654435761u >> 13);
   WriteData("save/save3.dat", noise);
   ResetGameState();
-  MakeHost(
-      "wait screenshot before\n"
-      "wait click 616 458\n"
-      "wait click 320 210\n"
-      "wait click 320 70\n"
-      "wait click 320 220\n"
-      "wait click 320 370\n"
-      "wait click 320 466\n"
-      "wait click 320 310\n"
-      "wait screenshot back\n"
-      "wait key esc\n");
+  MakeHost(std::string("wait screenshot before\n") + kOpenLoadSlots +
+           "wait click 320 70\n"
+           "wait click 320 220\n"
+           "wait click 320 370\n" +
+           kBackToGame +
+           "wait screenshot back\n"
+           "wait key esc\n");
   host->options().screenshotDir = (dataDir / "shots").string();
   std::filesystem::create_directories(dataDir / "shots");
   ASSERT_EQ(RunGame(), 0);
@@ -425,17 +422,13 @@ TEST_F(SaveLoadRunTest, ASaveWhoseLineIsGoneIsRefusedAndTheGameGoesOn) {
   WriteData("story.scn", "Hello\n.clk\n");  // 2 lines; the save is on line 10
   WriteSlot(2, SlotSnapshot("start", INT32_MAX, 1, 1), 68 + 320);
   ResetGameState();
-  MakeHost(
-      "wait screenshot before\n"
-      "wait click 616 458\n"
-      "wait click 320 210\n"
-      "wait click 320 70\n"
-      "wait click 320 220\n"
-      "wait click 320 466\n"
-      "wait click 320 310\n"
-      "wait screenshot back\n"
-      "wait click 320 240\n"
-      "wait key esc\n");
+  MakeHost(std::string("wait screenshot before\n") + kOpenLoadSlots +
+           "wait click 320 70\n"
+           "wait click 320 220\n" +
+           kBackToGame +
+           "wait screenshot back\n"
+           "wait click 320 240\n"
+           "wait key esc\n");
   host->options().screenshotDir = (dataDir / "shots").string();
   std::filesystem::create_directories(dataDir / "shots");
   ASSERT_EQ(RunGame(), 0);
