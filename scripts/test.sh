@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything warning-free and runs every test,
-# in the optimised build and under AddressSanitizer and UBSan, then the
+# in the optimised build and under AddressSanitizer and UBSan, the threaded
+# sequencer and timer tests under ThreadSanitizer, then the
 # Windows build under Wine (scripts/windows.sh), then checks the
 # formatting and runs clang-tidy over the sources, and fuzzes every file
 # format the game reads for QF_FUZZ_SECONDS (30) a harness. The ci presets have build
@@ -15,6 +16,12 @@ for preset in ci ci-asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j "$(nproc)"
 done
+# The music thread and the game's thread under ThreadSanitizer: only the
+# tests where they meet (the sequencer's and the timer's).
+echo "== tsan =="
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan -j "$(nproc)"
 # The Windows program, cross-built, its unit tests and the demo's opening
 # under Wine; before the lint, which tidies the Windows backend against it.
 QF_LINUX_BUILD=build/ci scripts/windows.sh
