@@ -1,111 +1,309 @@
-// The turn flow's rules on the battle state: how a battle is decided, the
-// end of a turn, and the hand under a curse.
+// The turn flow: where each deciding mode leads, how a battle is decided,
+// the end of a turn, taking cards back, the curse on the refill, the order
+// of one whole exchange, the helps' texts and the shuffle.
 #include <gtest/gtest.h>
 
-#include "battle/battle.h"
-#include "battle/rules.h"
-#include "data/player.h"
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string>
+#include <vector>
 
+#include "battle/battle.h"
+#include "battle/battle_screen.h"
+#include "battle/card_detail.h"
+#include "battle/rules.h"
+#include "battle/turn.h"
+#include "core/random.h"
+#include "core/waits.h"
+#include "data/player.h"
+#include "support/battle_fixture.h"
+
+namespace battle_test {
 namespace {
 
-class OutcomeTest : public ::testing::Test {
- protected:
-  void SetUp() override {
+using TurnTest = BattlePositionTest;
+
+TEST_F(TurnTest, DecidingInEachModeLeadsToItsNextWait) {
+  struct Row {
+    int32_t mode, next, marker, turn;  // next -1: the coin of a new turn decides
+  };
+  for (const Row& row :
+       {Row{12, 17, 2, 1}, Row{13, 16, 1, 1}, Row{16, -1, 0, 2}, Row{17, -1, 0, 2}}) {
+    SCOPED_TRACE(row.mode);
+    battle.turn = 1;
+    battle.opponentStyle = 9;  // chooses nothing, so both arts fail
+    for (BattleSide& b : battle.side) {
+      for (int k = 1; k <= kHandSlots; ++k) b.hand[k].inHand = 1, b.played[k] = PlayedCard{};
+      b.playedPattern[0] = '\0';
+    }
+    shell.InputMode = row.mode;
+    gfx.ViewOffset = kMaxViewOffset;
+    MakeHost();
+    ASSERT_TRUE(decideExchange());
+    EXPECT_EQ(battle.turn, row.turn);
+    EXPECT_EQ(gfx.ViewOffset, kMaxViewOffset) << "the player chooses with the view down";
+    if (row.next > 0) {
+      EXPECT_EQ(shell.InputMode, row.next);
+      EXPECT_EQ(battle.attackMarker, row.marker);
+    } else {
+      ASSERT_TRUE(shell.InputMode == 12 || shell.InputMode == 13) << shell.InputMode;
+      EXPECT_EQ(battle.attackMarker, shell.InputMode == 12 ? 1 : 2);
+    }
+    EXPECT_EQ(WaveTimes("bwav\\Decision.wav").size(), 1u);
+  }
+}
+
+TEST(OutcomeTest, HpDecidesOverCardsTurnThirtyDrawsAndBothAtZeroIsADraw) {
+  struct Row {
+    int32_t myHp;
+    bool myCards;
+    int32_t theirHp;
+    bool theirCards;
+    int32_t turn, e, result;
+  };
+  const Row rows[] = {
+      {100, true, 100, true, 1, 0, -1},  {100, true, 100, false, 1, 0, 0},
+      {100, false, 100, true, 1, 0, 2},  {100, false, 100, false, 1, 0, 1},
+      {0, true, 100, false, 1, 0, 2},    {100, false, 0, true, 1, 0, 0},
+      {0, true, 0, true, 1, 0, 1},       {0, false, 0, true, 1, 0, 1},
+      {100, true, 100, true, 30, 0, -1}, {100, true, 100, true, 30, 1, 1},
+      {100, true, 0, true, 30, 1, 0},    {100, true, 100, true, 29, 1, -1},
+      {100, true, 100, true, 31, 1, -1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.myHp << r.myCards << " " << r.theirHp << r.theirCards
+                                    << " turn " << r.turn << " e " << r.e);
     ResetBattle();
     ResetPlayerState();
     battle.handSize = 5;
-    Set(100, true, 100, true);
+    battle.turn = r.turn;
+    player.hp = r.myHp;
+    battle.opponentHp = r.theirHp;
+    battle.side[0].hand[3] = {r.myCards ? 7u : 0u, 1};
+    battle.side[1].hand[3] = {r.theirCards ? 7u : 0u, 1};
+    EXPECT_EQ(battleOutcome(r.e), r.result);
   }
-  void TearDown() override {
-    ResetBattle();
-    ResetPlayerState();
-  }
-  // HP and whether each side still has a card to play (one in hand).
-  static void Set(int32_t myHp, bool myCards, int32_t theirHp, bool theirCards) {
-    player.hp = myHp;
-    battle.opponentHp = theirHp;
-    for (int s = 0; s < 2; ++s) {
-      battle.side[s].deckLeft = 0;
-      battle.side[s].hand[3] = {(s == 0 ? myCards : theirCards) ? 7u : 0u, 1};
-    }
-  }
-};
-
-TEST_F(OutcomeTest, HpDecidesOverCardsAndBothAtZeroIsADraw) {
-  EXPECT_EQ(battleOutcome(0), -1) << "both have HP and cards";
-  Set(100, true, 100, false);
-  EXPECT_EQ(battleOutcome(0), 0) << "the opponent ran out of cards";
-  Set(100, false, 100, true);
-  EXPECT_EQ(battleOutcome(0), 2);
-  Set(100, false, 100, false);
-  EXPECT_EQ(battleOutcome(0), 1);
-  // HP outcomes take precedence over the cards.
-  Set(0, true, 100, false);
-  EXPECT_EQ(battleOutcome(0), 2) << "out of HP loses even against an opponent out of cards";
-  Set(100, false, 0, true);
-  EXPECT_EQ(battleOutcome(0), 0);
-  Set(0, true, 0, true);
-  EXPECT_EQ(battleOutcome(0), 1);
-  Set(0, false, 0, true);
-  EXPECT_EQ(battleOutcome(0), 1) << "both at 0 HP is a draw whoever has cards";
-}
-
-TEST_F(OutcomeTest, CardsCountOnlyWhileInTheHandOrTheDeck) {
-  Set(100, true, 100, false);
-  battle.side[0].hand[3].inHand = 0;  // played this exchange
+  // Cards count only while in the hand (played ones do not), within the
+  // hand size, or in the deck.
+  battle.turn = 1;
+  player.hp = battle.opponentHp = 100;
+  battle.side[0].hand[3] = {7, 0};
+  battle.side[1].hand[3] = {0, 1};
+  battle.side[1].hand[6] = {9, 1};
   EXPECT_EQ(battleOutcome(0), 1);
   battle.side[0].deckLeft = 4;
   EXPECT_EQ(battleOutcome(0), 0);
-  // A card beyond the hand size does not count.
-  Set(100, false, 100, false);
-  battle.side[1].hand[6] = {9, 1};
-  EXPECT_EQ(battleOutcome(0), 1);
+  ResetBattle();
 }
 
-TEST_F(OutcomeTest, TurnThirtyEndsAfterItsSecondExchangeAsADraw) {
-  battle.turn = 30;
-  EXPECT_EQ(battleOutcome(0), -1) << "the first exchange of turn 30 goes on";
-  EXPECT_EQ(battleOutcome(1), 1);
-  battle.opponentHp = 0;
-  EXPECT_EQ(battleOutcome(1), 0) << "a knock-out in the last exchange still wins";
-  battle.turn = 29;
-  battle.opponentHp = 50;
-  EXPECT_EQ(battleOutcome(1), -1);
-}
-
-TEST_F(OutcomeTest, TheEndOfATurnRefillsMpByAFifthAndCountsTheCurseDown) {
+TEST(EndTurnTest, MpRefillsByAFifthCappedAndTheCurseCountsDown) {
+  ResetBattle();
   player.mp = 10;
-  player.maxmp = 52;  // a fifth is 10
+  player.maxmp = 52;
   battle.opponentMp = 45;
   battle.opponentMaxMp = 50;
   battle.side[0].curseTurns = 3;
-  battle.side[1].curseTurns = 0;
   endTurn();
   EXPECT_EQ(battle.turn, 2);
   EXPECT_EQ(player.mp, 20);
-  EXPECT_EQ(battle.opponentMp, 50) << "capped at the maximum";
+  EXPECT_EQ(battle.opponentMp, 50);
   EXPECT_EQ(battle.side[0].curseTurns, 2);
   EXPECT_EQ(battle.side[1].curseTurns, 0) << "never below 0";
-}
-
-TEST(SaturatingArithmetic, FloorsAndClampsWithoutOverflow) {
   int32_t x = 5;
-  subtractFloor(x, 7);
-  EXPECT_EQ(x, 0);
-  x = 7;
   subtractFloor(x, 7);
   EXPECT_EQ(x, 0);
   x = 10;
   subtractFloor(x, -5);
-  EXPECT_EQ(x, 15) << "a negative amount adds";
+  EXPECT_EQ(x, 15);
   x = 2000000000;
   addClamp(x, 2000000000, 99999);
   EXPECT_EQ(x, 99999);
-  x = 100;
-  addClamp(x, -9999, 99999);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(percentOf(55, 10), 5);
   EXPECT_EQ(percentOf(-55, 10), -5) << "truncated toward zero";
+  ResetBattle();
+}
+
+// Hand cards 1..5 of the given numbers (card n has attribute n % 5) are
+// clicked in turn; a click on a played card takes it back with every card
+// played after it, and each of them with an attribute gives back its symbol.
+TEST_F(TurnTest, TakingBackReturnsTheCardAndThoseAfterItSymbolBySymbol) {
+  struct Row {
+    std::vector<uint32_t> cards;
+    std::vector<int> clicks;
+    std::vector<int> pattern;    // attributes left spelled
+    std::vector<int> fromSlots;  // the played list left
+  };
+  const Row rows[] = {
+      {{1, 2, 3}, {1, 2, 3, 2}, {1}, {1}},
+      {{1, 2, 3}, {1, 2, 3, 1}, {}, {}},
+      {{4, 5, 3}, {1, 2, 3, 2}, {4}, {1}},
+      {{5, 1, 2}, {1, 2, 3, 3}, {1}, {1, 2}},
+      {{2, 6, 4}, {1, 2, 3, 2}, {2}, {1}},
+      {{2, 6}, {2, 1, 2}, {}, {}},
+      {{1}, {1, 1}, {}, {}},
+      {{2}, {1, 1}, {}, {}},
+      {{3}, {1, 1}, {}, {}},
+      {{4}, {1, 1}, {}, {}},
+      {{5}, {1, 1}, {}, {}},
+      {{3, 1, 4}, {3, 2, 1, 2}, {4}, {3}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "cards " << row.cards.size() << " first " << row.cards[0]
+                                    << " clicks " << row.clicks.size());
+    MakeHost();
+    shell.InputMode = 12;
+    gfx.ViewOffset = kMaxViewOffset;
+    BattleSide& me = battle.side[0];
+    for (int k = 1; k <= kHandSlots; ++k) {
+      me.hand[k] = {k <= static_cast<int>(row.cards.size()) ? row.cards[k - 1] : 0u, 1};
+      me.played[k] = PlayedCard{};
+    }
+    me.playedPattern[0] = '\0';
+    for (int k : row.clicks) {
+      const SlotPosition p = handPosition(0, k);
+      ASSERT_TRUE(battleClick(p.x + 50, p.y - kMaxViewOffset + 60));
+    }
+    EXPECT_EQ(std::string(me.playedPattern), Spell(row.pattern));
+    std::vector<int> from;
+    for (int n = 1; n <= kHandSlots && me.played[n].fromSlot; ++n)
+      from.push_back(me.played[n].fromSlot);
+    EXPECT_EQ(from, row.fromSlots);
+    for (int k = 1; k <= static_cast<int>(row.cards.size()); ++k)
+      EXPECT_EQ(me.hand[k].inHand, std::count(from.begin(), from.end(), k) ? 0 : 1) << k;
+  }
+  // The hint on the played row: a known pattern with an art brightens it,
+  // a known one without darkens it, an unknown one leaves it.
+  const SlotPosition p = playedPosition(0, 1);
+  for (int hint : {1, 2, 0}) {
+    SCOPED_TRACE(hint);
+    battle.side[0].hand[1] = {1, 1};
+    for (PlayedCard& e : battle.side[0].played) e = PlayedCard{};
+    battle.side[0].playedPattern[0] = '\0';
+    player.knownAttackPatterns[patternCode(Spell({1}).c_str())] = hint != 0;
+    SetArt(Role::Attack, 7, {hint == 1 ? 1 : 2}, 1, 0);
+    ASSERT_TRUE(battleClick(handPosition(0, 1).x + 50, 260));
+    EXPECT_EQ(battle.patternHint, hint);
+    const uint16_t picture = gfx.PartsSheet.At(150, 470), seen = At(p.x + 50, p.y + 70);
+    const int g = picture >> 5 & 31, gs = seen >> 5 & 31;
+    EXPECT_EQ(gs > g ? 1 : gs < g ? 2 : 0, hint);
+  }
+}
+
+TEST_F(TurnTest, ACurseRefillsToOneCardFewerForTwoTurnEnds) {
+  BattleSide& me = battle.side[0];
+  me.curseTurns = 3;
+  auto refill = [&] {
+    for (HandSlot& h : me.hand) h = HandSlot{};
+    EXPECT_TRUE(fillHand(0));
+    int n = 0;
+    for (int k = 1; k <= battle.handSize; ++k) n += me.hand[k].card != 0;
+    return n;
+  };
+  endTurn();
+  EXPECT_EQ(refill(), 4) << "the curse counts down before the refill";
+  endTurn();
+  EXPECT_EQ(refill(), 4);
+  endTurn();
+  EXPECT_EQ(refill(), 5);
+  // A full hand under a curse draws nothing and keeps its last card.
+  me.curseTurns = 1;
+  const uint32_t last = me.hand[5].card;
+  const int32_t left = me.deckLeft;
+  EXPECT_TRUE(fillHand(0));
+  EXPECT_EQ(me.hand[5].card, last);
+  EXPECT_EQ(me.deckLeft, left);
+}
+
+TEST_F(TurnTest, EachStepOfAnExchangeActsOnWhatTheStepsBeforeItLeft) {
+  // The player attacks with an art of 200 physical damage and card 20
+  // (x 140 %), over a barrier of +100; the opponent intercepts with an art
+  // that halves it and card 21, behind a guard of 50; a field adds 30; then
+  // the opponent's poison takes a tenth of its HP.
+  SetArt(Role::Attack, 1, {4}, 1, 200);
+  SetArt(Role::Defence, 1, {1}, 2, -50);
+  for (int s = 0; s < 2; ++s) {
+    BattleSide& b = battle.side[s];
+    for (PlayedCard& e : b.played) e = PlayedCard{};
+    b.hand[1] = {s == 0 ? 20u : 21u, 0};
+    b.played[1] = {b.hand[1].card, 1};
+    std::strcpy(b.playedPattern, Spell({s == 0 ? 4 : 1}).c_str());
+  }
+  battle.side[0].physAttackUp = 100;
+  battle.side[1].physGuard = 50;
+  battle.physAttackField = 30;
+  battle.side[1].poisoned = 1;
+  battle.opponentStyle = 9;
+  player.hp = 500;
+  shell.InputMode = 15;
+  ASSERT_TRUE(resolveExchange(0, 0));
+  // 200 x 140 % = 280, +100 = 380, half = 190, -50 = 140, +30 = 170; the
+  // opponent's 300 HP less 170, less 30 of poison.
+  EXPECT_EQ(battle.opponentHp, 100);
+  EXPECT_EQ(player.hp, 500);
+  EXPECT_EQ(battle.record.damage[0], 170);
+  EXPECT_EQ(shell.InputMode, 17);
+}
+
+using HelpTextTest = GameTest;
+
+TEST_F(HelpTextTest, EachSlotReadsItsTextAndOnlySomeCanBeForbidden) {
+  const std::string tail = Sjis("\n\n                       ▼\n");
+  struct Row {
+    const char* set;
+    int help;  // -1 the field help, else the barrier help of that side
+    std::string text;
+  };
+  const Row rows[] = {
+      {"f.pA=-9999", -1, "▲\n 物理攻撃禁止フィールド\n"},
+      {"f.pA=-9998", -1, "▲\n 物理攻撃力補正フィールド\n 効果：-9998"},
+      {"f.pG=-9999", -1, "▲\n 物理防御力補正フィールド\n 効果：-9999"},
+      {"f.mA=-9999", -1, "▲\n 魔法攻撃禁止フィールド\n"},
+      {"f.mG=4", -1, "▲\n 魔法防御力補正フィールド\n 効果：+4"},
+      {"f.hR=-9999", -1, "▲\n ＨＰ回復禁止フィールド\n"},
+      {"f.mR=-20000", -1, "▲\n ＭＰ回復禁止フィールド\n"},
+      {"f.mR=2", -1, "▲\n ＭＰ回復量補正フィールド\n 効果：+2"},
+      {"", -1, "▲\n"},
+      {"s.pAU=10 s.mAU=5", 0,
+       "\n 物理攻撃力補正バリアー\n 効果：+10 魔法攻撃力補正バリアー\n 効果：+5"},
+      {"s.pAU=-9999 s.mG=-1 s.hRU=3", 0,
+       "\n 物理攻撃禁止バリアー\n 魔法防御力補正バリアー\n 効果：-1 ＨＰ回復量補正バリアー\n "
+       "効果：+3"},
+      {"s.mAU=-9999 s.mRU=-9999", 0, "\n 魔法攻撃禁止バリアー\n ＭＰ回復禁止バリアー\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.set);
+    ResetBattle();
+    SetFigures(0, row.set);
+    const std::string got = row.help < 0 ? fieldHelpText() : barrierHelpText(row.help);
+    EXPECT_EQ(got, Sjis(row.text) + tail);
+  }
+  // The opponent's help points up and has no tail.
+  ResetBattle();
+  SetFigures(1, "s.hRU=-9999 s.pG=-3");
+  EXPECT_EQ(barrierHelpText(1),
+            Sjis("▲\n 物理防御力補正バリアー\n 効果：-3 ＨＰ回復禁止バリアー\n"));
+}
+
+TEST(ShuffleDeckTest, PermutesExactlyTheFirstNCards) {
+  for (int32_t n : {1, 2, 7, 100}) {
+    uint32_t deck[kBattleDeckSize + 1];
+    std::iota(deck, deck + kBattleDeckSize + 1, 1000u);
+    SeedRandom(static_cast<uint32_t>(n));
+    shuffleDeck(deck, n);
+    EXPECT_EQ(deck[0], 1000u) << "element 0 holds no card";
+    std::vector<uint32_t> head(deck + 1, deck + 1 + n);
+    std::sort(head.begin(), head.end());
+    for (int32_t i = 0; i < n; ++i) EXPECT_EQ(head[i], 1001u + i) << n;
+    for (int32_t i = n + 1; i <= kBattleDeckSize; ++i) EXPECT_EQ(deck[i], 1000u + i) << n;
+    if (n == 100) {
+      EXPECT_FALSE(std::is_sorted(deck + 1, deck + 101));
+    }
+  }
+  uint32_t empty[3] = {7, 8, 9};
+  shuffleDeck(empty, 0);
+  shuffleDeck(empty, -5);
+  EXPECT_EQ(empty[1], 8u);
 }
 
 }  // namespace
+}  // namespace battle_test

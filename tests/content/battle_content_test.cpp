@@ -112,24 +112,6 @@ TEST_F(BattleSheet, WholePiecesAreSolidAndSpritesStandOnKey) {
   }
 }
 
-TEST_F(BattleSheet, FacePlatesAreDarkWithLabelsLeftOfTheNumbers) {
-  auto bright = [](uint16_t c) { return ((c >> 10) & 31) + ((c >> 5) & 31) + (c & 31); };
-  for (int fy : {0, 138}) {
-    // Where the digits go (right-aligned ending at x 56 and 96) the plate is
-    // dark, so white digits read; the labels are light and end before x 22.
-    for (Rect r : {Rect{26, 101, 30, 11}, Rect{66, 101, 30, 11}, Rect{26, 125, 70, 11}})
-      for (int y = r.y; y < r.y + r.h; ++y)
-        for (int x = r.x; x < r.x + r.w; ++x)
-          ASSERT_LT(bright(sheet->At(700 + x, fy + y)), 30) << x << "," << fy + y;
-    for (int row : {101, 113, 125}) {
-      int light = 0;
-      for (int y = row; y < row + 11; ++y)
-        for (int x = 1; x < 22; ++x) light += bright(sheet->At(700 + x, fy + y)) > 45;
-      EXPECT_GT(light, 10) << "label at row " << row;
-    }
-  }
-}
-
 // The attribute of each card, from the database file the build made.
 std::map<int, int> Attributes() {
   const auto bytes = ReadBytes(DataDir() / kCardDataFile);
