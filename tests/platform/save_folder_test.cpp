@@ -1,10 +1,10 @@
+// Installed data is read-only: the game's writes go to the player's save
+// folder, whose files shadow the shipped ones, and where that folder lies.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <limits>
 
 #include "data/player.h"
@@ -16,174 +16,145 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Beside the shipped "data", the save folder two levels down, as
+// quillfen/<game id> lies below the player's data folder.
+constexpr const char* kSaves = "home/quillfen/demo-0123";
+
 class SaveFolderTest : public GameTest {
  protected:
-  // The save folder lies two levels below a scratch folder of its own, as
-  // quillfen/<game id> lies below the player's data folder.
-  void SetUp() override {
-    GameTest::SetUp();
-    home.emplace("quillfen-home-");
-    saves = home->path() / "quillfen" / "demo-0123";
+  posix::GameFiles Files() const {
+    return posix::GameFiles((dataDir / "data").string(), (dataDir / kSaves).string());
   }
-  posix::GameFiles Files() const { return posix::GameFiles(dataDir.string(), saves.string()); }
   static std::string Read(const posix::GameFiles& files, const char* name) {
     std::vector<uint8_t> bytes;
-    if (!files.Read(name, bytes)) return "<missing>";
-    return std::string(bytes.begin(), bytes.end());
+    return files.Read(name, bytes) ? std::string(bytes.begin(), bytes.end()) : "<missing>";
   }
-  void WriteSave(const std::string& name, const std::string& bytes) {
-    fs::create_directories((saves / name).parent_path());
-    std::ofstream(saves / name, std::ios::binary) << bytes;
-  }
-
-  std::optional<ScopedTempDir> home;
-  fs::path saves;
 };
 
-TEST_F(SaveFolderTest, WritesGoToTheSaveFolderAndReadsLookThereFirst) {
-  WriteData("save/Collection.dat", "shipped");
-  WriteData("save/Pattern.dat", "shipped pattern");
-  WriteData("start.scn", "scenario");
+TEST_F(SaveFolderTest, WritesGoToTheSaveFolderReadsLookThereFirstRemovalsTakeBoth) {
+  WriteData("data/save/Collection.dat", "shipped");
+  WriteData("data/save/Pattern.dat", "shipped pattern");
+  WriteData("data/start.scn", "scenario");
   const posix::GameFiles files = Files();
+  const fs::path saves = dataDir / kSaves;
   ASSERT_TRUE(files.HasSaveFolder());
-  // Nothing is made before the first write.
-  EXPECT_FALSE(fs::exists(saves));
+  EXPECT_FALSE(fs::exists(saves));  // nothing is made before the first write
   EXPECT_EQ(Read(files, "save\\collection.dat"), "shipped");
-
-  // The folder of the name exists in the data: it is made in the save folder.
+  // The data has the name's folder: it is made in the save folder, privately.
   ASSERT_EQ(files.Write("SAVE\\Collection.dat", "mine", 4), plat::WriteResult::Ok);
-  EXPECT_EQ(ReadText(dataDir / "save/Collection.dat"), "shipped");
+  EXPECT_EQ(ReadText(dataDir / "data/save/Collection.dat"), "shipped");
   EXPECT_EQ(ReadText(saves / "SAVE/Collection.dat"), "mine");
   EXPECT_EQ(fs::status(saves).permissions() & fs::perms::all, fs::perms::owner_all);
-  EXPECT_EQ(Read(files, "save\\COLLECTION.DAT"), "mine");
-  EXPECT_EQ(Read(files, "save\\Pattern.dat"), "shipped pattern");
-  EXPECT_EQ(Read(files, "start.scn"), "scenario");
-  EXPECT_TRUE(files.Exists("save\\pattern.dat"));
-  EXPECT_FALSE(files.Exists("save\\save1.dat"));
-
-  // A removal takes the name from the game: from both folders, so that no
-  // read finds it afterwards.
+  const std::pair<const char*, const char*> reads[] = {{"save\\COLLECTION.DAT", "mine"},
+                                                       {"save\\Pattern.dat", "shipped pattern"},
+                                                       {"start.scn", "scenario"},
+                                                       {"save\\save1.dat", "<missing>"}};
+  for (const auto& [name, contents] : reads) {
+    EXPECT_EQ(Read(files, name), contents) << name;
+    EXPECT_EQ(files.Exists(name), std::string(contents) != "<missing>") << name;
+  }
+  // Gone for the game means gone from both folders.
   EXPECT_TRUE(files.Remove("save\\Collection.dat"));
   EXPECT_EQ(Read(files, "save\\Collection.dat"), "<missing>");
-  EXPECT_FALSE(fs::exists(dataDir / "save/Collection.dat"));
   EXPECT_TRUE(files.Remove("save\\Pattern.dat"));
   EXPECT_FALSE(files.Exists("save\\Pattern.dat"));
   EXPECT_FALSE(files.Remove("save\\Pattern.dat"));
-
-  // A folder the data does not have is not made: the write fails as it would
-  // in the data directory, until the game makes the folder.
+  // A folder the data does not have fails as it would there, until made.
   EXPECT_EQ(files.Write("notes\\a.txt", "a", 1), plat::WriteResult::CreateFailed);
   EXPECT_TRUE(files.MakeFolder("notes"));
   EXPECT_EQ(files.Write("notes\\a.txt", "a", 1), plat::WriteResult::Ok);
-  EXPECT_FALSE(fs::exists(dataDir / "notes"));
-
-  // The same rules for names that would leave either folder.
+  EXPECT_FALSE(fs::exists(dataDir / "data/notes"));
   std::string path, why;
   EXPECT_FALSE(files.Resolve("..\\x", path, &why));
   EXPECT_EQ(why, "outside the data directory");
   EXPECT_EQ(files.Write("..\\x", "x", 1), plat::WriteResult::CreateFailed);
-  EXPECT_FALSE(fs::exists(saves.parent_path() / "x"));
-}
-
-TEST_F(SaveFolderTest, WithoutASaveFolderTheDataDirectoryTakesTheWrites) {
-  WriteData("save/Collection.dat", "shipped");
-  const posix::GameFiles files(dataDir.string());
-  EXPECT_FALSE(files.HasSaveFolder());
-  ASSERT_EQ(files.Write("save\\Collection.dat", "mine", 4), plat::WriteResult::Ok);
-  EXPECT_EQ(ReadText(dataDir / "save/Collection.dat"), "mine");
+  // Without a save folder the data directory takes the writes.
+  const posix::GameFiles alone((dataDir / "data").string());
+  EXPECT_FALSE(alone.HasSaveFolder());
+  ASSERT_EQ(alone.Write("save\\Collection.dat", "mine", 4), plat::WriteResult::Ok);
+  EXPECT_EQ(ReadText(dataDir / "data/save/Collection.dat"), "mine");
 }
 
 TEST_F(SaveFolderTest, AWholeRunLoadsAndSavesProgressInTheSaveFolder) {
-  WriteData("start.scn", ":title\n");
-  fs::create_directories(dataDir / "save");
-  // The player's collection (card 3) shadows the shipped one (card 1).
-  std::string shipped(kCollectionFileSize, '\0');
+  WriteData("data/start.scn", ":title\n");
+  std::string shipped(kCollectionFileSize, '\0'), mine(kCollectionFileSize, '\0');
   shipped[1] = 1;
-  WriteData("save/Collection.dat", shipped);
-  std::string mine(kCollectionFileSize, '\0');
-  mine[3] = 1;
-  WriteSave("save/Collection.dat", mine);
-  const std::string half =
-      posix::TemporaryName("save/save1.dat", std::numeric_limits<int32_t>::max());
-  WriteSave(half, "half");
-
-  headless::Options o;
-  o.dataDir = dataDir.string();
-  o.saveDir = saves.string();
-  o.echo = false;
-  o.testFont = true;
-  host = std::make_unique<headless::HeadlessHost>(o);
-  plat::SetHost(host.get());
-  // A write interrupted in the save folder is cleared when the run starts.
-  ASSERT_TRUE(host->ClaimSaveFolder());
-  EXPECT_FALSE(fs::exists(saves / half));
+  mine[3] = 1;  // the player's collection shadows the shipped one
+  WriteData("data/save/Collection.dat", shipped);
+  WriteData(std::string(kSaves) + "/save/Collection.dat", mine);
+  const std::string half = posix::TemporaryName(std::string(kSaves) + "/save/save1.dat",
+                                                std::numeric_limits<int32_t>::max());
+  WriteData(half, "half");
+  const fs::path root = dataDir;
+  dataDir = root / "data";
+  saveDir = root / kSaves;
+  MakeHost();
+  ASSERT_TRUE(host->ClaimSaveFolder());  // an interrupted write is cleared
+  EXPECT_FALSE(fs::exists(root / half));
   EXPECT_EQ(RunGame(), 0);
-  EXPECT_EQ(ReadText(dataDir / "save/Collection.dat"), shipped);
-  EXPECT_EQ(ReadText(saves / "save/Collection.dat"), mine);
-  EXPECT_EQ(fs::file_size(saves / "save/ArtsList.dat"), kArtsListFileSize);
-  EXPECT_EQ(fs::file_size(saves / "save/Pattern.dat"), kPatternFileSize);
-  EXPECT_FALSE(fs::exists(dataDir / "save/ArtsList.dat"));
+  EXPECT_EQ(ReadText(root / "data/save/Collection.dat"), shipped);
+  EXPECT_EQ(ReadText(saveDir / "save/Collection.dat"), mine);
+  EXPECT_EQ(fs::file_size(saveDir / "save/ArtsList.dat"), kArtsListFileSize);
+  EXPECT_EQ(fs::file_size(saveDir / "save/Pattern.dat"), kPatternFileSize);
+  EXPECT_FALSE(fs::exists(root / "data/save/ArtsList.dat"));
 }
 
 TEST(SaveFolderChoice, TheDataIsFoundBesideTheProgramThenInstalled) {
   ScopedTempDir root;
   const std::string program = (root.path() / "bin").string();
   const std::string installed = (root.path() / "share/quillfen/data").string();
+  const std::vector<std::string> dirs = {"/nonexistent/x", installed};
   fs::create_directories(program);
-  posix::DataChoice c = posix::FindDataDirectory(program, {"/nonexistent/x", installed});
-  EXPECT_EQ(c.dir, program + "/data");  // nothing anywhere: today's default
-  EXPECT_FALSE(c.installed);
+  auto found = [&] {
+    const posix::DataChoice c = posix::FindDataDirectory(program, dirs);
+    return c.dir + (c.installed ? " installed" : "");
+  };
+  EXPECT_EQ(found(), program + "/data");  // nothing anywhere: beside the program
   fs::create_directories(installed);
-  c = posix::FindDataDirectory(program, {"/nonexistent/x", installed});
-  EXPECT_EQ(c.dir, installed);
-  EXPECT_TRUE(c.installed);
+  EXPECT_EQ(found(), installed + " installed");
   fs::create_directories(program + "/data");
-  c = posix::FindDataDirectory(program, {installed});
-  EXPECT_EQ(c.dir, program + "/data");
-  EXPECT_FALSE(c.installed);
+  EXPECT_EQ(found(), program + "/data");
 }
 
 TEST(SaveFolderChoice, GameIdsAreStablePerDirectoryAndSafeAsNames) {
   ScopedTempDir root;
-  fs::create_directories(root.path() / "quillfen/data");
-  fs::create_directories(root.path() / "other/data");
-  fs::create_directories(root.path() / "My Game!");
+  for (const char* d : {"quillfen/data", "other/data", "My Game!"})
+    fs::create_directories(root.path() / d);
   const std::string a = posix::GameId((root.path() / "quillfen/data").string());
   EXPECT_EQ(a.rfind("quillfen-", 0), 0u) << a;
   EXPECT_EQ(a.size(), std::string("quillfen-").size() + 12);
-  // The same folder by another spelling of its path: the same game.
   EXPECT_EQ(posix::GameId((root.path() / "quillfen/../quillfen/data/").string()), a);
-  // Another folder: another game, even under the same name.
   const std::string b = posix::GameId((root.path() / "other/data").string());
   EXPECT_NE(b, a);
   EXPECT_EQ(b.rfind("other-", 0), 0u) << b;
-  const std::string c = posix::GameId((root.path() / "My Game!").string());
-  EXPECT_EQ(c.rfind("My_Game_-", 0), 0u) << c;
+  EXPECT_EQ(posix::GameId((root.path() / "My Game!").string()).rfind("My_Game_-", 0), 0u);
   EXPECT_EQ(posix::GameId("/").substr(0, 2), "g-");
 }
 
 TEST(SaveFolderChoice, TheSaveFolderIsChosenByOptionInstallationAndWritability) {
   ScopedTempDir root;
   const std::string data = (root.path() / "quillfen/data").string();
-  fs::create_directories(data);
-  const std::string id = posix::GameId(data);
-  // --save-dir wins over everything.
-  EXPECT_EQ(posix::ChooseSaveFolder(data, true, "/my/saves", "/xdg", "/home/p"), "/my/saves");
-  // A writable build folder keeps its writes.
-  EXPECT_EQ(posix::ChooseSaveFolder(data, false, "", "/xdg", "/home/p"), "");
-  // Installed data: the player's folder, XDG_DATA_HOME first.
-  EXPECT_EQ(posix::ChooseSaveFolder(data, true, "", "/xdg/", "/home/p"), "/xdg/quillfen/" + id);
-  EXPECT_EQ(posix::ChooseSaveFolder(data, true, "", nullptr, "/home/p"),
-            "/home/p/.local/share/quillfen/" + id);
-  EXPECT_EQ(posix::ChooseSaveFolder(data, true, "", "", "/home/p"),
-            "/home/p/.local/share/quillfen/" + id);
-  EXPECT_EQ(posix::ChooseSaveFolder(data, true, "", "relative", "/home/p"),
-            "/home/p/.local/share/quillfen/" + id);
-  EXPECT_EQ(posix::ChooseSaveFolder(data, true, "", nullptr, nullptr), "");
-  // A data directory that cannot be written (here: not there at all).
   const std::string missing = (root.path() / "gone").string();
-  EXPECT_EQ(posix::ChooseSaveFolder(missing, false, "", nullptr, "/home/p"),
-            "/home/p/.local/share/quillfen/" + posix::GameId(missing));
+  fs::create_directories(data);
+  const std::string local = "/home/p/.local/share/quillfen/" + posix::GameId(data);
+  // a writable build folder keeps its writes
+  const struct {
+    std::string dir;
+    bool installed;
+    const char *option, *xdg, *home;
+    std::string chosen;
+  } cases[] = {{data, true, "/my/saves", "/xdg", "/home/p", "/my/saves"},
+               {data, false, "", "/xdg", "/home/p", ""},
+               {data, true, "", "/xdg/", "/home/p", "/xdg/quillfen/" + posix::GameId(data)},
+               {data, true, "", nullptr, "/home/p", local},
+               {data, true, "", "", "/home/p", local},
+               {data, true, "", "relative", "/home/p", local},
+               {data, true, "", nullptr, nullptr, ""},
+               {missing, false, "", nullptr, "/home/p",
+                "/home/p/.local/share/quillfen/" + posix::GameId(missing)}};
+  for (const auto& c : cases)
+    EXPECT_EQ(posix::ChooseSaveFolder(c.dir, c.installed, c.option, c.xdg, c.home), c.chosen)
+        << c.dir << " " << (c.xdg ? c.xdg : "-");
   if (geteuid() != 0) {
     chmod(data.c_str(), 0555);
     EXPECT_NE(posix::ChooseSaveFolder(data, false, "", nullptr, "/home/p"), "");

@@ -1,3 +1,4 @@
+// Scenario lines and tokens as the interpreter receives them.
 #include "script/reader.h"
 
 #include <gtest/gtest.h>
@@ -9,120 +10,67 @@
 
 namespace {
 
-// Splits a line the way the interpreter does and returns its tokens.
-std::vector<std::string> Tokens(const std::string& text) {
-  char line[kLineSize] = {};
-  std::strncpy(line, text.c_str(), kLineSize - 1);
-  std::vector<std::string> out;
-  char token[kLineSize];
-  for (int guard = 0; guard < 64; ++guard) {
-    NextToken(token, line);
-    if (token[0] == '\0' && line[0] == '\0') break;
-    out.emplace_back(token);
-  }
-  return out;
-}
-
 class ReaderTest : public GameTest {
  protected:
   void SetUp() override {
     GameTest::SetUp();
     MakeHost();
   }
-  // Opens a scenario with the given bytes and returns every line read.
-  std::vector<std::string> ReadAll(const std::string& bytes) {
-    WriteData("s.scn", bytes);
-    EXPECT_EQ(OpenScenario("s"), 1);
-    std::vector<std::string> lines;
-    while (ReadLine()) lines.emplace_back(scn.LineBuffer);
-    return lines;
-  }
 };
 
-TEST_F(ReaderTest, TokensSplitOnSpacesOnly) {
-  EXPECT_EQ(Tokens(".load  back\tx  \"a b\"\n"),
-            (std::vector<std::string>{".load", "back\tx", "a b"}));
-  EXPECT_EQ(Tokens("   \n"), std::vector<std::string>{});
-  EXPECT_TRUE(host->boxes.empty());
+TEST_F(ReaderTest, TokensSplitAtSpacesWithQuotesClosedByAnEvenRunOfBackslashes) {
+  const std::string so = Sjis("ソ");  // 0x83 0x5C: its trail byte is no backslash
+  const struct {
+    std::string line, restAfterFirst;
+    std::vector<std::string> tokens;
+  } cases[] = {{".load  back\tx  \"a b\"\n", "back\tx  \"a b\"\n", {".load", "back\tx", "a b"}},
+               {"\"a b\"cd efg\n", "efg\n", {"a bcd", "efg"}},
+               {R"("say \"hi\"" x)", "x", {R"(say \"hi\")", "x"}},
+               {R"("a\\" b)", "b", {R"(a\\)", "b"}},
+               {R"("a\\\"b" c)", "c", {R"(a\\\"b)", "c"}},
+               {"\"" + so + "\" next", "next", {so, "next"}},
+               {"   \n", "", {}},
+               {"\"open ended\n", "", {"open ended"}}};
+  for (const auto& c : cases) {
+    host->boxes.clear();
+    char line[kLineSize] = {}, token[kLineSize];
+    std::strncpy(line, c.line.c_str(), kLineSize - 1);
+    std::vector<std::string> got;
+    for (NextToken(token, line); token[0] != '\0'; NextToken(token, line)) {
+      if (got.empty()) {
+        EXPECT_EQ(line, c.restAfterFirst) << c.line;
+      }
+      got.emplace_back(token);
+    }
+    EXPECT_EQ(got, c.tokens) << c.line;
+    EXPECT_STREQ(line, "") << c.line;
+    const bool unclosed = c.line[0] == '"' && c.line.find('"', 1) == std::string::npos;
+    EXPECT_EQ(BoxTexts().size(), unclosed ? 1u : 0u) << c.line;
+  }
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"行内で「\"」が閉じていません"});
 }
 
-TEST_F(ReaderTest, QuotedTokenKeepsItsSpaceAndTakesFollowingBytes) {
-  char line[kLineSize] = "\"a b\"cd efg\n";
-  char token[kLineSize];
-  NextToken(token, line);
-  EXPECT_STREQ(token, "a bcd");
-  EXPECT_STREQ(line, "efg\n");
-  NextToken(token, line);
-  EXPECT_STREQ(token, "efg");
-  EXPECT_STREQ(line, "");
-}
-
-TEST_F(ReaderTest, BackslashesDecideWhetherAQuoteCloses) {
-  // One backslash: the quote is part of the token, backslash kept.
-  EXPECT_EQ(Tokens(R"("say \"hi\"" x)"), (std::vector<std::string>{R"(say \"hi\")", "x"}));
-  // Two backslashes: the quote closes, both backslashes kept.
-  EXPECT_EQ(Tokens(R"("a\\" b)"), (std::vector<std::string>{R"(a\\)", "b"}));
-  // Three: escaped again.
-  EXPECT_EQ(Tokens(R"("a\\\"b" c)"), (std::vector<std::string>{R"(a\\\"b)", "c"}));
-}
-
-TEST_F(ReaderTest, TrailByte5CBeforeAClosingQuoteIsNotABackslash) {
-  // "ソ" is 0x83 0x5C in Shift-JIS; a quoted text ending in it must close.
-  const std::string so = Sjis("ソ");
-  ASSERT_EQ(so, "\x83\x5C");
-  EXPECT_EQ(Tokens("\"" + so + "\" next"), (std::vector<std::string>{so, "next"}));
-  EXPECT_TRUE(host->boxes.empty());
-}
-
-TEST_F(ReaderTest, UnclosedQuoteReportsAndKeepsWhatItCollected) {
-  char line[kLineSize] = "\"open ended\n";
-  char token[kLineSize];
-  NextToken(token, line);
-  EXPECT_STREQ(token, "open ended");
-  EXPECT_STREQ(line, "");
-  ASSERT_EQ(BoxTexts(), std::vector<std::string>{"行内で「\"」が閉じていません"});
-  EXPECT_EQ(host->boxes[0].caption, "");
-}
-
-TEST_F(ReaderTest, LinesLoseLeadingTabsButKeepSpaces) {
-  const auto lines = ReadAll("\t\t.cmd a\n  .text\r\n\n#c\n:label\nlast");
-  EXPECT_EQ(lines,
-            (std::vector<std::string>{".cmd a\n", "  .text\n", "\n", "#c\n", ":label\n", "last"}));
-  EXPECT_EQ(scn.LineNumber, 7);  // the failed read counts too
-}
-
-TEST_F(ReaderTest, LineNumberCountsEveryLineRead) {
-  WriteData("n.scn", "a\n\n#x\nb\n");
-  ASSERT_EQ(OpenScenario("n"), 1);
-  EXPECT_EQ(scn.LineNumber, 0);
-  for (int i = 0; i < 3; ++i) ReadLine();
-  EXPECT_EQ(scn.LineNumber, 3);
-  EXPECT_STREQ(scn.ScenarioName, "n");
-}
-
-TEST_F(ReaderTest, TextModeKeepsLoneCarriageReturnsAndStopsAtCtrlZ) {
-  const auto lines = ReadAll(
-      "a\rb\r\nc\x1A"
-      "d\n");
-  EXPECT_EQ(lines, (std::vector<std::string>{"a\rb\n", "c"}));
-}
-
-TEST_F(ReaderTest, OverlongLinesSplitAt255Bytes) {
-  const std::string longLine(300, 'x');
-  const auto lines = ReadAll(longLine + "\nnext\n");
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], std::string(255, 'x'));
-  EXPECT_EQ(lines[1], std::string(45, 'x') + "\n");
-  EXPECT_EQ(lines[2], "next\n");
-}
-
-TEST_F(ReaderTest, MissingScenarioKeepsTheNameAndClosesTheOldFile) {
-  WriteData("a.scn", "line\n");
-  ASSERT_EQ(OpenScenario("a"), 1);
-  EXPECT_EQ(OpenScenario("nothere"), 0);
-  EXPECT_STREQ(scn.ScenarioName, "nothere");
-  EXPECT_EQ(ReadLine(), 0);
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"存在しないファイルを指定しました"});
+TEST_F(ReaderTest, LinesLoseLeadingTabsSplitAt255BytesAndAllCount) {
+  // Text mode: CR LF is LF, Ctrl-Z ends the file.
+  const struct {
+    std::string bytes;
+    std::vector<std::string> lines;
+  } cases[] = {{"\t\t.cmd a\n  .text\r\n\n#c\n:label\nlast",
+                {".cmd a\n", "  .text\n", "\n", "#c\n", ":label\n", "last"}},
+               {"a\rb\r\nc\x1A"
+                "d\n",
+                {"a\rb\n", "c"}},
+               {std::string(300, 'x') + "\nnext\n",
+                {std::string(255, 'x'), std::string(45, 'x') + "\n", "next\n"}}};
+  for (const auto& c : cases) {
+    WriteData("s.scn", c.bytes);
+    ASSERT_EQ(OpenScenario("s"), 1);
+    EXPECT_EQ(scn.LineNumber, 0);
+    std::vector<std::string> lines;
+    while (ReadLine()) lines.emplace_back(scn.LineBuffer);
+    EXPECT_EQ(lines, c.lines);
+    EXPECT_EQ(scn.LineNumber, static_cast<int32_t>(c.lines.size()) + 1);  // the failed read too
+  }
 }
 
 TEST_F(ReaderTest, ScenarioNamesAreShiftJisPathsInsideTheDataDirectory) {
@@ -130,14 +78,16 @@ TEST_F(ReaderTest, ScenarioNamesAreShiftJisPathsInsideTheDataDirectory) {
   ASSERT_EQ(OpenScenario(Sjis("シナリオ\\表").c_str()), 1);
   ASSERT_EQ(ReadLine(), 1);
   EXPECT_STREQ(scn.LineBuffer, "found\n");
-
-  // ".." is refused even where it would land inside again.
   WriteData("sub/keep.txt", "");
   WriteData("outside.scn", "x\n");
-  EXPECT_EQ(OpenScenario("sub\\..\\outside"), 0);
-  EXPECT_EQ(OpenScenario("\\etc\\passwd"), 0);
-  EXPECT_EQ(OpenScenario("C:outside"), 0);
-  EXPECT_EQ(host->boxes.size(), 3u);
+  // Missing, or leaving the folder (even where ".." would land inside again):
+  // the name is kept and no file is open.
+  for (const char* name : {"nothere", "sub\\..\\outside", "\\etc\\passwd", "C:outside"}) {
+    EXPECT_EQ(OpenScenario(name), 0) << name;
+    EXPECT_STREQ(scn.ScenarioName, name);
+    EXPECT_EQ(ReadLine(), 0) << name;
+  }
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>(4, "存在しないファイルを指定しました"));
   int refusals = 0;
   for (const auto& l : host->log) refusals += l.find("refused file name") != std::string::npos;
   EXPECT_EQ(refusals, 3);

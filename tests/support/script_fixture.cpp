@@ -14,6 +14,29 @@ void ScriptTest::SetUp() {
   plat::host().OpenWindow("test", WindowProc);
   CreateGlobalImages();
   SetupMessageWindows();
+  host->SetInputHook(
+      [](const headless::InputEvent&, void* self) {
+        if (auto& look = static_cast<ScriptTest*>(self)->beforeInput) look();
+      },
+      this);
+}
+
+std::vector<headless::InputEvent> InputEvents(const std::string& script) {
+  std::vector<headless::InputEvent> events;
+  std::string error;
+  EXPECT_TRUE(headless::ParseInputScript(script, events, error)) << error;
+  return events;
+}
+
+uint16_t ScriptTest::Shown(int x, int y) {
+  plat::host().UpdateNow();
+  return host->FramePixel(x, y);
+}
+
+std::string ScriptTest::Lines(int window, int last) {
+  std::string out;
+  for (int i = 1; i <= last; ++i) out += (i > 1 ? "|" : "") + LineText(window, i);
+  return out;
 }
 
 void ScriptTest::Config(const std::string& text) {

@@ -2,9 +2,15 @@
 // rest of the program around it, so tests can look at the state afterwards.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "support/game_fixture.h"
+
+// An input script as the headless host takes it (fails the test when it
+// does not parse): the one way tests hand scripted input to a host.
+std::vector<headless::InputEvent> InputEvents(const std::string& script);
 
 class ScriptTest : public GameTest {
  protected:
@@ -26,4 +32,12 @@ class ScriptTest : public GameTest {
   // looks between inputs times its next one relative to the last.
   void Input(const std::string& script);
   uint64_t Now();
+
+  // Called just before each scripted action is delivered, from inside the
+  // game's own wait: a look at the state in the middle of a timed step.
+  std::function<void()> beforeInput;
+  // The window as the player sees it once pending paints are done.
+  uint16_t Shown(int x, int y);
+  // The whole text of window n's lines 1 ... last, "|" between lines.
+  std::string Lines(int window, int last);
 };
