@@ -1,19 +1,20 @@
-// Text windows with the built-in face: one-byte characters are half the font
-// height wide at 2x, two-byte characters the full height.
+// Text windows with the built-in face: a one-byte character is half the font
+// size wide, a two-byte one the full size; a glyph's ink is a frame whose
+// left edge lies one pixel into its cell at 2x.
 #include "graphics/textwindow.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 
-#include "platform/sjis.h"
 #include "support/game_fixture.h"
+#include "support/gfx_pixels.h"
 
 namespace {
 
-constexpr uint16_t kWhite = 0x7FFF;
-constexpr uint16_t kBack = (10 << 10) | (20 << 5) | 0;  // the target's own colour
+using gfx_test::Pack;
+
+constexpr uint16_t kBack = Pack(10, 20, 0);  // the target's own colour
 
 class TextWindowTest : public GameTest {
  protected:
@@ -21,19 +22,16 @@ class TextWindowTest : public GameTest {
     GameTest::SetUp();
     MakeHost();
     target.Create(200, 100);
-    Fill(kBack);
+    gfx_test::Fill(target, kBack);
   }
-  void Fill(uint16_t v) {
-    for (int y = 0; y < target.height; ++y) std::fill_n(target.Row(y), target.width, v);
-  }
-  // Window at (10, 10), 100 x 40; font size 10 (20 pixels at 2x).
+  // At (10, 10), 100 x 40, font size 10: a two-byte character is 10 wide.
   void Make(int shadow = 1, int spacing = 0, int capacity = 3) {
     tw.Setup(&target, 10, 10, 100, 40, "test", 10, 400, spacing, 2, shadow, capacity, 0xFFFFFF,
              0x000000, kBlueKey);
   }
-  LineRecord Line(int i) {
+  LineRecord Line(TextWindow& w, int i) {
     LineRecord r{};
-    EXPECT_EQ(tw.GetLine(i, r), 1);
+    EXPECT_EQ(w.GetLine(i, r), 1);
     return r;
   }
   bool Untouched(int x0, int y0, int x1, int y1) {
@@ -42,281 +40,158 @@ class TextWindowTest : public GameTest {
         if (target.At(x, y) != kBack) return false;
     return true;
   }
-  std::string Repeat(const std::string& utf8, int n) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += Sjis(utf8);
-    return s;
-  }
-
   Image target;
   TextWindow tw;
 };
 
-TEST_F(TextWindowTest, TheTextAreaReachesHalfAWidthFurtherButNotPastTheTarget) {
-  Make();
-  EXPECT_EQ(tw.TextAreaWidth(), 150);
-  EXPECT_EQ(tw.Dib().width, 300);
-  EXPECT_EQ(tw.Dib().height, 80);
-  tw.Setup(&target, 150, -5, 100, 40, "test", 10, 400, 0, 2, 1, 3, 0xFFFFFF, 0, kBlueKey);
-  EXPECT_EQ(tw.X(), 150);
-  EXPECT_EQ(tw.Width(), 50);  // clipped at the right edge
-  EXPECT_EQ(tw.Y(), 0);
-  EXPECT_EQ(tw.Height(), 35);
-  EXPECT_EQ(tw.TextAreaWidth(), 50);
-
+// What a player reads: where each message window lies, how far its text
+// reaches, its line height and spacing, white text with a black shadow two
+// pixels down and right.
+TEST_F(TextWindowTest, TheFourMessageWindowsKeepTheirLayoutAndColours) {
+  const struct {
+    int n, x, y, w, h, size, spacing, gap, capacity, area, perLine;
+  } windows[] = {
+      {1, 204, 60, 360, 120, 20, -1, 4, 6, 436, 18},
+      {2, 72, 296, 360, 120, 20, -1, 4, 6, 540, 18},
+      {3, 132, 200, 360, 100, 20, -1, 6, 4, 508, 18},
+      {4, 32, 36, 576, 444, 26, -2, 4, 20, 608, 23},
+  };
   CreateGlobalImages();
   SetupMessageWindows();
-  EXPECT_EQ(msgwin.window[1].TextAreaWidth(), 436);  // 204 + 540 passes 640
-  EXPECT_EQ(msgwin.window[3].TextAreaWidth(), 508);
-  EXPECT_EQ(msgwin.window[4].TextAreaWidth(), 608);
-  EXPECT_EQ(msgwin.window[4].Capacity(), 20);
+  for (const auto& c : windows) {
+    SCOPED_TRACE(c.n);
+    gfx_test::Fill(gfx.Screen, kBack);
+    TextWindow& w = msgwin.window[c.n];
+    EXPECT_EQ(w.target, &gfx.Screen);
+    EXPECT_EQ(std::vector<int>({w.X(), w.Y(), w.Width(), w.Height(), w.FontSize(), w.CharSpacing(),
+                                w.TextAreaWidth(), w.Capacity()}),
+              std::vector<int>({c.x, c.y, c.w, c.h, c.size, c.spacing, c.area, c.capacity}));
+    w.Print("AA\nA", 1);
+    EXPECT_EQ(Line(w, 1).right, c.x + c.size + c.spacing + 2);  // two half-width cells, shadow
+    EXPECT_EQ(Line(w, 2).top, c.y + c.size + c.gap);
+    EXPECT_EQ(Line(w, 2).bottom, c.y + 2 * c.size + c.gap + 2);
+    // Half ink, half the page: at the glyph's left edge, and at the
+    // shadow's left edge three pixels on.
+    EXPECT_EQ(gfx.Screen.At(c.x, c.y + 5), Pack((62 + 10 * 2) / 4, (62 + 20 * 2) / 4, 62 / 4));
+    EXPECT_EQ(gfx.Screen.At(c.x + 3, c.y + 12), Pack(5, 10, 0));
+    w.ClearAll();
+    std::string kanji;
+    for (int i = 0; i < 30; ++i) kanji += Sjis("漢");
+    w.Print(kanji.c_str(), 0);
+    EXPECT_EQ(std::strlen(Line(w, 1).text), 2u * c.perLine);
+    w.ClearAll();
+  }
 }
 
-TEST_F(TextWindowTest, SmallKanaAndPunctuationHangWhereOthersWrap) {
+// Exactly these 28 characters may hang past the right edge instead of
+// starting a line; one-byte characters never hang.
+TEST_F(TextWindowTest, OnlyTheNoLineStartCharactersHang) {
+  const uint16_t hang[] = {0x8141, 0x8142, 0x8148, 0x8149, 0x815B, 0x816A, 0x8176,
+                           0x8178, 0x8199, 0x81F4, 0x829F, 0x82A1, 0x82A3, 0x82A5,
+                           0x82A7, 0x82C1, 0x82E1, 0x82E3, 0x82E5, 0x8340, 0x8342,
+                           0x8344, 0x8346, 0x8348, 0x8362, 0x8383, 0x8385, 0x8387};
+  const std::string nine = [this] {
+    std::string s;
+    for (int i = 0; i < 9; ++i) s += Sjis("あ");  // the pen ends at x + 90
+    return s;
+  }();
+  for (uint16_t code = 0x8140; code < 0x8390; ++code) {
+    const auto trail = static_cast<unsigned char>(code & 0xFF);
+    if (trail < 0x40 || trail == 0x7F || trail > 0xFC) continue;
+    const bool hangs = std::find(std::begin(hang), std::end(hang), code) != std::end(hang);
+    Make();
+    const char ch[3] = {static_cast<char>(code >> 8), static_cast<char>(trail), 0};
+    tw.Print((nine + ch).c_str(), 1);
+    ASSERT_EQ(tw.CurrentLine(), hangs ? 1 : 2) << std::hex << code;
+    if (hangs) {
+      EXPECT_EQ(Line(tw, 1).right, 10 + 100 + 1);  // past the window's edge
+    }
+  }
   Make();
-  const std::string nine = Repeat("あ", 9);  // pen ends at x + 90
-  tw.Print((nine + Sjis("。")).c_str(), 1);
-  EXPECT_EQ(tw.CurrentLine(), 1);
-  EXPECT_EQ(Line(1).right, 10 + 100 + 1);  // past the window's right edge
-  EXPECT_EQ(std::strlen(Line(1).text), 20u);
-
-  Make();
-  tw.Print((nine + Sjis("あ")).c_str(), 1);
-  EXPECT_EQ(tw.CurrentLine(), 2);
-  const LineRecord second = Line(2);
-  EXPECT_EQ(second.left, 10);
-  EXPECT_EQ(second.top, 10 + 10 + 2);
-  EXPECT_EQ(second.bottom, second.top + 10 + 1);
+  const LineRecord second = [&] {
+    tw.Print((nine + Sjis("あ")).c_str(), 1);
+    return Line(tw, 2);
+  }();
+  EXPECT_EQ(std::vector<int>({second.left, second.top, second.bottom}),
+            std::vector<int>({10, 10 + 10 + 2, 10 + 10 + 2 + 10 + 1}));
   EXPECT_STREQ(second.text, Sjis("あ").c_str());
-
-  EXPECT_TRUE(MustNotBeginLine(0x81, 0x42));
-  EXPECT_TRUE(MustNotBeginLine(0x83, 0x87));
-  EXPECT_FALSE(MustNotBeginLine(0x82, 0xA0));
-}
-
-TEST_F(TextWindowTest, OneByteCharactersNeverHang) {
   Make();
   tw.Print(std::string(19, 'a').c_str(), 0);  // 19 x 5 pixels
   EXPECT_EQ(tw.CurrentLine(), 1);
-  tw.Print(".", 0);  // e = 10 + 2 * (95 + 1) > 200
+  tw.Print(".", 0);
   EXPECT_EQ(tw.CurrentLine(), 2);
 }
 
-TEST_F(TextWindowTest, SpacingTightensEveryCharacterButTheFirst) {
+// Typing: spacing before every character but a line's first, finished lines
+// reduced at once when presented, a continued line flushed only for its new
+// part, and key pixels averaged with the page, not with blue.
+TEST_F(TextWindowTest, TypingPresentsFinishedLinesOverThePage) {
   Make(1, -1);
   tw.Print("ab", 0);
   EXPECT_EQ(tw.PenX(), 10 + 5 - 1 + 5);
-  EXPECT_EQ(Line(1).right, tw.PenX() + 1);
+  EXPECT_EQ(Line(tw, 1).right, tw.PenX() + 1);
   tw.NewLine();
-  EXPECT_EQ(tw.PenX(), 10);
-  EXPECT_EQ(tw.PenY(), 10 + 12);
-}
+  EXPECT_EQ(std::pair(tw.PenX(), tw.PenY()), std::pair(10, 10 + 12));
+  EXPECT_TRUE(Untouched(0, 0, 200, 100));  // nothing presented
 
-TEST_F(TextWindowTest, ALineFeedReducesTheFinishedLineAtOnce) {
   Make();
   tw.Print("A\n", 1);
   EXPECT_FALSE(Untouched(10, 10, 16, 21));
-  tw.Print("B", 0);  // not presented: only in the private surface
+  tw.Print("B", 0);
   EXPECT_TRUE(Untouched(10, 22, 110, 50));
   tw.FlushAll();
   EXPECT_FALSE(Untouched(10, 22, 16, 33));
 
-  Fill(kBack);
-  Make();
-  tw.Print("A\nB", 0);
-  EXPECT_TRUE(Untouched(0, 0, 200, 100));
-}
-
-TEST_F(TextWindowTest, ASecondPrintOnTheLineFlushesOnlyItsOwnPart) {
   Make(0);
+  gfx_test::Fill(target, kBack);
   tw.Print("AB", 1);
   const int firstEnd = tw.PenX();
-  Fill(kBack);  // forget what the first flush drew
+  // (10, 11) reduces two key samples and two of the glyph's left edge.
+  EXPECT_EQ(target.At(10, 11), Pack((31 * 2 + 10 * 2) / 4, (31 * 2 + 20 * 2) / 4, 31 * 2 / 4));
+  EXPECT_EQ(target.At(10, 10), kBack);
+  EXPECT_EQ(target.At(11, 11), 0x7FFF);
+  gfx_test::Fill(target, kBack);
   tw.Print("CD", 1);
   EXPECT_TRUE(Untouched(10, 10, firstEnd, 21));
   EXPECT_FALSE(Untouched(firstEnd, 10, tw.PenX(), 21));
 }
 
-TEST_F(TextWindowTest, BackgroundKeyPixelsTakeTheTargetsOwnColour) {
-  Make(0);
-  tw.Print("A", 1);
-  // Target pixel (10, 11) reduces 2x2 samples: two blue-key (left column)
-  // and two white ink pixels of the glyph's left edge.
-  const uint16_t p = target.At(10, 11);
-  EXPECT_EQ((p >> 10) & 31, (31 * 2 + 10 * 2) / 4);
-  EXPECT_EQ((p >> 5) & 31, (31 * 2 + 20 * 2) / 4);
-  EXPECT_EQ(p & 31, (31 * 2 + 0) / 4);
-  EXPECT_EQ(target.At(10, 10), kBack);   // all key: the target stays
-  EXPECT_EQ(target.At(11, 11), kWhite);  // inside the glyph's frame
-}
-
-TEST_F(TextWindowTest, LinesAreKeptForRedrawingInAnotherColour) {
+TEST_F(TextWindowTest, LinesAreKeptForRedrawingAndClearing) {
   Make(0);
   tw.Print("AB\nCD", 1);
   LineRecord r{};
-  EXPECT_EQ(tw.GetLine(0, r), 0);
-  EXPECT_EQ(tw.GetLine(4, r), 0);
-  EXPECT_EQ(tw.ClearLine(0), 0);
-  EXPECT_EQ(tw.FlushLine(4), 0);
-  EXPECT_STREQ(Line(2).text, "CD");
-
+  EXPECT_EQ(tw.GetLine(0, r) + tw.GetLine(4, r) + tw.ClearLine(0) + tw.FlushLine(4), 0);
+  EXPECT_STREQ(Line(tw, 2).text, "CD");
   tw.SetColours(0x808080, 0);
   tw.RedrawLine(1, 1);
   EXPECT_EQ(target.At(11, 11), ColourToPixel(0x808080));
   EXPECT_EQ(tw.CurrentLine(), 2);  // pen and line restored
-  EXPECT_STREQ(Line(1).text, "AB");
-
+  EXPECT_STREQ(Line(tw, 1).text, "AB");
   tw.ClearAll();
-  EXPECT_EQ(tw.CurrentLine(), 1);
-  EXPECT_STREQ(Line(1).text, "");
-  EXPECT_EQ(tw.PenX(), 10);
-  // The private surface is blank again: a flush changes nothing.
-  Fill(kBack);
-  EXPECT_EQ(tw.FlushRect(0, 0, 200, 100), 1);
+  EXPECT_EQ(std::pair(tw.CurrentLine(), tw.PenX()), std::pair(1, 10));
+  EXPECT_STREQ(Line(tw, 1).text, "");
+  gfx_test::Fill(target, kBack);
+  EXPECT_EQ(tw.FlushRect(0, 0, 200, 100), 1);  // the private surface is blank again
   EXPECT_TRUE(Untouched(0, 0, 200, 100));
   EXPECT_EQ(tw.FlushRect(160, 0, 200, 100), 0);  // right of the text area
 }
 
-TEST_F(TextWindowTest, MalformedTextStaysInsideItsBuffers) {
+TEST_F(TextWindowTest, MalformedOrOverlongTextStaysInsideItsBuffers) {
   Make();
   tw.Print("ab\x82", 1);  // a lead byte with nothing after it
-  EXPECT_STREQ(Line(1).text, "ab");
-
-  // A window wide enough for more than 83 bytes on a line goes on in the
-  // next line record.
+  EXPECT_STREQ(Line(tw, 1).text, "ab");
   tw.Setup(&target, 0, 0, 200, 100, "test", 2, 400, 0, 0, 0, 3, 0xFFFFFF, 0, kBlueKey);
-  const std::string many(100, 'x');
-  tw.Print(many.c_str(), 1);
-  EXPECT_EQ(std::strlen(Line(1).text), 83u);
-  EXPECT_EQ(std::strlen(Line(2).text), 17u);
-
-  // Past the last line record, text is dropped and nothing else changes.
+  tw.Print(std::string(100, 'x').c_str(), 1);  // a line record holds 83 bytes
+  EXPECT_EQ(std::strlen(Line(tw, 1).text), 83u);
+  EXPECT_EQ(std::strlen(Line(tw, 2).text), 17u);
   Make(1, 0, 2);
-  tw.Print("1\n2\n3\n4", 1);
+  tw.Print("1\n2\n3\n4", 1);  // past the last record text is dropped
   EXPECT_EQ(tw.CurrentLine(), 4);
-  EXPECT_STREQ(Line(2).text, "2");
-  tw.FlushAll();
-  tw.ClearAll();
-  EXPECT_STREQ(Line(2).text, "");
-
-  // A window clipped away entirely only moves its pen.
-  Fill(kBack);
+  EXPECT_STREQ(Line(tw, 2).text, "2");
+  gfx_test::Fill(target, kBack);
   tw.Setup(&target, 300, 0, 50, 50, "test", 10, 400, 0, 2, 1, 3, 0xFFFFFF, 0, kBlueKey);
-  tw.Print("abc", 1);
-  tw.FlushAll();
+  tw.Print("abc", 1);  // clipped away entirely: only the pen moves
   EXPECT_TRUE(Untouched(0, 0, 200, 100));
-}
-
-// The installed Japanese faces stand in for the original ones; authors lay
-// their text out by the original faces' line lengths.
-class RealFontTest : public TextWindowTest {
- protected:
-  void SetUp() override {
-    TextWindowTest::SetUp();
-    host.reset();
-    realFonts = true;
-    MakeHost();
-    CreateGlobalImages();
-    SetupMessageWindows();
-    if (host->fonts().FileOf(1) == "builtin") GTEST_SKIP() << "no Japanese fonts installed";
-  }
-  // A gradient behind the text, so the smoothing over the target shows.
-  void Backdrop() {
-    for (int y = 0; y < 480; ++y)
-      std::fill_n(gfx.Screen.Row(y), 640, static_cast<uint16_t>((y / 16) << 5 | 8));
-  }
-  void Shot(const char* name) {
-    const char* dir = std::getenv("QUILLFEN_TEST_SHOTS");
-    if (!dir) return;
-    if (!plat::host().OpenWindow("t", WindowProc)) return;
-    InvalidateAll();
-    plat::host().UpdateNow();
-    host->options().screenshotDir = dir;
-    EXPECT_TRUE(host->SaveScreenshot(name));
-  }
-  // Whether window n's DIB holds anything but the key from a column on, in
-  // the rows of its first line.
-  bool InkFrom(int n, int column) {
-    const Image& dib = msgwin.window[n].Dib();
-    const uint16_t key = ColourToPixel(kBlueKey);
-    const int rows = std::min(dib.height, 2 * msgwin.window[n].FontSize() + 12);
-    const int columns = std::min(dib.width, column + 16);
-    for (int y = 0; y < rows; ++y)
-      for (int x = column; x < columns; ++x)
-        if (dib.At(x, y) != key) return true;
-    return false;
-  }
-  LineRecord LineOf(int n, int i) {
-    LineRecord r{};
-    EXPECT_EQ(msgwin.window[n].GetLine(i, r), 1);
-    return r;
-  }
-};
-
-TEST_F(RealFontTest, FullLinesOfKanjiBreakWhereTheOriginalFacesDo) {
-  const std::string mincho = host->fonts().FileOf(4);
-  EXPECT_TRUE(mincho.find("ipam") != std::string::npos ||
-              mincho.find("mincho") != std::string::npos)
-      << mincho;
-  // A full-width character advances twice the font size at 2x: 18 a line in
-  // windows 1 to 3, 23 in window 4.
-  const struct { int window, perLine; } cases[] = {{1, 18}, {2, 18}, {3, 18}, {4, 23}};
-  for (const auto& c : cases) {
-    TextWindow& w = msgwin.window[c.window];
-    w.Print(Repeat("漢", 30).c_str(), 0);
-    EXPECT_EQ(std::strlen(LineOf(c.window, 1).text), 2u * c.perLine) << "window " << c.window;
-    EXPECT_EQ(std::strlen(LineOf(c.window, 2).text), 2u * (30 - c.perLine))
-        << "window " << c.window;
-    const int step = w.FontSize() + w.CharSpacing();
-    EXPECT_EQ(LineOf(c.window, 1).right, w.X() + (c.perLine - 1) * step + w.FontSize() + 2);
-    w.ClearAll();
-  }
-
-  Backdrop();
-  // The full stop hangs past the eighteenth character.
-  msgwin.window[1].Print((Repeat("漢", 18) + Repeat("。", 1) + Repeat("字", 18) +
-                          Sjis("一行に十八文字まで、句読点はその後ろにぶら下がる。"))
-                             .c_str(),
-                         1);
-  EXPECT_EQ(msgwin.window[1].CurrentLine(), 4);
-  Shot("textwindow1");
-
-  Backdrop();
-  TextWindow& w = msgwin.window[4];
-  w.Print((Repeat("漢", 23) + Repeat("字", 23) +
-           Sjis("クイルフェンの街へようこそ。\n価格は \\1200、ABC xyz "
-                "123！\n漢字とかなカナ、「引用」ぁぃぅ"))
-              .c_str(),
-          1);
-  EXPECT_EQ(w.CurrentLine(), 5);
-  int white = 0;
-  for (int y = 36; y < 36 + 5 * 30; ++y)
-    for (int x = 32; x < 608; ++x) white += gfx.Screen.At(x, y) == kWhite;
-  EXPECT_GT(white, 1000);
-  Shot("textwindow4");
-}
-
-TEST_F(RealFontTest, EveryOneByteCharacterTakesAHalfWidthCell) {
-  // The yen sign in particular: the substitute faces map it to a full-width
-  // glyph.
-  for (int n : {1, 4}) {
-    TextWindow& w = msgwin.window[n];
-    const int half = w.FontSize();  // at 2x
-    w.Print("\\1", 0);
-    EXPECT_EQ(w.PenX(), w.X() + 2 * (half / 2) + w.CharSpacing()) << "window " << n;
-    w.ClearAll();
-    for (int code = 1; code < 256; ++code) {
-      if (code == '\n' || sjis::IsLeadByte(static_cast<unsigned char>(code))) continue;
-      const char text[2] = {static_cast<char>(code), '\0'};
-      w.Print(text, 0);
-      ASSERT_EQ(w.PenX(), w.X() + half / 2) << "window " << n << " code " << code;
-      // Ink (glyph and shadow) stays inside the cell and its shadow offset;
-      // bold strokes may thicken a glyph past its cell by a pixel or two.
-      const int spread = n == 4 ? 2 : 0;
-      ASSERT_FALSE(InkFrom(n, half + 4 + spread)) << "window " << n << " code " << code;
-      w.ClearAll();
-    }
-  }
 }
 
 }  // namespace

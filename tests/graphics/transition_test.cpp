@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <vector>
 
 #include "graphics/blit.h"
@@ -15,9 +14,11 @@ constexpr int kDissolveOrder[16][2] = {{0, 3}, {2, 1}, {2, 3}, {0, 1}, {1, 2}, {
                                        {0, 2}, {2, 0}, {2, 2}, {0, 0}};
 constexpr int kLevel[16][2] = {{3, 3}, {1, 1}, {3, 1}, {1, 3}, {2, 2}, {0, 0}, {2, 0}, {0, 2},
                                {3, 2}, {1, 0}, {3, 0}, {1, 2}, {2, 3}, {0, 1}, {2, 1}, {0, 3}};
+// The highest step of each type that still changes something: the number
+// of steps, 10 ms apart, that a script's transition takes.
+constexpr int kLastStep[10] = {1, 16, 16, 55, 45, 16, 64, 55, 49, 80};
 
-// Whether step s of a transition copies pixel (x, y), straight from the
-// table of patterns.
+// Whether step s of a transition copies pixel (x, y), from the patterns.
 bool Copies(int type, int s, int x, int y) {
   switch (type) {
     case 0:
@@ -71,65 +72,46 @@ class TransitionTest : public GameTest {
     for (int y = 0; y < 622; ++y) std::fill_n(dst.Row(y), 640, uint16_t{0});
     host->invalidations.clear();
   }
-  // One step on a cleared screen copies exactly the pixels of its pattern.
-  void ExpectStep(int type, int s) {
-    Clear();
-    ASSERT_EQ(Transition(dst, src, type, s), 1);
-    int copied = 0;
-    for (int y = 0; y < 622; ++y)
-      for (int x = 0; x < 640; ++x) {
-        const bool want = y < 480 && Copies(type, s, x, y);
-        ASSERT_EQ(dst.At(x, y), want ? src.At(x, y) : 0)
-            << "type " << type << " step " << s << " at " << x << "," << y;
-        copied += want;
-      }
-    EXPECT_GT(copied, 0) << "type " << type << " step " << s;
-  }
-  std::vector<std::array<int, 4>> Invalidated() const {
-    std::vector<std::array<int, 4>> out;
-    for (const auto& r : host->invalidations) out.push_back({r.x, r.y, r.w, r.h});
-    return out;
+  // Pixels of the page that the screen does not show yet.
+  int Missing() const {
+    int n = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) n += dst.At(x, y) != src.At(x, y);
+    return n;
   }
   Image src, dst;
 };
 
-using Rects = std::vector<std::array<int, 4>>;
-
-TEST_F(TransitionTest, FirstAndLastStepOfEveryTypeCopyTheirPattern) {
+// Each type's first and last step copy exactly their pattern; running every
+// step completes the page at the last one and not before; steps past the
+// end, step 0 and unknown types never touch what lies below row 480.
+TEST_F(TransitionTest, EveryTypeCopiesItsPatternAndEndsAtItsLastStep) {
   for (int type = 0; type <= 9; ++type) {
-    ExpectStep(type, 1);
-    ExpectStep(type, TransitionLastStep(type));
-  }
-}
-
-TEST_F(TransitionTest, RunningEveryStepCompletesThePageAndLaterStepsChangeNothing) {
-  for (int type = 0; type <= 9; ++type) {
+    SCOPED_TRACE(type);
+    EXPECT_EQ(TransitionLastStep(type), kLastStep[type]);
+    for (int s : {1, kLastStep[type]}) {
+      Clear();
+      ASSERT_EQ(Transition(dst, src, type, s), 1);
+      for (int y = 0; y < 622; ++y)
+        for (int x = 0; x < 640; ++x)
+          ASSERT_EQ(dst.At(x, y), y < 480 && Copies(type, s, x, y) ? src.At(x, y) : 0)
+              << "step " << s << " at " << x << "," << y;
+    }
     Clear();
-    const int last = TransitionLastStep(type);
-    for (int s = 0; s < last; ++s) Transition(dst, src, type, s);
-    bool done = true;
-    for (int y = 0; y < 480 && done; ++y)
-      done = std::equal(dst.Row(y), dst.Row(y) + 640, src.Row(y));
-    EXPECT_FALSE(done) << "type " << type << " finished before its last step";
-    Transition(dst, src, type, last);
-    for (int y = 0; y < 622; ++y)
-      for (int x = 0; x < 640; ++x)
-        ASSERT_EQ(dst.At(x, y), y < 480 ? src.At(x, y) : 0)
-            << "type " << type << " " << x << "," << y;
-    // Steps past the end, however far, stay inside the area.
+    for (int s = 0; s < kLastStep[type]; ++s) Transition(dst, src, type, s);
+    EXPECT_GT(Missing(), 0) << "finished before its last step";
+    Transition(dst, src, type, kLastStep[type]);
+    EXPECT_EQ(Missing(), 0);
     Clear();
-    for (int s : {last + 1, last + 17, 1000, 1 << 20, INT32_MAX}) Transition(dst, src, type, s);
-    for (int y = 480; y < 622; ++y)
-      for (int x = 0; x < 640; ++x) ASSERT_EQ(dst.At(x, y), 0);
+    for (int s : {0, kLastStep[type] + 1, kLastStep[type] + 17, 1000, 1 << 20, INT32_MAX})
+      Transition(dst, src, type, s);
+    for (int y = 480; y < 622; ++y) ASSERT_EQ(dst.At(0, y) | dst.At(639, y), 0);
   }
-}
-
-TEST_F(TransitionTest, StepZeroAndUnknownTypesDoNothing) {
   for (auto [type, step] : {std::pair{0, 0}, {5, 0}, {10, 1}, {-1, 1}, {3, -4}}) {
     Clear();
     EXPECT_EQ(Transition(dst, src, type, step), 1);
     EXPECT_TRUE(host->invalidations.empty());
-    for (int y = 0; y < 480; ++y) ASSERT_EQ(dst.At(0, y) | dst.At(320, y), 0);
+    EXPECT_EQ(Missing(), 640 * 480);
   }
   Image small;
   small.Create(320, 240);
@@ -138,47 +120,54 @@ TEST_F(TransitionTest, StepZeroAndUnknownTypesDoNothing) {
 }
 
 TEST_F(TransitionTest, EachStepInvalidatesWhatItCopied) {
+  using Rects = std::vector<std::array<int, 4>>;
   auto run = [&](int type, int s) {
     Clear();
     Transition(dst, src, type, s);
-    return Invalidated();
+    Rects out;
+    for (const auto& r : host->invalidations) out.push_back({r.x, r.y, r.w, r.h});
+    return out;
   };
-  EXPECT_EQ(run(0, 1), (Rects{{0, 0, 640, 480}}));
-  EXPECT_EQ(run(0, 7), (Rects{{0, 0, 640, 480}}));
   Rects cols1, cols16, rows1;
   for (int k = 0; k < 40; ++k) cols1.push_back({16 * k, 0, 1, 480});
   for (int k = 0; k < 40; ++k) cols16.push_back({15 + 16 * k, 0, 1, 480});
   for (int k = 0; k < 30; ++k) rows1.push_back({0, 16 * k, 640, 1});
-  EXPECT_EQ(run(1, 1), cols1);
-  EXPECT_EQ(run(1, 16), cols16);
-  EXPECT_EQ(run(2, 1), rows1);
-  EXPECT_EQ(run(3, 1), (Rects{{0, 0, 1, 480}}));
-  EXPECT_EQ(run(3, 55), (Rects{{624, 0, 1, 480}, {639, 0, 1, 480}}));
-  EXPECT_EQ(run(4, 1), (Rects{{0, 0, 640, 1}}));
-  EXPECT_EQ(run(4, 45), (Rects{{0, 464, 640, 1}, {0, 479, 640, 1}}));
-  EXPECT_EQ(run(5, 1), (Rects{{0, 0, 640, 480}}));
-  EXPECT_EQ(run(5, 16), (Rects{{0, 0, 640, 480}}));
-  EXPECT_EQ(run(6, 1), (Rects{{314, 234, 12, 12}}));
-  EXPECT_EQ(run(6, 64), (Rects{{-80, -160, 800, 800}}));
-  EXPECT_EQ(run(7, 1), (Rects{{0, 0, 16, 480}}));
-  EXPECT_EQ(run(7, 2), (Rects{{0, 0, 16, 480}, {16, 0, 16, 480}}));
-  EXPECT_EQ(run(7, 55), (Rects{{624, 0, 16, 480}}));
-  EXPECT_EQ(run(8, 1), (Rects{{0, 0, 32, 32}}));
-  EXPECT_EQ(run(8, 2), (Rects{{0, 0, 32, 32}, {32, 0, 32, 32}, {0, 32, 32, 32}}));
-  EXPECT_EQ(run(8, 49), (Rects{{608, 448, 32, 32}}));
-  EXPECT_EQ(run(9, 1), (Rects{{316, 237, 8, 3}, {316, 240, 8, 3}}));
-  EXPECT_EQ(run(9, 80),
-            (Rects{{0, 0, 640, 3}, {0, 477, 640, 3}, {0, 3, 4, 474}, {636, 3, 4, 474}}));
+  const struct {
+    int type, step;
+    Rects want;
+  } cases[] = {
+      {0, 1, {{0, 0, 640, 480}}},
+      {0, 7, {{0, 0, 640, 480}}},
+      {1, 1, cols1},
+      {1, 16, cols16},
+      {2, 1, rows1},
+      {3, 1, {{0, 0, 1, 480}}},
+      {3, 55, {{624, 0, 1, 480}, {639, 0, 1, 480}}},
+      {4, 1, {{0, 0, 640, 1}}},
+      {4, 45, {{0, 464, 640, 1}, {0, 479, 640, 1}}},
+      {5, 1, {{0, 0, 640, 480}}},
+      {5, 16, {{0, 0, 640, 480}}},
+      {6, 1, {{314, 234, 12, 12}}},
+      {6, 64, {{-80, -160, 800, 800}}},
+      {7, 1, {{0, 0, 16, 480}}},
+      {7, 2, {{0, 0, 16, 480}, {16, 0, 16, 480}}},
+      {7, 55, {{624, 0, 16, 480}}},
+      {8, 1, {{0, 0, 32, 32}}},
+      {8, 2, {{0, 0, 32, 32}, {32, 0, 32, 32}, {0, 32, 32, 32}}},
+      {8, 49, {{608, 448, 32, 32}}},
+      {9, 1, {{316, 237, 8, 3}, {316, 240, 8, 3}}},
+      {9, 80, {{0, 0, 640, 3}, {0, 477, 640, 3}, {0, 3, 4, 474}, {636, 3, 4, 474}}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(run(c.type, c.step), c.want) << c.type << " " << c.step;
   EXPECT_EQ(run(1, 17).size(), 39u);  // column 640 is outside the area
 }
 
-TEST_F(TransitionTest, ScriptStyleRunPaintsTheWindow) {
-  // A real window: the steps repaint it as they go, so the last step leaves
-  // the page on the window.
+// The steps repaint a real window as they go: after the last the page is on it.
+TEST_F(TransitionTest, AScriptStyleRunLeavesThePageOnTheWindow) {
   ASSERT_TRUE(plat::host().OpenWindow("t", WindowProc));
   CreateGlobalImages();
   for (int y = 0; y < 480; ++y) std::fill_n(gfx.BackPage.Row(y), 640, static_cast<uint16_t>(y + 1));
-  for (int s = 0; s <= TransitionLastStep(6); ++s) Transition(gfx.Screen, gfx.BackPage, 6, s);
+  for (int s = 0; s <= kLastStep[6]; ++s) Transition(gfx.Screen, gfx.BackPage, 6, s);
   EXPECT_EQ(host->FramePixel(0, 0), 1);
   EXPECT_EQ(host->FramePixel(639, 479), 480);
   EXPECT_EQ(host->FramePixel(320, 240), 241);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,13 +11,21 @@
 
 namespace {
 
-std::string Bytes(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
+std::string Str(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
 std::vector<uint8_t> Vec(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-std::vector<uint8_t> ReadAll(PackedStream& s) {
-  std::vector<uint8_t> out(static_cast<size_t>(s.DataSize()));
-  if (!out.empty()) s.Read(out.data(), out.size());
-  return out;
+// A GPLP file laid out field by field: "GPLP", a 0 byte and 7 bytes nobody
+// reads; at 12 the information block's size I; the block (4 unread bytes,
+// then N, F, P and U, anything after its 20th byte unread); then the member
+// name with its NUL, the flag bytes and the packed bytes. Little-endian.
+std::string Gplp(uint32_t infoSize, const std::string& name, const std::string& flags,
+                 const std::string& packed, uint32_t unpacked, char unread = '?') {
+  auto le = [](uint32_t v) {
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+  };
+  return std::string("GPLP\0", 5) + std::string(7, unread) + le(infoSize) + std::string(4, unread) +
+         le(uint32_t(name.size() + 1)) + le(uint32_t(flags.size())) + le(uint32_t(packed.size())) +
+         le(unpacked) + std::string(infoSize - 20, unread) + name + '\0' + flags + packed;
 }
 
 class StreamTest : public GameTest {
@@ -32,230 +39,208 @@ class StreamTest : public GameTest {
     ResetResourceTable();
     GameTest::TearDown();
   }
+  std::string ReadAll(PackedStream& s) {
+    std::string out(static_cast<size_t>(s.DataSize()), '\0');
+    if (!out.empty()) s.Read(out.data(), out.size());
+    return out;
+  }
 };
 
-}  // namespace
-
-TEST_F(StreamTest, DiskStreamModesFollowTheRuntime) {
-  DiskStream s;
-  EXPECT_EQ(s.Open("a.txt", 6), 0);
-  EXPECT_EQ(s.Open("missing.bin", kModeBinary), 0);
-
-  WriteData("a.txt", "one\r\ntwo\r\n");
-  ASSERT_EQ(s.Open("a.txt", kModeBinary), 1);
-  EXPECT_EQ(s.Size(), 10);
-  char line[8];
-  ASSERT_EQ(s.ReadTextLine(line, sizeof line), 1);
-  EXPECT_STREQ(line, "one\r\n");
-  ASSERT_EQ(s.Open("a.txt", kModeText), 1);  // text mode: CR LF reads as LF
-  EXPECT_EQ(s.Size(), 8);
-  ASSERT_EQ(s.ReadTextLine(line, 3), 1);  // fgets: size - 1 bytes
-  EXPECT_STREQ(line, "on");
-
-  // Read is all or nothing as one fread item; Seek before the start is refused.
-  char buf[16];
-  ASSERT_EQ(s.Open("a.txt", kModeBinary), 1);
-  EXPECT_EQ(s.Read(buf, 4), 1);
-  EXPECT_EQ(s.Tell(), 4);
-  EXPECT_EQ(s.Read(buf, 16), 0);
-  EXPECT_EQ(s.Seek(-100, kSeekCur), 1);
-  EXPECT_EQ(s.Tell(), 10);
-  EXPECT_EQ(s.Write("x", 1), 0);  // opened for reading
-
-  // "w" truncates at once; the bytes reach the disk at Close.
-  ASSERT_EQ(s.Open("b.bin", kModeWriteBinary), 1);
-  EXPECT_EQ(s.Write("hello", 5), 1);
-  s.Close();
-  std::vector<uint8_t> disk;
-  ASSERT_TRUE(host->ReadWholeFile("b.bin", disk));
-  EXPECT_EQ(Bytes(disk), "hello");
-  ASSERT_EQ(s.Open("b.bin", kModeAppendBinary), 1);
-  s.Seek(0, kSeekSet);
-  EXPECT_EQ(s.Write("!", 1), 1);  // a+ always writes at the end
-  s.Close();
-  ASSERT_TRUE(host->ReadWholeFile("b.bin", disk));
-  EXPECT_EQ(Bytes(disk), "hello!");
-  ASSERT_EQ(s.Open("c.txt", kModeWriteText), 1);
-  s.Write("a\nb", 3);
-  s.Close();
-  ASSERT_TRUE(host->ReadWholeFile("c.txt", disk));
-  EXPECT_EQ(Bytes(disk), "a\r\nb");
-
-  // No name: an anonymous temporary file that never reaches the disk.
-  ASSERT_EQ(s.Open("", kModeBinary), 1);
-  EXPECT_EQ(s.Write("tmp", 3), 1);
-  s.Seek(0, kSeekSet);
-  EXPECT_EQ(s.Read(buf, 3), 1);
-  EXPECT_EQ(std::string(buf, 3), "tmp");
-  s.Close();
-  EXPECT_EQ(s.Size(), 0);
-  EXPECT_EQ(s.Tell(), 0);
+// Each token's flag is bit k mod 8 of flag byte k / 8; a reference's low
+// nibble is its length - 3, the other twelve bits its distance - 3.
+TEST(Gplp, TokensDecodeAsTheFlagBitsSay) {
+  const struct {
+    std::string flags, packed, want;
+  } cases[] = {
+      {"\x07", std::string("abc\x03\x00", 5), "abcabcabc"},           // overlapping its own output
+      {"\x0F", std::string("abcd\x10\x00", 6), "abcdabc"},            // distance 4
+      {"\x07", std::string("aaa\x0F\x00", 5), std::string(21, 'a')},  // length 18
+      {std::string("\xFF\x01", 2), "123456789", "123456789"},         // the ninth flag in byte 1
+      {std::string("\xFF\x00", 2), std::string("12345678\x01\x00", 10), "123456786786"},
+  };
+  for (const auto& c : cases) {
+    bool complete = false;
+    const auto out = DecodeGplp(reinterpret_cast<const uint8_t*>(c.flags.data()), c.flags.size(),
+                                reinterpret_cast<const uint8_t*>(c.packed.data()), c.packed.size(),
+                                c.want.size(), &complete);
+    EXPECT_EQ(Str(out), c.want);
+    EXPECT_TRUE(complete) << c.want;
+  }
+  // The packer writes exactly this layout, which the tool and the game share.
+  const std::string abc = "abcabcabc";
+  EXPECT_EQ(Str(PackGplp(reinterpret_cast<const uint8_t*>(abc.data()), 9, "m.mid")),
+            Gplp(20, "m.mid", "\x07", std::string("abc\x03\x00", 5), 9, '\0'));
 }
 
-TEST(GplpName, AlternativeNameCutsAtTheLastDotOfWholeCharacters) {
-  EXPECT_EQ(PackedAlternativeName("bmid\\card2.mid"), "bmid\\card2.dpa");
-  EXPECT_EQ(PackedAlternativeName("music"), "music.dpa");
-  EXPECT_EQ(PackedAlternativeName("a.b\\c"), "a.dpa");
-  // \x81 leads a two-byte character, so the "." after it is its trail byte.
-  EXPECT_EQ(PackedAlternativeName("x.y\x81.mid"), "x.dpa");
-  EXPECT_EQ(PackedAlternativeName("x.y\x81\x40.mid"), "x.y\x81\x40.dpa");
-  EXPECT_EQ(PackedAlternativeName("x.y\x81."), "x.dpa");
-  EXPECT_EQ(PackedAlternativeName("\x8b\x88.mid"), "\x8b\x88.dpa");  // 曲.mid
-}
-
-TEST(GplpDecode, ThreeLiteralsAndAnOverlappingReferenceMakeNineBytes) {
-  const uint8_t flags[] = {0x07};                        // 1, 1, 1, then 0
-  const uint8_t packed[] = {'a', 'b', 'c', 0x03, 0x00};  // length nibble 3, distance nibble 0
-  bool complete = false;
-  const auto out = DecodeGplp(flags, 1, packed, sizeof packed, 9, &complete);
-  EXPECT_EQ(Bytes(out), "abcabcabc");
-  EXPECT_TRUE(complete);
-}
-
-TEST(GplpDecode, DamagedDataStaysInsideItsBuffers) {
-  const uint8_t flags[] = {0x00};
-  const uint8_t far[] = {0xF0, 0xFF};  // distance 4098 with nothing produced yet
-  bool complete = true;
-  auto out = DecodeGplp(flags, 1, far, sizeof far, 16, &complete);
-  EXPECT_FALSE(complete);
-  EXPECT_EQ(out, std::vector<uint8_t>(16, 0));
-  const uint8_t lit[] = {0xFF};
-  const uint8_t many[] = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'};  // flags for 8 only
-  out = DecodeGplp(lit, 1, many, sizeof many, 4, &complete);             // and room for 4
-  EXPECT_FALSE(complete);
-  EXPECT_EQ(Bytes(out), "abcd");
-  const uint8_t tail[] = {0x07};
-  const uint8_t cut[] = {'a', 'b', 'c', 0x0F};  // reference cut after one byte
-  out = DecodeGplp(tail, 1, cut, sizeof cut, 20, &complete);
-  EXPECT_FALSE(complete);
-  EXPECT_EQ(out.size(), 20u);
-}
-
-TEST(GplpPack, RoundTripsVariedData) {
+TEST_F(StreamTest, PackingRoundTripsAndDamageIsRefusedWithoutStrayReads) {
   std::mt19937 rng(12345);
-  std::vector<std::vector<uint8_t>> cases = {
-      {}, {'x'}, Vec("abcabcabc"), Vec("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa")};
-  std::vector<uint8_t> noise(20000), text, runs, midiLike;
+  std::vector<std::vector<uint8_t>> cases = {{}, {'x'}, Vec(std::string(36, 'a'))};
+  std::vector<uint8_t> noise(20000), text, far;
   for (auto& b : noise) b = static_cast<uint8_t>(rng());
   for (int i = 0; i < 3000; ++i) {
     const std::string w = "line " + std::to_string(i % 97) + " of the song\n";
     text.insert(text.end(), w.begin(), w.end());
   }
-  for (int i = 0; i < 10000; ++i) runs.push_back(static_cast<uint8_t>((i / 700) % 3));
-  for (int i = 0; i < 6000; ++i) {  // short repeats near and far (distances past 4098 too)
-    midiLike.push_back(static_cast<uint8_t>(i % 5 == 0 ? rng() : 0x90 + i % 3));
-  }
-  cases.push_back(noise);
-  cases.push_back(text);
-  cases.push_back(runs);
-  cases.push_back(midiLike);
+  for (int i = 0; i < 6000; ++i) far.push_back(static_cast<uint8_t>(i % 5 ? 0x90 + i % 3 : rng()));
+  for (const auto& data : {noise, text, far}) cases.push_back(data);
   for (const auto& data : cases) {
     const auto file = PackGplp(data.data(), data.size(), "member.mid");
     std::vector<uint8_t> out;
     std::string name, error;
     ASSERT_TRUE(UnpackGplp(file, out, name, error)) << error;
-    EXPECT_EQ(out, data);
-    EXPECT_EQ(name, "member.mid");
+    EXPECT_EQ(std::pair(out, name), std::pair(data, std::string("member.mid")));
   }
-  const auto packedText = PackGplp(text.data(), text.size(), "t");
-  EXPECT_LT(packedText.size(), text.size() / 4);  // the references are found
-}
+  EXPECT_LT(PackGplp(text.data(), text.size(), "t").size(), text.size() / 4);
 
-TEST_F(StreamTest, PackedStreamFindsTheDpaAndDecodesIt) {
-  const std::string song = "MThd song bytes that repeat, repeat, repeat, repeat.";
-  const auto file =
-      PackGplp(reinterpret_cast<const uint8_t*>(song.data()), song.size(), "card2.mid");
-  WriteData("bmid/card2.dpa", Bytes(file));
-  PackedStream s;
-  ASSERT_EQ(s.Open("bmid\\card2.mid", kModeBinary), 1);
-  EXPECT_EQ(s.Mode(), 1);
-  EXPECT_EQ(s.Name(), "card2.mid");
-  EXPECT_EQ(Bytes(ReadAll(s)), song);
-  // Seek from the end is relative to the unpacked length.
-  s.Seek(-6, kSeekEnd);
-  char tail[8] = {};
-  EXPECT_EQ(s.Read(tail, 8), 6);  // the two bytes past the member read as zero
-  EXPECT_EQ(std::string(tail, 6), "epeat.");
-  EXPECT_EQ(tail[6], 0);
-  EXPECT_EQ(s.Write("x", 1), 0);
-
-  // The plain file comes first when both exist.
-  WriteData("bmid/card2.mid", "plain");
-  ASSERT_EQ(s.Open("bmid\\card2.mid", kModeBinary), 1);
-  EXPECT_EQ(s.Mode(), 0);
-  EXPECT_EQ(Bytes(ReadAll(s)), "plain");
-  EXPECT_EQ(s.Open("bmid\\none.mid", kModeBinary), 0);
-}
-
-TEST_F(StreamTest, SignatureNeedsItsZeroByte) {
-  WriteData("fake.mid", std::string("GPLPx and then some plain text"));
-  PackedStream s;
-  ASSERT_EQ(s.Open("fake.mid", kModeBinary), 1);
-  EXPECT_EQ(s.Mode(), 0);
-  EXPECT_EQ(Bytes(ReadAll(s)), "GPLPx and then some plain text");
-}
-
-TEST_F(StreamTest, DamagedPackedFilesNeverReadOutsideTheirData) {
-  const std::string song(300, 's');
-  const auto good = PackGplp(reinterpret_cast<const uint8_t*>(song.data()), song.size(), "m");
-  std::vector<std::string> damaged = {std::string("GPLP\0", 5), Bytes(good).substr(0, 20),
-                                      Bytes(good).substr(0, good.size() - 3)};
-  std::string huge = Bytes(good);
-  huge[16 + 16] = huge[16 + 17] = huge[16 + 18] = huge[16 + 19] = '\xff';  // U of 4 GiB
-  damaged.push_back(huge);
-  std::string badInfo = Bytes(good);
-  badInfo[12] = badInfo[13] = badInfo[14] = '\x7f';  // an information block past the end
-  damaged.push_back(badInfo);
-  for (size_t i = 0; i < damaged.size(); ++i) {
-    WriteData("d.dpa", damaged[i]);
-    PackedStream s;
-    ASSERT_EQ(s.Open("d.mid", kModeBinary), 1) << i;
-    EXPECT_EQ(s.Mode(), 1);
-    EXPECT_LE(s.DataSize(), static_cast<int64_t>(damaged[i].size()) * 9 + 18);
-    const auto data = ReadAll(s);
+  const std::string good = Str(PackGplp(text.data(), 300, "m"));
+  std::string hugeU = good, badInfo = good;
+  hugeU.replace(16 + 16, 4, "\xff\xff\xff\xff");
+  badInfo.replace(12, 3, "\x7f\x7f\x7f");
+  const std::string damaged[] = {std::string("GPLP\0", 5),
+                                 good.substr(0, 20),
+                                 good.substr(0, good.size() - 3),
+                                 hugeU,
+                                 badInfo,
+                                 Gplp(20, "m", std::string(1, '\0'), "\xF0\xFF", 16)};
+  for (const std::string& d : damaged) {
     std::vector<uint8_t> out;
     std::string name, error;
-    EXPECT_FALSE(UnpackGplp(Vec(damaged[i]), out, name, error)) << i;
+    EXPECT_FALSE(UnpackGplp(Vec(d), out, name, error)) << d.size();
+    EXPECT_EQ(error.rfind("damaged: ", 0), 0u) << error;
+    // The game opens it all the same, reading nothing outside the file.
+    WriteData("d.dpa", d);
+    PackedStream s;
+    ASSERT_EQ(s.Open("d.mid", kModeBinary), 1);
+    EXPECT_EQ(s.Mode(), 1);
+    EXPECT_LE(s.DataSize(), static_cast<int64_t>(d.size()) * 9 + 18);
+    ReadAll(s);
   }
+  std::vector<uint8_t> out;
+  std::string name, error;
+  EXPECT_FALSE(UnpackGplp(Vec("GPLPx"), out, name, error));
+  EXPECT_EQ(error, "not a GPLP packed file (it does not start with \"GPLP\" and a 0 byte)");
 }
 
-TEST_F(StreamTest, ProgramResourcesAreTheLastPlaces) {
-  static const uint8_t plainData[] = {'r', 'e', 's', '\n', 'x'};
-  static std::vector<uint8_t> packed;
-  const std::string member = "packed resource member";
-  packed = PackGplp(reinterpret_cast<const uint8_t*>(member.data()), member.size(), "p");
-  static ProgramResource table[] = {
-      {"SONG.MID", 0, nullptr, plainData, sizeof plainData},
-      {"other.dpa", 0, nullptr, nullptr, 0},
-      {"named.mid", 0, "MIDI", plainData, 3},
-  };
-  table[1].data = packed.data();
-  table[1].size = packed.size();
-  InstallResourceTable(table, 3);
+TEST_F(StreamTest, AlternativeNameCutsAtTheLastDotOfWholeCharacters) {
+  const std::pair<const char*, const char*> names[] = {
+      {"bmid\\card2.mid", "bmid\\card2.dpa"},
+      {"music", "music.dpa"},
+      {"a.b\\c", "a.dpa"},
+      {"x.y\x81.mid", "x.dpa"},  // \x81 leads a two-byte character: its "." is a trail byte
+      {"x.y\x81\x40.mid", "x.y\x81\x40.dpa"},
+      {"x.y\x81.", "x.dpa"},
+      {"\x8b\x88.mid", "\x8b\x88.dpa"}};
+  for (auto [name, want] : names) EXPECT_EQ(PackedAlternativeName(name), want) << name;
+}
 
+// The places are tried in order: the file, the file named .dpa, the
+// program's resource, the resource named .dpa; what starts with "GPLP" and a
+// 0 byte is decoded, anything else read as it is.
+TEST_F(StreamTest, PackedStreamTriesItsFourPlacesInOrder) {
+  const std::string song = Gplp(24, "card2.mid", "\x07", std::string("abc\x03\x00", 5), 9);
+  const std::string resPacked = Gplp(20, "r", "\x07", std::string("xyz\x00\x00", 5), 6);
+  static std::string keep;
+  keep = resPacked;
+  static const uint8_t plain[] = {'r', 'e', 's', '\n', 'x'};
+  static ProgramResource table[] = {
+      {"SONG.MID", 0, nullptr, plain, sizeof plain},
+      {"other.dpa", 0, nullptr, nullptr, 0},
+      {"both.mid", 0, nullptr, plain, 3},
+      {"named.mid", 0, "MIDI", plain, 3},
+  };
+  table[1].data = reinterpret_cast<const uint8_t*>(keep.data());
+  table[1].size = keep.size();
+  InstallResourceTable(table, 4);
+  WriteData("bmid/card2.dpa", song);
+  WriteData("plain.mid", "plain");
+  WriteData("plain.dpa", song);
+  WriteData("fake.mid", "GPLPx and then plain text");
+  WriteData("both.dpa", "disk-alt");
+  const struct {
+    const char* open;
+    int ok, mode;
+    std::string name, data;
+  } cases[] = {
+      {"bmid\\card2.mid", 1, 1, "card2.mid", "abcabcabc"},
+      {"plain.mid", 1, 0, "plain.mid", "plain"},
+      {"fake.mid", 1, 0, "fake.mid", "GPLPx and then plain text"},
+      {"both.mid", 1, 0, "both.mid", "disk-alt"},
+      {"song.mid", 1, 0, "song.mid", "res\nx"},  // resource names match without case
+      {"other.mid", 1, 1, "r", "xyzxyz"},
+      {"named.mid", 0, 0, "", ""},  // type 0 is not "MIDI"
+      {"none.mid", 0, 0, "", ""},
+  };
+  for (const auto& c : cases) {
+    PackedStream s;
+    ASSERT_EQ(s.Open(c.open, kModeBinary), c.ok) << c.open;
+    EXPECT_EQ(std::pair(s.Mode(), s.Name()), std::pair(c.mode, c.name)) << c.open;
+    EXPECT_EQ(ReadAll(s), c.data) << c.open;
+  }
   PackedStream s;
-  ASSERT_EQ(s.Open("song.mid", kModeBinary), 1);  // names match without case
-  EXPECT_EQ(s.Mode(), 0);
-  EXPECT_EQ(Bytes(ReadAll(s)), "res\nx");
-  s.Seek(0, kSeekSet);
+  static const char kMidi[] = "midi";
+  s.SetType(reinterpret_cast<uintptr_t>(kMidi));
+  ASSERT_EQ(s.Open("named.mid", kModeBinary), 1);
+  EXPECT_EQ(ReadAll(s), "res");
+  s.SetType(0);
+  ASSERT_EQ(s.Open("song.mid", kModeBinary), 1);
   char line[16];
   ASSERT_EQ(s.ReadTextLine(line, sizeof line), 1);
   EXPECT_STREQ(line, "res\n");
   EXPECT_EQ(s.Write("w", 1), 0);  // a resource has no file
-
-  ASSERT_EQ(s.Open("other.mid", kModeBinary), 1);  // the alternative name, packed
-  EXPECT_EQ(s.Mode(), 1);
-  EXPECT_EQ(Bytes(ReadAll(s)), member);
-
-  EXPECT_EQ(s.Open("named.mid", kModeBinary), 0);  // type 0 is not "MIDI"
-  static const char kMidi[] = "midi";
-  s.SetType(reinterpret_cast<uintptr_t>(kMidi));
-  ASSERT_EQ(s.Open("named.mid", kModeBinary), 1);
-  EXPECT_EQ(Bytes(ReadAll(s)), "res");
-
-  // A plain file on disk is found before a resource of the same name.
-  WriteData("song.mid", "disk");
-  s.SetType(0);
-  ASSERT_EQ(s.Open("song.mid", kModeBinary), 1);
-  EXPECT_EQ(Bytes(ReadAll(s)), "disk");
+  // A decoded member seeks from its unpacked end; reads past it give zeros.
+  ASSERT_EQ(s.Open("bmid\\card2.mid", kModeBinary), 1);
+  s.Seek(-4, kSeekEnd);
+  char tail[6] = {'?', '?', '?', '?', '?', '?'};
+  EXPECT_EQ(s.Read(tail, 6), 4);
+  EXPECT_EQ(std::string(tail, 6), std::string("cabc\0\0", 6));
+  EXPECT_EQ(s.Write("x", 1), 0);
 }
+
+// Open modes by number as the runtime's fopen: 2 "r", 3 "rb", 4 "w", 5 "wb",
+// 8 "a+", 9 "a+b"; others fail; no name makes an anonymous temporary file.
+TEST_F(StreamTest, DiskStreamFollowsTheRuntimesModes) {
+  WriteData("a.txt", "one\r\ntwo\r\n");
+  DiskStream s;
+  for (int mode = 0; mode <= 10; ++mode) {
+    const bool valid = mode == 2 || mode == 3 || mode == 4 || mode == 5 || mode == 8 || mode == 9;
+    EXPECT_EQ(s.Open(mode == 4 || mode == 5 ? "w.txt" : "a.txt", mode), valid ? 1 : 0) << mode;
+  }
+  EXPECT_EQ(s.Open("missing.bin", 3), 0);
+  char line[8], buf[16];
+  ASSERT_EQ(s.Open("a.txt", 3), 1);
+  EXPECT_EQ(s.Size(), 10);
+  ASSERT_EQ(s.ReadTextLine(line, sizeof line), 1);
+  EXPECT_STREQ(line, "one\r\n");
+  ASSERT_EQ(s.Open("a.txt", 2), 1);  // text mode: CR LF reads as LF
+  EXPECT_EQ(s.Size(), 8);
+  ASSERT_EQ(s.ReadTextLine(line, 3), 1);  // fgets: size - 1 bytes
+  EXPECT_STREQ(line, "on");
+  ASSERT_EQ(s.Open("a.txt", 3), 1);
+  EXPECT_EQ(s.Read(buf, 4), 1);  // all or nothing, as one fread item
+  EXPECT_EQ(s.Read(buf, 16), 0);
+  EXPECT_EQ(s.Seek(-100, kSeekCur), 1);  // before the start: refused
+  EXPECT_EQ(s.Tell(), 10);
+  EXPECT_EQ(s.Write("x", 1), 0);
+  ASSERT_EQ(s.Open("b.bin", 5), 1);
+  EXPECT_EQ(s.Write("hello", 5), 1);
+  ASSERT_EQ(s.Open("b.bin", 9), 1);  // the reopen closes and writes the first
+  s.Seek(0, kSeekSet);
+  EXPECT_EQ(s.Write("!", 1), 1);  // a+ always writes at the end
+  ASSERT_EQ(s.Open("c.txt", 4), 1);
+  s.Write("a\nb", 3);
+  s.Close();
+  std::vector<uint8_t> disk;
+  ASSERT_TRUE(host->ReadWholeFile("b.bin", disk));
+  EXPECT_EQ(Str(disk), "hello!");
+  ASSERT_TRUE(host->ReadWholeFile("c.txt", disk));
+  EXPECT_EQ(Str(disk), "a\r\nb");
+  ASSERT_EQ(s.Open("", 3), 1);
+  EXPECT_EQ(s.Write("tmp", 3), 1);
+  s.Seek(0, kSeekSet);
+  EXPECT_EQ(s.Read(buf, 3), 1);
+  EXPECT_EQ(std::string(buf, 3), "tmp");
+  s.Close();
+  EXPECT_EQ(std::pair(s.Size(), s.Tell()), std::pair(int64_t{0}, int64_t{0}));
+}
+
+}  // namespace
