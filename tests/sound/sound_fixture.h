@@ -1,5 +1,5 @@
-// A headless host with a data directory for the music tests, views of the
-// MIDI messages it recorded, waves of our own and the measure of a rendering.
+// A headless host with a data directory for the sound tests, the MIDI
+// messages it recorded, waves of our own and the measure of a rendering.
 #pragma once
 
 #include <algorithm>
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "midigen/midi_writer.h"
+#include "platform/posix/fluid_synth.h"
 #include "platform/posix/wave_file.h"
 #include "sound/music.h"
-#include "streams/gplp.h"
 #include "support/game_fixture.h"
 
 struct Sent {
@@ -23,43 +23,23 @@ struct Sent {
   uint8_t Data2() const { return (message >> 16) & 0xFF; }
 };
 
-// A mono PCM wave file of the given sample bytes (8 or 16 bits a sample).
-inline std::string MonoWave(const std::string& samples, uint16_t bits, uint32_t rate) {
+// A quiet mono 16-bit sine of our own (amplitude 8000), of the given length.
+inline std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
   std::string w = "RIFF....WAVEfmt ";
-  auto put32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) w += static_cast<char>(v >> (8 * i));
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) w += static_cast<char>(v >> (8 * i));
   };
-  auto put16 = [&](uint16_t v) {
-    w += static_cast<char>(v);
-    w += static_cast<char>(v >> 8);
-  };
-  const auto blockAlign = static_cast<uint16_t>(bits / 8);
-  put32(16);
-  put16(1);
-  put16(1);
-  put32(rate);
-  put32(rate * blockAlign);
-  put16(blockAlign);
-  put16(bits);
+  const uint32_t frames = rate * ms / 1000;
+  put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
   w += "data";
-  put32(static_cast<uint32_t>(samples.size()));
-  w += samples;
-  const uint32_t riff = static_cast<uint32_t>(w.size() - 8);
+  put(frames * 2, 4);
+  for (uint32_t i = 0; i < frames; ++i)
+    put(static_cast<uint16_t>(
+            static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate))),
+        2);
+  const auto riff = static_cast<uint32_t>(w.size() - 8);
   for (int i = 0; i < 4; ++i) w[4 + i] = static_cast<char>(riff >> (8 * i));
   return w;
-}
-
-// A quiet 16-bit sine of our own, of the given length.
-inline std::string SineWave(uint32_t ms, uint32_t rate = 22050) {
-  const uint32_t frames = rate * ms / 1000;
-  std::string samples;
-  for (uint32_t i = 0; i < frames; ++i) {
-    const auto v = static_cast<uint16_t>(
-        static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 660 / rate)));
-    samples += static_cast<char>(v);
-    samples += static_cast<char>(v >> 8);
-  }
-  return MonoWave(samples, 16, rate);
 }
 
 // Root mean square of both channels between two times of a rendered file.
@@ -67,9 +47,8 @@ inline double Rms(const posix::WaveData& wave, uint64_t fromMs, uint64_t toMs) {
   const size_t from = static_cast<size_t>(fromMs * wave.sampleRate / 1000);
   const size_t to = std::min(wave.frames, static_cast<size_t>(toMs * wave.sampleRate / 1000));
   double energy = 0;
-  for (size_t f = from; f < to; ++f) {
+  for (size_t f = from; f < to; ++f)
     for (int c = 0; c < 2; ++c) energy += double{wave.Sample(f, c)} * wave.Sample(f, c);
-  }
   return to > from ? std::sqrt(energy / (2.0 * static_cast<double>(to - from))) : 0;
 }
 
@@ -85,6 +64,7 @@ inline bool Render(headless::HeadlessHost& host, const std::filesystem::path& ou
 
 class SoundTest : public GameTest {
  protected:
+  using Kind = headless::HeadlessHost::SoundCall::Kind;
   void SetUp() override {
     GameTest::SetUp();
     MakeHost();
@@ -93,38 +73,30 @@ class SoundTest : public GameTest {
     ResetSound();
     GameTest::TearDown();
   }
-
   void WriteSong(const std::string& name, const std::vector<midigen::Track>& tracks,
                  uint16_t division = 480) {
     const auto bytes = midigen::WriteSmf(tracks, division);
     WriteData(name, std::string(bytes.begin(), bytes.end()));
   }
-
-  static std::string PackGplpForTest(const std::vector<uint8_t>& data) {
-    const auto file = PackGplp(data.data(), data.size(), "member.mid");
-    return std::string(file.begin(), file.end());
-  }
-
-  using Kind = headless::HeadlessHost::SoundCall::Kind;
-
   std::vector<Sent> Shorts(uint64_t from = 0) const {
     std::vector<Sent> out;
-    for (const auto& c : host->sound) {
+    for (const auto& c : host->sound)
       if (c.kind == Kind::MidiShort && c.at >= from) out.push_back({c.at, c.message});
-    }
     return out;
   }
   // Note-ons that sound (velocity above 0).
   std::vector<Sent> NoteOns(uint64_t from = 0) const {
     std::vector<Sent> out;
-    for (const auto& s : Shorts(from)) {
+    for (const auto& s : Shorts(from))
       if ((s.Status() & 0xF0) == 0x90 && s.Data2() > 0) out.push_back(s);
-    }
     return out;
   }
   size_t Count(Kind kind) const {
-    size_t n = 0;
-    for (const auto& c : host->sound) n += c.kind == kind;
-    return n;
+    return static_cast<size_t>(std::count_if(host->sound.begin(), host->sound.end(),
+                                             [kind](const auto& c) { return c.kind == kind; }));
+  }
+  bool HaveSoundFont() const {
+    std::string problem;
+    return !posix::FindSoundFont(problem).empty();
   }
 };
