@@ -224,7 +224,7 @@ TEST_F(PlayerTest, ResetClearsProgressAndDeletesTheSlots) {
   for (const char* slot : {"save/save1.dat", "save/save2.dat", "save/save3.dat"})
     WriteData(slot, "slot");
   player.collection[5] = 1;
-  db.attackArts[5].learned = db.defenceArts[5].learned = 1;
+  db.attackArts[5].learned = db.defenceArts[1].learned = db.defenceArts[34].learned = 1;
   player.knownAttackPatterns[5] = player.knownDefencePatterns[5] = 1;
   addCards(player.deck, 5, 2);
   player.money = 77;
@@ -234,6 +234,7 @@ TEST_F(PlayerTest, ResetClearsProgressAndDeletesTheSlots) {
   EXPECT_FALSE(std::filesystem::exists(dataDir / "save/save3.dat"));
   EXPECT_EQ(collectionCount(), 0);
   EXPECT_EQ(db.attackArts[5].learned, 0);
+  EXPECT_EQ(db.defenceArts[1].learned + db.defenceArts[34].learned, 0);
   EXPECT_EQ(player.knownDefencePatterns[5], 0);
   EXPECT_EQ(player.deck.count, 2);
   EXPECT_EQ(player.money, 77);
