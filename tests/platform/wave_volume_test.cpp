@@ -50,6 +50,7 @@ std::vector<float> Samples(const std::vector<uint8_t>& file) {
 
 std::vector<float> Of16(const std::vector<int>& samples) {
   std::vector<float> out;
+  out.reserve(samples.size());
   for (int s : samples) out.push_back(static_cast<float>(s) / 32768.0f);
   return out;
 }
