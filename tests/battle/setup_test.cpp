@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <numeric>
 #include <set>
@@ -15,6 +16,7 @@
 
 #include "battle/battle.h"
 #include "battle/battle_screen.h"
+#include "common/png_io.h"
 #include "core/waits.h"
 #include "data/player.h"
 #include "graphics/blit.h"
@@ -26,6 +28,20 @@ namespace battle_test {
 namespace {
 
 using Kind = headless::HeadlessHost::SoundCall::Kind;
+
+// A pixel of a screenshot as the game's 5-bit colour (read with libpng,
+// which the Windows build lacks; this file is Linux only).
+uint16_t ShotAt(const std::filesystem::path& dataDir, const std::string& name, int x, int y) {
+  toolpng::RgbaImage image;
+  std::string error;
+  const std::string file = (dataDir / "shots" / (name + ".png")).string();
+  if (!toolpng::ReadPng(file, image, error)) {
+    ADD_FAILURE() << file << ": " << error;
+    return 0;
+  }
+  const uint8_t* p = image.At(x, y);
+  return Rgb5(p[0] >> 3, p[1] >> 3, p[2] >> 3);
+}
 
 std::vector<uint32_t> Hand(int side, int n) {
   std::vector<uint32_t> cards;
@@ -124,7 +140,7 @@ TEST_F(BattleRunTest, SetUpDealsWithTimedSlidesAndDrawsEveryPieceInPlace) {
   EXPECT_EQ(At(591, 300), Rgb5(31, 31, 31)) << "the player's HP";
   EXPECT_EQ(At(99, 250), Rgb5(31, 31, 31)) << "the opponent's max HP";
   // The window shows the lower part: its row y is the image's row y + 142.
-  EXPECT_EQ(ShotAt("battle", 300, 280 - 142), kDecide);
+  EXPECT_EQ(ShotAt(dataDir, "battle", 300, 280 - 142), kDecide);
 }
 
 TEST_F(BattleRunTest, MissingOrShortDeckFilesKeepThePreviousDeck) {
@@ -156,8 +172,8 @@ TEST_F(BattleRunTest, LeavingPutsBackTheSceneItsTextAndItsMusic) {
       "banner\n"
       "wait screenshot after\nwait+500 move 10 10\n");
   EXPECT_EQ(player.result, 0) << "an opponent without cards has lost";
-  EXPECT_EQ(ShotAt("banner", 320, 240), kWin);
-  EXPECT_EQ(ShotAt("banner", 54, 196), FaceColour(18 + 49, 1));
+  EXPECT_EQ(ShotAt(dataDir, "banner", 320, 240), kWin);
+  EXPECT_EQ(ShotAt(dataDir, "banner", 54, 196), FaceColour(18 + 49, 1));
   EXPECT_EQ(shell.InputMode, mode::ClickWait);
   EXPECT_TRUE(Shot("before") == Shot("after")) << "the scene differs after the battle";
   EXPECT_EQ(WindowText(1), "Before the duel");
@@ -204,11 +220,13 @@ TEST_F(BattleRunTest, TheCardDetailCoversWhatThePlayerSeesAndPutsItBack) {
   Run(std::string(kStart) +
       "wait screenshot battle\nwait rclick 55 256\nwait screenshot detail\n"
       "wait click 320 240\nwait screenshot closed\n");
-  EXPECT_EQ(ShotAt("detail", 20, 40), CardColour(3)) << "the big picture at (16, 32) of the view";
-  EXPECT_EQ(ShotAt("detail", 315, 445), CardColour(3));
+  EXPECT_EQ(ShotAt(dataDir, "detail", 20, 40), CardColour(3))
+      << "the big picture at (16, 32) of the view";
+  EXPECT_EQ(ShotAt(dataDir, "detail", 315, 445), CardColour(3));
   for (auto [x, y] : {std::pair{330, 5}, std::pair{630, 470}, std::pair{5, 470}}) {
     auto sum = [](uint16_t c) { return (c >> 10 & 31) + (c >> 5 & 31) + (c & 31); };
-    EXPECT_LT(sum(ShotAt("detail", x, y)), sum(ShotAt("battle", x, y))) << x << "," << y;
+    EXPECT_LT(sum(ShotAt(dataDir, "detail", x, y)), sum(ShotAt(dataDir, "battle", x, y)))
+        << x << "," << y;
   }
   EXPECT_EQ(Shot("closed"), Shot("battle"));
   EXPECT_EQ(WindowText(4).substr(0, 9), Sjis("「Card3」"));
@@ -238,10 +256,10 @@ TEST_F(BattleRunTest, ALongCandidateListPagesWithItsArrows) {
   // One line now: the eighth art, in its columns.
   EXPECT_EQ(WindowText(2, "\n"), std::string(attributeSymbol(1)) + std::string(11, ' ') + "Art8" +
                                      std::string(13, ' ') + "List8");
-  EXPECT_EQ(ShotAt("first", 620, 592 - 142 + 10), kArrowDown);
-  EXPECT_NE(ShotAt("first", 620, 484 - 142 + 10), kArrowUp);
-  EXPECT_EQ(ShotAt("second", 620, 484 - 142 + 10), kArrowUp);
-  EXPECT_NE(ShotAt("second", 620, 592 - 142 + 10), kArrowDown);
+  EXPECT_EQ(ShotAt(dataDir, "first", 620, 592 - 142 + 10), kArrowDown);
+  EXPECT_NE(ShotAt(dataDir, "first", 620, 484 - 142 + 10), kArrowUp);
+  EXPECT_EQ(ShotAt(dataDir, "second", 620, 484 - 142 + 10), kArrowUp);
+  EXPECT_NE(ShotAt(dataDir, "second", 620, 592 - 142 + 10), kArrowDown);
   candidatesUp();
   EXPECT_EQ(battle.list.top, 1);
   EXPECT_TRUE(battle.list.downShown && !battle.list.upShown);

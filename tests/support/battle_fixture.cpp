@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "common/png_io.h"
 #include "core/waits.h"
 #include "data/database.h"
 #include "graphics/textwindow.h"
@@ -126,18 +125,6 @@ void BattleRunTest::Run(const std::string& input, bool expectNoBoxes) {
 
 std::string BattleRunTest::Shot(const std::string& name) const {
   return ReadText(dataDir / "shots" / (name + ".png"));
-}
-
-uint16_t BattleRunTest::ShotAt(const std::string& name, int x, int y) const {
-  toolpng::RgbaImage image;
-  std::string error;
-  const std::string file = (dataDir / "shots" / (name + ".png")).string();
-  if (!toolpng::ReadPng(file, image, error)) {
-    ADD_FAILURE() << file << ": " << error;
-    return 0;
-  }
-  const uint8_t* p = image.At(x, y);
-  return Rgb5(p[0] >> 3, p[1] >> 3, p[2] >> 3);
 }
 
 std::vector<uint64_t> BattleRunTest::WaveTimes(const std::string& name) const {

@@ -65,8 +65,6 @@ class BattleRunTest : public GameTest {
   // The whole program with the input; no message box is expected.
   void Run(const std::string& input, bool expectNoBoxes = true);
   std::string Shot(const std::string& name) const;
-  // A screenshot's pixel as the 5-bit colour it was drawn in.
-  uint16_t ShotAt(const std::string& name, int x, int y) const;
   // Calls (with their times) of one wave file.
   std::vector<uint64_t> WaveTimes(const std::string& name) const;
 };
