@@ -54,6 +54,30 @@ TEST_F(TurnTest, DecidingInEachModeLeadsToItsNextWait) {
   }
 }
 
+// The decide square is the marker's whole 62 x 62 square, corners included.
+TEST_F(TurnTest, TheDecideSquareAnswersUpToItsEdgesAndNoFurther) {
+  struct Point {
+    int x, y;
+    bool decides;
+  };
+  for (const Point& p :
+       {Point{289, 69, true}, Point{350, 130, true}, Point{289, 130, true}, Point{288, 100, false},
+        Point{351, 100, false}, Point{320, 68, false}, Point{320, 131, false}}) {
+    SCOPED_TRACE(testing::Message() << p.x << "," << p.y);
+    battle.turn = 1;
+    battle.opponentStyle = 9;
+    for (BattleSide& b : battle.side) {
+      for (int k = 1; k <= kHandSlots; ++k) b.hand[k].inHand = 1, b.played[k] = PlayedCard{};
+      b.playedPattern[0] = '\0';
+    }
+    shell.InputMode = 13;
+    gfx.ViewOffset = kMaxViewOffset;
+    MakeHost();
+    ASSERT_TRUE(battleClick(p.x, p.y));
+    EXPECT_EQ(WaveTimes("bwav\\Decision.wav").size(), p.decides ? 1u : 0u);
+  }
+}
+
 TEST(OutcomeTest, HpDecidesOverCardsTurnThirtyDrawsAndBothAtZeroIsADraw) {
   struct Row {
     int32_t myHp;
