@@ -22,7 +22,22 @@
 namespace battle_test {
 namespace {
 
-using TurnTest = BattlePositionTest;
+class TurnTest : public BattlePositionTest {
+ protected:
+  // Turn 1 with every card in hand, nothing played and an opponent that
+  // chooses nothing (so both arts fail), waiting in mode with the view down.
+  void FreshTurn(int32_t mode) {
+    battle.turn = 1;
+    battle.opponentStyle = 9;
+    for (BattleSide& b : battle.side) {
+      for (int k = 1; k <= kHandSlots; ++k) b.hand[k].inHand = 1, b.played[k] = PlayedCard{};
+      b.playedPattern[0] = '\0';
+    }
+    shell.InputMode = mode;
+    gfx.ViewOffset = kMaxViewOffset;
+    MakeHost();
+  }
+};
 
 TEST_F(TurnTest, DecidingInEachModeLeadsToItsNextWait) {
   struct Row {
@@ -31,15 +46,7 @@ TEST_F(TurnTest, DecidingInEachModeLeadsToItsNextWait) {
   for (const Row& row :
        {Row{12, 17, 2, 1}, Row{13, 16, 1, 1}, Row{16, -1, 0, 2}, Row{17, -1, 0, 2}}) {
     SCOPED_TRACE(row.mode);
-    battle.turn = 1;
-    battle.opponentStyle = 9;  // chooses nothing, so both arts fail
-    for (BattleSide& b : battle.side) {
-      for (int k = 1; k <= kHandSlots; ++k) b.hand[k].inHand = 1, b.played[k] = PlayedCard{};
-      b.playedPattern[0] = '\0';
-    }
-    shell.InputMode = row.mode;
-    gfx.ViewOffset = kMaxViewOffset;
-    MakeHost();
+    FreshTurn(row.mode);
     ASSERT_TRUE(decideExchange());
     EXPECT_EQ(battle.turn, row.turn);
     EXPECT_EQ(gfx.ViewOffset, kMaxViewOffset) << "the player chooses with the view down";
@@ -64,15 +71,7 @@ TEST_F(TurnTest, TheDecideSquareAnswersUpToItsEdgesAndNoFurther) {
        {Point{289, 69, true}, Point{350, 130, true}, Point{289, 130, true}, Point{288, 100, false},
         Point{351, 100, false}, Point{320, 68, false}, Point{320, 131, false}}) {
     SCOPED_TRACE(testing::Message() << p.x << "," << p.y);
-    battle.turn = 1;
-    battle.opponentStyle = 9;
-    for (BattleSide& b : battle.side) {
-      for (int k = 1; k <= kHandSlots; ++k) b.hand[k].inHand = 1, b.played[k] = PlayedCard{};
-      b.playedPattern[0] = '\0';
-    }
-    shell.InputMode = 13;
-    gfx.ViewOffset = kMaxViewOffset;
-    MakeHost();
+    FreshTurn(13);
     ASSERT_TRUE(battleClick(p.x, p.y));
     EXPECT_EQ(WaveTimes("bwav\\Decision.wav").size(), p.decides ? 1u : 0u);
   }
