@@ -3,7 +3,6 @@
 // which an exchange's amounts become HP and MP.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -33,35 +32,27 @@ struct KindRow {
 TEST_F(ArtsTest, EveryKindOfBothTablesDoesExactlyItsRow) {
   const std::vector<KindRow> rows = {
       {A, 1, 250, "", "s.phys=250"},
-      {A, 1, 0, "", "s.phys=0"},
       {A, 4, 30, "", "sB0 s.pAU=30"},
       {A, 4, 0, "", "sB0"},
       {A, 4, -30, "", "oB0 o.pAU=-30"},
       {A, 5, -9999, "", "F0 f.pA=-9999"},
-      {A, 5, 0, "", "F0"},
       {A, 6, 40, "", "sB0 s.pG=40"},
-      {A, 6, 0, "", "sB0"},
       {A, 6, -40, "", "oB0 o.pG=-40"},
       {A, 7, 15, "", "F0 f.pG=15"},
       {A, 8, 180, "", "s.magic=180"},
-      {A, 8, 0, "", "s.magic=0"},
       {A, 11, 20, "", "sB0 s.mAU=20"},
-      {A, 11, 0, "", "sB0"},
       {A, 11, -20, "", "oB0 o.mAU=-20"},
       {A, 12, 25, "", "F0 f.mA=25"},
       {A, 13, 20, "", "sB0 s.mG=20"},
-      {A, 13, 0, "", "sB0"},
       {A, 13, -20, "", "oB0 o.mG=-20"},
       {A, 14, 35, "", "F0 f.mG=35"},
       {A, 15, 10, "s.maxHp=55", "s.hpRec=5"},
       {A, 15, -10, "s.maxHp=55", "s.hpRec=-5"},
       {A, 16, -60, "", "sB0 s.hRU=-60"},
-      {A, 16, 0, "", "sB0"},
       {A, 17, -45, "", "F0 f.hR=-45"},
       {A, 17, 0, "", "F0"},
       {A, 18, 30, "s.maxMp=31", "s.mpRec=9"},
       {A, 19, -70, "", "sB0 s.mRU=-70"},
-      {A, 19, 0, "", "sB0"},
       {A, 20, 45, "", "F0 f.mR=45"},
       {A, 22, 0, "s.poisoned=1 o.poisoned=1", "s.poisoned=0"},
       {A, 23, 0, "", "s.poisonGuard=1"},
@@ -73,11 +64,9 @@ TEST_F(ArtsTest, EveryKindOfBothTablesDoesExactlyItsRow) {
       {D, 2, 0, "", ""},
       {D, 3, 100, "", "s.phys=1100"},
       {D, 3, 50, "", "s.phys=550"},
-      {D, 3, 0, "", "s.phys=0"},
       {D, 9, -100, "", "o.magic=0"},
       {D, 9, 10, "", "o.magic=2420"},
       {D, 10, 30, "", "s.magic=660"},
-      {D, 10, 0, "", "s.magic=0"},
       {D, 15, 10, "s.maxHp=55", "s.hpRec=5"},
       {D, 18, 10, "s.maxMp=999", "s.mpRec=99"},
       {D, 22, 0, "s.poisoned=1 o.poisoned=1", "s.poisoned=0"},
@@ -196,11 +185,6 @@ TEST_F(ArtsTest, TheLowestArtWhosePatternIsExactlyThePlayPerforms) {
   Play(0, {3, 3});
   ASSERT_TRUE(performArt(0, A));
   EXPECT_EQ(WindowText(1, "\n"), Spell({3, 3}) + "\n <" + std::string(17, 'N') + ">\n Does 1");
-  // Absurd values from a data file: defined results under the sanitizers.
-  battle.side[0].physDamage = INT_MAX;
-  SetArt(D, 1, {1}, 2, INT_MAX);
-  Play(1, {1});
-  EXPECT_TRUE(performArt(1, D));
 }
 
 TEST_F(ArtsTest, TheExchangeAppliesChargesRecoveryDamageDrainInOrder) {

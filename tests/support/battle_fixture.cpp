@@ -100,6 +100,13 @@ void BattleRunTest::WriteDeck(const std::string& name, const std::vector<uint32_
   WriteData(name, bytes);
 }
 
+void BattleRunTest::WriteArts() {
+  WriteData("AtArts.dat",
+            std::string(reinterpret_cast<const char*>(db.attackArts), sizeof db.attackArts));
+  WriteData("DfArts.dat",
+            std::string(reinterpret_cast<const char*>(db.defenceArts), sizeof db.defenceArts));
+}
+
 void BattleRunTest::WriteStory(const std::string& battleLine, const std::string& deck,
                                const std::string& after) {
   std::string story = deck;
@@ -160,26 +167,17 @@ std::vector<Figure> Figures(int s) {
     const std::string p = who == 0 ? "s." : "o.";
     BattleSide& b = battle.side[side];
     const SideVitals v = sideVitals(side);
-    const std::pair<const char*, int32_t*> named[] = {{"hp", &v.hp},
-                                                      {"maxHp", &v.maxHp},
-                                                      {"mp", &v.mp},
-                                                      {"maxMp", &v.maxMp},
-                                                      {"phys", &b.physDamage},
-                                                      {"magic", &b.magicDamage},
-                                                      {"hpRec", &b.hpRecovery},
-                                                      {"mpRec", &b.mpRecovery},
-                                                      {"charge", &b.mpCharge},
-                                                      {"drain", &b.drain},
-                                                      {"pAU", &b.physAttackUp},
-                                                      {"pG", &b.physGuard},
-                                                      {"mAU", &b.magicAttackUp},
-                                                      {"mG", &b.magicGuard},
-                                                      {"hRU", &b.hpRecoveryUp},
-                                                      {"mRU", &b.mpRecoveryUp},
-                                                      {"curse", &b.curseTurns},
-                                                      {"deckLeft", &b.deckLeft},
-                                                      {"drawIndex", &b.drawIndex}};
-    for (auto [n, r] : named) all.push_back(Fig(p + n, *r));
+    std::istringstream names(
+        "hp maxHp mp maxMp phys magic hpRec mpRec charge drain pAU pG mAU mG hRU mRU curse "
+        "deckLeft drawIndex");
+    for (int32_t* r : {&v.hp, &v.maxHp, &v.mp, &v.maxMp, &b.physDamage, &b.magicDamage,
+                       &b.hpRecovery, &b.mpRecovery, &b.mpCharge, &b.drain, &b.physAttackUp,
+                       &b.physGuard, &b.magicAttackUp, &b.magicGuard, &b.hpRecoveryUp,
+                       &b.mpRecoveryUp, &b.curseTurns, &b.deckLeft, &b.drawIndex}) {
+      std::string n;
+      names >> n;
+      all.push_back(Fig(p + n, *r));
+    }
     all.push_back(Fig(p + "poisoned", b.poisoned));
     all.push_back(Fig(p + "poisonGuard", b.poisonGuard));
     all.push_back(Fig(p + "curseGuard", b.curseGuard));
@@ -192,11 +190,10 @@ std::vector<Figure> Figures(int s) {
     all.push_back(
         {p + "pattern", [&b] { return int64_t(strnlen(b.playedPattern, 16)); }, [](int64_t) {}});
   }
-  const std::pair<const char*, int32_t*> fields[] = {
-      {kFieldNames[0], &battle.physAttackField},  {kFieldNames[1], &battle.physGuardField},
-      {kFieldNames[2], &battle.magicAttackField}, {kFieldNames[3], &battle.magicGuardField},
-      {kFieldNames[4], &battle.hpRecoveryField},  {kFieldNames[5], &battle.mpRecoveryField}};
-  for (auto [n, r] : fields) all.push_back(Fig(n, *r));
+  int i = 0;
+  for (int32_t* r : {&battle.physAttackField, &battle.physGuardField, &battle.magicAttackField,
+                     &battle.magicGuardField, &battle.hpRecoveryField, &battle.mpRecoveryField})
+    all.push_back(Fig(kFieldNames[i++], *r));
   return all;
 }
 

@@ -58,6 +58,8 @@ class BattleRunTest : public GameTest {
   void SetUp() override;
   // The opponent's deck file: the cards in draw order, then zeros.
   void WriteDeck(const std::string& name, const std::vector<uint32_t>& cards);
+  // The arts files from the arts tables as they stand.
+  void WriteArts();
   // "start.scn": the player's deck from the commands (cards 1..20 by
   // default), a message, a wait, then the battle line and what follows it.
   void WriteStory(const std::string& battleLine, const std::string& deck = "",
