@@ -3,16 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <string>
 
 #include "battle/autoplayer.h"
-#include "battle/battle.h"
-#include "battle/rules.h"
 #include "core/waits.h"
 #include "data/database.h"
 #include "data/player.h"
-#include "shell/app.h"
 #include "support/battle_fixture.h"
 
 namespace battle_test {

@@ -4,11 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "battle/battle.h"
-#include "battle/rules.h"
 #include "core/waits.h"
 #include "data/player.h"
 #include "support/battle_fixture.h"

@@ -6,15 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <functional>
 #include <numeric>
 #include <set>
-#include <string>
 #include <tuple>
-#include <vector>
 
-#include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "common/png_io.h"
 #include "core/waits.h"

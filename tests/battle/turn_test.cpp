@@ -6,13 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <string>
-#include <vector>
 
-#include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/card_detail.h"
-#include "battle/rules.h"
 #include "battle/turn.h"
 #include "core/random.h"
 #include "core/waits.h"
