@@ -34,11 +34,12 @@ uint64_t MoveMs(SlotPosition from, int32_t x1, int32_t y1) {
 enum class Probe { None, DeckCard, DarkDeck, FirstCard, WholeHand, Dissolve };
 constexpr uint64_t kAnyMs = ~uint64_t{0};
 constexpr uint64_t kShow = 2000, kDissolve = 500;
-constexpr Role A = Role::Attack, I = Role::Defence;
+// The roles a row is played in: attack, interception or both alike.
+constexpr int A = 1, I = 2, AI = 3;
 
 struct EffectRow {
   uint32_t card;
-  Role role;
+  int roles;
   int sides;  // 0 either side plays the card, 1 only the player, 2 only the opponent
   int roll;   // the generator's next value mod 100 (mod 10 for card 42), or -1
   const char *setup, *expect;
@@ -67,13 +68,11 @@ std::vector<EffectRow> EffectTable() {
       {5, A, 0, -1, "", "s.magic=2100"},
       {5, I, 0, -1, "", "s.hpRec=400"},
       {5, I, 0, -1, "s.hpRec=0", ""},
-      {6, A, 0, -1, "", "B105"},
-      {6, I, 0, -1, "", "B105"},
+      {6, AI, 0, -1, "", "B105"},
       {7, A, 0, -1, "", "s.magic=2100 s.phys=950"},
       {7, A, 0, -1, "s.magic=19", "s.phys=950"},  // 19.95 truncated
       {7, I, 0, -1, "", "s.hpRec=315 s.mpRec=420"},
-      {8, A, 0, -1, "", "s.hpRec=330"},
-      {8, I, 0, -1, "", "s.hpRec=330"},
+      {8, AI, 0, -1, "", "s.hpRec=330"},
       {9, A, 0, -1, "", "s.phys=1200"},
       // Refilled: the played slot closes up and two cards come from the deck.
       {10, A, 0, -1, "",
@@ -85,13 +84,11 @@ std::vector<EffectRow> EffectTable() {
       {11, I, 0, 50, "s.poisoned=1 s.curse=2", "", kShow, kCardFailure},
       {12, I, 0, -1, "", "o.hp=570"},
       {13, A, 0, -1, "", "s.magic=2200"},
-      {14, A, 0, -1, "", "s.poisoned=1 o.poisoned=1"},
-      {14, I, 0, -1, "", "s.poisoned=1 o.poisoned=1"},
+      {14, AI, 0, -1, "", "s.poisoned=1 o.poisoned=1"},
       {15, A, 0, -1, "", "s.phys=1200"},
       {16, A, 0, 74, "", "o.poisoned=1"},
       {16, A, 0, 75, "", "", kShow, kCardFailure},
-      {17, A, 0, -1, "", "o.mp=120"},
-      {17, I, 0, -1, "", "o.mp=120"},
+      {17, AI, 0, -1, "", "o.mp=120"},
       {18, A, 0, -1, "", "B120 F120"},
       {18, I, 0, -1, "", "s.hpRec=360 s.mpRec=480"},
       {19, A, 0, -1, "", "s.phys=1200"},
@@ -107,22 +104,19 @@ std::vector<EffectRow> EffectTable() {
       {23, A, 0, -1, "s.phys=300", "s.phys=0"},
       {23, I, 0, -1, "", "o.magic=1700"},
       {24, A, 0, -1, "", "s.magic=3000 s.phys=1500 s.hp=350"},
-      {25, A, 0, -1, "", "", kShow, nullptr, Probe::WholeHand},
-      {25, I, 0, -1, "", "", kShow, nullptr, Probe::WholeHand},
+      {25, AI, 0, -1, "", "", kShow, nullptr, Probe::WholeHand},
       {26, A, 0, 29, "", OH, kDissolve},
       {26, A, 0, 30, "", "", kShow, kCardFailure},
       {26, I, 0, 29, "", "o.phys=0 o.magic=0"},
       {26, I, 0, 30, "", "", kShow, kCardFailure},
       {27, A, 0, -1, "", "o.hand2=0", kDissolve, nullptr, Probe::Dissolve},
       {27, I, 0, -1, "o.in2=0", "o.hand3=0", kDissolve},
-      {28, A, 0, -1, "", "F0"},
-      {28, I, 0, -1, "", "F0"},
+      {28, AI, 0, -1, "", "F0"},
       {29, A, 0, -1, "", "s.phys=1400"},
       {29, I, 0, -1, "", "o.magic=2420"},
       {30, A, 0, -1, "", "o.curse=3"},
       {30, I, 0, -1, "o.curseGuard=1", "o.curseGuard=0"},
-      {31, A, 0, -1, "", "o.mp=90"},
-      {31, I, 0, -1, "", "o.mp=90"},
+      {31, AI, 0, -1, "", "o.mp=90"},
       {32, A, 0, -1, "", "s.phys=1700"},
       {32, A, 0, -1, "s.phys=0", ""},
       {33, A, 0, -1, "s.drain=1", "s.drain=2"},
@@ -135,12 +129,10 @@ std::vector<EffectRow> EffectTable() {
       {36, I, 0, -1, "", "s.mp=145"},
       {36, I, 0, -1, "s.mp=190", "s.mp=200"},
       {37, I, 0, -1, "", "o.phys=550 o.magic=1100"},
-      {38, A, 0, -1, "", "s.mp=0 o.mp=50"},
-      {38, I, 0, -1, "", "s.mp=0 o.mp=50"},
+      {38, AI, 0, -1, "", "s.mp=0 o.mp=50"},
       {39, A, 0, -1, "s.hp=201", ""},
       {39, I, 0, -1, "s.hp=200", "s.mp=200"},
-      {40, A, 0, -1, "", "s.hp=400 o.hp=480"},
-      {40, I, 0, -1, "", "s.hp=400 o.hp=480"},
+      {40, AI, 0, -1, "", "s.hp=400 o.hp=480"},
       {41, A, 0, -1, "", "s.phys=0 s.magic=0"},
       {41, I, 0, -1, "", "o.phys=0 o.magic=0"},
       {42, A, 0, 0, "", "o.hp=0 o.mp=0", kShow, kEventOtherZero},
@@ -157,8 +149,7 @@ std::vector<EffectRow> EffectTable() {
       {42, A, 0, 8, "", "o.hp=1200 o.mp=300", kShow, kEventOtherRestored},
       {42, A, 0, 9, "", "s.hp=0 o.hp=0", kShow, kEventBothHpZero},
       {42, I, 0, 0, "", "o.hp=0 o.mp=0", kShow, kEventOtherZero},
-      {43, A, 0, -1, "", "s.hp=1000 s.mp=200"},
-      {43, I, 0, -1, "", "s.hp=1000 s.mp=200"},
+      {43, AI, 0, -1, "", "s.hp=1000 s.mp=200"},
       {44, A, 0, -1, "", "B300"},
       {44, I, 0, -1, "", "o.phys=550 o.magic=1100"},
       {45, A, 0, -1, "", "s.magic=1500"},
@@ -166,8 +157,7 @@ std::vector<EffectRow> EffectTable() {
       {45, I, 0, -1, "o.phys=900", "o.phys=0"},
       {46, A, 0, -1, "", "oB0"},
       {46, I, 0, -1, "", "o.phys=550"},
-      {47, A, 0, -1, "", "o.mp=0"},
-      {47, I, 0, -1, "", "o.mp=0"},
+      {47, AI, 0, -1, "", "o.mp=0"},
       {48, A, 0, -1, "", OH OP, kDissolve},
       {48, I, 0, -1, "", OH, kDissolve},
       {49, A, 0, -1, "", "o.poisoned=1 o.curse=3"},
@@ -214,10 +204,15 @@ TEST_F(CardEffectTest, EveryCardInBothRolesAndEveryRandomEventDoesExactlyItsRow)
   std::strcpy(db.attackArts[9].pattern, "QQRR");
   db.attackArts[9].mpCost = 45;
   for (const EffectRow& row : EffectTable()) {
-    for (int s = 0; s < 2; ++s) {
+    // Side 0 then side 1 in attack, then both in interception.
+    for (int run = 0; run < 4; ++run) {
+      const int s = run % 2;
+      const Role role = run < 2 ? Role::Attack : Role::Defence;
+      if (!(row.roles & (run < 2 ? A : I))) continue;
       if ((row.sides == 1 && s != 0) || (row.sides == 2 && s != 1)) continue;
-      SCOPED_TRACE("card " + std::to_string(row.card) + (row.role == A ? " attack" : " intercept") +
-                   " side " + std::to_string(s) + " roll " + std::to_string(row.roll));
+      SCOPED_TRACE("card " + std::to_string(row.card) +
+                   (role == Role::Attack ? " attack" : " intercept") + " side " +
+                   std::to_string(s) + " roll " + std::to_string(row.roll));
       const SlotPosition from = playedPosition(s, 1);
       const uint64_t textEnds = MoveMs(from, 270, 171) + 5000;
       const uint64_t plain = textEnds + MoveMs({270, 171}, s == 0 ? -100 : 640, 171);
@@ -238,13 +233,12 @@ TEST_F(CardEffectTest, EveryCardInBothRolesAndEveryRandomEventDoesExactlyItsRow)
         SeedWhere([&row, mod](int32_t v) { return v % mod == row.roll; });
       }
 
-      ASSERT_TRUE(applyCardEffects(s, row.role));
+      ASSERT_TRUE(applyCardEffects(s, role));
       ExpectFigures(figures, expected);
       if (row.extraMs != kAnyMs) {
         EXPECT_EQ(host->Millis(), plain + row.extraMs);
       }
-      EXPECT_EQ(WindowText(1),
-                row.message ? std::string(row.message) : CardText(row.card, row.role));
+      EXPECT_EQ(WindowText(1), row.message ? std::string(row.message) : CardText(row.card, role));
       const std::vector<uint16_t> after = View();
       drawBattle(0, 0, kBattleWidth, kBattleHeight);
       EXPECT_TRUE(View() == after) << "something of the card is left on the view";
