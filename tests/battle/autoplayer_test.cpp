@@ -33,8 +33,7 @@ TEST_F(AutoBattleTest, TheGreedyChoiceClicksItsPatternsCardsThenDecides) {
   shell.InputMode = 12;
   gfx.ViewOffset = 142;
   // Cards 3 (attribute 3), 1 and 6 (attribute 1), 2 (attribute 2).
-  const uint32_t hand[6] = {0, 3, 1, 0, 6, 2};
-  for (int k = 1; k <= 5; ++k) battle.side[0].hand[k] = {hand[k], 1};
+  Deal(0, {3, 1, 0, 6, 2});
   auto clickXs = [] {
     std::vector<int> xs;
     for (const plat::Point& p : greedyClicks()) xs.push_back(p.x);

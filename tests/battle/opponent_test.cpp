@@ -30,13 +30,8 @@ class OpponentTest : public BattlePositionTest {
     battle.opponentStyle = 2;
   }
   static void Deal(const std::vector<uint32_t>& cards) {
-    BattleSide& foe = battle.side[1];
     battle.handSize = static_cast<int32_t>(cards.size());
-    for (int k = 1; k <= kHandSlots; ++k) {
-      foe.hand[k] = {k <= static_cast<int>(cards.size()) ? cards[k - 1] : 0u, 1};
-      foe.played[k] = PlayedCard{};
-    }
-    foe.playedPattern[0] = '\0';
+    battle_test::Deal(1, cards);
   }
   static ArtsRecord& Usable(Role role, int n, int32_t kind, int32_t weight,
                             const std::vector<int>& pattern = {}) {

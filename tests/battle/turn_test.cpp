@@ -138,12 +138,8 @@ TEST_F(TurnTest, TakingBackReturnsTheCardAndThoseAfterItSymbolBySymbol) {
     MakeHost();
     shell.InputMode = 12;
     gfx.ViewOffset = kMaxViewOffset;
+    Deal(0, row.cards);
     BattleSide& me = battle.side[0];
-    for (int k = 1; k <= kHandSlots; ++k) {
-      me.hand[k] = {k <= static_cast<int>(row.cards.size()) ? row.cards[k - 1] : 0u, 1};
-      me.played[k] = PlayedCard{};
-    }
-    me.playedPattern[0] = '\0';
     for (int k : row.clicks) {
       const SlotPosition p = handPosition(0, k);
       ASSERT_TRUE(battleClick(p.x + 50, p.y - kMaxViewOffset + 60));

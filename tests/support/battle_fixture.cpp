@@ -83,10 +83,8 @@ void BattleRunTest::SetUp() {
     CardRecord& c = cards.cards[n];
     c.attribute = n % 5;
     std::snprintf(c.name, sizeof c.name, "Card%d", n);
-    std::snprintf(c.description, sizeof c.description, "About %d", n);
     std::snprintf(c.attackEffect, sizeof c.attackEffect, "Attack %d", n);
     std::snprintf(c.interceptEffect, sizeof c.interceptEffect, "Intercept %d", n);
-    std::snprintf(c.illustrator, sizeof c.illustrator, "Artist %d", n);
   }
   WriteData("CardData.dat",
             std::string(reinterpret_cast<const char*>(cards.cards), sizeof cards.cards));
@@ -312,6 +310,15 @@ ArtsRecord& SetArt(Role role, int n, const std::vector<int>& attributes, int32_t
   art.mpCost = mpCost;
   art.weight = weight;
   return art;
+}
+
+void Deal(int s, const std::vector<uint32_t>& cards) {
+  BattleSide& side = battle.side[s];
+  for (int k = 1; k <= kHandSlots; ++k) {
+    side.hand[k] = {k <= static_cast<int>(cards.size()) ? cards[k - 1] : 0u, 1};
+    side.played[k] = PlayedCard{};
+  }
+  side.playedPattern[0] = '\0';
 }
 
 void Play(int s, const std::vector<int>& attributes) {

@@ -114,6 +114,9 @@ std::string Spell(const std::vector<int>& attributes);
 // text "Does <kind>".
 ArtsRecord& SetArt(Role role, int n, const std::vector<int>& attributes, int32_t kind,
                    int32_t value, int32_t mpCost = 0, int32_t weight = 0);
+// Side s holds the cards from slot 1 on, the other slots empty, and has
+// played nothing.
+void Deal(int s, const std::vector<uint32_t>& cards);
 // Side s has played cards of the given attributes (card a for attribute a)
 // from slots 1.., its pattern spelled.
 void Play(int s, const std::vector<int>& attributes);
