@@ -209,11 +209,23 @@ TEST_F(BattleRunTest, SkipModeAndCtrlLeaveTheBattlesWaitsAsTheyAre) {
   EXPECT_EQ(exchange("wait keydown ctrl\n"), plain);
 }
 
-TEST_F(BattleRunTest, TheCardDetailCoversWhatThePlayerSeesAndPutsItBack) {
+// A right click opens the card detail over what the player sees and a
+// click puts the view back; then a list of eight learned arts that need
+// nothing, one more than a page (in both tables: the coin decides whether
+// the player first attacks or intercepts), pages with its arrows.
+TEST_F(BattleRunTest, TheCardDetailAndALongCandidateListAnswerTheirClicks) {
+  for (int n = 1; n <= 8; ++n) {
+    for (Role role : {Role::Attack, Role::Defence}) {
+      ArtsRecord& a = SetArt(role, n, {n % 4 + 1}, 0, 0);
+      a.learned = 1;
+      std::snprintf(a.listText, sizeof a.listText, "List%d", n);
+    }
+  }
+  WriteArts();
   WriteStory(".battle fg\\foe 300 300 40 40 9 foe 0 5 1", ".card add deck 3 20\n");
   Run(std::string(kStart) +
       "wait screenshot battle\nwait rclick 55 256\nwait screenshot detail\n"
-      "wait click 320 240\nwait screenshot closed\n");
+      "wait click 320 240\nwait screenshot closed\nwait click 620 460\nwait screenshot second\n");
   EXPECT_EQ(ShotAt(dataDir, "detail", 20, 40), CardColour(3))
       << "the big picture at (16, 32) of the view";
   EXPECT_EQ(ShotAt(dataDir, "detail", 315, 445), CardColour(3));
@@ -225,28 +237,13 @@ TEST_F(BattleRunTest, TheCardDetailCoversWhatThePlayerSeesAndPutsItBack) {
   EXPECT_EQ(Shot("closed"), Shot("battle"));
   EXPECT_EQ(WindowText(4).substr(0, 9), Sjis("「Card3」"));
   EXPECT_TRUE(shell.InputMode == 12 || shell.InputMode == 13) << "back to choosing";
-}
-
-TEST_F(BattleRunTest, ALongCandidateListPagesWithItsArrows) {
-  // Eight learned arts that need nothing, one more than a page, in both
-  // tables: the coin decides whether the player first attacks or intercepts.
-  for (int n = 1; n <= 8; ++n) {
-    for (Role role : {Role::Attack, Role::Defence}) {
-      ArtsRecord& a = SetArt(role, n, {n % 4 + 1}, 0, 0);
-      a.learned = 1;
-      std::snprintf(a.listText, sizeof a.listText, "List%d", n);
-    }
-  }
-  WriteArts();
-  WriteStory(".battle fg\\foe 300 300 40 40 9 foe 0 5 1", ".card add deck 1 20\n");
-  Run(std::string(kStart) + "wait screenshot first\nwait click 620 460\nwait screenshot second\n");
   EXPECT_EQ(battle.list.count, 8);
   EXPECT_EQ(battle.list.top, 8);
   // One line now: the eighth art, in its columns.
   EXPECT_EQ(WindowText(2, "\n"), std::string(attributeSymbol(1)) + std::string(11, ' ') + "Art8" +
                                      std::string(13, ' ') + "List8");
-  EXPECT_EQ(ShotAt(dataDir, "first", 620, 592 - 142 + 10), kArrowDown);
-  EXPECT_NE(ShotAt(dataDir, "first", 620, 484 - 142 + 10), kArrowUp);
+  EXPECT_EQ(ShotAt(dataDir, "battle", 620, 592 - 142 + 10), kArrowDown);
+  EXPECT_NE(ShotAt(dataDir, "battle", 620, 484 - 142 + 10), kArrowUp);
   EXPECT_EQ(ShotAt(dataDir, "second", 620, 484 - 142 + 10), kArrowUp);
   EXPECT_NE(ShotAt(dataDir, "second", 620, 592 - 142 + 10), kArrowDown);
   candidatesUp();
