@@ -118,14 +118,12 @@ void BattleRunTest::WriteStory(const std::string& battleLine, const std::string&
   WriteData("start.scn", story);
 }
 
-void BattleRunTest::Run(const std::string& input, bool expectNoBoxes) {
+void BattleRunTest::Run(const std::string& input) {
   MakeHost(input);
   host->options().screenshotDir = (dataDir / "shots").string();
   std::filesystem::create_directories(dataDir / "shots");
   ASSERT_EQ(RunGame(), 0);
-  if (expectNoBoxes) {
-    EXPECT_TRUE(host->boxes.empty()) << BoxTexts()[0];
-  }
+  EXPECT_TRUE(host->boxes.empty()) << BoxTexts()[0];
 }
 
 std::string BattleRunTest::Shot(const std::string& name) const {
@@ -246,18 +244,12 @@ void SetFigures(int s, const std::string& words) {
 }
 
 std::vector<int64_t> ExpectedAfter(const std::vector<Figure>& figures, const std::string& words) {
-  std::vector<int64_t> values = FigureValues(figures);
+  std::vector<int64_t> values;
+  for (const Figure& f : figures) values.push_back(f.get());
   ForWords(words, [&](const std::string& name, int64_t value) {
     const size_t i = FigureIndex(figures, name);
     if (i < figures.size()) values[i] = value;
   });
-  return values;
-}
-
-std::vector<int64_t> FigureValues(const std::vector<Figure>& figures) {
-  std::vector<int64_t> values;
-  values.reserve(figures.size());
-  for (const Figure& f : figures) values.push_back(f.get());
   return values;
 }
 

@@ -65,7 +65,7 @@ class BattleRunTest : public GameTest {
   void WriteStory(const std::string& battleLine, const std::string& deck = "",
                   const std::string& after = ".clk\n");
   // The whole program with the input; no message box is expected.
-  void Run(const std::string& input, bool expectNoBoxes = true);
+  void Run(const std::string& input);
   std::string Shot(const std::string& name) const;
   // Calls (with their times) of one wave file.
   std::vector<uint64_t> WaveTimes(const std::string& name) const;
@@ -92,7 +92,6 @@ std::vector<Figure> Figures(int s);
 // barriers, "F0" the six fields, "Z" both sides' amounts, barriers and the
 // fields; "B<p>"/"F<p>" scale the baseline's barriers of s / fields by p %.
 void SetFigures(int s, const std::string& words);
-std::vector<int64_t> FigureValues(const std::vector<Figure>& figures);
 // The figures' values now, with the words' changes.
 std::vector<int64_t> ExpectedAfter(const std::vector<Figure>& figures, const std::string& words);
 // The position every table starts from: each figure distinct, so an effect
