@@ -162,15 +162,4 @@ TEST_F(TransitionTest, EachStepInvalidatesWhatItCopied) {
   EXPECT_EQ(run(1, 17).size(), 39u);  // column 640 is outside the area
 }
 
-// The steps repaint a real window as they go: after the last the page is on it.
-TEST_F(TransitionTest, AScriptStyleRunLeavesThePageOnTheWindow) {
-  ASSERT_TRUE(plat::host().OpenWindow("t", WindowProc));
-  CreateGlobalImages();
-  for (int y = 0; y < 480; ++y) std::fill_n(gfx.BackPage.Row(y), 640, static_cast<uint16_t>(y + 1));
-  for (int s = 0; s <= kLastStep[6]; ++s) Transition(gfx.Screen, gfx.BackPage, 6, s);
-  EXPECT_EQ(host->FramePixel(0, 0), 1);
-  EXPECT_EQ(host->FramePixel(639, 479), 480);
-  EXPECT_EQ(host->FramePixel(320, 240), 241);
-}
-
 }  // namespace
