@@ -38,18 +38,6 @@ uint16_t Rand15() {
 // One shape for every row kernel: (destination, source, length, key, colour),
 // and the rule each follows for (source, destination, colour, key).
 using Kernel = void (*)(uint16_t*, const uint16_t*, int32_t, uint16_t, uint16_t);
-template <auto F>
-void Keyed(uint16_t* d, const uint16_t* s, int32_t n, uint16_t k, uint16_t) {
-  F(d, s, n, k);
-}
-template <auto F>
-void Pair(uint16_t* d, const uint16_t* s, int32_t n, uint16_t, uint16_t) {
-  F(d, s, n);
-}
-template <auto F>
-void Single(uint16_t* d, const uint16_t*, int32_t n, uint16_t, uint16_t c) {
-  F(d, n, c);
-}
 using Rule = uint16_t (*)(uint16_t s, uint16_t d, uint16_t c, uint16_t key);
 uint16_t CopyRule(uint16_t s, uint16_t d, uint16_t, uint16_t key) { return s == key ? d : s; }
 uint16_t SubRule(uint16_t s, uint16_t d, uint16_t, uint16_t) { return Sat(d, s, -1); }
@@ -63,11 +51,23 @@ TEST(BlitRows, FastAndPortableKernelsFollowThePixelRules) {
   const struct {
     Kernel kernel;
     Rule rule;
-  } kernels[] = {{Keyed<rows::CopyKeyed>, CopyRule},   {Keyed<rows::CopyKeyedPortable>, CopyRule},
-                 {Pair<rows::Subtract>, SubRule},      {Pair<rows::SubtractPortable>, SubRule},
-                 {Single<rows::Darken>, DarkRule},     {Single<rows::DarkenPortable>, DarkRule},
-                 {Single<rows::Brighten>, BrightRule}, {Single<rows::BrightenPortable>, BrightRule},
-                 {Single<rows::Fill>, FillRule},       {Single<rows::FillPortable>, FillRule}};
+  } kernels[] = {
+      {[](auto d, auto s, int32_t n, uint16_t k, uint16_t) { rows::CopyKeyed(d, s, n, k); },
+       CopyRule},
+      {[](auto d, auto s, int32_t n, uint16_t k, uint16_t) { rows::CopyKeyedPortable(d, s, n, k); },
+       CopyRule},
+      {[](auto d, auto s, int32_t n, uint16_t, uint16_t) { rows::Subtract(d, s, n); }, SubRule},
+      {[](auto d, auto s, int32_t n, uint16_t, uint16_t) { rows::SubtractPortable(d, s, n); },
+       SubRule},
+      {[](auto d, auto, int32_t n, uint16_t, uint16_t c) { rows::Darken(d, n, c); }, DarkRule},
+      {[](auto d, auto, int32_t n, uint16_t, uint16_t c) { rows::DarkenPortable(d, n, c); },
+       DarkRule},
+      {[](auto d, auto, int32_t n, uint16_t, uint16_t c) { rows::Brighten(d, n, c); }, BrightRule},
+      {[](auto d, auto, int32_t n, uint16_t, uint16_t c) { rows::BrightenPortable(d, n, c); },
+       BrightRule},
+      {[](auto d, auto, int32_t n, uint16_t, uint16_t c) { rows::Fill(d, n, c); }, FillRule},
+      {[](auto d, auto, int32_t n, uint16_t, uint16_t c) { rows::FillPortable(d, n, c); },
+       FillRule}};
   for (int n = 0; n < 40; ++n)
     for (int offset = 0; offset < 4; ++offset) {
       std::vector<uint16_t> s(n + 4), d(n + 4), out;
