@@ -47,13 +47,6 @@ TEST_F(ImageTest, SwapBuffersExchangesPixelsOnlyForEqualSizes) {
   EXPECT_EQ(host->beeps, 1);
 }
 
-TEST_F(ImageTest, WindowsColoursBecomeFiveBitChannels) {
-  const std::pair<uint32_t, uint16_t> colours[] = {
-      {0xFFFFFF, 0x7FFF}, {kMagenta, 0x7C1F}, {kBlueKey, 0x001F}, {0x0000FF, 0x7C00},
-      {0x00FF00, 0x03E0}, {0x070707, 0},      {0x083050, 0x28C1}};
-  for (auto [colour, pixel] : colours) EXPECT_EQ(ColourToPixel(colour), pixel) << colour;
-}
-
 Image* g_painted = nullptr;
 intptr_t PaintShiftedDown(uint32_t id, uintptr_t, intptr_t) {
   if (id == plat::msg::Paint) Present(0, 0, 640, 480, *g_painted, 0, -20);

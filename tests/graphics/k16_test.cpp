@@ -106,6 +106,7 @@ TEST_F(K16Test, LoadMakesTheImageAtTheFileSize) {
 TEST_F(K16Test, MalformedFilesAreRefusedAndLeaveTheImageAlone) {
   const std::string good = MakeK16(10, 10);
   const std::pair<const char*, std::string> files[] = {
+      {"missing.K16", ""},                              // not written
       {"short.K16", good.substr(0, good.size() - 20)},  // last rows missing
       {"header.K16", good.substr(0, 300)},
       {"empty.K16", ""},
@@ -114,13 +115,12 @@ TEST_F(K16Test, MalformedFilesAreRefusedAndLeaveTheImageAlone) {
       {"huge.K16", MakeK16(4, 4, 0x7FFFFFFF, 0x7FFFFFFF)},
       {"tall.K16", MakeK16(4, 4, 4, 1 << 20)},
   };
-  for (const auto& [name, bytes] : files) WriteData(name, bytes);
   Image im;
   im.Create(8, 8);
   gfx_test::Fill(im, 0x0042);
   const auto before = gfx_test::Pixels(im);
-  for (const char* name : {"missing.K16", "short.K16", "header.K16", "empty.K16", "zero.K16",
-                           "negative.K16", "huge.K16", "tall.K16"}) {
+  for (const auto& [name, bytes] : files) {
+    if (name != std::string("missing.K16")) WriteData(name, bytes);
     EXPECT_EQ(LoadK16(im, name) + LoadK16At(im, name, 0, 0) +
                   LoadK16Rect(im, name, 0, 0, 4, 4, 0, 0) +
                   LoadK16RectKeyed(im, name, 0, 0, 4, 4, 0, 0),

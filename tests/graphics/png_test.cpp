@@ -35,7 +35,7 @@ std::vector<uint8_t> Decode(const std::vector<uint8_t>& file, int width, int hei
 // Five-bit channels spread to eight as the backends always wrote them.
 uint8_t Spread(unsigned v) { return static_cast<uint8_t>((v << 3) | (v >> 2)); }
 
-TEST(PngEncoder, ChannelsSpreadToEightBitsAndTheTopBitIsIgnored) {
+TEST(PngEncoder, ChannelsSpreadToEightBitsAndEmptyPicturesAreRefused) {
   const uint16_t px[5] = {0x7C00, 0x03E0, 0x001F, (16 << 10) | (8 << 5) | 4, 0xFFFF};
   EXPECT_EQ(Decode(EncodePng555(px, 5, 1, 5, false), 5, 1),
             (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 132, 66, 33, 255, 255, 255}));
@@ -54,12 +54,6 @@ TEST(PngEncoder, EveryPictureDecodesPixelIdentical) {
   const std::function<uint16_t(int, int)> halfFlat = [&](int x, int) {
     return x % 7 < 3 ? uint16_t{0x1234} : static_cast<uint16_t>(rng() & 0x7FFF);
   };
-  const std::function<uint16_t(int, int)> scene = [&](int x, int y) {
-    if (x >= 40 && x < 600 && y >= 320 && y < 460)
-      return (x == 40 || x == 599 || y == 320 || y == 459 || rng() % 5 == 0) ? uint16_t{0x7FFF}
-                                                                             : uint16_t{0x0010};
-    return static_cast<uint16_t>((y / 16) << 5 | (20 - y / 40));
-  };
   const struct {
     int w, h, stride;
     bool bottomUp;
@@ -67,18 +61,13 @@ TEST(PngEncoder, EveryPictureDecodesPixelIdentical) {
     int repeatRows;  // rows repeat this far down (0: never)
   } pictures[] = {
       {640, 480, 640, false, [](int, int) { return uint16_t{0x2A4B}; }, 0},
-      {640, 480, 640, true, scene, 0},
-      {640, 480, 640, false, noise, 0},
-      {1, 1, 1, false, noise, 0},
+      {640, 480, 640, true, noise, 0},
       {1, 17, 1, false, noise, 0},
       {3, 5, 4, true, halfFlat, 0},
-      {7, 2, 7, false, halfFlat, 0},
       {13, 9, 16, true, noise, 0},
-      {33, 17, 33, false, halfFlat, 0},
       {641, 5, 641, false, halfFlat, 0},
       // Filtered rows that repeat 32768 bytes back, the farthest a match may
       // reach, and just beyond it.
-      {5460, 6, 5460, false, noise, 2},
       {5461, 6, 5461, false, noise, 2},
       {5462, 6, 5462, false, noise, 2},
   };

@@ -120,6 +120,9 @@ TEST_F(TextWindowTest, OnlyTheNoLineStartCharactersHang) {
   EXPECT_EQ(tw.CurrentLine(), 1);
   tw.Print(".", 0);
   EXPECT_EQ(tw.CurrentLine(), 2);
+  Make(0);
+  tw.Print(std::string(20, 'a').c_str(), 0);  // without a shadow 20 fill the line exactly
+  EXPECT_EQ(tw.CurrentLine(), 1);
 }
 
 // Typing: spacing before every character but a line's first, finished lines
