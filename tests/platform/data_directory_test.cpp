@@ -15,7 +15,6 @@
 #include <future>
 #include <limits>
 
-#include "data/player.h"
 #include "platform/posix/host_files.h"
 #include "support/game_fixture.h"
 
@@ -246,30 +245,6 @@ TEST_F(SaveFolderTest, WritesGoToTheSaveFolderReadsLookThereFirstRemovalsTakeBot
   EXPECT_FALSE(alone.HasSaveFolder());
   ASSERT_EQ(alone.Write("save\\Collection.dat", "mine", 4), plat::WriteResult::Ok);
   EXPECT_EQ(ReadText(dataDir / "data/save/Collection.dat"), "mine");
-}
-
-TEST_F(SaveFolderTest, AWholeRunLoadsAndSavesProgressInTheSaveFolder) {
-  WriteData("data/start.scn", ":title\n");
-  std::string shipped(kCollectionFileSize, '\0'), mine(kCollectionFileSize, '\0');
-  shipped[1] = 1;
-  mine[3] = 1;  // the player's collection shadows the shipped one
-  WriteData("data/save/Collection.dat", shipped);
-  WriteData(std::string(kSaves) + "/save/Collection.dat", mine);
-  const std::string half = posix::TemporaryName(std::string(kSaves) + "/save/save1.dat",
-                                                std::numeric_limits<int32_t>::max());
-  WriteData(half, "half");
-  const fs::path root = dataDir;
-  dataDir = root / "data";
-  saveDir = root / kSaves;
-  MakeHost();
-  ASSERT_TRUE(host->ClaimSaveFolder());  // an interrupted write is cleared
-  EXPECT_FALSE(fs::exists(root / half));
-  EXPECT_EQ(RunGame(), 0);
-  EXPECT_EQ(ReadText(root / "data/save/Collection.dat"), shipped);
-  EXPECT_EQ(ReadText(saveDir / "save/Collection.dat"), mine);
-  EXPECT_EQ(fs::file_size(saveDir / "save/ArtsList.dat"), kArtsListFileSize);
-  EXPECT_EQ(fs::file_size(saveDir / "save/Pattern.dat"), kPatternFileSize);
-  EXPECT_FALSE(fs::exists(root / "data/save/ArtsList.dat"));
 }
 
 TEST(SaveFolderChoice, TheDataIsFoundBesideTheProgramThenInstalled) {
