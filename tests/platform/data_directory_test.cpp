@@ -195,6 +195,17 @@ TEST_F(DataDirectoryTest, AClaimedFolderLosesOnlyTheGamesOwnDeadTemporaries) {
   EXPECT_EQ(other.Take(dataDir.string()), posix::FolderLock::State::Busy);
 }
 
+TEST(Calendar, NormalisationCarriesOverflowingFields) {
+  plat::CalendarTime t = posix::BreakDown(0, true);
+  t.year = 126;
+  t.mon = 0;
+  t.mday = 32;  // January 32nd is February 1st, a Sunday
+  ASSERT_TRUE(posix::Normalise(t, true));
+  EXPECT_EQ((std::vector<int>{t.mon, t.mday, t.wday, t.yday}), (std::vector<int>{1, 1, 0, 31}));
+  t.year = 60;  // before the calendar starts
+  EXPECT_FALSE(posix::Normalise(t, true));
+}
+
 // Beside the shipped "data", the save folder two levels down, as
 // quillfen/<game id> lies below the player's data folder.
 constexpr const char* kSaves = "home/quillfen/demo-0123";
