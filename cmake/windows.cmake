@@ -85,18 +85,18 @@ if(QF_WINDOWS_TESTS)
   #   the content tools need libpng, FreeType and fontconfig, which Debian
   #   has for Linux only (the data they make is tested on Linux);
   # - platform/data_directory_test: symbolic links, permissions and the
-  #   case-insensitive lookup of the POSIX data directory;
-  # - platform/headless_test, battle/setup_test, screens/collection_test:
-  #   read screenshots or pictures back with libpng and the K16 tool;
+  #   case-insensitive lookup of the POSIX data directory, and the per-user
+  #   save folder of an installed Linux game (XDG folders, euid), which
+  #   Windows has not;
+  # - platform/headless_test: the POSIX timer thread, which the Windows
+  #   program replaces with the multimedia timer;
+  # - battle/setup_test, screens/collection_test: read screenshots or
+  #   pictures back with libpng and the K16 tool;
   # - graphics/png_test: decodes the PNG encoder's files with libpng and zlib
   #   (graphics/png_format_test checks what it can without them);
-  # - shell/screenshot_test: reads F11's PNG back with libpng;
-  # - platform/periodic_timer_test: the POSIX timer thread, which the Windows
-  #   program replaces with the multimedia timer.
-  # - platform/save_folder_test: the per-user save folder of an installed
-  #   Linux game (XDG folders, permissions, euid), which Windows has not.
+  # - shell/screenshot_test: reads F11's PNG back with libpng.
   list(FILTER win_test_sources EXCLUDE REGEX
-       "/tests/(reliability|tools)/|/dbc_test|/art_test|/battle_content_test|/data_directory_test|/headless_test|/battle/setup_test|/screens/collection_test|/graphics/png_test|/shell/screenshot_test|/periodic_timer_test|/save_folder_test")
+       "/tests/(reliability|tools)/|/dbc_test|/art_test|/battle_content_test|/data_directory_test|/headless_test|/battle/setup_test|/screens/collection_test|/graphics/png_test|/shell/screenshot_test")
   add_executable(quillfen_tests ${win_test_sources})
   target_include_directories(quillfen_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests
                              ${PROJECT_SOURCE_DIR}/tools ${PROJECT_SOURCE_DIR}/tools/deck)

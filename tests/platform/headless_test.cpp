@@ -1,11 +1,14 @@
-// The headless host: its message order, its virtual clock and timers, the
-// input script, and screenshots that keep the frame's colours.
+// The headless host: its message order, its virtual clock and timers and the
+// input script; and the music timer thread of the desktop backends.
 #include "platform/headless/headless.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include "support/files.h"
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/posix/periodic_timer.h"
 #include "support/script_fixture.h"
 
 namespace {
@@ -18,22 +21,20 @@ headless::Options Quiet() {
   return o;
 }
 
-// Each message as "id wParam x,y @ms", up to most or until the host has none.
+std::string M(uint32_t id, uintptr_t w, int x, int y, uint64_t ms) {
+  return std::to_string(id) + " " + std::to_string(w) + " " + std::to_string(x) + "," +
+         std::to_string(y) + " @" + std::to_string(ms);
+}
+
+// Each message as M() writes it, up to most or until the host has none.
 std::vector<std::string> Messages(headless::HeadlessHost& host, size_t most) {
   std::vector<std::string> out;
   plat::Message m;
   while (out.size() < most && host.Get(m)) {
-    out.push_back(std::to_string(m.id) + " " + std::to_string(m.wParam) + " " +
-                  std::to_string(plat::PointX(m.lParam)) + "," +
-                  std::to_string(plat::PointY(m.lParam)) + " @" + std::to_string(host.Millis()));
+    out.push_back(M(m.id, m.wParam, plat::PointX(m.lParam), plat::PointY(m.lParam), host.Millis()));
     if (m.id == plat::msg::Paint) host.Dispatch(m);  // a paint validates
   }
   return out;
-}
-
-std::string M(uint32_t id, uintptr_t w, int x, int y, uint64_t ms) {
-  return std::to_string(id) + " " + std::to_string(w) + " " + std::to_string(x) + "," +
-         std::to_string(y) + " @" + std::to_string(ms);
 }
 
 class HeadlessTest : public ::testing::Test {
@@ -43,24 +44,21 @@ class HeadlessTest : public ::testing::Test {
 };
 
 TEST_F(HeadlessTest, PostedMessagesComeBeforeQuitThenPaintThenTimers) {
+  using namespace plat::msg;
   host.StartTimer(1, 10);
   host.SleepMs(10);
   host.Invalidate(nullptr);
-  host.Post(plat::msg::User + 1, 0, 0);
+  host.Post(User + 1, 0, 0);
   host.PostQuit(3);
   plat::Message m;
   ASSERT_TRUE(host.Get(m));
-  EXPECT_EQ(m.id, plat::msg::User + 1);
+  EXPECT_EQ(m.id, User + 1);
   EXPECT_FALSE(host.Get(m));
   EXPECT_EQ(host.QuitCode(), 3);
   ASSERT_TRUE(host.Get(m));
-  EXPECT_EQ(m.id, plat::msg::Paint);
-  ASSERT_TRUE(host.Get(m));  // ready until it is dispatched
-  EXPECT_EQ(m.id, plat::msg::Paint);
-  host.Dispatch(m);
-  ASSERT_TRUE(host.Get(m));
-  EXPECT_EQ(m.id, plat::msg::Timer);
-  EXPECT_EQ(m.wParam, 1u);
+  EXPECT_EQ(m.id, Paint);  // and stays ready until it is dispatched
+  EXPECT_EQ(Messages(host, 2),
+            (std::vector<std::string>{M(Paint, 0, 0, 0, 10), M(Timer, 1, 0, 0, 10)}));
 }
 
 TEST_F(HeadlessTest, TimersFireWhenIdleWithoutPilingUpAndUntilCloses) {
@@ -122,17 +120,12 @@ TEST(InputScript, ErrorsNameTheLine) {
       {"click 1 2\n\nclick 1\n", "line 3: click needs X Y"},
       {"@x click 1 2", "line 1: bad time \"@x\""},
       {"jump", "line 1: unknown action \"jump\""},
-      {"wait+ click 1 1", nullptr},
-      {"waitx click 1 1", nullptr},
-      {"key space", nullptr},
-      {"close now", nullptr},
-      {"wheel", nullptr},
+      {"waitx click 1 1", "line 1: bad wait"},
+      {"close now", "line 1: unexpected \"now\""},
       {"keyup nosuchkey", "ctrl"}};
   for (const auto& [script, why] : bad) {
     EXPECT_FALSE(headless::ParseInputScript(script, events, error)) << script;
-    if (why) {
-      EXPECT_NE(error.find(why), std::string::npos) << error;
-    }
+    EXPECT_NE(error.find(why), std::string::npos) << error;
   }
   EXPECT_TRUE(
       headless::ParseInputScript("# comment\n  +5 screenshot title # shot\n", events, error));
@@ -142,40 +135,65 @@ TEST(InputScript, ErrorsNameTheLine) {
   EXPECT_EQ(std::pair(plat::PointX(l), plat::PointY(l)), std::pair(-5, 700));
 }
 
-// A frame with pure red, green and blue and one mixed pixel at the top left.
-headless::HeadlessHost* g_painter = nullptr;
-std::vector<uint16_t> g_picture;
-intptr_t PaintPicture(uint32_t id, uintptr_t, intptr_t) {
-  if (id == plat::msg::Paint)
-    g_painter->Present({nullptr, g_picture.data(), 640, 480, 640 * 2}, 0, 0, 0);
-  return 0;
+// The music timer thread runs until killed, a kill waits for a running
+// callback, and a callback may kill its own timer.
+struct Probe {
+  posix::PeriodicTimerThread* timer = nullptr;
+  std::atomic<int> calls{0}, sleepMs{0};
+  std::atomic<bool> inside{false};
+  std::atomic<uint32_t> lastId{0};
+  bool killSelf = false;
+};
+
+void Tick(uint32_t id, void* user) {
+  auto* p = static_cast<Probe*>(user);
+  p->inside = true;
+  p->lastId = id;
+  ++p->calls;
+  if (p->sleepMs) std::this_thread::sleep_for(std::chrono::milliseconds(p->sleepMs));
+  if (p->killSelf) p->timer->Kill(id);  // must not wait for itself
+  p->inside = false;
 }
 
-TEST(Screenshot, KeepsTheFramesColours) {
-  const ScopedTempDir scratch("quillfen-shot-");
-  headless::Options o = Quiet();
-  o.screenshotDir = scratch.path().string();
-  headless::HeadlessHost host(o);
-  g_painter = &host;
-  g_picture.assign(640 * 480, 0);
-  uint16_t* top = g_picture.data() + 479 * 640;  // rows are stored bottom-up
-  top[0] = 0x7C00;
-  top[1] = 0x03E0;
-  top[2] = 0x001F;
-  top[3] = (16 << 10) | (8 << 5) | 4;
-  ASSERT_TRUE(host.OpenWindow("t", PaintPicture));
-  host.Invalidate(nullptr);
-  host.UpdateNow();
-  ASSERT_TRUE(host.SaveScreenshot("rgb"));
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  ASSERT_TRUE(png_image_begin_read_from_file(&image, (scratch.path() / "rgb.png").c_str()));
-  image.format = PNG_FORMAT_RGB;
-  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
-  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
-  EXPECT_EQ(std::pair(image.width, image.height), std::pair(640u, 480u));
-  EXPECT_EQ(std::vector<int>(rgb.begin(), rgb.begin() + 12),
-            (std::vector<int>{255, 0, 0, 0, 255, 0, 0, 0, 255, 132, 66, 33}));
+void WaitFor(const std::atomic<int>& calls, int n) {
+  for (int i = 0; i < 5000 && calls.load() < n; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+TEST(PeriodicTimerThread, RunsUntilKilledKillWaitsForACallbackAndACallbackMayKillItsOwn) {
+  posix::PeriodicTimerThread timer;
+  Probe probe, second;
+  probe.timer = second.timer = &timer;
+  const uint32_t id = timer.Start(1, &Tick, &probe);
+  WaitFor(probe.calls, 5);
+  EXPECT_GE(probe.calls.load(), 5);
+  EXPECT_EQ(probe.lastId.load(), id);
+  probe.sleepMs = 30;  // the next callback is slow: Kill must wait it out
+  WaitFor(probe.calls, probe.calls.load() + 1);
+  while (!probe.inside.load()) std::this_thread::yield();
+  timer.Kill(id);
+  EXPECT_FALSE(probe.inside.load());
+  int after = probe.calls.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(probe.calls.load(), after);  // no call after the kill
+  timer.Kill(id);                        // killing twice is harmless
+  // A callback that kills its own timer is called once.
+  probe.sleepMs = 0;
+  probe.killSelf = true;
+  after = probe.calls.load();
+  const uint32_t a = timer.Start(1, &Tick, &probe);
+  WaitFor(probe.calls, after + 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(probe.calls.load(), after + 1);
+  // A new timer replaces the running one; an old id leaves it running.
+  const uint32_t b = timer.Start(2, &Tick, &second);
+  EXPECT_NE(a, b);
+  WaitFor(second.calls, 3);
+  EXPECT_EQ(second.lastId.load(), b);
+  timer.Kill(a);
+  const int before = second.calls.load();
+  WaitFor(second.calls, before + 2);
+  EXPECT_GE(second.calls.load(), before + 2);
 }
 
 }  // namespace

@@ -38,20 +38,13 @@ std::vector<uint8_t> WaveFile(const std::vector<uint8_t>& samples, int channels,
   return w;
 }
 
-// Every sample of a parsed wave, as the mixer reads them.
+// Every sample of a parsed wave as the mixer reads it, in 16-bit steps.
 std::vector<float> Samples(const std::vector<uint8_t>& file) {
   posix::WaveData wave;
   EXPECT_TRUE(posix::ParseWave(file, wave));
   std::vector<float> out;
   for (size_t f = 0; f < wave.frames; ++f)
-    for (int c = 0; c < wave.channels; ++c) out.push_back(wave.Sample(f, c));
-  return out;
-}
-
-std::vector<float> Of16(const std::vector<int>& samples) {
-  std::vector<float> out;
-  out.reserve(samples.size());
-  for (int s : samples) out.push_back(static_cast<float>(s) / 32768.0f);
+    for (int c = 0; c < wave.channels; ++c) out.push_back(wave.Sample(f, c) * 32768.0f);
   return out;
 }
 
@@ -62,8 +55,7 @@ uint32_t At32(const std::vector<uint8_t>& file, size_t at) {
 TEST(ScalePcm, SamplesScaleHalfAwayFromZeroClampedAndNeverWrap) {
   const std::vector<int> edges16 = {-32768, -32767, -3, -1, 0, 1, 3, 32766, 32767};
   const std::vector<int> edges8 = {0x00, 0x01, 0x7F, 0x80, 0x81, 0xFE, 0xFF};
-  // unsigned around the middle
-  // other sizes are left alone
+  // 8-bit samples are unsigned around the middle; other sizes are left alone.
   const struct {
     int bits, percent;
     std::vector<int> in, out;
@@ -88,21 +80,19 @@ TEST(ScalePcm, SamplesScaleHalfAwayFromZeroClampedAndNeverWrap) {
   EXPECT_EQ(odd, (std::vector<uint8_t>{0x00, 0x00, 0x30}));
 }
 
-TEST(WaveAtVolume, GoesOnFromAFrameOnceOrRoundTheLoop) {
+TEST(WaveAtVolume, GoesOnFromAFrameOnceOrRoundTheLoopAndRefusesOtherFormats) {
   const auto file = WaveFile(Le({100, -100, 200, -200, 300, -300, 400, -400}, 2), 2, 16);
   ASSERT_EQ(Samples(file).size(), 8u);
   EXPECT_EQ(Samples(posix::WaveAtVolume(file, 100, 0, false)), Samples(file));
   const auto rest = posix::WaveAtVolume(file, 50, 1, false);
-  EXPECT_EQ(Samples(rest), Of16({100, -100, 150, -150, 200, -200}));
+  EXPECT_EQ(Samples(rest), (std::vector<float>{100, -100, 150, -150, 200, -200}));
   EXPECT_EQ(At32(rest, 4), rest.size() - 8);     // the sizes say what is there:
   EXPECT_EQ(At32(rest, rest.size() - 16), 12u);  // the trailing chunk is gone
-  const auto looped = Of16({400, -400, 100, -100, 200, -200, 300, -300});
+  const std::vector<float> looped = {400, -400, 100, -100, 200, -200, 300, -300};
   EXPECT_EQ(Samples(posix::WaveAtVolume(file, 100, 3, true)), looped);
   EXPECT_EQ(Samples(posix::WaveAtVolume(file, 100, 7, true)), looped);  // past the end: round again
   EXPECT_TRUE(Samples(posix::WaveAtVolume(file, 100, 9, false)).empty());
-}
-
-TEST(WaveAtVolume, AnOddLengthIsPaddedAndOtherFormatsRefused) {
+  // An odd length is padded.
   const auto copy = posix::WaveAtVolume(WaveFile({0x00, 0x80, 0xFF}, 1, 8), 0, 0, false);
   EXPECT_EQ(Samples(copy), (std::vector<float>{0, 0, 0}));
   EXPECT_EQ(copy.size() % 2, 0u);
