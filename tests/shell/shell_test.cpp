@@ -95,7 +95,9 @@ class ModeTest : public GameTest {
   }
 };
 
-TEST_F(ModeTest, PaintShowsTheScreenImageAtTheViewOffset) {
+TEST_F(ShellTest, PaintShowsTheScreenImageAtTheViewOffset) {
+  MakeHost();
+  ASSERT_TRUE(plat::host().OpenWindow("t", WindowProc));
   CreateGlobalImages();
   for (int y = 0; y < gfx.Screen.height; ++y)
     std::fill_n(gfx.Screen.Row(y), gfx.Screen.width, static_cast<uint16_t>(y));
