@@ -49,13 +49,14 @@ class CollectionTest : public ScreensTest {
     player.collection[3] = 2;  // any byte but 0 counts as obtained
     ASSERT_TRUE(openCollectionViewer());
   }
+  // Each arrow's first column is keyed.
   static void ExpectArrows(bool up, bool down) {
-    // Each arrow's first column is keyed.
-    EXPECT_EQ(At(620, 46), up ? kUpArrow : Page(620, 46));
-    EXPECT_EQ(At(637, 447), down ? kDownArrow : Page(637, 447));
-    EXPECT_EQ(At(610, 46), Page(610, 46));
-    EXPECT_EQ(At(620, 35), Page(620, 35));
-    EXPECT_EQ(At(620, 448), Page(620, 448));
+    ExpectShows({{620, 46, up ? kUpArrow : kPage},
+                 {637, 447, down ? kDownArrow : kPage},
+                 {610, 46, kPage},
+                 {620, 35, kPage},
+                 {620, 448, kPage}},
+                kCollectionBlue);
   }
 };
 
@@ -63,9 +64,7 @@ TEST_F(CollectionTest, ThreePagesOfEighteenAndTheArrowsThatScrollThem) {
   Open();
   const int owned[] = {1, -1, 3, 4, 5, 6, -1};
   for (int k = 1; k <= 18; ++k) EXPECT_EQ(PlaceShows(k), k <= 7 ? owned[k - 1] : k) << k;
-  EXPECT_EQ(At(7, 100), Page(7, 100));
-  EXPECT_EQ(At(607, 446), CardColour(18));
-  EXPECT_EQ(At(608, 446), Page(608, 446));
+  ExpectShows({{7, 100, kPage}, {607, 446, CardColour(18)}, {608, 446, kPage}}, kCollectionBlue);
   ExpectArrows(false, true);
   ASSERT_TRUE(collectionClick(615, 40));  // no page before the first
   ASSERT_TRUE(collectionClick(615, 430));

@@ -21,7 +21,6 @@ namespace {
 int StockX(int k) { return 8 + (k - 1) % 7 * 32; }
 int PlaceY(int k) { return 40 + (k - 1) / 7 * 69; }
 int DeckX(int k) { return 328 + (k - 1) % 7 * 32; }
-uint16_t Page(int x, int y) { return PageColour(x, y, kDeckBlue); }
 
 std::vector<uint32_t> List(const uint32_t* cards, int32_t count) {
   return {cards + 1, cards + 1 + count};
@@ -33,6 +32,12 @@ bool ScreenIsPage() {
   for (int y = 0; y < 480; ++y)
     if (std::memcmp(gfx.Screen.Row(y), gfx.BackPage.Row(y), 640 * 2) != 0) return false;
   return true;
+}
+
+std::string Detail() {
+  LineRecord line{};
+  msgwin.window[4].GetLine(1, line);
+  return line.text;
 }
 
 class DeckEditorTest : public ScreensTest {
@@ -50,18 +55,19 @@ TEST_F(DeckEditorTest, TheDraggedCardFollowsThePointerAndTheRightButtonWaits) {
   ASSERT_TRUE(deckEditorPress(StockX(1) + 10, PlaceY(1) + 10));
   deckEditorMove(150, 330);
   // The whole picture, 50 left of and 69 above the pointer, unkeyed.
-  EXPECT_EQ(At(100, 261), CardColour(1));
-  EXPECT_EQ(At(199, 398), CardColour(1));
-  EXPECT_EQ(At(110, 300), kKey5);
-  EXPECT_EQ(At(99, 261), Page(99, 261));
-  EXPECT_EQ(At(100, 260), Page(100, 260));
-  EXPECT_EQ(At(200, 398), Page(200, 398));
-  EXPECT_EQ(At(199, 399), Page(199, 399));
+  const uint16_t card = CardColour(1);
+  ExpectShows({{100, 261, card},
+               {199, 398, card},
+               {150, 330, card},
+               {110, 300, kKey5},
+               {99, 261, kPage},
+               {100, 260, kPage},
+               {200, 398, kPage},
+               {199, 399, kPage}},
+              kDeckBlue);
   // A card's detail does not open while one is dragged.
   EXPECT_TRUE(deckEditorDetail(DeckX(1) + 10, PlaceY(1) + 10));
-  LineRecord line{};
-  msgwin.window[4].GetLine(1, line);
-  EXPECT_STREQ(line.text, "");
+  EXPECT_EQ(Detail(), "");
   // The full deck refuses it; out of the window nothing takes it.
   EXPECT_TRUE(deckEditorRelease(420, 120));
   EXPECT_EQ(player.deck.count, 100);
@@ -76,55 +82,54 @@ TEST_F(DeckEditorTest, TheDraggedCardFollowsThePointerAndTheRightButtonWaits) {
   // Without a drag the right button shows the card.
   Input("wait click 1 1");
   EXPECT_TRUE(deckEditorDetail(DeckX(1) + 10, PlaceY(1) + 10));
-  msgwin.window[4].GetLine(1, line);
-  EXPECT_NE(std::string(line.text).find("Card1"), std::string::npos) << line.text;
+  EXPECT_NE(Detail().find("Card1"), std::string::npos) << Detail();
 }
 
+// Through card 2's bands the page shows, not card 1 past its 36 columns;
+// through card 8's, not card 1 below its 71 rows. The seventh column is 88
+// wide; last rows 91 (stock) and 85 (deck) high, discard cards 72; the
+// pile's last card is whole in width; with nothing below a card is 138 high.
 TEST_F(DeckEditorTest, OnlyTheVisiblePartOfEachCardIsDrawn) {
   Open(42, 28);
   for (uint32_t n = 1; n <= 2; ++n) deckEditor.discard[n] = 6 + n;
   deckEditor.discardCount = 2;
   drawDeckEditor();
-  // Through card 2's bands the page shows, not card 1 past its 36 columns;
-  // through card 8's, not card 1 below its 71 rows.
-  EXPECT_EQ(At(StockX(2) + 15, PlaceY(2) + 60), Page(StockX(2) + 15, PlaceY(2) + 60));
-  EXPECT_EQ(At(StockX(8) + 35, PlaceY(8) + 30), Page(StockX(8) + 35, PlaceY(8) + 30));
-  EXPECT_EQ(At(StockX(1) + 2, PlaceY(1) + 2), CardColour(1));
-  // The seventh column is 88 wide; last rows 91 (stock) and 85 (deck) high,
-  // discard cards 72; the pile's last card is whole in width.
-  EXPECT_EQ(At(287, PlaceY(7) + 2), CardColour(7));
-  EXPECT_EQ(At(288, PlaceY(7) + 2), Page(288, PlaceY(7) + 2));
-  EXPECT_EQ(At(StockX(36) + 2, 475), CardColour(36));
-  EXPECT_EQ(At(StockX(36) + 2, 476), Page(StockX(36) + 2, 476));
-  EXPECT_EQ(At(DeckX(22) + 2, 331), CardColour(22));
-  EXPECT_EQ(At(DeckX(22) + 2, 332), Page(DeckX(22) + 2, 332));
-  EXPECT_EQ(At(330, 447), CardColour(7));
-  EXPECT_EQ(At(330, 448), Page(330, 448));
-  EXPECT_EQ(At(360 + 99, 378), CardColour(8));
+  ExpectShows({{StockX(2) + 15, PlaceY(2) + 60, kPage},
+               {StockX(8) + 35, PlaceY(8) + 30, kPage},
+               {StockX(1) + 2, PlaceY(1) + 2, CardColour(1)},
+               {287, PlaceY(7) + 2, CardColour(7)},
+               {288, PlaceY(7) + 2, kPage},
+               {StockX(36) + 2, 475, CardColour(36)},
+               {StockX(36) + 2, 476, kPage},
+               {DeckX(22) + 2, 331, CardColour(22)},
+               {DeckX(22) + 2, 332, kPage},
+               {330, 447, CardColour(7)},
+               {330, 448, kPage},
+               {360 + 99, 378, CardColour(8)}},
+              kDeckBlue);
   EXPECT_TRUE(ScreenIsPage()) << "the erase source is the finished page";
-  // Nothing below: a card is 138 high.
   player.stock.count = 20;
   drawDeckEditor();
-  EXPECT_EQ(At(StockX(20) + 95, PlaceY(20) + 130), CardColour(20));
-  EXPECT_EQ(At(StockX(14) + 2, PlaceY(14) + 89), CardColour(14));
+  ExpectShows({{StockX(20) + 95, PlaceY(20) + 130, CardColour(20)},
+               {StockX(14) + 2, PlaceY(14) + 89, CardColour(14)}},
+              kDeckBlue);
 }
 
 TEST_F(DeckEditorTest, PagesArrowsAndTheEmptyLastPage) {
   Open(43, 0);
-  EXPECT_EQ(At(300, 460), kDownArrow);
-  EXPECT_EQ(At(300, 45), Page(300, 45));
+  ExpectShows({{300, 460, kDownArrow}, {300, 45, kPage}}, kDeckBlue);
   ASSERT_TRUE(deckEditorPress(300, 460));
-  EXPECT_EQ(At(StockX(1) + 2, PlaceY(1) + 2), CardColour(43));
-  EXPECT_EQ(At(120, 42), Page(120, 42));
-  EXPECT_EQ(At(300, 45), kUpArrow);
-  EXPECT_EQ(At(300, 460), Page(300, 460));
+  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, CardColour(43)},
+               {120, 42, kPage},
+               {300, 45, kUpArrow},
+               {300, 460, kPage}},
+              kDeckBlue);
   ASSERT_TRUE(deckEditorPress(StockX(1) + 50, PlaceY(1) + 80));
   ASSERT_TRUE(deckEditorRelease(420, 120));
   EXPECT_EQ(Deck(), (std::vector<uint32_t>{43}));
   EXPECT_EQ(deckEditor.firstShown[kPileStock], 43);
-  EXPECT_EQ(At(StockX(1) + 2, PlaceY(1) + 2), Page(StockX(1) + 2, PlaceY(1) + 2));
-  EXPECT_EQ(At(300, 45), kUpArrow);
-  EXPECT_EQ(At(300, 460), Page(300, 460));
+  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, kPage}, {300, 45, kUpArrow}, {300, 460, kPage}},
+              kDeckBlue);
 }
 
 TEST_F(DeckEditorTest, AttributeOrderPutsAttributeZeroLastAndHoldsForNewCards) {
@@ -135,9 +140,7 @@ TEST_F(DeckEditorTest, AttributeOrderPutsAttributeZeroLastAndHoldsForNewCards) {
   ASSERT_TRUE(deckEditorPress(DeckX(1) + 10, PlaceY(1) + 10));
   ASSERT_TRUE(deckEditorRelease(100, 100));
   EXPECT_EQ(Stock(), (std::vector<uint32_t>{1, 6, 11, 2, 7, 12, 3, 8, 13, 4, 9, 5, 10}));
-  EXPECT_EQ(At(300, 10), kAttributeMark);
-  EXPECT_EQ(At(272, 8), Page(272, 8));
-  EXPECT_EQ(At(592, 8), kNumberMark);
+  ExpectShows({{300, 10, kAttributeMark}, {272, 8, kPage}, {592, 8, kNumberMark}}, kDeckBlue);
   ASSERT_TRUE(deckEditorPress(272, 8));
   EXPECT_EQ(Stock(), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
   EXPECT_EQ(At(272, 8), kNumberMark);
@@ -157,8 +160,9 @@ TEST_F(DeckEditorTest, CountsBeyondCapacityAndStrangeCardNumbersStayInsideTheTab
   drawDeckEditor();
   EXPECT_EQ(player.stock.cards[kStockCapacity], 77u);  // with attribute 0, last
   EXPECT_EQ(player.stock.cards[kStockCapacity - 1], 50u);
-  EXPECT_EQ(At(StockX(6) + 50, PlaceY(6) + 80), Page(StockX(6) + 50, PlaceY(6) + 80));
-  EXPECT_EQ(At(StockX(5) + 2, PlaceY(5) + 2), CardColour(50));
+  ExpectShows(
+      {{StockX(6) + 50, PlaceY(6) + 80, kPage}, {StockX(5) + 2, PlaceY(5) + 2, CardColour(50)}},
+      kDeckBlue);
   deckEditor.firstShown[kPileStock] = 1;
   drawDeckEditor();
   ASSERT_TRUE(deckEditorPress(StockX(1) + 10, PlaceY(1) + 10));
@@ -170,12 +174,11 @@ TEST_F(DeckEditorTest, CountsBeyondCapacityAndStrangeCardNumbersStayInsideTheTab
 
 TEST_F(DeckEditorTest, MovedAndDiscardedCardsAsTheGameAndALaterSaveKeepThem) {
   // Added out of order: the editor shows and keeps both lists in number order.
+  // The foot bar closes; a save into slot 1; back to the scene; the wait goes on.
   Run(".card add stock 25 1\n.card add stock 3 1\n.card add stock 20 1\n"
       ".card add stock 12 1\n.card add stock 7 1\n.card add deck 9 1\n.card add deck 5 1\n",
       "wait click 540 458\n" + Drag(StockX(3) + 10, PlaceY(3) + 10, 420, 120) +
           Drag(StockX(1) + 10, PlaceY(1) + 10, 400, 400) +
-          // The foot bar closes; a save into slot 1; back to the scene; the
-          // wait goes on.
           "wait click 400 466\nwait click 616 458\nwait click 320 160\nwait click 320 70\n"
           "wait click 320 466\nwait click 320 310\nwait click 320 240\n");
   EXPECT_EQ(Stock(), (std::vector<uint32_t>{7, 20, 25}));
@@ -185,11 +188,10 @@ TEST_F(DeckEditorTest, MovedAndDiscardedCardsAsTheGameAndALaterSaveKeepThem) {
   msgwin.window[1].GetLine(2, line);
   EXPECT_STREQ(line.text, "Done");
   const FileImage saved = FileImage::Read("slot", dataDir / "save/save1.dat");
-  EXPECT_EQ(saved.I32("deckCount"), 3);
-  EXPECT_EQ(saved.I32("deck", 3), 12);
-  EXPECT_EQ(saved.I32("stockCount"), 3);
-  EXPECT_EQ(saved.I32("stock", 3), 25);
-  EXPECT_EQ(saved.I32("stock", 4), 0);
+  EXPECT_EQ(
+      (std::vector<int32_t>{saved.I32("deckCount"), saved.I32("deck", 3), saved.I32("stockCount"),
+                            saved.I32("stock", 3), saved.I32("stock", 4)}),
+      (std::vector<int32_t>{3, 12, 3, 25, 0}));
 }
 
 }  // namespace

@@ -83,7 +83,8 @@ constexpr Region kRegions[] = {
     {"collection cards", kCollectionCard, 0, 4, 33, 607, 446},
 };
 
-int opened;  // the status bar button whose screen opened
+int opened;                                         // the status bar button whose screen opened
+constexpr int kPageSize[kPileCount] = {42, 28, 7};  // cards a pile shows at once
 
 class RegionsTest : public ScreensTest {
  protected:
@@ -123,7 +124,7 @@ class RegionsTest : public ScreensTest {
         break;
     }
     // The deck editor with a first page of 42 in the stock, 28 in the deck
-    // and 7 on the discard pile, each with more to scroll to.
+    // and 7 on the discard pile, each with one more to scroll to.
     ResetDeckEditor();
     ResetPlayerState();
     for (uint32_t n = 1; n <= 43; ++n) player.stock.cards[n] = n;
@@ -136,13 +137,12 @@ class RegionsTest : public ScreensTest {
     const int p = r.which;
     if (r.kind == kNumberOrder) deckEditor.byNumber[p] = 0;
     if (r.kind == kScrollUp) {
-      deckEditor.firstShown[p] = 1 + (p == kPileStock ? 42 : p == kPileDeck ? 28 : 7);
+      deckEditor.firstShown[p] = 1 + kPageSize[p];
       deckEditor.canScrollUp[p] = 1;
     }
     if (r.kind == kDrop) {
       deckEditor.dragSource = (p == kPileStock ? kPileDeck : kPileStock) + 1;
-      deckEditor.dragCard = 1;
-      deckEditor.dragPosition = 1;
+      deckEditor.dragCard = deckEditor.dragPosition = 1;
     }
     LoadK16At(gfx.WorkPage, "deckback.K16", 0, 0);
     drawDeckEditor();
@@ -197,12 +197,10 @@ class RegionsTest : public ScreensTest {
         return deckEditor.firstShown[p] != 1;
       case kPickUp:
         return deckEditor.dragSource == p + 1;
-      case kDrop:
-        return (p == kPileStock  ? player.stock.count
-                : p == kPileDeck ? player.deck.count
-                                 : deckEditor.discardCount) == (p == kPileStock  ? 44
-                                                                : p == kPileDeck ? 30
-                                                                                 : 9);
+      case kDrop: {
+        const int32_t counts[] = {player.stock.count, player.deck.count, deckEditor.discardCount};
+        return counts[p] == 1 + kPageSize[p] + 1;
+      }
       case kCollectionUp:
         return collection.firstShown == 1;
       case kCollectionDown:

@@ -34,6 +34,12 @@ void WriteCardPicture(const std::filesystem::path& path, uint16_t colour) {
 
 uint16_t At(int x, int y) { return gfx.Screen.At(x, y); }
 
+void ExpectShows(std::initializer_list<Probe> probes, int blue) {
+  for (const Probe& p : probes)
+    EXPECT_EQ(At(p.x, p.y), p.colour == kPage ? PageColour(p.x, p.y, blue) : p.colour)
+        << "at " << p.x << "," << p.y;
+}
+
 void ScreensTest::SetUp() {
   GameTest::SetUp();
   const std::string dir = dataDir.string() + "/";
@@ -97,12 +103,7 @@ std::string ScreensTest::Shot(const std::string& name) const {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void ScreensTest::Input(const std::string& script) {
-  std::vector<headless::InputEvent> events;
-  std::string error;
-  ASSERT_TRUE(headless::ParseInputScript(script, events, error)) << error;
-  host->SetInput(std::move(events));
-}
+void ScreensTest::Input(const std::string& script) { host->SetInput(InputEvents(script)); }
 
 std::string ScreensTest::Cards(const char* list, int from, int to) {
   std::string s;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "graphics/image.h"
@@ -24,6 +25,13 @@ constexpr uint16_t CardColour(uint32_t n) {
 constexpr uint16_t BigColour(int n) { return Rgb5(n % 32, 2, 30); }
 
 uint16_t At(int x, int y);  // of Screen
+// A point of the screen and the colour it must show; kPage: the page there.
+constexpr uint16_t kPage = 0x8000;
+struct Probe {
+  int x, y;
+  uint16_t colour;
+};
+void ExpectShows(std::initializer_list<Probe> probes, int blue);
 
 class ScreensTest : public GameTest {
  protected:

@@ -1,9 +1,15 @@
 #include "support/game_fixture.h"
 
-#include <cstdio>
 #include <fstream>
 
 #include "platform/posix/host_files.h"
+
+std::vector<headless::InputEvent> InputEvents(const std::string& script) {
+  std::vector<headless::InputEvent> events;
+  std::string error;
+  EXPECT_TRUE(headless::ParseInputScript(script, events, error)) << error;
+  return events;
+}
 
 void GameTest::SetUp() {
   dataDir = scratch.emplace("quillfen-test-").path();
@@ -31,12 +37,9 @@ headless::HeadlessHost& GameTest::MakeHost(const std::string& input, uint64_t un
   o.saveDir = saveDir.string();
   o.echo = false;
   o.until = until;
-  o.testFont = !realFonts;
+  o.testFont = true;
   host = std::make_unique<headless::HeadlessHost>(o);
-  std::vector<headless::InputEvent> events;
-  std::string error;
-  EXPECT_TRUE(headless::ParseInputScript(input, events, error)) << error;
-  host->SetInput(std::move(events));
+  host->SetInput(InputEvents(input));
   plat::SetHost(host.get());
   return *host;
 }
@@ -44,23 +47,6 @@ headless::HeadlessHost& GameTest::MakeHost(const std::string& input, uint64_t un
 int GameTest::RunGame() {
   if (!host) MakeHost();
   return GameMain();
-}
-
-SaveSnapshot GameTest::SlotSnapshot(const char* scenario, int32_t line, int32_t ints,
-                                    int32_t strs) {
-  SaveSnapshot s{};
-  std::snprintf(s.scenario, sizeof s.scenario, "%s", scenario);
-  s.line = line;
-  s.currentWindow = 1;
-  s.intCount = ints;
-  s.strCount = strs;
-  return s;
-}
-
-void GameTest::WriteSlot(int slot, const SaveSnapshot& s, size_t variableBytes) {
-  std::string bytes(reinterpret_cast<const char*>(&s), sizeof s);
-  bytes.append(variableBytes, 'v');
-  WriteData("save/save" + std::to_string(slot) + ".dat", bytes);
 }
 
 std::string GameTest::Sjis(const std::string& utf8) {
@@ -72,11 +58,5 @@ std::string GameTest::Sjis(const std::string& utf8) {
 std::vector<std::string> GameTest::BoxTexts() const {
   std::vector<std::string> out;
   for (const auto& b : host->boxes) out.push_back(posix::SjisToUtf8(b.text));
-  return out;
-}
-
-std::vector<std::string> GameTest::TraceTexts() const {
-  std::vector<std::string> out;
-  for (const auto& t : host->traces) out.push_back(posix::SjisToUtf8(t));
   return out;
 }

@@ -21,13 +21,6 @@ void ScriptTest::SetUp() {
       this);
 }
 
-std::vector<headless::InputEvent> InputEvents(const std::string& script) {
-  std::vector<headless::InputEvent> events;
-  std::string error;
-  EXPECT_TRUE(headless::ParseInputScript(script, events, error)) << error;
-  return events;
-}
-
 uint16_t ScriptTest::Shown(int x, int y) {
   plat::host().UpdateNow();
   return host->FramePixel(x, y);
@@ -56,10 +49,7 @@ std::string ScriptTest::LineText(int window, int i) {
 }
 
 void ScriptTest::Input(const std::string& script) {
-  std::vector<headless::InputEvent> events;
-  std::string error;
-  ASSERT_TRUE(headless::ParseInputScript(script, events, error)) << error;
-  host->SetInput(events);
+  host->SetInput(InputEvents(script));
   for (int i = 0; i < 400 && !host->InputDone(); ++i) {
     plat::Message m;
     if (!plat::host().Get(m)) break;

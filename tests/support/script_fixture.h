@@ -8,10 +8,6 @@
 
 #include "support/game_fixture.h"
 
-// An input script as the headless host takes it (fails the test when it
-// does not parse): the one way tests hand scripted input to a host.
-std::vector<headless::InputEvent> InputEvents(const std::string& script);
-
 class ScriptTest : public GameTest {
  protected:
   void SetUp() override;
