@@ -67,15 +67,22 @@ struct RawEvent {
   uint8_t metaType = 0;
   const uint8_t* data = nullptr;  // sysex and meta data
   uint32_t length = 0;
-  bool stored = true;  // false for 0xFE, which leaves no entry
+  bool stored = true;  // false for system bytes, which leave no entry
 };
 
 // Reads one event after its delta; false when the chunk ends inside it.
 bool ReadEvent(TrackReader& t, RawEvent& e) {
   e = RawEvent{};
   if (t.p >= t.end) return false;
-  if (*t.p >= 0x80) t.running = *t.p++;
-  e.status = t.running;  // a data byte here repeats the remembered status
+  // Only a channel message is remembered for running status: a meta event,
+  // system exclusive or a system byte in between leaves the channel's status
+  // in force, so the data bytes after one still continue it.
+  if (*t.p >= 0x80) {
+    e.status = *t.p++;
+    if (e.status < 0xF0) t.running = e.status;
+  } else {
+    e.status = t.running;  // a data byte here repeats the remembered status
+  }
   auto dataBytes = [&](int n) {
     if (t.end - t.p < n) return false;
     e.data1 = t.p[0];
@@ -90,8 +97,14 @@ bool ReadEvent(TrackReader& t, RawEvent& e) {
     t.p += e.length;
     return true;
   };
-  if (e.status == 0xFE) {
+  if (e.status > 0xF0 && e.status < 0xFF && e.status != 0xF7) {
+    // System common and real-time bytes mean nothing in a file: skipped with
+    // their own data bytes (song position two, time code and song select
+    // one), and nothing reaches the synthesiser.
     e.stored = false;
+    const int length = e.status == 0xF2 ? 2 : (e.status == 0xF1 || e.status == 0xF3 ? 1 : 0);
+    if (t.end - t.p < length) return false;
+    t.p += length;
     return true;
   }
   if (e.status == 0xF0 || e.status == 0xF7) return block();
@@ -104,10 +117,15 @@ bool ReadEvent(TrackReader& t, RawEvent& e) {
   return dataBytes(kind == 0xC0 || kind == 0xD0 ? 1 : 2);
 }
 
+// A time code song keeps its fixed tempo: its tempo events play nothing.
+bool IsTempo(const Song& song, const RawEvent& e) {
+  return e.status == 0xFF && e.metaType == kMetaTempo && !song.timecode;
+}
+
 // How many list entries an event becomes.
-size_t EntriesOf(const RawEvent& e) {
+size_t EntriesOf(const Song& song, const RawEvent& e) {
   if (!e.stored) return 0;
-  if (e.status == 0xFF && e.metaType == kMetaTempo) return 3;
+  if (IsTempo(song, e)) return 3;
   return 1;
 }
 
@@ -136,7 +154,7 @@ void Append(Song& song, const RawEvent& e, uint32_t delta) {
         Entry(delta, 0xF0, static_cast<uint8_t>(index & 0xFF), static_cast<uint8_t>(index >> 8)));
     return;
   }
-  if (e.status == 0xFF && e.metaType == kMetaTempo) {
+  if (IsTempo(song, e)) {
     uint32_t tempo = 0;
     for (uint32_t i = 0; i < e.length; ++i) tempo = (tempo << 8) | e.data[i];
     out.push_back(Entry(delta, 0xFF, kMetaTempo, 0));
@@ -165,25 +183,43 @@ void Append(Song& song, const RawEvent& e, uint32_t delta) {
   out.push_back(Entry(delta, e.status, e.data1, e.data2));
 }
 
-}  // namespace
-
-bool ParseMidi(const uint8_t* data, size_t size, Song& song) {
+// Null when the song is read, otherwise why not.
+const char* ParseInto(const uint8_t* data, size_t size, Song& song) {
   song.Clear();
-  if (!data || size < 14) return false;
+  if (!data || size < 14) return "too short for a MIDI file";
   const uint64_t headerLength = Be32(data + 4);
   const unsigned trackCount = Be16(data + 10);
-  song.division = Be16(data + 12);
+  const uint16_t division = Be16(data + 12);
+  if (division & 0x8000) {
+    // Time code: frames per second (the high byte, negated) times ticks per
+    // frame give ticks per second, whatever the tempo events say. A fixed
+    // tempo of one second per "quarter note" makes the division exactly
+    // that; 29 is 30 frames a second slowed by 1000/1001.
+    const int fps = 256 - (division >> 8);
+    const uint32_t perFrame = division & 0xFF;
+    if ((fps != 24 && fps != 25 && fps != 29 && fps != 30) || perFrame == 0)
+      return "an unknown time code division";
+    song.division = (fps == 29 ? 30 : fps) * perFrame;
+    song.tempo = fps == 29 ? 1001000 : 1000000;
+    song.timecode = true;
+  } else {
+    song.division = division;
+  }
 
+  // Chunks of other kinds may stand among the tracks; only "MTrk" chunks
+  // are tracks. A last track cut short by the end of the file keeps what is
+  // there, as a track cut inside an event does.
   std::vector<TrackReader> tracks;
   uint64_t chunk = 8 + headerLength;
-  for (unsigned i = 0; i < trackCount; ++i) {
-    if (chunk + 8 > size) return false;
-    const uint64_t length = Be32(data + chunk + 4);
-    if (chunk + 8 + length > size) return false;
-    TrackReader t;
-    t.p = data + chunk + 8;
-    t.end = t.p + length;
-    tracks.push_back(t);
+  while (tracks.size() < trackCount) {
+    if (chunk + 8 > size) return "fewer tracks than its header names";
+    const uint64_t length = std::min<uint64_t>(Be32(data + chunk + 4), size - chunk - 8);
+    if (std::memcmp(data + chunk, "MTrk", 4) == 0) {
+      TrackReader t;
+      t.p = data + chunk + 8;
+      t.end = t.p + length;
+      tracks.push_back(t);
+    }
     chunk += 8 + length;
   }
 
@@ -193,7 +229,7 @@ bool ParseMidi(const uint8_t* data, size_t size, Song& song) {
     RawEvent e;
     uint32_t delta;
     while (t.ReadVlq(delta) && ReadEvent(t, e)) {
-      entries += EntriesOf(e);
+      entries += EntriesOf(song, e);
       if (e.status == 0xF0) ++sysexCount;
       if (e.status == 0xFF && e.metaType == kMetaMarker) markerBytes += e.length + 1;
     }
@@ -227,7 +263,7 @@ bool ParseMidi(const uint8_t* data, size_t size, Song& song) {
     if (tracks[i].ReadVlq(delta)) heap.push_back({delta, 0, i});
   }
   std::make_heap(heap.begin(), heap.end(), std::greater<>{});
-  uint64_t written = 0;  // tick of the last entry (0xFE leaves none)
+  uint64_t written = 0;  // tick of the last entry (system bytes leave none)
   while (!heap.empty()) {
     std::pop_heap(heap.begin(), heap.end(), std::greater<>{});
     Due due = heap.back();
@@ -248,13 +284,27 @@ bool ParseMidi(const uint8_t* data, size_t size, Song& song) {
   }
   song.eventCount = song.events.size();
   song.loaded = true;
-  return true;
+  return nullptr;
+}
+
+}  // namespace
+
+bool ParseMidi(const uint8_t* data, size_t size, Song& song, const char** why) {
+  const char* refused = ParseInto(data, size, song);
+  if (why) *why = refused;
+  return refused == nullptr;
 }
 
 // --- playback ----------------------------------------------------------------
 
 namespace {
 uint64_t Now() { return plat::host().Millis(); }
+
+// A silent song tells its author why, in the run's log; never a box.
+int Refused(const char* name, const char* why) {
+  plat::host().Warn((std::string("song \"") + name + "\" not played: " + why).c_str());
+  return 0;
+}
 }  // namespace
 
 MidiSequencer::~MidiSequencer() {
@@ -286,17 +336,18 @@ int MidiSequencer::Load(const char* name, uintptr_t resourceType) {
   Stop();
   PackedStream stream;
   stream.SetType(resourceType);
-  if (!stream.Open(name, kModeBinary)) return 0;
+  if (!stream.Open(name, kModeBinary)) return Refused(name, "it cannot be opened");
   // The decoded member's own length when packed: the disk file's size would
   // be the packed size, and reading that much could run past the member.
   const int64_t size = stream.DataSize();
-  if (size <= 0) return 0;
+  if (size <= 0) return Refused(name, "it is empty");
   std::vector<uint8_t> buffer(static_cast<size_t>(size));
   stream.Read(buffer.data(), buffer.size());
   song.Clear();
-  if (!ParseMidi(buffer.data(), buffer.size(), song)) {
+  const char* why = nullptr;
+  if (!ParseMidi(buffer.data(), buffer.size(), song, &why)) {
     song.Clear();
-    return 0;
+    return Refused(name, why);
   }
   position = 0;
   ticksLeft = 0;
@@ -310,8 +361,8 @@ void MidiSequencer::ResetPlayer() {
   totalTicks = 0;
   ticksSinceTempo = 0;
   elapsed = elapsedTotal = 0;
-  tempo = kDefaultTempo;
-  beatsPerMinute = 60000000 / kDefaultTempo;
+  tempo = song.tempo;  // the default, but for a time code song
+  beatsPerMinute = 60000000 / tempo;
   catchUp = lagging = false;
   sleptOver = false;
   for (auto& c : channels) c = ChannelState{};

@@ -68,7 +68,10 @@ struct Song {
   std::vector<MidiEvent> events;  // the merged list
   size_t eventCount = 0;
   std::vector<std::vector<uint8_t>> sysex;  // 0xF0 and the data bytes
+  // The tempo every play starts with: the default, but for a time code song
+  // a fixed one that makes the division its ticks per second.
   uint32_t tempo = kDefaultTempo;
+  bool timecode = false;
   // Index of the "L" marker's entry, where a loop starts again; 0: none
   // (the start).
   size_t loopPosition = 0;
@@ -77,10 +80,11 @@ struct Song {
   void Clear() { *this = Song{}; }
 };
 
-// Parses a Standard MIDI File into song. Malformed content never makes it
-// read outside the buffer: a track whose chunk runs past the end fails the
-// parse; an event cut off by the end of its chunk ends that track.
-bool ParseMidi(const uint8_t* data, size_t size, Song& song);
+// Parses a Standard MIDI File into song; false, and why when asked, for a
+// file it refuses. Malformed content never makes it read outside the
+// buffer: a track that runs past the end of the file, or an event cut off by
+// the end of its chunk, ends that track.
+bool ParseMidi(const uint8_t* data, size_t size, Song& song, const char** why = nullptr);
 
 struct ChannelState {
   uint8_t program = 0;

@@ -135,7 +135,8 @@ TEST_F(SoundTest, AMissingSongReplaysThePreviousOneABrokenOneLeavesSilence) {
   host->SleepMs(1000);
   EXPECT_EQ(NoteOns(again).size(), 2u);
   EXPECT_EQ(snd.sequencer.loop, 1);
-  WriteData("broken.mid", std::string("MThd\0\0\0\6\0\1\0\1\1\xe0MTrk\0\0\1\0", 22));
+  // Two tracks named, the first running past the end of the file.
+  WriteData("broken.mid", std::string("MThd\0\0\0\6\0\1\0\2\1\xe0MTrk\0\0\1\0", 22));
   EXPECT_EQ(PlayMusic("broken.mid", 1), 0);
   const uint64_t after = host->Millis();
   host->SleepMs(1000);

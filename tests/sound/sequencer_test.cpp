@@ -126,8 +126,8 @@ TEST(MidiParse, TracksMergeInTimeOrderTakingTurnsOnOneTick) {
 
 TEST(MidiParse, MalformedFilesAreRefusedOrCutWithoutReadingOutside) {
   Song song;
-  auto longChunk = Smf({{0x00, 0x90, 60, 100}});
-  longChunk[14 + 7] = 50;  // the chunk claims 50 bytes, the file has 4
+  auto longChunk = Smf({{0x00, 0x90, 60, 100}, {0x00, 0x90, 61, 100}});
+  longChunk[14 + 7] = 50;  // the first chunk runs past the second to the end
   EXPECT_FALSE(ParseMidi(longChunk.data(), longChunk.size(), song));
   EXPECT_FALSE(song.loaded);
   Track a, b;

@@ -128,6 +128,7 @@ bool HeadlessHost::FinishAudio(std::string& error) {
   const uint64_t totalFrames = endMs * kRenderRate / 1000;
 
   posix::WaveVoice voice;
+  posix::Limiter limiter;
   std::vector<int16_t> out;
   out.reserve(static_cast<size_t>(totalFrames) * 2);
   std::vector<float> left(1024), right(1024);
@@ -138,6 +139,7 @@ bool HeadlessHost::FinishAudio(std::string& error) {
       const int n = static_cast<int>(std::min<uint64_t>(1024, end - frame));
       synth.Render(left.data(), right.data(), n);
       voice.MixInto(left.data(), right.data(), n, static_cast<int>(kRenderRate));
+      limiter.Apply(left.data(), right.data(), n, static_cast<int>(kRenderRate));
       posix::AppendPcm16(left.data(), right.data(), n, out);
       frame += static_cast<uint64_t>(n);
     }

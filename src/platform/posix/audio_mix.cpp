@@ -36,6 +36,18 @@ void WaveVoice::MixInto(float* left, float* right, int frames, int rate) {
   }
 }
 
+void Limiter::Apply(float* left, float* right, int frames, int rate) {
+  const float release = 1000 / (static_cast<float>(rate) * kLimiterReleaseMs);
+  for (int i = 0; i < frames; ++i) {
+    const float peak = std::max(std::fabs(left[i]), std::fabs(right[i]));
+    if (peak * gain_ > kLimiterCeiling) gain_ = kLimiterCeiling / peak;
+    if (gain_ >= 1) continue;
+    left[i] *= gain_;
+    right[i] *= gain_;
+    gain_ = std::min(1.0f, gain_ + release);
+  }
+}
+
 void AppendPcm16(const float* left, const float* right, int frames, std::vector<int16_t>& out) {
   for (int i = 0; i < frames; ++i) {
     out.push_back(static_cast<int16_t>(std::lround(std::clamp(left[i], -1.0f, 1.0f) * 32767)));

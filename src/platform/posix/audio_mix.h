@@ -41,6 +41,21 @@ class WaveVoice {
   float volume_ = 1;
 };
 
+// Keeps a loud song from clipping. While the mix stays under the ceiling it
+// passes untouched, sample for sample, so that ordinary songs sound exactly
+// as mixed; a peak above it turns the level down at once, and the level
+// returns to full over kLimiterReleaseMs.
+constexpr float kLimiterCeiling = 0.93f;  // about -0.6 dB of full scale
+constexpr float kLimiterReleaseMs = 250;
+
+class Limiter {
+ public:
+  void Apply(float* left, float* right, int frames, int rate);
+
+ private:
+  float gain_ = 1;
+};
+
 // Appends frames of float stereo as 16-bit PCM, clipped.
 void AppendPcm16(const float* left, const float* right, int frames, std::vector<int16_t>& out);
 

@@ -442,6 +442,7 @@ void SdlHost::MixAudio(void* self, uint8_t* stream, int length) {
     const int n = std::min(frames - done, 1024);
     host->synth_.Render(left, right, n);
     host->voice_.MixInto(left, right, n, host->audioRate_);
+    host->limiter_.Apply(left, right, n, host->audioRate_);
     for (int i = 0; i < n; ++i) {
       out[2 * (done + i)] = std::clamp(left[i], -1.0f, 1.0f);
       out[2 * (done + i) + 1] = std::clamp(right[i], -1.0f, 1.0f);

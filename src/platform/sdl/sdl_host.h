@@ -99,6 +99,7 @@ class SdlHost final : public posix::MessageHost {
   posix::PeriodicTimerThread timer_;
   posix::FluidSynthOut synth_;
   posix::WaveVoice voice_;  // guarded by the audio device's lock
+  posix::Limiter limiter_;  // the audio thread's own
   uint32_t audio_ = 0;      // SDL audio device, 0: none
   int audioRate_ = posix::kMixRate;
   bool audioTried_ = false;
