@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 #include "script/interpreter.h"
 #include "script/reader.h"
@@ -271,6 +272,60 @@ TEST_F(SoundTest, WhileBehindOnlyNoteOnsAreDropped) {
       EXPECT_EQ(c.data, (std::vector<uint8_t>{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}));
     }
   }
+}
+
+namespace {
+
+// The plain 1 ms model: the music timer is called every millisecond,
+// whatever period the sequencer asks for.
+class EveryMsHost : public headless::HeadlessHost {
+ public:
+  using HeadlessHost::HeadlessHost;
+  uint32_t StartPeriodicTimer(uint32_t, PeriodicCallback callback, void* user) override {
+    return HeadlessHost::StartPeriodicTimer(1, callback, user);
+  }
+};
+
+}  // namespace
+
+// The timer sleeps through the milliseconds in which nothing is due, yet
+// every message goes out when the 1 ms model sends it: across tempo changes
+// (one inside a rest, one so fast the player lags), the loop to the "L"
+// marker, and a new song while the timer sleeps.
+TEST_F(SoundTest, ASleepingTimerSendsEveryMessageWhenTheOneMsModelDoes) {
+  Track conductor, melody, bass, other;
+  conductor.Tempo(0, 600000);
+  conductor.Tempo(1000, 350000);
+  conductor.Marker(1440, "L");
+  conductor.Tempo(1920, 4000);  // 120 ticks a millisecond: more than one call handles
+  conductor.Tempo(3840, 500000);
+  conductor.Tempo(6000, 450000);
+  for (int tick : {0, 240, 250, 700, 1000, 1440, 3840, 8640, 8700})
+    melody.Note(tick, 100, 0, 60 + tick % 12, 90);
+  for (int tick = 1920; tick < 3840; tick += 60) melody.Note(tick, 30, 0, 72, 80);
+  for (int tick : {0, 480, 1441, 2000, 5000}) bass.Note(tick, 200, 1, 40, 90);
+  for (int i = 0; i < 4; ++i) other.Note(480 * i + 7, 200, 2, 50 + i, 100);
+  WriteSong("song.mid", {conductor, melody, bass});
+  WriteSong("other.mid", {other});
+  auto play = [&](bool everyMs) {
+    ResetSound();
+    headless::Options o;
+    o.dataDir = dataDir.string();
+    o.echo = false;
+    host = everyMs ? std::unique_ptr<headless::HeadlessHost>(new EveryMsHost(o))
+                   : std::make_unique<headless::HeadlessHost>(o);
+    plat::SetHost(host.get());
+    EXPECT_EQ(PlayMusic("song.mid", 1), 1);
+    host->SleepMs(25000);
+    EXPECT_EQ(PlayMusic("other.mid", 0), 1);
+    host->SleepMs(3000);
+    std::vector<std::tuple<int, uint64_t, uint32_t>> sent;
+    for (const auto& c : host->sound) sent.emplace_back(static_cast<int>(c.kind), c.at, c.message);
+    return sent;
+  };
+  const auto model = play(true);
+  ASSERT_GT(model.size(), 300u);
+  EXPECT_EQ(play(false), model);
 }
 
 // Stop mutes all 16 channels, then resets and closes the device; with the
