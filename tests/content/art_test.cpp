@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "data/database.h"
@@ -24,12 +23,8 @@ void ExpectPicture(const std::string& name, int w, int h, bool keyless) {
   std::string path = name + ".K16";
   for (char& c : path) c = c == '\\' ? '/' : c;
   ASSERT_TRUE(k16tool::ParseK16File(ReadBytes(kData / path), path, p, error)) << error;
-  if (w) {
-    EXPECT_EQ(p.width, w);
-  }
-  if (h) {
-    EXPECT_EQ(p.height, h);
-  }
+  EXPECT_EQ(w ? p.width : 0, w);
+  EXPECT_EQ(h ? p.height : 0, h);
   if (!keyless) return;
   int keys = 0;
   for (auto i : p.index) keys += p.palette[i] == kKey;

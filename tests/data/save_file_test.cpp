@@ -123,19 +123,6 @@ TEST_F(SaveFileTest, LinesGetTheirLineFeedAndAreCutBeforeAWholeCharacter) {
   EXPECT_EQ(std::string(SavedLine(s, 2, 3)), wide.substr(0, 78) + "\n");
   StoreSavedLine(s, 2, 4, wide.c_str(), true);
   EXPECT_EQ(std::string(SavedLine(s, 2, 4)), wide);
-  // A file may count a 20th line of window 4, on the music name's bytes:
-  // the window gets 20 lines, the last one empty, and the name stays.
-  for (int i = 1; i <= 19; ++i) StoreSavedLine(s, 4, i, ("L" + std::to_string(i)).c_str(), false);
-  StoreSavedLine(s, 4, 20, "over the music", true);
-  std::strcpy(s.music, "bgm\\town.mid");
-  s.lineCount[3] = 20;
-  restoreSnapshotWindows(s);
-  LineRecord r{};
-  ASSERT_TRUE(msgwin.window[4].GetLine(19, r));
-  EXPECT_STREQ(r.text, "L19");
-  ASSERT_TRUE(msgwin.window[4].GetLine(20, r));
-  EXPECT_STREQ(r.text, "");
-  EXPECT_STREQ(s.music, "bgm\\town.mid");
 }
 
 // Against live tables of 2 integers and 1 string: the file's own counts up
@@ -161,6 +148,7 @@ TEST_F(SaveFileTest, SlotsLoadUpToTheLiveTablesAndNothingOutOfBounds) {
       {"a negative count", -1, 1, kWhole, nullptr, 0, SlotState::Damaged},
       {"window 4 with 20 lines", 2, 1, kWhole, "lineCount", 20, SlotState::Ok},
       {"window 4 with 21 lines", 2, 1, kWhole, "lineCount", 21, SlotState::Damaged},
+      {"a full deck", 2, 1, kWhole, "deckCount", 100, SlotState::Ok},
       {"101 cards in the deck", 2, 1, kWhole, "deckCount", 101, SlotState::Damaged},
       {"301 cards in the stock", 2, 1, kWhole, "stockCount", 301, SlotState::Damaged},
       {"21 choices", 2, 1, kWhole, "choiceCount", 21, SlotState::Damaged},

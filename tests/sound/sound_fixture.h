@@ -95,8 +95,4 @@ class SoundTest : public GameTest {
     return static_cast<size_t>(std::count_if(host->sound.begin(), host->sound.end(),
                                              [kind](const auto& c) { return c.kind == kind; }));
   }
-  bool HaveSoundFont() const {
-    std::string problem;
-    return !posix::FindSoundFont(problem).empty();
-  }
 };
