@@ -146,7 +146,8 @@ TEST(Limiter, HoldsPeaksUnderFullScaleAndLeavesTheRestUntouched) {
 // Sixteen channels of loud chords at full volume: the rendering stays under
 // full scale.
 TEST_F(SoundTest, ALoudSongDoesNotClip) {
-  if (!HaveSoundFont()) GTEST_SKIP() << "no SoundFont: the music cannot be rendered";
+  std::string problem;
+  if (posix::FindSoundFont(problem).empty()) GTEST_SKIP() << "no SoundFont: " << problem;
   Track t;
   for (int ch = 0; ch < 16; ++ch) {
     t.Program(0, ch, 30 + ch);
