@@ -66,7 +66,7 @@ TEST_F(PlayerTest, MaximaFollowTheCollectionAndTheMonthOrTheStrongFlag) {
       {1, INT32_MAX, 0, INT32_MIN, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.owned * 1000 + c.month);
+    SCOPED_TRACE(testing::Message() << c.owned << " cards, month " << c.month);
     for (int n = 1; n <= 50; ++n) player.collection[n] = n <= c.owned ? 7 : 0;  // any non-zero byte
     player.date.mon = c.month;
     player.strong = c.strong;
