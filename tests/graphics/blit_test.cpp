@@ -344,7 +344,8 @@ TEST(BlitModes, MosaicCellsTakeTheirTopLeftPixel) {
     return i * len / cells;
   };
   for (int n = -1; n <= 41; ++n)
-    for (const auto& [w, h] : {std::pair{10, 7}, std::pair{160, 40}, std::pair{197, 53}}) {
+    for (const auto& [cw, ch] : {std::pair{10, 7}, std::pair{160, 40}, std::pair{197, 53}}) {
+      const int w = cw, h = ch;  // a lambda may not capture a structured binding
       const bool drawn = n >= 1 && w / n >= 1 && h / n >= 1;
       Fill(dst, 0x7FFF);
       const auto blank = Pixels(dst);

@@ -134,8 +134,10 @@ TEST_F(VariablesTest, ReadOnlyBuiltinsReadButAreNotAssigned) {
   for (const auto& c : cases) {
     const std::string name = c.name;
     host->boxes.clear();
-    Run(".let a = " + name + "\n" + (c.readOnly ? ".let " + name + " = 9\n" : "") +
-        ".let b = " + name + "\n");
+    std::string script = ".let a = " + name + "\n";
+    if (c.readOnly) script += ".let " + name + " = 9\n";
+    script += ".let b = " + name + "\n";
+    Run(script);
     EXPECT_EQ(std::pair(Int("a"), Int("b")), std::pair(c.value, c.value)) << name;
     EXPECT_EQ(BoxTexts(), std::vector<std::string>(c.readOnly ? 1 : 0, kNoTarget)) << name;
   }

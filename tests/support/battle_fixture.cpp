@@ -245,6 +245,7 @@ void SetFigures(int s, const std::string& words) {
 
 std::vector<int64_t> ExpectedAfter(const std::vector<Figure>& figures, const std::string& words) {
   std::vector<int64_t> values;
+  values.reserve(figures.size());
   for (const Figure& f : figures) values.push_back(f.get());
   ForWords(words, [&](const std::string& name, int64_t value) {
     const size_t i = FigureIndex(figures, name);

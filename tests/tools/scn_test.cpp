@@ -36,10 +36,11 @@ TEST(ScenarioTool, WhatTheGameReadsPasses) {
       ".let " + fifty +
           " 1\n.let coins = 1\n.let guest = x\n.let money = 5\n.let hp 1\n"
           ".rnd coins = 1 , 6\n.slt add \"ソ\" :x\n:x\n",
-      ".card add deck 1 3\n.card sub stock 50 [card]\n.card num collection card owned\n"
-      ".card num deck +7 money\n.card info name [card] guest\n.card info attribute 2 owned\n"
-      ".card dump stock 200\n.card add deck card -1\n.arts add attack 70\n"
-      ".arts add attack card\n.strong begin\n.strong end\n.svd\n.init\n",
+      std::string(".card add deck 1 3\n.card sub stock 50 [card]\n.card num collection card owned\n"
+                  ".card num deck +7 money\n.card info name [card] guest\n"
+                  ".card info attribute 2 owned\n.card dump stock 200\n.card add deck card -1\n"
+                  ".arts add attack 70\n.arts add attack card\n.strong begin\n.strong end\n"
+                  ".svd\n.init\n"),
       ".battle fg\\foe 300 300 40 40 1 foe 1 5 2\n.battle [who] coins 9 0 0 coins deck 0 6 1\n",
       ".cas 1\n.== 1\n.cas 2\n.els\n.\n.skp\n.\n",
       std::string(254, 'x') + "\n" + std::string(250, 'x') + "表示\n",
