@@ -62,6 +62,27 @@ inline bool Render(headless::HeadlessHost& host, const std::filesystem::path& ou
   return posix::ParseWave(bytes, wave);
 }
 
+// A file of chunks as given (tag, body, and what the length field claims
+// beyond the body), for files the writer would never make.
+struct SmfChunk {
+  const char* tag;
+  std::vector<uint8_t> body;
+  int extraLength = 0;  // what the length field claims beyond the body
+};
+
+inline std::vector<uint8_t> RawSmf(uint16_t division, const std::vector<SmfChunk>& chunks,
+                                   uint16_t tracks = 1) {
+  std::vector<uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
+  f.insert(f.end(), {static_cast<uint8_t>(tracks >> 8), static_cast<uint8_t>(tracks),
+                     static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division)});
+  for (const auto& c : chunks) {
+    f.insert(f.end(), c.tag, c.tag + 4);
+    midigen::Put32(f, static_cast<uint32_t>(static_cast<int>(c.body.size()) + c.extraLength));
+    f.insert(f.end(), c.body.begin(), c.body.end());
+  }
+  return f;
+}
+
 class SoundTest : public GameTest {
  protected:
   using Kind = headless::HeadlessHost::SoundCall::Kind;

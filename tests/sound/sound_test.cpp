@@ -40,13 +40,7 @@ std::vector<Timed> Flatten(const Song& song) {
 }
 
 // A format-1 file of one raw track body, 480 ticks a quarter note.
-std::vector<uint8_t> Smf(const std::vector<uint8_t>& body) {
-  std::vector<uint8_t> f = {'M', 'T', 'h', 'd',  0,    0,   0,   6,   0,
-                            1,   0,   1,   0x01, 0xE0, 'M', 'T', 'r', 'k'};
-  midigen::Put32(f, static_cast<uint32_t>(body.size()));
-  f.insert(f.end(), body.begin(), body.end());
-  return f;
-}
+std::vector<uint8_t> Smf(const std::vector<uint8_t>& body) { return RawSmf(480, {{"MTrk", body}}); }
 
 // Runs one script command on the rest of its line, as the interpreter would.
 void Script(const char* name, const char* rest) {

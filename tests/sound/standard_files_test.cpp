@@ -12,25 +12,6 @@ using midigen::Track;
 
 namespace {
 
-struct Chunk {
-  const char* tag;
-  std::vector<uint8_t> body;
-  int extraLength = 0;  // what the length field claims beyond the body
-};
-
-std::vector<uint8_t> File(uint16_t division, const std::vector<Chunk>& chunks,
-                          uint16_t tracks = 1) {
-  std::vector<uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
-  f.insert(f.end(), {static_cast<uint8_t>(tracks >> 8), static_cast<uint8_t>(tracks),
-                     static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division)});
-  for (const auto& c : chunks) {
-    f.insert(f.end(), c.tag, c.tag + 4);
-    midigen::Put32(f, static_cast<uint32_t>(static_cast<int>(c.body.size()) + c.extraLength));
-    f.insert(f.end(), c.body.begin(), c.body.end());
-  }
-  return f;
-}
-
 // Three note-ons of channel 0 at 0, 480 and 960 ticks, what lies between
 // them written by between(tick) just before the second and third.
 std::vector<uint8_t> Notes(void (*between)(Track&, uint32_t)) {
@@ -67,21 +48,21 @@ TEST_F(SoundTest, FilesOfOtherSequencersPlayEveryNoteAtItsTime) {
     std::vector<uint64_t> wantMs;
   } cases[] = {
       {"running status goes on after a meta event and a system exclusive",
-       File(480, {{"MTrk", metaAndSysex}}),
+       RawSmf(480, {{"MTrk", metaAndSysex}}),
        {100, 600, 1100}},
       {"system common and real-time bytes take their own lengths",
-       File(480, {{"MTrk", systemBytes}}),
+       RawSmf(480, {{"MTrk", systemBytes}}),
        {100, 600, 1100}},
       {"a chunk of another kind before the track",
-       File(480, {{"Junk", {1, 2, 3}}, {"MTrk", plain}}),
+       RawSmf(480, {{"Junk", {1, 2, 3}}, {"MTrk", plain}}),
        {100, 600, 1100}},
       {"a last chunk claiming a byte more than the file holds",
-       File(480, {{"MTrk", plain, 1}}),
+       RawSmf(480, {{"MTrk", plain, 1}}),
        {100, 600, 1100}},
       {"25 frames of 40 ticks: a tick a millisecond",
-       File(0xE728, {{"MTrk", timed.Body()}}),
+       RawSmf(0xE728, {{"MTrk", timed.Body()}}),
        {100, 1100, 2100}},
-      {"29.97 frames of 80 ticks", File(0xE350, {{"MTrk", dropFrame.Body()}}), {100, 1101}},
+      {"29.97 frames of 80 ticks", RawSmf(0xE350, {{"MTrk", dropFrame.Body()}}), {100, 1101}},
   };
   for (const auto& c : cases) {
     WriteData("song.mid", std::string(c.file.begin(), c.file.end()));
@@ -103,8 +84,8 @@ TEST_F(SoundTest, ARefusedSongIsNamedWithItsReason) {
   const std::pair<std::vector<uint8_t>, const char*> cases[] = {
       {{}, "it is empty"},
       {{'M', 'T', 'h', 'd', 0, 0}, "too short for a MIDI file"},
-      {File(480, {{"MTrk", plain}}, 2), "fewer tracks than its header names"},
-      {File(0xEC28, {{"MTrk", plain}}), "an unknown time code division"},
+      {RawSmf(480, {{"MTrk", plain}}, 2), "fewer tracks than its header names"},
+      {RawSmf(0xEC28, {{"MTrk", plain}}), "an unknown time code division"},
   };
   for (const auto& [file, why] : cases) {
     WriteData("bad.mid", std::string(file.begin(), file.end()));
