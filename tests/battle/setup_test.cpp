@@ -46,7 +46,7 @@ std::vector<uint32_t> Hand(int side, int n) {
 }
 
 // A side's hand, or "shuffled" for distinct cards that are not the deck's
-// first ones in order.
+// first ones in order (the hand itself: never).
 std::string Dealt(int side, const std::vector<uint32_t>& deck) {
   const int n = battle.handSize;
   const std::vector<uint32_t> cards = Hand(side, n);
@@ -63,9 +63,13 @@ std::string Dealt(int side, const std::vector<uint32_t>& deck) {
 // player's, and the slot beyond a hand of five. The player's deck is always
 // shuffled; the opponent's when its argument is 1. A hand of 9 is cut to
 // six; numbers no card has are dealt all the same; an empty player deck
-// deals nothing.
+// deals nothing. The battle state lives on between runs as between battles:
+// a file of one word more than its header replaces only the first card (30),
+// an empty file or none at all keeps the previous deck.
 TEST_F(BattleRunTest, TheCommandsArgumentsSetTheFiguresAndDealTheHands) {
   WriteDeck("odd.dec", {99, 4000000000u, 22});
+  WriteData("short.dec", std::string("\0\0\0\0\x1E\0\0\0", 8));
+  WriteData("empty.dec", "");
   std::vector<uint32_t> inOrder(20);
   std::iota(inOrder.begin(), inOrder.end(), 1u);
   const std::pair<const char*, const char*> rows[] = {
@@ -73,18 +77,23 @@ TEST_F(BattleRunTest, TheCommandsArgumentsSetTheFiguresAndDealTheHands) {
       {"foe 2 5 1", "5 | 300/320 40/50 9 1 | 15: 21 22 23 24 26 | 15: shuffled | 0"},
       {"foe 1 6 2", "6 | 300/320 40/50 9 1 | 14: shuffled | 14: shuffled | -"},
       {"odd 0 9 3", "6 | 300/320 40/50 9 1 | 0: 99 4000000000 22 0 0 0 | 0: 0 0 0 0 0 0 | -"},
+      {"foe 0 3 1", "3 | 300/320 40/50 9 1 | 17: 21 22 23 | 17: shuffled | 0"},
+      {"short 0 3 1", "3 | 300/320 40/50 9 1 | 17: 30 22 23 | 17: shuffled | 0"},
+      {"empty 0 3 1", "3 | 300/320 40/50 9 1 | 17: 30 22 23 | 17: shuffled | 0"},
+      {"missing 0 3 1", "3 | 300/320 40/50 9 1 | 17: 30 22 23 | 17: shuffled | 0"},
   };
   for (auto [args, want] : rows) {
-    ResetGameState();
+    ResetPlayerState();
     WriteStory(std::string(".battle fg\\foe 300 320 40 50 9 ") + args,
                args[0] == 'o' ? ".card add deck 1 0\n" : "");
     Run(kStart);
     const SideVitals foe = sideVitals(1);
+    const bool foeShuffled = std::strchr(args, ' ')[1] == '1';
     std::ostringstream got;
     got << battle.handSize << " | " << foe.hp << "/" << foe.maxHp << " " << foe.mp << "/"
         << foe.maxMp << " " << battle.opponentStyle << " " << battle.turn << " | "
-        << battle.side[1].deckLeft << ": " << Dealt(1, kFoeDeck) << " | " << battle.side[0].deckLeft
-        << ": " << Dealt(0, inOrder) << " | "
+        << battle.side[1].deckLeft << ": " << Dealt(1, foeShuffled ? kFoeDeck : Hand(1, 6)) << " | "
+        << battle.side[0].deckLeft << ": " << Dealt(0, inOrder) << " | "
         << (battle.handSize < 6 ? std::to_string(battle.side[0].hand[6].card) : "-");
     EXPECT_EQ(got.str(), want) << args;
   }
@@ -134,21 +143,6 @@ TEST_F(BattleRunTest, SetUpDealsWithTimedSlidesAndDrawsEveryPieceInPlace) {
   EXPECT_EQ(Wrong(pieces), "");
   // The window shows the lower part: its row y is the image's row y + 142.
   EXPECT_EQ(ShotAt(dataDir, "battle", 300, 280 - 142), kDecide);
-}
-
-TEST_F(BattleRunTest, MissingOrShortDeckFilesKeepThePreviousDeck) {
-  // The battle state lives on between runs as between battles: a full deck,
-  // then a file of one word more than its header (only the first card is
-  // replaced), then an empty file and no file at all.
-  WriteData("short.dec", std::string("\0\0\0\0\x1E\0\0\0", 8));
-  WriteData("empty.dec", "");
-  for (const char* deck : {"foe", "short", "empty", "missing"}) {
-    WriteStory(std::string(".battle fg\\foe 100 100 10 10 9 ") + deck + " 0 3 1");
-    Run(kStart);
-    EXPECT_EQ(Hand(1, 3), (std::vector<uint32_t>{deck == std::string("foe") ? 21u : 30u, 22, 23}))
-        << deck;
-    EXPECT_EQ(battle.side[1].deckLeft, 17) << deck;
-  }
 }
 
 TEST_F(BattleRunTest, LeavingPutsBackTheSceneItsTextAndItsMusic) {

@@ -182,11 +182,10 @@ Figures::Figures(int s) {
     add(Fig(p + "poisonGuard", b.poisonGuard));
     add(Fig(p + "curseGuard", b.curseGuard));
     for (int k = 1; k <= kHandSlots; ++k) {
-      const std::string n = std::to_string(k);
-      add(Fig(p + "hand" + n, b.hand[k].card));
-      add(Fig(p + "in" + n, b.hand[k].inHand));
-      add(Fig(p + "played" + n, b.played[k].card));
-      add(Fig(p + "from" + n, b.played[k].fromSlot));
+      add(Fig(p + "hand" + std::to_string(k), b.hand[k].card));
+      add(Fig(p + "in" + std::to_string(k), b.hand[k].inHand));
+      add(Fig(p + "played" + std::to_string(k), b.played[k].card));
+      add(Fig(p + "from" + std::to_string(k), b.played[k].fromSlot));
     }
     all_.push_back(
         {p + "pattern", [&b] { return int64_t(strnlen(b.playedPattern, 16)); }, [](int64_t) {}});
