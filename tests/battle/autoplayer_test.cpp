@@ -32,27 +32,29 @@ TEST_F(AutoBattleTest, TheGreedyChoiceClicksItsPatternsCardsThenDecides) {
   MakeHost();
   shell.InputMode = 12;
   gfx.ViewOffset = 142;
-  // Cards 3 (attribute 3), 1 and 6 (attribute 1), 2 (attribute 2); the
-  // middle of slot k is at x 55, 162, 267, 373, 479, y 265 in the view.
-  Deal(0, {3, 1, 0, 6, 2});
+  // Cards 3 (attribute 3), 1 and 6 (attribute 1), 2 (attribute 2), an empty
+  // slot and card 5, without a symbol, which goes along with any art; the
+  // middle of slot k is at x 55, 162, 267, 373, 479, 585, y 265 in the view.
+  battle.handSize = 6;
+  Deal(0, {3, 1, 0, 6, 2, 5});
   auto clicks = [] {
     std::string text;
     for (const plat::Point& p : greedyClicks())
       text += std::to_string(p.x) + "," + std::to_string(p.y) + " ";
     return text;
   };
-  // Exactly the MP for the strong art: its two cards, then the decide square.
+  // Exactly the MP for the strong art: its two cards, card 5, then decide.
   player.mp = 5;
-  EXPECT_EQ(clicks(), "162,265 373,265 320,100 ");
+  EXPECT_EQ(clicks(), "162,265 373,265 585,265 320,100 ");
   player.mp = 4;
-  EXPECT_EQ(clicks(), "479,265 55,265 320,100 ") << "the cheaper art";
+  EXPECT_EQ(clicks(), "479,265 55,265 585,265 320,100 ") << "the cheaper art";
   battle.side[0].hand[5].inHand = 0;
   EXPECT_EQ(clicks(), "320,100 ") << "nothing to spell: decide only";
   // Defending against attack art 1: the defence art's fourth-attribute card.
   shell.InputMode = 13;
   std::strcpy(battle.side[1].playedPattern, db.attackArts[1].pattern);
   battle.side[0].hand[3] = {4, 1};
-  EXPECT_EQ(clicks(), "267,265 320,100 ");
+  EXPECT_EQ(clicks(), "267,265 585,265 320,100 ");
   shell.InputMode = mode::ClickWait;
   EXPECT_EQ(clicks(), "") << "outside a battle's choice there is nothing to click";
 }
