@@ -86,16 +86,29 @@ TEST_F(ArtsTest, EveryKindOfBothTablesDoesExactlyItsRow) {
       SetArt(role, 3, {1}, row.kind, row.value, 7);
       Play(s, {1});
       SetFigures(s, row.setup);
-      const std::vector<Figure> figures = Figures(s);
-      const std::vector<int64_t> expected =
-          ExpectedAfter(figures, std::string("s.charge=7 ") + row.expect);
+      const Figures figures(s);
       ASSERT_TRUE(performArt(s, role));
-      ExpectFigures(figures, expected);
+      EXPECT_EQ(figures.Changed(), figures.After(std::string("s.charge=7 ") + row.expect));
       // The played row flashes for 300 ms, then the message for 5 s.
       EXPECT_EQ(host->Millis(), 5300u);
       EXPECT_EQ(WindowText(1, "\n"), Spell({1}) + "\n <Art3>\n Does " + std::to_string(row.kind));
     }
   }
+}
+
+// What a side performing an art leaves: the damage, the charge, the
+// message, whether the art is learned and its pattern known.
+std::string Performed(int s, Role role, const std::vector<int>& play) {
+  Play(s, play);
+  battle.side[s].physDamage = battle.side[s].magicDamage = 0;
+  EXPECT_TRUE(performArt(s, role));
+  const BattleSide& b = battle.side[s];
+  const int code = patternCode(Spell(play).c_str());
+  const ArtsRecord& first = role == A ? db.attackArts[1] : db.defenceArts[1];
+  return std::to_string(b.physDamage) + "/" + std::to_string(b.magicDamage) + " charge " +
+         std::to_string(b.mpCharge) + " learned " + std::to_string(first.learned) + " known " +
+         std::to_string(player.knownAttackPatterns[code]) +
+         std::to_string(player.knownDefencePatterns[code]) + " " + WindowText(1);
 }
 
 TEST_F(ArtsTest, TheMpTestChargesTheCostEitherWayAndThePlayerLearns) {
@@ -104,70 +117,47 @@ TEST_F(ArtsTest, TheMpTestChargesTheCostEitherWayAndThePlayerLearns) {
   // Exactly enough MP: the art works and leaves 0.
   player.mp = 40;
   SetArt(A, 1, {1, 3}, 1, 120, 40);
-  Play(0, {1, 3});
-  ASSERT_TRUE(performArt(0, A));
-  EXPECT_EQ(battle.side[0].physDamage, 120);
+  EXPECT_EQ(Performed(0, A, {1, 3}),
+            "120/0 charge 40 learned 1 known 10 " + Spell({1, 3}) + " <Art1> Does 1");
   ASSERT_TRUE(applyExchange());
   EXPECT_EQ(player.mp, 0);
   EXPECT_EQ(battle.opponentHp, 380);
-  // One short: no effect, the message, still charged; the player has
-  // learned the art and knows its pattern all the same.
-  battle.side[0].physDamage = 0;
+  // One short: no effect, the message, still charged; the player learns the
+  // art and knows its pattern all the same; the MP is charged to 0 first,
+  // then recovered.
   db.attackArts[1].learned = 0;
-  const int code = patternCode(Spell({1, 3}).c_str());
-  player.knownAttackPatterns[code] = 0;
+  player.knownAttackPatterns[patternCode(Spell({1, 3}).c_str())] = 0;
   player.mp = 39;
-  ASSERT_TRUE(performArt(0, A));
-  EXPECT_EQ(battle.side[0].physDamage, 0);
-  EXPECT_EQ(battle.side[0].mpCharge, 40);
-  EXPECT_EQ(WindowText(1), texts::kArtNoMp);
-  EXPECT_EQ(db.attackArts[1].learned, 1);
-  EXPECT_EQ(player.knownAttackPatterns[code], 1);
+  EXPECT_EQ(Performed(0, A, {1, 3}),
+            "0/0 charge 40 learned 1 known 10 " + std::string(texts::kArtNoMp));
   battle.side[0].mpRecovery = 7;
   ASSERT_TRUE(applyExchange());
-  EXPECT_EQ(player.mp, 7) << "charged to 0 first, then recovered";
+  EXPECT_EQ(player.mp, 7);
   // The opponent neither learns nor makes patterns known.
   db.attackArts[1].learned = 0;
-  player.knownAttackPatterns[code] = 0;
+  player.knownAttackPatterns[patternCode(Spell({1, 3}).c_str())] = 0;
   battle.opponentMp = 99;
-  Play(1, {1, 3});
-  ASSERT_TRUE(performArt(1, A));
-  EXPECT_EQ(db.attackArts[1].learned, 0);
-  EXPECT_EQ(player.knownAttackPatterns[code], 0);
+  EXPECT_EQ(Performed(1, A, {1, 3}),
+            "120/0 charge 40 learned 0 known 00 " + Spell({1, 3}) + " <Art1> Does 1");
 }
 
 TEST_F(ArtsTest, TheLowestArtWhosePatternIsExactlyThePlayPerforms) {
   battle.opponentMp = 100;
-  const std::string spelled = Spell({2, 1, 4});
-  const int code = patternCode(spelled.c_str());
-  // No art: the message, yet the pattern is known, in the role's table only.
-  Play(0, {2, 1, 4});
-  ASSERT_TRUE(performArt(0, D));
-  EXPECT_EQ(WindowText(1), texts::kArtFailed);
-  EXPECT_EQ(player.knownDefencePatterns[code], 1);
-  EXPECT_EQ(player.knownAttackPatterns[code], 0);
-  EXPECT_EQ(At(515, 165), BackColour(515, 165)) << "the box is drawn over again";
-
+  const std::string failed = texts::kArtFailed;
+  // No art: the message, yet the pattern is known, in the role's table only;
+  // the box is drawn over again.
+  EXPECT_EQ(Performed(0, D, {2, 1, 4}), "0/0 charge 0 learned 0 known 01 " + failed);
+  EXPECT_EQ(At(515, 165), BackColour(515, 165));
   SetArt(A, 9, {2, 1, 4}, 1, 90);
   SetArt(A, 4, {2, 1, 4}, 8, 40);
-  Play(1, {2, 1, 4});
-  ASSERT_TRUE(performArt(1, A));
-  EXPECT_EQ(battle.side[1].magicDamage, 40);
-  EXPECT_EQ(battle.side[1].physDamage, 0);
-  // A prefix or a longer pattern is not the art.
-  for (const std::vector<int>& other : {std::vector<int>{2, 1}, std::vector<int>{2, 1, 4, 4}}) {
-    battle.side[1].magicDamage = 0;
-    Play(1, other);
-    ASSERT_TRUE(performArt(1, A));
-    EXPECT_EQ(battle.side[1].magicDamage, 0);
-  }
-  // An empty play performs only an art whose pattern is empty.
-  Play(1, {});
-  ASSERT_TRUE(performArt(1, A));
-  EXPECT_EQ(WindowText(1), texts::kArtFailed);
+  EXPECT_EQ(Performed(1, A, {2, 1, 4}).substr(0, 4), "0/40");
+  // A prefix or a longer pattern is not the art; an empty play performs only
+  // an art whose pattern is empty.
+  EXPECT_EQ(Performed(1, A, {2, 1}), "0/0 charge 0 learned 0 known 00 " + failed);
+  EXPECT_EQ(Performed(1, A, {2, 1, 4, 4}), "0/0 charge 0 learned 0 known 00 " + failed);
+  EXPECT_EQ(Performed(1, A, {}), "0/0 charge 0 learned 0 known 00 " + failed);
   SetArt(A, 6, {}, 1, 11);
-  ASSERT_TRUE(performArt(1, A));
-  EXPECT_EQ(battle.side[1].physDamage, 11);
+  EXPECT_EQ(Performed(1, A, {}).substr(0, 5), "11/0 ");
 }
 
 TEST_F(ArtsTest, TheExchangeAppliesChargesRecoveryDamageDrainInOrder) {
@@ -180,11 +170,11 @@ TEST_F(ArtsTest, TheExchangeAppliesChargesRecoveryDamageDrainInOrder) {
              "Z s.mp=10 s.charge=30 s.mpRec=500 s.hp=100 s.hpRec=50 s.drain=1 s.phys=20 "
              "o.mp=60 o.charge=20 o.mpRec=-50 o.hp=300 o.phys=90 o.magic=60 o.hpRec=10 "
              "o.drain=2");
-  const std::vector<Figure> figures = Figures(0);
-  const std::vector<int64_t> want = ExpectedAfter(
-      figures, "s.mp=200 o.mp=0 s.hp=0 o.hp=590 s.drain=0 o.drain=0 s.hpRec=70 o.hpRec=310");
+  const Figures figures(0);
   ASSERT_TRUE(applyExchange());
-  ExpectFigures(figures, want);
+  EXPECT_EQ(figures.Changed(),
+            figures.After("s.mp=200 o.mp=0 s.hp=0 o.hp=590 s.drain=0 o.drain=0 s.hpRec=70 "
+                          "o.hpRec=310"));
   // Recovery comes after the damage: 480 - 150 + 100, where recovering
   // first would have been capped at 500.
   SetFigures(0, "Z s.hp=480 s.maxHp=500 o.phys=150 s.hpRec=100");

@@ -32,30 +32,31 @@ TEST_F(AutoBattleTest, TheGreedyChoiceClicksItsPatternsCardsThenDecides) {
   MakeHost();
   shell.InputMode = 12;
   gfx.ViewOffset = 142;
-  // Cards 3 (attribute 3), 1 and 6 (attribute 1), 2 (attribute 2).
-  Deal(0, {3, 1, 0, 6, 2});
-  auto clickXs = [] {
-    std::vector<int> xs;
-    for (const plat::Point& p : greedyClicks()) xs.push_back(p.x);
-    return xs;
+  // Cards 3 (attribute 3), 1 and 6 (attribute 1), 2 (attribute 2), an empty
+  // slot and card 5, without a symbol, which goes along with any art; the
+  // middle of slot k is at x 55, 162, 267, 373, 479, 585, y 265 in the view.
+  battle.handSize = 6;
+  Deal(0, {3, 1, 0, 6, 2, 5});
+  auto clicks = [] {
+    std::string text;
+    for (const plat::Point& p : greedyClicks())
+      text += std::to_string(p.x) + "," + std::to_string(p.y) + " ";
+    return text;
   };
-  auto slotX = [](int k) { return handPosition(0, k).x + kCardWidth / 2; };
-  // Exactly the MP for the strong art: its two cards, then decide.
+  // Exactly the MP for the strong art: its two cards, card 5, then decide.
   player.mp = 5;
-  EXPECT_EQ(clickXs(), (std::vector<int>{slotX(2), slotX(4), 320}));
-  EXPECT_EQ(greedyClicks()[0].y, handPosition(0, 2).y - 142 + kCardHeight / 2);
-  EXPECT_EQ(greedyClicks().back().y, 100) << "the decide square";
+  EXPECT_EQ(clicks(), "162,265 373,265 585,265 320,100 ");
   player.mp = 4;
-  EXPECT_EQ(clickXs(), (std::vector<int>{slotX(5), slotX(1), 320})) << "the cheaper art";
+  EXPECT_EQ(clicks(), "479,265 55,265 585,265 320,100 ") << "the cheaper art";
   battle.side[0].hand[5].inHand = 0;
-  EXPECT_EQ(clickXs(), std::vector<int>{320}) << "nothing to spell: decide only";
+  EXPECT_EQ(clicks(), "320,100 ") << "nothing to spell: decide only";
   // Defending against attack art 1: the defence art's fourth-attribute card.
   shell.InputMode = 13;
   std::strcpy(battle.side[1].playedPattern, db.attackArts[1].pattern);
   battle.side[0].hand[3] = {4, 1};
-  EXPECT_EQ(clickXs(), (std::vector<int>{slotX(3), 320}));
+  EXPECT_EQ(clicks(), "267,265 585,265 320,100 ");
   shell.InputMode = mode::ClickWait;
-  EXPECT_TRUE(greedyClicks().empty()) << "outside a battle's choice there is nothing to click";
+  EXPECT_EQ(clicks(), "") << "outside a battle's choice there is nothing to click";
 }
 
 // Whole battles played through the window's clicks: a lost one (an
@@ -71,16 +72,13 @@ TEST_F(AutoBattleTest, ALostBattleIsReadOnAndRetriedByTheFirstChoiceUntilWon) {
       ".slt add \"again\" :retry\n.slt add \"give up\" :won\n.slt exec\n"
       ":retry\n.let foe = 1\n.jmp :fight\n"
       ":won\n.msg 1\nAfter the duel\n.clk\n");
-  MakeHost("wait click 320 240\nwait autobattle\nwait screenshot after\nwait click 320 240\n");
-  host->SetAutomation(&AutomatedClicks);
-  host->options().screenshotDir = (dataDir / "shots").string();
-  std::filesystem::create_directories(dataDir / "shots");
-  ASSERT_EQ(RunGame(), 0);
-  EXPECT_TRUE(host->boxes.empty());
+  Run("wait click 320 240\nwait autobattle\nwait screenshot after\nwait click 320 240\n",
+      &AutomatedClicks);
   EXPECT_TRUE(host->InputDone());
-  EXPECT_FALSE(Shot("after").empty()) << "the script's next line fired after the battle";
-  EXPECT_EQ(player.result, 0) << "played on until won";
-  EXPECT_EQ(battle.opponentMaxHp, 1) << "the second battle was the retry";
+  // The script's next line fired after the battle; played on until won; the
+  // second battle was the retry.
+  EXPECT_FALSE(Shot("after").empty());
+  EXPECT_EQ(std::pair(player.result, battle.opponentMaxHp), std::pair(0, 1));
 }
 
 }  // namespace

@@ -224,17 +224,16 @@ TEST_F(CardEffectTest, EveryCardInBothRolesAndEveryRandomEventDoesExactlyItsRow)
 
       Baseline(s, row.card);
       SetFigures(s, row.setup);
-      const std::vector<Figure> figures = Figures(s);
-      // Every card leaves the played row.
-      const std::vector<int64_t> expected =
-          ExpectedAfter(figures, std::string("s.played1=0 s.from1=0 ") + row.expect);
+      const Figures figures(s);
       if (row.roll >= 0) {
         const int32_t mod = row.card == 42 ? 10 : 100;
         SeedWhere([&row, mod](int32_t v) { return v % mod == row.roll; });
       }
 
       ASSERT_TRUE(applyCardEffects(s, role));
-      ExpectFigures(figures, expected);
+      // Every card leaves the played row.
+      EXPECT_EQ(figures.Changed(),
+                figures.After(std::string("s.played1=0 s.from1=0 ") + row.expect));
       if (row.extraMs != kAnyMs) {
         EXPECT_EQ(host->Millis(), plain + row.extraMs);
       }
@@ -341,10 +340,9 @@ TEST_F(CardEffectTest, BarriersFieldsPoisonAndCurseDoExactlyTheirRow) {
       MakeHost();
       Baseline(s, 50);
       SetFigures(s, row.setup);
-      const std::vector<Figure> figures = Figures(s);
-      const std::vector<int64_t> expected = ExpectedAfter(figures, row.expect);
+      const Figures figures(s);
       ASSERT_TRUE(row.run(s));
-      ExpectFigures(figures, expected);
+      EXPECT_EQ(figures.Changed(), figures.After(row.expect));
       EXPECT_EQ(WindowText(1), row.message);
       // One message box of 5 s a field step, however many sides it forbade.
       EXPECT_EQ(host->Millis(), *row.message ? 5000u : 0u);

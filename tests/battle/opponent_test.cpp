@@ -16,7 +16,8 @@ constexpr Role A = Role::Attack, D = Role::Defence;
 constexpr int32_t kNever = 1 << 30;
 
 // No art is usable until a test makes it so; the opponent holds cards of
-// attributes 1, 2, 3, 4, 1, 2 (card n has attribute n % 5).
+// attributes 1, 2, 3, 4, 1, 2 (card n has attribute n % 5), 300 of 300 HP and
+// 100 of 100 MP.
 class OpponentTest : public BattlePositionTest {
  protected:
   void SetUp() override {
@@ -24,8 +25,7 @@ class OpponentTest : public BattlePositionTest {
     for (ArtsRecord& art : db.attackArts) art.mpCost = kNever;
     for (ArtsRecord& art : db.defenceArts) art.mpCost = kNever;
     Deal({1, 2, 3, 4, 6, 7});
-    battle.opponentHp = battle.opponentMaxHp = 300;
-    battle.opponentMp = battle.opponentMaxMp = 100;
+    Vitals(300, 300, 100, 100);
     battle.side[0].deckLeft = 10;
     battle.opponentStyle = 2;
   }
@@ -33,37 +33,50 @@ class OpponentTest : public BattlePositionTest {
     battle.handSize = static_cast<int32_t>(cards.size());
     battle_test::Deal(1, cards);
   }
+  static void Vitals(int32_t hp, int32_t maxHp, int32_t mp, int32_t maxMp) {
+    SetFigures(1, "s.hp=" + std::to_string(hp) + " s.maxHp=" + std::to_string(maxHp) +
+                      " s.mp=" + std::to_string(mp) + " s.maxMp=" + std::to_string(maxMp));
+  }
   static ArtsRecord& Usable(Role role, int n, int32_t kind, int32_t weight,
                             const std::vector<int>& pattern = {}) {
     return SetArt(role, n, pattern, kind, 0, 0, weight);
   }
 };
 
-TEST_F(OpponentTest, TheHeaviestUsableArtWinsAndTiesGoToTheLaterOne) {
-  Usable(A, 2, 1, 4);
-  Usable(A, 3, 1, 5);
-  Usable(A, 7, 1, 5);
-  EXPECT_EQ(chooseAttack(), 7);
-  db.attackArts[7].needAttr2 = 3;  // the hand has two of attribute 2
-  EXPECT_EQ(chooseAttack(), 3);
-  EXPECT_EQ(db.attackArts[7].candidate, 0);
-  db.attackArts[7].needAttr2 = 2;
-  db.attackArts[7].needAttr1 = 2;
-  db.attackArts[7].needAttr3 = 1;
-  db.attackArts[7].needAttr4 = 1;
-  EXPECT_EQ(chooseAttack(), 7) << "exactly the cards of each attribute";
-  // HP and MP needs: reaching them exactly is enough.
-  db.attackArts[7].needHp = 301;
-  db.attackArts[3].mpCost = 100;
-  db.attackArts[3].needHp = 300;
-  EXPECT_EQ(chooseAttack(), 3);
-  db.attackArts[3].mpCost = 101;
-  EXPECT_EQ(chooseAttack(), 2);
-  // A negative weight is never taken, not even alone; weight 0 is.
-  db.attackArts[2].weight = -1;
-  EXPECT_EQ(chooseAttack(), 0);
-  Usable(A, 1, 8, 0);
-  EXPECT_EQ(chooseAttack(), 1);
+// Each step changes one thing and names the art now chosen.
+TEST_F(OpponentTest, TheHeaviestUsableArtWinsTiesGoLaterAndSituationsComeFirst) {
+  ArtsRecord* a = db.attackArts;
+  const std::vector<std::pair<std::function<void()>, int>> steps = {
+      {[] { Usable(A, 2, 1, 4), Usable(A, 3, 1, 5), Usable(A, 7, 1, 5); }, 7},
+      {[a] { a[7].needAttr2 = 3; }, 3},  // the hand has two of attribute 2
+      // Exactly the cards of each attribute are enough.
+      {[a] { a[7].needAttr2 = a[7].needAttr1 = 2, a[7].needAttr3 = a[7].needAttr4 = 1; }, 7},
+      // HP and MP needs: reaching them exactly is enough.
+      {[a] { a[7].needHp = 301, a[3].mpCost = 100, a[3].needHp = 300; }, 3},
+      {[a] { a[3].mpCost = 101; }, 2},
+      // A negative weight is never taken, not even alone; weight 0 is.
+      {[a] { a[2].weight = -1; }, 0},
+      {[] { Usable(A, 1, 8, 0); }, 1},
+      // Poisoned: the lowest usable cure, not the heaviest; none usable: by style.
+      {[] { Usable(A, 1, 13, 20), Usable(A, 4, 22, 1), Usable(A, 6, 22, 2), Usable(A, 8, 8, 0); },
+       1},
+      {[] { battle.side[1].poisoned = 1; }, 4},
+      {[a] { a[4].mpCost = 101, a[6].needAttr3 = 3; }, 1},
+      // The player's deck empty: the heaviest damage art; none: by style.
+      {[] { battle.side[1].poisoned = 0, battle.side[0].deckLeft = 0; }, 8},
+      {[a] { a[8].effectKind = 2; }, 1},
+  };
+  for (size_t i = 0; i < steps.size(); ++i) {
+    steps[i].first();
+    EXPECT_EQ(chooseAttack(), steps[i].second) << "step " << i;
+  }
+  // The walk marks what the hand can spell.
+  a[7].needHp = 0;
+  chooseAttack();
+  EXPECT_EQ(a[7].candidate, 1);
+  a[7].needAttr2 = 3;
+  chooseAttack();
+  EXPECT_EQ(a[7].candidate, 0);
 }
 
 TEST_F(OpponentTest, AttackStylesWeighRecoveryByHpAndMp) {
@@ -91,31 +104,9 @@ TEST_F(OpponentTest, AttackStylesWeighRecoveryByHpAndMp) {
     Usable(A, 2, 1, 3).mpCost = r.art2 ? 0 : kNever;
     Usable(A, 3, r.art3Kind, 8);
     battle.opponentStyle = r.style;
-    battle.opponentHp = r.hp;
-    battle.opponentMaxHp = r.maxHp;
-    battle.opponentMp = r.mp;
-    battle.opponentMaxMp = r.maxMp;
+    Vitals(r.hp, r.maxHp, r.mp, r.maxMp);
     EXPECT_EQ(chooseAttack(), r.expected);
   }
-}
-
-TEST_F(OpponentTest, PoisonAndAnEmptyPlayerDeckComeBeforeTheStyle) {
-  Usable(A, 1, 13, 20);
-  Usable(A, 4, 22, 1);
-  Usable(A, 6, 22, 2);
-  Usable(A, 8, 8, 0);
-  Usable(A, 9, 1, -5);
-  EXPECT_EQ(chooseAttack(), 1);
-  battle.side[1].poisoned = 1;
-  EXPECT_EQ(chooseAttack(), 4) << "the lowest cure, not the heaviest";
-  db.attackArts[4].mpCost = 101;
-  db.attackArts[6].needAttr3 = 3;
-  EXPECT_EQ(chooseAttack(), 1) << "no usable cure: by style";
-  battle.side[1].poisoned = 0;
-  battle.side[0].deckLeft = 0;
-  EXPECT_EQ(chooseAttack(), 8) << "damage when the player's deck is empty";
-  db.attackArts[8].effectKind = 2;
-  EXPECT_EQ(chooseAttack(), 1) << "no damage art: by style";
 }
 
 TEST_F(OpponentTest, InterceptionAnswersThePlayersAttack) {
@@ -152,43 +143,41 @@ TEST_F(OpponentTest, InterceptionAnswersThePlayersAttack) {
     SetArt(A, 5, {1, 2}, 1, 0);
     SetArt(A, 6, {3, 3}, 8, 0);
     SetArt(A, 9, {1, 2}, 8, 0);
-    Usable(D, 1, 2, 3);
-    Usable(D, 2, 3, 3);
-    Usable(D, 3, r.d3Kind, 2);
-    Usable(D, 4, r.d4Kind, 9);
-    Usable(D, 5, 15, 1);
-    Usable(D, 7, 22, -1);
+    const std::pair<int32_t, int32_t> defences[] = {{2, 3},  {3, 3}, {r.d3Kind, 2}, {r.d4Kind, 9},
+                                                    {15, 1}, {0, 0}, {22, -1}};
+    for (int n = 1; n <= 7; ++n)
+      if (n != 6) Usable(D, n, defences[n - 1].first, defences[n - 1].second);
     Play(0, r.played);
     if (r.card35) battle.side[0].played[3] = {35, 2};
-    battle.opponentHp = r.hp;
+    Vitals(r.hp, 300, r.mp, 100);
     battle.side[0].deckLeft = r.deckLeft;
-    battle.opponentMp = r.mp;
     battle.side[1].poisoned = r.poisoned;
     battle.opponentStyle = r.style;
     EXPECT_EQ(chooseDefence(), r.expected);
   }
 }
 
-// The cards it plays, with the view's scroll after them.
+// The cards it plays from a hand of attributes 1, 0, 2, 1, 2: the slots in
+// the order played, what the pattern spells, when it last stalled, the mode
+// it hands over in and the view.
 class OpponentPlayTest : public OpponentTest {
  protected:
   void SetUp() override {
     OpponentTest::SetUp();
-    Deal({6, 5, 2, 1, 7});  // attributes 1, 0, 2, 1, 2
+    Deal({6, 5, 2, 1, 7});
     battle.opponentMp = 40;
   }
-  static std::vector<int32_t> PlayedSlots() {
-    std::vector<int32_t> slots;
-    for (int n = 1; n <= kHandSlots && battle.side[1].played[n].fromSlot != 0; ++n)
-      slots.push_back(battle.side[1].played[n].fromSlot);
-    return slots;
-  }
-  static bool Plays(int32_t inMode, int32_t turn) {
+  static std::string Plays(int32_t inMode, int32_t turn) {
     for (HandSlot& h : battle.side[1].hand) h.inHand = 1;
     for (PlayedCard& p : battle.side[1].played) p = PlayedCard{};
     battle.turn = turn;
     shell.InputMode = inMode;
-    return playOpponentCards();
+    EXPECT_TRUE(playOpponentCards());
+    std::string trace = "slots";
+    for (int n = 1; n <= kHandSlots && battle.side[1].played[n].fromSlot != 0; ++n)
+      trace += " " + std::to_string(battle.side[1].played[n].fromSlot);
+    return trace + " idle " + std::to_string(battle.idleSince) + " mode " +
+           std::to_string(shell.InputMode) + " view " + std::to_string(gfx.ViewOffset);
   }
 };
 
@@ -196,45 +185,30 @@ TEST_F(OpponentPlayTest, TheArtIsSpelledFromTheLowestSlotsAndSymbolFreeCardsGoAl
   ArtsRecord& art = Usable(A, 3, 1, 5, {2, 1, 1});
   battle.idleSince = 2;
   std::strcpy(battle.side[1].playedPattern, "old");
-  ASSERT_TRUE(Plays(14, 4));
-  EXPECT_EQ(PlayedSlots(), (std::vector<int32_t>{3, 1, 4, 2}));
+  EXPECT_EQ(Plays(14, 4), "slots 3 1 4 2 idle 0 mode 13 view 142");
   EXPECT_EQ(std::string(battle.side[1].playedPattern), Spell({2, 1, 1}));
-  EXPECT_EQ(battle.idleSince, 0);
-  EXPECT_EQ(shell.InputMode, 13);
-  EXPECT_EQ(gfx.ViewOffset, kMaxViewOffset);
   // A symbol the hand cannot supply plays nothing; the rest still do.
   std::memcpy(art.pattern, Spell({3, 2, 2, 2}).c_str(), 9);
-  ASSERT_TRUE(Plays(18, 4));
-  EXPECT_EQ(PlayedSlots(), (std::vector<int32_t>{3, 5, 2}));
-  EXPECT_EQ(shell.InputMode, 17);
+  EXPECT_EQ(Plays(18, 4), "slots 3 5 2 idle 0 mode 17 view 142");
 }
 
 TEST_F(OpponentPlayTest, AStalledOpponentThrowsItsHandAwayFromTheSecondTurnOn) {
   battle.idleSince = 0;
   battle.side[1].hand[3].card = 0;  // an empty slot is never played
-  // Turn 3: its first failure; turn 4: only the symbol-free card again.
-  for (int32_t turn : {3, 4}) {
-    ASSERT_TRUE(Plays(14, turn));
-    EXPECT_EQ(PlayedSlots(), std::vector<int32_t>{2}) << turn;
-    EXPECT_EQ(battle.idleSince, 3);
-  }
-  ASSERT_TRUE(Plays(18, 5));
-  EXPECT_EQ(PlayedSlots(), (std::vector<int32_t>{1, 2, 4, 5}));
-  EXPECT_EQ(battle.idleSince, 3);
+  // Turn 3: its first failure; turn 4: only the symbol-free card again;
+  // turn 5 throws the hand.
+  EXPECT_EQ(Plays(14, 3), "slots 2 idle 3 mode 13 view 142");
+  EXPECT_EQ(Plays(14, 4), "slots 2 idle 3 mode 13 view 142");
+  EXPECT_EQ(Plays(18, 5), "slots 1 2 4 5 idle 3 mode 17 view 142");
   // A chosen art ends the stall; the count starts again from the next failure.
   Usable(A, 1, 1, 1);
-  ASSERT_TRUE(Plays(14, 6));
-  EXPECT_EQ(battle.idleSince, 0);
-  EXPECT_EQ(PlayedSlots(), std::vector<int32_t>{2});
+  EXPECT_EQ(Plays(14, 6), "slots 2 idle 0 mode 13 view 142");
   db.attackArts[1].mpCost = kNever;
-  ASSERT_TRUE(Plays(14, 7));
-  ASSERT_TRUE(Plays(14, 8));
-  EXPECT_EQ(PlayedSlots(), std::vector<int32_t>{2}) << "counted from turn 7 again";
+  EXPECT_EQ(Plays(14, 7), "slots 2 idle 7 mode 13 view 142");
+  EXPECT_EQ(Plays(14, 8), "slots 2 idle 7 mode 13 view 142");
   // Turn 1 starts afresh whatever was left over.
   battle.idleSince = 3;
-  ASSERT_TRUE(Plays(14, 1));
-  EXPECT_EQ(PlayedSlots(), std::vector<int32_t>{2});
-  EXPECT_EQ(battle.idleSince, 1);
+  EXPECT_EQ(Plays(14, 1), "slots 2 idle 1 mode 13 view 142");
 }
 
 }  // namespace

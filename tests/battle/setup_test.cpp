@@ -8,6 +8,7 @@
 #include <cstring>
 #include <numeric>
 #include <set>
+#include <sstream>
 #include <tuple>
 
 #include "battle/battle_screen.h"
@@ -44,53 +45,57 @@ std::vector<uint32_t> Hand(int side, int n) {
   return cards;
 }
 
-// The command's figures, the hands it deals and the decks it leaves.
+// A side's hand, or "shuffled" for distinct cards that are not the deck's
+// first ones in order (the hand itself: never).
+std::string Dealt(int side, const std::vector<uint32_t>& deck) {
+  const int n = battle.handSize;
+  const std::vector<uint32_t> cards = Hand(side, n);
+  if (cards != std::vector<uint32_t>(deck.begin(), deck.begin() + n) &&
+      std::set<uint32_t>(cards.begin(), cards.end()).size() == size_t(n) &&
+      std::find(cards.begin(), cards.end(), 0u) == cards.end())
+    return "shuffled";
+  std::string text;
+  for (uint32_t c : cards) text += (text.empty() ? "" : " ") + std::to_string(c);
+  return text;
+}
+
+// The hand size, the opponent's figures, its deck left and hand, the
+// player's, and the slot beyond a hand of five. The player's deck is always
+// shuffled; the opponent's when its argument is 1. A hand of 9 is cut to
+// six; numbers no card has are dealt all the same; an empty player deck
+// deals nothing. The battle state lives on between runs as between battles:
+// a file of one word more than its header replaces only the first card (30),
+// an empty file or none at all keeps the previous deck.
 TEST_F(BattleRunTest, TheCommandsArgumentsSetTheFiguresAndDealTheHands) {
-  struct Row {
-    const char* args;
-    const char* playerDeck;  // commands; empty: cards 1..20
-    int32_t handSize, foeDeckLeft, myDeckLeft;
-    std::vector<uint32_t> foeHand;  // empty: shuffled, so only drawn from the deck
-  };
   WriteDeck("odd.dec", {99, 4000000000u, 22});
-  const Row rows[] = {
-      {"300 320 40 50 9 foe 0 5 1", "", 5, 15, 15, {21, 22, 23, 24, 26}},
-      {"300 320 40 50 9 foe 2 5 1", "", 5, 15, 15, {21, 22, 23, 24, 26}},
-      {"300 320 40 50 9 foe 1 6 2", "", 6, 14, 14, {}},
-      // A hand of 9 is cut to six; numbers no card has are dealt all the
-      // same; an empty player deck deals nothing.
-      {"300 320 40 50 9 odd 0 9 3", ".card add deck 1 0\n", 6, 0, 0, {99, 4000000000u, 22}},
+  WriteData("short.dec", std::string("\0\0\0\0\x1E\0\0\0", 8));
+  WriteData("empty.dec", "");
+  std::vector<uint32_t> inOrder(20);
+  std::iota(inOrder.begin(), inOrder.end(), 1u);
+  const std::pair<const char*, const char*> rows[] = {
+      {"foe 0 5 1", "5 | 300/320 40/50 9 1 | 15: 21 22 23 24 26 | 15: shuffled | 0"},
+      {"foe 2 5 1", "5 | 300/320 40/50 9 1 | 15: 21 22 23 24 26 | 15: shuffled | 0"},
+      {"foe 1 6 2", "6 | 300/320 40/50 9 1 | 14: shuffled | 14: shuffled | -"},
+      {"odd 0 9 3", "6 | 300/320 40/50 9 1 | 0: 99 4000000000 22 0 0 0 | 0: 0 0 0 0 0 0 | -"},
+      {"foe 0 3 1", "3 | 300/320 40/50 9 1 | 17: 21 22 23 | 17: shuffled | 0"},
+      {"short 0 3 1", "3 | 300/320 40/50 9 1 | 17: 30 22 23 | 17: shuffled | 0"},
+      {"empty 0 3 1", "3 | 300/320 40/50 9 1 | 17: 30 22 23 | 17: shuffled | 0"},
+      {"missing 0 3 1", "3 | 300/320 40/50 9 1 | 17: 30 22 23 | 17: shuffled | 0"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.args);
-    ResetGameState();
-    WriteStory(std::string(".battle fg\\foe ") + row.args, row.playerDeck);
+  for (auto [args, want] : rows) {
+    ResetPlayerState();
+    WriteStory(std::string(".battle fg\\foe 300 320 40 50 9 ") + args,
+               args[0] == 'o' ? ".card add deck 1 0\n" : "");
     Run(kStart);
-    EXPECT_EQ(battle.handSize, row.handSize);
     const SideVitals foe = sideVitals(1);
-    EXPECT_EQ(std::vector<int32_t>({foe.hp, foe.maxHp, foe.mp, foe.maxMp, battle.opponentStyle}),
-              std::vector<int32_t>({300, 320, 40, 50, 9}));
-    EXPECT_EQ(battle.turn, 1);
-    EXPECT_EQ(battle.side[1].deckLeft, row.foeDeckLeft);
-    EXPECT_EQ(battle.side[0].deckLeft, row.myDeckLeft);
-    const auto theirs = Hand(1, static_cast<int>(row.foeHand.empty() ? 6 : row.foeHand.size()));
-    if (!row.foeHand.empty()) {
-      EXPECT_EQ(theirs, row.foeHand);
-    } else {
-      EXPECT_NE(theirs, (std::vector<uint32_t>(kFoeDeck.begin(), kFoeDeck.begin() + 6)));
-      EXPECT_EQ(std::set<uint32_t>(theirs.begin(), theirs.end()).size(), 6u);
-    }
-    // The player's deck is always shuffled: different cards, not 1, 2, 3...
-    const auto mine = Hand(0, row.handSize);
-    if (row.myDeckLeft > 0) {
-      std::vector<uint32_t> inOrder(row.handSize);
-      std::iota(inOrder.begin(), inOrder.end(), 1u);
-      EXPECT_NE(mine, inOrder);
-      EXPECT_EQ(std::set<uint32_t>(mine.begin(), mine.end()).size(), size_t(row.handSize));
-      EXPECT_EQ(Hand(0, 6)[5] == 0, row.handSize < 6) << "a slot beyond the hand stays empty";
-    } else {
-      EXPECT_EQ(Hand(0, 6), std::vector<uint32_t>(6, 0));
-    }
+    const bool foeShuffled = std::strchr(args, ' ')[1] == '1';
+    std::ostringstream got;
+    got << battle.handSize << " | " << foe.hp << "/" << foe.maxHp << " " << foe.mp << "/"
+        << foe.maxMp << " " << battle.opponentStyle << " " << battle.turn << " | "
+        << battle.side[1].deckLeft << ": " << Dealt(1, foeShuffled ? kFoeDeck : Hand(1, 6)) << " | "
+        << battle.side[0].deckLeft << ": " << Dealt(0, inOrder) << " | "
+        << (battle.handSize < 6 ? std::to_string(battle.side[0].hand[6].card) : "-");
+    EXPECT_EQ(got.str(), want) << args;
   }
 }
 
@@ -117,40 +122,27 @@ TEST_F(BattleRunTest, SetUpDealsWithTimedSlidesAndDrawsEveryPieceInPlace) {
     EXPECT_EQ(deals[i + 1] - deals[i], 5u * (steps + 1)) << "deal " << i;
   }
   // The player's cards face up, the opponent's backs, the marker, the
-  // decide label, both faces (the player's mirrored), the numbers.
+  // decide label, both faces (the player's mirrored), the frame, the numbers.
+  const uint16_t white = Rgb5(31, 31, 31);
+  std::vector<Px> pieces = {{300, 220, attacking ? kPlayerMarker : kOpponentMarker},
+                            {300, 280, kDecide},
+                            {536, 290, kFrame},
+                            {591, 300, white},
+                            {99, 250, white},
+                            Back(handPosition(1, 6).x + 50, handPosition(1, 6).y + 70)};
+  pieces.reserve(pieces.size() + 16);
   for (int k = 1; k <= 5; ++k) {
     const SlotPosition p = handPosition(0, k), q = handPosition(1, k);
-    EXPECT_EQ(At(p.x + 50, p.y + 70), CardColour(static_cast<int>(battle.side[0].hand[k].card)));
-    EXPECT_EQ(At(q.x + 50, q.y + 70), kOpponentBack) << k;
+    pieces.push_back({p.x + 50, p.y + 70, CardColour(int(battle.side[0].hand[k].card))});
+    pieces.push_back({q.x + 50, q.y + 70, kOpponentBack});
   }
-  const SlotPosition sixth = handPosition(1, 6);
-  EXPECT_EQ(At(sixth.x + 50, sixth.y + 70), BackColour(sixth.x + 50, sixth.y + 70));
-  EXPECT_EQ(At(300, 220), attacking ? kPlayerMarker : kOpponentMarker);
-  EXPECT_EQ(At(300, 280), kDecide);
   for (int dx : {0, 40, 97}) {
-    EXPECT_EQ(At(537 + dx, 210), FaceColour(18 + 97 - dx, 0)) << dx;
-    EXPECT_EQ(At(5 + dx, 160), FaceColour(18 + dx, 1)) << dx;
+    pieces.push_back({537 + dx, 210, FaceColour(18 + 97 - dx, 0)});
+    pieces.push_back({5 + dx, 160, FaceColour(18 + dx, 1)});
   }
-  EXPECT_EQ(At(536, 290), kFrame);
-  EXPECT_EQ(At(591, 300), Rgb5(31, 31, 31)) << "the player's HP";
-  EXPECT_EQ(At(99, 250), Rgb5(31, 31, 31)) << "the opponent's max HP";
+  EXPECT_EQ(Wrong(pieces), "");
   // The window shows the lower part: its row y is the image's row y + 142.
   EXPECT_EQ(ShotAt(dataDir, "battle", 300, 280 - 142), kDecide);
-}
-
-TEST_F(BattleRunTest, MissingOrShortDeckFilesKeepThePreviousDeck) {
-  // The battle state lives on between runs as between battles: a full deck,
-  // then a file of one word more than its header (only the first card is
-  // replaced), then an empty file and no file at all.
-  WriteData("short.dec", std::string("\0\0\0\0\x1E\0\0\0", 8));
-  WriteData("empty.dec", "");
-  for (const char* deck : {"foe", "short", "empty", "missing"}) {
-    WriteStory(std::string(".battle fg\\foe 100 100 10 10 9 ") + deck + " 0 3 1");
-    Run(kStart);
-    EXPECT_EQ(Hand(1, 3), (std::vector<uint32_t>{deck == std::string("foe") ? 21u : 30u, 22, 23}))
-        << deck;
-    EXPECT_EQ(battle.side[1].deckLeft, 17) << deck;
-  }
 }
 
 TEST_F(BattleRunTest, LeavingPutsBackTheSceneItsTextAndItsMusic) {
@@ -210,11 +202,11 @@ TEST_F(BattleRunTest, SkipModeAndCtrlLeaveTheBattlesWaitsAsTheyAre) {
 }
 
 // A right click opens the card detail over what the player sees and a
-// click puts the view back; then a list of eight learned arts that need
-// nothing, one more than a page (in both tables: the coin decides whether
-// the player first attacks or intercepts), pages with its arrows.
+// click puts the view back; then a list of fifteen learned arts that need
+// nothing (in both tables: the coin decides whether the player first
+// attacks or intercepts) pages with its arrows, seven lines a page.
 TEST_F(BattleRunTest, TheCardDetailAndALongCandidateListAnswerTheirClicks) {
-  for (int n = 1; n <= 8; ++n) {
+  for (int n = 1; n <= 15; ++n) {
     for (Role role : {Role::Attack, Role::Defence}) {
       ArtsRecord& a = SetArt(role, n, {n % 4 + 1}, 0, 0);
       a.learned = 1;
@@ -226,8 +218,8 @@ TEST_F(BattleRunTest, TheCardDetailAndALongCandidateListAnswerTheirClicks) {
   Run(std::string(kStart) +
       "wait screenshot battle\nwait rclick 55 256\nwait screenshot detail\n"
       "wait click 320 240\nwait screenshot closed\nwait click 620 460\nwait screenshot second\n");
-  EXPECT_EQ(ShotAt(dataDir, "detail", 20, 40), CardColour(3))
-      << "the big picture at (16, 32) of the view";
+  // The big picture at (16, 32) of the view, the rest darkened.
+  EXPECT_EQ(ShotAt(dataDir, "detail", 20, 40), CardColour(3));
   EXPECT_EQ(ShotAt(dataDir, "detail", 315, 445), CardColour(3));
   for (auto [x, y] : {std::pair{330, 5}, std::pair{630, 470}, std::pair{5, 470}}) {
     auto sum = [](uint16_t c) { return (c >> 10 & 31) + (c >> 5 & 31) + (c & 31); };
@@ -237,20 +229,28 @@ TEST_F(BattleRunTest, TheCardDetailAndALongCandidateListAnswerTheirClicks) {
   EXPECT_EQ(Shot("closed"), Shot("battle"));
   EXPECT_EQ(WindowText(4).substr(0, 9), Sjis("「Card3」"));
   EXPECT_TRUE(shell.InputMode == 12 || shell.InputMode == 13) << "back to choosing";
-  EXPECT_EQ(battle.list.count, 8);
-  EXPECT_EQ(battle.list.top, 8);
-  // One line now: the eighth art, in its columns.
-  EXPECT_EQ(WindowText(2, "\n"), std::string(attributeSymbol(1)) + std::string(11, ' ') + "Art8" +
-                                     std::string(13, ' ') + "List8");
+  // The arrows: down only on the first page, both on the second.
   EXPECT_EQ(ShotAt(dataDir, "battle", 620, 592 - 142 + 10), kArrowDown);
   EXPECT_NE(ShotAt(dataDir, "battle", 620, 484 - 142 + 10), kArrowUp);
   EXPECT_EQ(ShotAt(dataDir, "second", 620, 484 - 142 + 10), kArrowUp);
-  EXPECT_NE(ShotAt(dataDir, "second", 620, 592 - 142 + 10), kArrowDown);
+  EXPECT_EQ(ShotAt(dataDir, "second", 620, 592 - 142 + 10), kArrowDown);
+  // The first line shown, the number of lines, the arrows, page by page.
+  auto page = [] {
+    const std::string text = WindowText(2, "\n");
+    const CandidateList& l = battle.list;
+    return text.substr(0, text.find('\n')) + " " +
+           std::to_string(std::count(text.begin(), text.end(), '\n') + 1) + " of " +
+           std::to_string(l.count) + (l.upShown ? " up" : "") + (l.downShown ? " down" : "");
+  };
+  const std::string columns = std::string(11, ' ') + "Art8" + std::string(13, ' ') + "List8";
+  EXPECT_EQ(page(), attributeSymbol(1) + columns + " 7 of 15 up down");
   candidatesUp();
-  EXPECT_EQ(battle.list.top, 1);
-  EXPECT_TRUE(battle.list.downShown && !battle.list.upShown);
-  const std::string page = WindowText(2, "\n");
-  EXPECT_EQ(std::count(page.begin(), page.end(), '\n'), 6) << "seven lines";
+  EXPECT_EQ(page().substr(2),
+            std::string(11, ' ') + "Art1" + std::string(13, ' ') + "List1 7 of 15 down");
+  candidatesDown();
+  candidatesDown();
+  EXPECT_EQ(page().substr(2),
+            std::string(11, ' ') + "Art15" + std::string(12, ' ') + "List15 1 of 15 up");
 }
 
 // Redraws and moves against the live screen of a battle set up.
@@ -324,42 +324,45 @@ TEST_F(BattleScreenTest, StatusIconsSitInTheirPlaces) {
 
 TEST_F(BattleScreenTest, MovesHoversBannersAndZoomsLandWhereTheyShould) {
   const uint16_t card = CardColour(static_cast<int>(battle.side[0].hand[1].card));
+  const uint16_t green = Rgb5(0, 31, 0), red = Rgb5(31, 0, 0);
   ClearTable();
   // Under one step: drawn at the start only.
   ASSERT_TRUE(moveCard(0, 0, 1, true, 240, 20, 263, 20));
-  EXPECT_EQ(At(241, 25), card);
-  EXPECT_EQ(At(355, 25), BackColour(355, 25));
+  EXPECT_EQ(Wrong({{241, 25, card}, Back(355, 25)}), "");
   // Straight down ends in place, leaving nothing of itself behind.
   drawBattle(0, 0, kBattleWidth, kBattleHeight);
   ASSERT_TRUE(moveCard(0, 0, 1, true, 240, 0, 240, 300));
-  EXPECT_EQ(At(290, 300 + 137), card);
-  EXPECT_EQ(At(290, 299), BackColour(290, 299));
+  EXPECT_EQ(Wrong({{290, 300 + 137, card}, Back(290, 299)}), "");
   // Hovering lifts the first of two played cards by its own strip only.
-  BattleSide& foe = battle.side[1];
-  foe.played[1] = {21, 1};
-  foe.played[2] = {22, 2};
+  battle.side[1].played[1] = {21, 1};
+  battle.side[1].played[2] = {22, 2};
   FillImageRect(gfx.PartsSheet, 100, 538, 100, 138, 0x0000FF);
   FillImageRect(gfx.PartsSheet, 200, 538, 100, 138, 0x00FF00);
   drawBattle(0, 0, kBattleWidth, kBattleHeight);
-  ASSERT_EQ(At(130, 200), Rgb5(0, 31, 0));
+  std::string hovered = Wrong({{130, 200, green}});
   hoverPlayed(115, 200 - kMaxViewOffset);
-  EXPECT_EQ(At(130, 200), Rgb5(31, 0, 0)) << "the first card comes to the top";
+  hovered += Wrong({{130, 200, red}});
   hoverPlayed(5, 5);
-  EXPECT_EQ(At(130, 200), Rgb5(0, 31, 0));
+  EXPECT_EQ(hovered + Wrong({{130, 200, green}}), "");
   // The turn banner peaks at three times its size in the view's middle,
-  // the digits' place cleared for a two-digit turn.
+  // wider by a digit's place for a two-digit turn.
   ClearTable();
   battle.turn = 12;
   ASSERT_TRUE(turnBanner());
-  EXPECT_EQ(At(320, 240), kTurnLabel);
-  EXPECT_EQ(gfx.PartsSheet.At(289 + 83, 276 + 61), kKey5);
+  EXPECT_EQ(Wrong({{320, 240, kTurnLabel}, {5, 240, kTurnLabel}}), "");
   // A played card zooms to four times its size (a hair short: 399 wide).
   ClearTable();
   FillImageRect(gfx.PartsSheet, 300, 538, 100, 138, 0x00FF00);
   ASSERT_TRUE(zoomCard(1, 3));
-  for (int x : {120, 320, 518}) EXPECT_EQ(At(x, 10), Rgb5(0, 31, 0)) << x;
-  EXPECT_EQ(At(119, 10), BackColour(119, 10));
-  EXPECT_EQ(At(519, 10), BackColour(519, 10));
+  EXPECT_EQ(
+      Wrong({{120, 10, green}, {320, 10, green}, {518, 10, green}, Back(119, 10), Back(519, 10)}),
+      "");
+  // The result banners: win, draw, loss.
+  for (int result : {0, 1, 2}) {
+    ClearTable();
+    ASSERT_TRUE(resultBanner(result));
+    EXPECT_EQ(Wrong({{320, 240, result == 0 ? kWin : result == 1 ? kDraw : kLoss}}), "") << result;
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "core/random.h"
 #include "core/waits.h"
 #include "data/player.h"
+#include "graphics/textwindow.h"
 #include "support/battle_fixture.h"
 
 namespace battle_test {
@@ -35,39 +36,34 @@ class TurnTest : public BattlePositionTest {
   }
 };
 
+// The turn, the mode and the marker after deciding, with the view down
+// and the decision's sound once; from 16 and 17 a new turn's coin decides
+// whether the player attacks (12, marker 1) or intercepts (13, marker 2).
 TEST_F(TurnTest, DecidingInEachModeLeadsToItsNextWait) {
-  struct Row {
-    int32_t mode, next, marker, turn;  // next -1: the coin of a new turn decides
-  };
-  for (const Row& row :
-       {Row{12, 17, 2, 1}, Row{13, 16, 1, 1}, Row{16, -1, 0, 2}, Row{17, -1, 0, 2}}) {
-    SCOPED_TRACE(row.mode);
-    FreshTurn(row.mode);
+  for (auto [mode, want] : {std::pair{12, "1 17/2"}, {13, "1 16/1"}, {16, "2 ?"}, {17, "2 ?"}}) {
+    FreshTurn(mode);
     ASSERT_TRUE(decideExchange());
-    EXPECT_EQ(battle.turn, row.turn);
-    EXPECT_EQ(gfx.ViewOffset, kMaxViewOffset) << "the player chooses with the view down";
-    if (row.next > 0) {
-      EXPECT_EQ(shell.InputMode, row.next);
-      EXPECT_EQ(battle.attackMarker, row.marker);
-    } else {
-      ASSERT_TRUE(shell.InputMode == 12 || shell.InputMode == 13) << shell.InputMode;
-      EXPECT_EQ(battle.attackMarker, shell.InputMode == 12 ? 1 : 2);
-    }
-    EXPECT_EQ(WaveTimes("bwav\\Decision.wav").size(), 1u);
+    std::string got = std::to_string(battle.turn) + " " + std::to_string(shell.InputMode) + "/" +
+                      std::to_string(battle.attackMarker);
+    if (got == "2 12/1" || got == "2 13/2") got = "2 ?";
+    EXPECT_EQ(got, want) << mode;
+    EXPECT_EQ(gfx.ViewOffset, kMaxViewOffset) << mode;
+    EXPECT_EQ(WaveTimes("bwav\\Decision.wav").size(), 1u) << mode;
   }
   // The decide square is the marker's whole 62 x 62 square, corners included.
-  struct Point {
-    int x, y;
-    bool decides;
-  };
-  for (const Point& p :
-       {Point{289, 69, true}, Point{350, 130, true}, Point{289, 130, true}, Point{288, 100, false},
-        Point{351, 100, false}, Point{320, 68, false}, Point{320, 131, false}}) {
-    SCOPED_TRACE(testing::Message() << p.x << "," << p.y);
+  std::string decided;
+  for (auto [x, y] : {std::pair{289, 69},
+                      {350, 130},
+                      {289, 130},
+                      {288, 100},
+                      {351, 100},
+                      {320, 68},
+                      {320, 131}}) {
     FreshTurn(13);
-    ASSERT_TRUE(battleClick(p.x, p.y));
-    EXPECT_EQ(WaveTimes("bwav\\Decision.wav").size(), p.decides ? 1u : 0u);
+    ASSERT_TRUE(battleClick(x, y));
+    decided += std::to_string(WaveTimes("bwav\\Decision.wav").size());
   }
+  EXPECT_EQ(decided, "1110000");
 }
 
 TEST(OutcomeTest, HpDecidesOverCardsTurnThirtyDrawsAndBothAtZeroIsADraw) {
@@ -94,19 +90,15 @@ TEST(OutcomeTest, HpDecidesOverCardsTurnThirtyDrawsAndBothAtZeroIsADraw) {
     ResetPlayerState();
     battle.handSize = 5;
     battle.turn = r.turn;
-    player.hp = r.myHp;
-    battle.opponentHp = r.theirHp;
-    battle.side[0].hand[3] = {r.myCards ? 7u : 0u, 1};
-    battle.side[1].hand[3] = {r.theirCards ? 7u : 0u, 1};
+    SetFigures(0, "s.hp=" + std::to_string(r.myHp) + " o.hp=" + std::to_string(r.theirHp) +
+                      " s.hand3=" + std::to_string(r.myCards * 7) +
+                      " o.hand3=" + std::to_string(r.theirCards * 7) + " s.in3=1 o.in3=1");
     EXPECT_EQ(battleOutcome(r.e), r.result);
   }
   // Cards count only while in the hand (played ones do not), within the
   // hand size, or in the deck.
   battle.turn = 1;
-  player.hp = battle.opponentHp = 100;
-  battle.side[0].hand[3] = {7, 0};
-  battle.side[1].hand[3] = {0, 1};
-  battle.side[1].hand[6] = {9, 1};
+  SetFigures(0, "s.hp=100 o.hp=100 s.hand3=7 s.in3=0 o.hand3=0 o.hand6=9 o.in6=1");
   EXPECT_EQ(battleOutcome(0), 1);
   battle.side[0].deckLeft = 4;
   EXPECT_EQ(battleOutcome(0), 0);
@@ -175,36 +167,28 @@ TEST_F(TurnTest, TakingBackReturnsTheCardAndThoseAfterItSymbolBySymbol) {
 // shortens two refills).
 TEST_F(TurnTest, TurnEndsRefillMpByAFifthAndACurseShortensTwoRefills) {
   BattleSide& me = battle.side[0];
-  player.mp = 10;
-  player.maxmp = 52;
-  battle.opponentMp = 45;
-  battle.opponentMaxMp = 50;
-  me.curseTurns = 3;
-  auto refill = [&] {
+  // After each end: the turns gone by, both sides' MP and curse, and the
+  // cards a refill of an emptied hand of five draws.
+  SetFigures(0, "s.mp=10 s.maxMp=52 o.mp=45 o.maxMp=50 s.curse=3 o.curse=0");
+  const int32_t turn = battle.turn;
+  std::string trace;
+  for (int i = 0; i < 3; ++i) {
+    endTurn();
     for (HandSlot& h : me.hand) h = HandSlot{};
     EXPECT_TRUE(fillHand(0));
     int n = 0;
     for (int k = 1; k <= battle.handSize; ++k) n += me.hand[k].card != 0;
-    return n;
-  };
-  const int32_t turn = battle.turn;
-  endTurn();
-  EXPECT_EQ(battle.turn, turn + 1);
-  EXPECT_EQ(player.mp, 20);
-  EXPECT_EQ(battle.opponentMp, 50);
-  EXPECT_EQ(battle.side[1].curseTurns, 0) << "never below 0";
-  EXPECT_EQ(refill(), 4);
-  endTurn();
-  EXPECT_EQ(refill(), 4);
-  endTurn();
-  EXPECT_EQ(refill(), 5);
+    trace += std::to_string(battle.turn - turn) + ": " + std::to_string(player.mp) + " " +
+             std::to_string(battle.opponentMp) + " " + std::to_string(me.curseTurns) + "/" +
+             std::to_string(battle.side[1].curseTurns) + " " + std::to_string(n) + " ";
+  }
+  EXPECT_EQ(trace, "1: 20 50 2/0 4 2: 30 50 1/0 4 3: 40 50 0/0 5 ");
   // A full hand under a curse draws nothing and keeps its last card.
   me.curseTurns = 1;
   const uint32_t last = me.hand[5].card;
   const int32_t left = me.deckLeft;
   EXPECT_TRUE(fillHand(0));
-  EXPECT_EQ(me.hand[5].card, last);
-  EXPECT_EQ(me.deckLeft, left);
+  EXPECT_EQ(std::pair(me.hand[5].card, me.deckLeft), std::pair(last, left));
 }
 
 TEST_F(TurnTest, EachStepOfAnExchangeActsOnWhatTheStepsBeforeItLeft) {
@@ -221,20 +205,14 @@ TEST_F(TurnTest, EachStepOfAnExchangeActsOnWhatTheStepsBeforeItLeft) {
     b.played[1] = {b.hand[1].card, 1};
     std::strcpy(b.playedPattern, Spell({s == 0 ? 4 : 1}).c_str());
   }
-  battle.side[0].physAttackUp = 100;
-  battle.side[1].physGuard = 50;
-  battle.physAttackField = 30;
-  battle.side[1].poisoned = 1;
+  SetFigures(0, "s.pAU=100 o.pG=50 f.pA=30 o.poisoned=1 s.hp=500");
   battle.opponentStyle = 9;
-  player.hp = 500;
   shell.InputMode = 15;
   ASSERT_TRUE(resolveExchange(0, 0));
   // 200 x 140 % = 280, +100 = 380, half = 190, -50 = 140, +30 = 170; the
   // opponent's 300 HP less 170, less 30 of poison.
-  EXPECT_EQ(battle.opponentHp, 100);
-  EXPECT_EQ(player.hp, 500);
-  EXPECT_EQ(battle.record.damage[0], 170);
-  EXPECT_EQ(shell.InputMode, 17);
+  EXPECT_EQ(std::tuple(battle.opponentHp, player.hp, battle.record.damage[0], shell.InputMode),
+            std::tuple(100, 500, int64_t{170}, 17));
 }
 
 using HelpTextTest = GameTest;
@@ -275,6 +253,35 @@ TEST_F(HelpTextTest, EachSlotReadsItsTextAndOnlySomeCanBeForbidden) {
   SetFigures(1, "s.hRU=-9999 s.pG=-3");
   EXPECT_EQ(barrierHelpText(1),
             Sjis("▲\n 物理防御力補正バリアー\n 効果：-3 ＨＰ回復禁止バリアー\n"));
+}
+
+// A click on a barrier or field icon opens its help (here never closed):
+// the player's row is y 54..78 of the view, the opponent's 4..28.
+TEST_F(TurnTest, ClickingABarrierOrFieldIconOpensItsHelp) {
+  std::string opened;
+  for (auto [x, y] : {std::pair{593, 60},
+                      {613, 78},
+                      {592, 60},
+                      {600, 79},
+                      {614, 54},
+                      {634, 60},
+                      {61, 4},
+                      {81, 28},
+                      {60, 10},
+                      {82, 10},
+                      {101, 10},
+                      {102, 10}}) {
+    FreshTurn(12);
+    SetFigures(0, "s.pAU=10 o.pAU=20 f.mA=30");
+    msgwin.window[1].ClearAll();
+    battleClick(x, y);
+    const std::string text = WindowText(1);
+    opened += text.find("+10") != std::string::npos   ? "s"
+              : text.find("+20") != std::string::npos ? "o"
+              : text.find("+30") != std::string::npos ? "f"
+                                                      : "-";
+  }
+  EXPECT_EQ(opened, "ss--ffoo-ff-");
 }
 
 // Three passes, each swapping card i with card rand() mod n + 1; cards past

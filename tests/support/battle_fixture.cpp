@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "core/waits.h"
 #include "data/database.h"
@@ -33,9 +34,9 @@ constexpr Region kSheet[] = {
 };
 
 template <typename T>
-Figure Fig(std::string name, T& ref) {
-  return {std::move(name), [&ref] { return static_cast<int64_t>(ref); },
-          [&ref](int64_t v) { ref = static_cast<T>(v); }};
+auto Fig(std::string name, T& ref) {
+  return std::tuple{std::move(name), [&ref] { return static_cast<int64_t>(ref); },
+                    [&ref](int64_t v) { ref = static_cast<T>(v); }};
 }
 
 // The values Baseline gives; the first letters name whose they are.
@@ -118,8 +119,9 @@ void BattleRunTest::WriteStory(const std::string& battleLine, const std::string&
   WriteData("start.scn", story);
 }
 
-void BattleRunTest::Run(const std::string& input) {
+void BattleRunTest::Run(const std::string& input, headless::HeadlessHost::Automation automation) {
   MakeHost(input);
+  host->SetAutomation(automation);
   host->options().screenshotDir = (dataDir / "shots").string();
   std::filesystem::create_directories(dataDir / "shots");
   ASSERT_EQ(RunGame(), 0);
@@ -156,8 +158,10 @@ void BattlePositionTest::SetUp() {
   }
 }
 
-std::vector<Figure> Figures(int s) {
-  std::vector<Figure> all;
+Figures::Figures(int s) {
+  auto add = [this](auto figure) {
+    all_.push_back({std::get<0>(figure), std::get<1>(figure), std::get<2>(figure)});
+  };
   for (int who = 0; who < 2; ++who) {
     const int side = who == 0 ? s : 1 - s;
     const std::string p = who == 0 ? "s." : "o.";
@@ -172,25 +176,26 @@ std::vector<Figure> Figures(int s) {
                        &b.mpRecoveryUp, &b.curseTurns, &b.deckLeft, &b.drawIndex}) {
       std::string n;
       names >> n;
-      all.push_back(Fig(p + n, *r));
+      add(Fig(p + n, *r));
     }
-    all.push_back(Fig(p + "poisoned", b.poisoned));
-    all.push_back(Fig(p + "poisonGuard", b.poisonGuard));
-    all.push_back(Fig(p + "curseGuard", b.curseGuard));
+    add(Fig(p + "poisoned", b.poisoned));
+    add(Fig(p + "poisonGuard", b.poisonGuard));
+    add(Fig(p + "curseGuard", b.curseGuard));
     for (int k = 1; k <= kHandSlots; ++k) {
-      all.push_back(Fig(p + "hand" + std::to_string(k), b.hand[k].card));
-      all.push_back(Fig(p + "in" + std::to_string(k), b.hand[k].inHand));
-      all.push_back(Fig(p + "played" + std::to_string(k), b.played[k].card));
-      all.push_back(Fig(p + "from" + std::to_string(k), b.played[k].fromSlot));
+      add(Fig(p + "hand" + std::to_string(k), b.hand[k].card));
+      add(Fig(p + "in" + std::to_string(k), b.hand[k].inHand));
+      add(Fig(p + "played" + std::to_string(k), b.played[k].card));
+      add(Fig(p + "from" + std::to_string(k), b.played[k].fromSlot));
     }
-    all.push_back(
+    all_.push_back(
         {p + "pattern", [&b] { return int64_t(strnlen(b.playedPattern, 16)); }, [](int64_t) {}});
   }
   int i = 0;
   for (int32_t* r : {&battle.physAttackField, &battle.physGuardField, &battle.magicAttackField,
                      &battle.magicGuardField, &battle.hpRecoveryField, &battle.mpRecoveryField})
-    all.push_back(Fig(kFieldNames[i++], *r));
-  return all;
+    add(Fig(kFieldNames[i++], *r));
+  taken_.reserve(all_.size());
+  for (const Figure& f : all_) taken_.push_back(f.get());
 }
 
 namespace {
@@ -226,37 +231,44 @@ void ForWords(const std::string& words,
   }
 }
 
-size_t FigureIndex(const std::vector<Figure>& figures, const std::string& name) {
-  for (size_t i = 0; i < figures.size(); ++i)
-    if (figures[i].name == name) return i;
-  ADD_FAILURE() << "no figure " << name;
-  return figures.size();
-}
-
 }  // namespace
 
 void SetFigures(int s, const std::string& words) {
-  const std::vector<Figure> figures = Figures(s);
+  const Figures figures(s);
   ForWords(words, [&figures](const std::string& name, int64_t value) {
-    const size_t i = FigureIndex(figures, name);
-    if (i < figures.size()) figures[i].set(value);
+    const size_t i = figures.Index(name);
+    if (i < figures.all_.size()) figures.all_[i].set(value);
   });
 }
 
-std::vector<int64_t> ExpectedAfter(const std::vector<Figure>& figures, const std::string& words) {
-  std::vector<int64_t> values;
-  values.reserve(figures.size());
-  for (const Figure& f : figures) values.push_back(f.get());
-  ForWords(words, [&](const std::string& name, int64_t value) {
-    const size_t i = FigureIndex(figures, name);
-    if (i < figures.size()) values[i] = value;
-  });
-  return values;
+size_t Figures::Index(const std::string& name) const {
+  for (size_t i = 0; i < all_.size(); ++i)
+    if (all_[i].name == name) return i;
+  ADD_FAILURE() << "no figure " << name;
+  return all_.size();
 }
 
-void ExpectFigures(const std::vector<Figure>& figures, const std::vector<int64_t>& expected) {
-  for (size_t i = 0; i < figures.size(); ++i)
-    EXPECT_EQ(figures[i].get(), expected[i]) << figures[i].name;
+std::string Figures::Differing(const std::vector<int64_t>& values) const {
+  std::string words;
+  for (size_t i = 0; i < all_.size(); ++i)
+    if (values[i] != taken_[i]) words += all_[i].name + "=" + std::to_string(values[i]) + " ";
+  return words;
+}
+
+std::string Figures::Changed() const {
+  std::vector<int64_t> now;
+  now.reserve(all_.size());
+  for (const Figure& f : all_) now.push_back(f.get());
+  return Differing(now);
+}
+
+std::string Figures::After(const std::string& words) const {
+  std::vector<int64_t> values = taken_;
+  ForWords(words, [this, &values](const std::string& name, int64_t value) {
+    const size_t i = Index(name);
+    if (i < values.size()) values[i] = value;
+  });
+  return Differing(values);
 }
 
 void Baseline(int s, uint32_t card) {
@@ -321,6 +333,16 @@ void Play(int s, const std::vector<int>& attributes) {
     side.played[i + 1] = {static_cast<uint32_t>(attributes[i]), static_cast<int32_t>(i + 1)};
   const std::string pattern = Spell(attributes);
   std::memcpy(side.playedPattern, pattern.c_str(), pattern.size() + 1);
+}
+
+std::string Wrong(const std::vector<Px>& points) {
+  std::string wrong;
+  for (const Px& p : points) {
+    if (At(p.x, p.y) != p.colour)
+      wrong += std::to_string(p.x) + "," + std::to_string(p.y) + ":" +
+               std::to_string(At(p.x, p.y)) + " ";
+  }
+  return wrong;
 }
 
 std::string WindowText(int w, const char* sep) {

@@ -18,24 +18,15 @@
 
 namespace battle_test {
 
-constexpr uint16_t kPlayerBack = Rgb5(2, 2, 20);
-constexpr uint16_t kOpponentBack = Rgb5(20, 2, 2);
-constexpr uint16_t kFrame = Rgb5(10, 10, 10);
-constexpr uint16_t kPlayerMarker = Rgb5(0, 31, 0);
-constexpr uint16_t kOpponentMarker = Rgb5(31, 31, 0);
-constexpr uint16_t kTurnLabel = Rgb5(31, 16, 0);
-constexpr uint16_t kDecide = Rgb5(0, 16, 31);
-constexpr uint16_t kArrowUp = Rgb5(16, 0, 31);
-constexpr uint16_t kArrowDown = Rgb5(31, 0, 16);
-constexpr uint16_t kPoison = Rgb5(1, 30, 30);
-constexpr uint16_t kCurse = Rgb5(30, 1, 29);
-constexpr uint16_t kBarrier = Rgb5(5, 25, 5);
-constexpr uint16_t kField = Rgb5(25, 5, 5);
-constexpr uint16_t kPoisonGuard = Rgb5(9, 19, 29);
-constexpr uint16_t kCurseGuard = Rgb5(29, 19, 9);
-constexpr uint16_t kWin = Rgb5(31, 31, 31);
-constexpr uint16_t kLoss = Rgb5(3, 3, 3);
-constexpr uint16_t kDraw = Rgb5(16, 16, 16);
+// The sheet's pieces, each in a colour of its own.
+constexpr uint16_t kPlayerBack = Rgb5(2, 2, 20), kOpponentBack = Rgb5(20, 2, 2),
+                   kFrame = Rgb5(10, 10, 10), kPlayerMarker = Rgb5(0, 31, 0),
+                   kOpponentMarker = Rgb5(31, 31, 0), kTurnLabel = Rgb5(31, 16, 0),
+                   kDecide = Rgb5(0, 16, 31), kArrowUp = Rgb5(16, 0, 31),
+                   kArrowDown = Rgb5(31, 0, 16), kPoison = Rgb5(1, 30, 30),
+                   kCurse = Rgb5(30, 1, 29), kBarrier = Rgb5(5, 25, 5), kField = Rgb5(25, 5, 5),
+                   kPoisonGuard = Rgb5(9, 19, 29), kCurseGuard = Rgb5(29, 19, 9),
+                   kWin = Rgb5(31, 31, 31), kLoss = Rgb5(3, 3, 3), kDraw = Rgb5(16, 16, 16);
 
 // The colour of card n's picture (and of its big picture).
 constexpr uint16_t CardColour(int n) { return Rgb5(n % 32, 8 + n / 32 * 8, 12); }
@@ -64,8 +55,9 @@ class BattleRunTest : public GameTest {
   // default), a message, a wait, then the battle line and what follows it.
   void WriteStory(const std::string& battleLine, const std::string& deck = "",
                   const std::string& after = ".clk\n");
-  // The whole program with the input; no message box is expected.
-  void Run(const std::string& input);
+  // The whole program with the input (and the automation's answers); no
+  // message box is expected.
+  void Run(const std::string& input, headless::HeadlessHost::Automation automation = nullptr);
   std::string Shot(const std::string& name) const;
   // Calls (with their times) of one wave file.
   std::vector<uint64_t> WaveTimes(const std::string& name) const;
@@ -81,19 +73,32 @@ class BattlePositionTest : public BattleRunTest {
 // Every figure a card, an art or a rule can touch, named from side s ("s."),
 // the other side ("o.") and the fields ("f."): hp maxHp mp maxMp phys magic
 // hpRec mpRec charge drain pAU pG mAU mG hRU mRU curse deckLeft drawIndex
-// poisoned poisonGuard curseGuard handK inK playedK fromK pattern (its length).
-struct Figure {
-  std::string name;
-  std::function<int64_t()> get;
-  std::function<void(int64_t)> set;
+// poisoned poisonGuard curseGuard handK inK playedK fromK pattern (its length),
+// as they stand when the Figures are taken.
+class Figures {
+ public:
+  explicit Figures(int s);
+  // The figures that differ from those taken, "name=value" in a fixed order:
+  // as they stand now, and as the words would leave the ones taken.
+  std::string Changed() const;
+  std::string After(const std::string& words) const;
+
+ private:
+  struct Figure {
+    std::string name;
+    std::function<int64_t()> get;
+    std::function<void(int64_t)> set;
+  };
+  friend void SetFigures(int s, const std::string& words);
+  size_t Index(const std::string& name) const;
+  std::string Differing(const std::vector<int64_t>& values) const;
+  std::vector<Figure> all_;
+  std::vector<int64_t> taken_;
 };
-std::vector<Figure> Figures(int s);
 // Sets figures from words "name=value"; "sB0"/"oB0" empty a side's six
 // barriers, "F0" the six fields, "Z" both sides' amounts, barriers and the
 // fields; "B<p>"/"F<p>" scale the baseline's barriers of s / fields by p %.
 void SetFigures(int s, const std::string& words);
-// The figures' values now, with the words' changes.
-std::vector<int64_t> ExpectedAfter(const std::vector<Figure>& figures, const std::string& words);
 // The position every table starts from: each figure distinct, so an effect
 // on the wrong side or of the wrong amount shows. Side s has played card
 // from slot 1 and holds cards 2..4, three cards 11..13 left in its deck; the
@@ -104,8 +109,6 @@ constexpr uint16_t kSentinel = Rgb5(7, 21, 13);
 constexpr uint16_t SlotColour(int side, int k) {
   return side == 0 ? Rgb5(5 * k, 0, 31) : Rgb5(0, 5 * k, 31);
 }
-// Compares every figure with the expected values, naming the ones that differ.
-void ExpectFigures(const std::vector<Figure>& figures, const std::vector<int64_t>& expected);
 
 // The pattern the attributes spell.
 std::string Spell(const std::vector<int>& attributes);
@@ -123,5 +126,13 @@ void Play(int s, const std::vector<int>& attributes);
 std::string WindowText(int w, const char* sep = "");
 // Pixel of Screen.
 inline uint16_t At(int x, int y) { return gfx.Screen.At(x, y); }
+// A point of the screen and the colour it should show.
+struct Px {
+  int x, y;
+  uint16_t colour;
+};
+inline Px Back(int x, int y) { return {x, y, BackColour(x, y)}; }
+// The points that show another colour, as "x,y:colour" words.
+std::string Wrong(const std::vector<Px>& points);
 
 }  // namespace battle_test
