@@ -4,7 +4,8 @@
 
 #include <cstring>
 #include <fstream>
-#include <iterator>
+
+#include "support/files.h"
 
 namespace {
 
@@ -72,8 +73,7 @@ FileImage::FileImage(std::string f, size_t extra, char fill)
 
 FileImage FileImage::Read(std::string file, const std::filesystem::path& path) {
   FileImage image(std::move(file));
-  std::ifstream in(path, std::ios::binary);
-  image.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  image.bytes = ReadText(path);
   return image;
 }
 
