@@ -108,26 +108,23 @@ TEST(BattleSheet, EveryPieceInItsPlaceAndNothingOutsideThem) {
     Rect r;
     Kind kind;
   } pieces[] = {
+      // clang-format off
       {"player's card back", {0, 0, 100, 138}, kWhole},
       {"opponent's card back", {0, 138, 100, 138}, kWhole},
       {"player's face frame", {700, 0, 100, 138}, kWhole},
       {"opponent's face frame", {700, 138, 100, 138}, kWhole},
       {"player's marker", {0, 276, 62, 62}, kSprite},
       {"opponent's marker", {62, 276, 62, 62}, kSprite},
-      {"turn label", {124, 276, 165, 61}, kSprite},
-      {"decide label", {500, 276, 62, 53}, kSprite},
-      {"arrow up", {562, 276, 28, 26}, kIcon},
-      {"arrow down", {562, 302, 28, 26}, kIcon},
-      {"poison", {600, 276, 28, 28}, kSprite},
-      {"curse", {628, 276, 28, 28}, kSprite},
-      {"barrier", {600, 304, 21, 25}, kIcon},
-      {"field", {621, 304, 20, 25}, kIcon},
-      {"poison guard", {600, 329, 28, 28}, kIcon},
-      {"curse guard", {628, 329, 28, 28}, kIcon},
-      {"win", {0, 338, 158, 60}, kSprite},
-      {"loss", {158, 338, 202, 60}, kSprite},
+      {"turn label", {124, 276, 165, 61}, kSprite}, {"decide label", {500, 276, 62, 53}, kSprite},
+      {"arrow up", {562, 276, 28, 26}, kIcon}, {"arrow down", {562, 302, 28, 26}, kIcon},
+      {"poison", {600, 276, 28, 28}, kSprite}, {"curse", {628, 276, 28, 28}, kSprite},
+      {"barrier", {600, 304, 21, 25}, kIcon}, {"field", {621, 304, 20, 25}, kIcon},
+      {"poison guard", {600, 329, 28, 28}, kIcon}, {"curse guard", {628, 329, 28, 28}, kIcon},
+      {"win", {0, 338, 158, 60}, kSprite}, {"loss", {158, 338, 202, 60}, kSprite},
       {"draw", {360, 338, 224, 60}, kSprite},
+      // clang-format on
   };
+
   const Pic sheet = Load("source2.K16");
   ASSERT_EQ(sheet.p.width, 800);
   ASSERT_EQ(sheet.p.height, 400);

@@ -29,13 +29,12 @@ std::string GeneratedSource() {
       std::string pattern;
       for (int k = 0, v = n; k <= n % 6; ++k, v /= 4) pattern += kSym[v % 4];
       s += std::string("[") + word + " " + std::to_string(n) +
-           "]\nlearned = " + std::to_string(n % 2);
-      s += "\nname = 技" + std::to_string(n) + "\nlistText = 魔法 x\\x8Db\neffectText = 効果\\t\n";
-      s += "pattern = " + pattern + "\neffectKind = " + std::to_string(1 + n % kEffectKindMax) +
-           "\n";
-      s += "needAttr3 = " + std::to_string(n % 3) + "\nmpCost = " + std::to_string(n) + "\n";
-      s += "effectValue = " + std::to_string(-n * 5) + "\nweight = " + std::to_string(100 - n) +
-           "\n\n";
+           "]\nlearned = " + std::to_string(n % 2) + "\nname = 技" + std::to_string(n) +
+           "\npattern = " + pattern;
+      s += "\nlistText = 魔法 x\\x8Db\neffectText = 効果\\t\neffectKind = " +
+           std::to_string(1 + n % kEffectKindMax) + "\nneedAttr3 = " + std::to_string(n % 3);
+      s += "\nmpCost = " + std::to_string(n) + "\neffectValue = " + std::to_string(-n * 5) +
+           "\nweight = " + std::to_string(100 - n) + "\n\n";
     }
   }
   return s;

@@ -29,7 +29,9 @@ class PlayerTest : public GameTest {
 TEST_F(PlayerTest, AddingIsClampedToTheFreeRoomRemovingFillsEachGapWithTheLast) {
   addCards(player.deck, 3, 100);
   addCards(player.deck, 9, 1);  // full: nothing, not even the flag
-  EXPECT_EQ(player.collection[9], 0);
+  for (auto [card, k] : {std::pair{9, 0}, {9, -4}, {51, 1}, {0, 1}})
+    addCards(player.stock, card, k);
+  EXPECT_EQ(player.stock.count + player.collection[9] + player.collection[0], 0);
   addCards(player.stock, 50, 301);
   EXPECT_EQ(player.stock.count, 300);
   EXPECT_EQ(player.stock.cards[0], 0u);
@@ -96,13 +98,13 @@ TEST_F(PlayerTest, ProgressFilesAreWrittenAndReadBackByteExact) {
   WriteData("save/Collection.dat", "");
   db.attackArts[3].learned = 1;
   loadProgress();
-  EXPECT_EQ(player.knownAttackPatterns[0], 0);
-  EXPECT_EQ(player.knownAttackPatterns[5460], 1);
-  EXPECT_EQ(player.knownDefencePatterns[9], 1);
-  EXPECT_EQ(player.knownDefencePatterns[10], 0);
-  EXPECT_EQ(db.attackArts[2].learned, 1);
-  EXPECT_EQ(db.attackArts[3].learned, 1);  // beyond the short file: as it was
-  EXPECT_EQ(player.collection[50], 1);
+  // Attack patterns 0 and 5460, defence 9 and 10, arts 2 and 3 (beyond the
+  // short file: as it was), card 50.
+  EXPECT_EQ(
+      std::vector<int>({player.knownAttackPatterns[0], player.knownAttackPatterns[5460],
+                        player.knownDefencePatterns[9], player.knownDefencePatterns[10],
+                        db.attackArts[2].learned, db.attackArts[3].learned, player.collection[50]}),
+      std::vector<int>({0, 1, 1, 0, 1, 1, 1}));
   EXPECT_TRUE(host->boxes.empty());
 }
 

@@ -159,11 +159,9 @@ TEST_F(SaveFileTest, SlotsLoadUpToTheLiveTablesAndNothingOutOfBounds) {
     if (c.field) slot.I32(c.field, c.value, std::strcmp(c.field, "lineCount") == 0 ? 3 : 0);
     slot.Write(dataDir / "save/save1.dat");
     ASSERT_EQ(Read(1, 2, 1), c.expected);
-    if (c.expected != SlotState::Ok) {
-      EXPECT_TRUE(Untouched());
-    } else {
-      EXPECT_EQ(variables.size(), static_cast<size_t>(c.ints * 68 + c.strs * 320));
-    }
+    EXPECT_TRUE(c.expected == SlotState::Ok
+                    ? variables.size() == static_cast<size_t>(c.ints * 68 + c.strs * 320)
+                    : Untouched());
   }
   FileImage slot = SlotFile("start", 3);
   std::memset(slot.bytes.data(), 'a', 260);  // an unterminated scenario name
