@@ -89,18 +89,15 @@ TEST_F(SaveFileTest, TheSnapshotLandsAtItsOffsetsAndLeavesTheRestAlone) {
   e.I32("dateShown", 9).I32("currentWindow", 2);
   const int32_t counts[4] = {2, 1, 1, 19};  // window 4 has room for 19
   for (size_t w = 0; w < 4; ++w) e.I32("lineCount", counts[w], w);
-  e.Text("lines1", "one\n", 1)
-      .Text("lines1", "two", 2)
-      .Text("lines2", "Q", 1)
-      .Text("lines3", "", 1);
+  e.Text("lines1", "one\n", 1).Text("lines1", "two", 2);
+  e.Text("lines2", "Q", 1).Text("lines3", "", 1);
   for (size_t i = 1; i <= 19; ++i)
     e.Text("lines4", "L" + std::to_string(i) + (i < 19 ? "\n" : ""), i);
   e.Text("music", "bgm\\town.mid").Text("loopWave", "se\\rain.wav").I32("choiceCount", 2);
   for (size_t i = 1; i <= 20; ++i) {
     const Choice& c = scene.choices[i];
-    e.Text("choiceText", c.text, i).Text("choiceTarget", c.target, i);
-    e.I32("choiceFirstLine", 0, i).I32("choiceLineCount", 0, i);
-    e.I32("choiceLeft", c.left, i).I32("choiceTop", c.top, i);
+    e.Text("choiceText", c.text, i).Text("choiceTarget", c.target, i).I32("choiceFirstLine", 0, i);
+    e.I32("choiceLineCount", 0, i).I32("choiceLeft", c.left, i).I32("choiceTop", c.top, i);
     e.I32("choiceRight", c.right, i).I32("choiceBottom", c.bottom, i);
   }
   e.I32("intCount", 2).I32("strCount", 1);
@@ -162,11 +159,9 @@ TEST_F(SaveFileTest, SlotsLoadUpToTheLiveTablesAndNothingOutOfBounds) {
     if (c.field) slot.I32(c.field, c.value, std::strcmp(c.field, "lineCount") == 0 ? 3 : 0);
     slot.Write(dataDir / "save/save1.dat");
     ASSERT_EQ(Read(1, 2, 1), c.expected);
-    if (c.expected != SlotState::Ok) {
-      EXPECT_TRUE(Untouched());
-    } else {
-      EXPECT_EQ(variables.size(), static_cast<size_t>(c.ints * 68 + c.strs * 320));
-    }
+    EXPECT_TRUE(c.expected == SlotState::Ok
+                    ? variables.size() == static_cast<size_t>(c.ints * 68 + c.strs * 320)
+                    : Untouched());
   }
   FileImage slot = SlotFile("start", 3);
   std::memset(slot.bytes.data(), 'a', 260);  // an unterminated scenario name

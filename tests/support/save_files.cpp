@@ -4,59 +4,40 @@
 
 #include <cstring>
 #include <fstream>
-#include <iterator>
+
+#include "support/files.h"
 
 namespace {
 
+// Element i of a field lies at offset + i * stride.
+// clang-format off
 constexpr FileField kFields[] = {
-    {"scenario", 0, 260, 0},
-    {"line", 260, 4, 0},
-    {"returnScenario", 264, 256, 260},
-    {"returnLine", 264 + 256, 4, 260},
+    {"scenario", 0, 260, 0}, {"line", 260, 4, 0},
+    {"returnScenario", 264, 256, 260}, {"returnLine", 264 + 256, 4, 260},
     {"date", 2864, 4, 4},  // the nine fields of the calendar record
-    {"strong", 2900, 1, 0},
-    {"money", 2904, 4, 0},
-    {"maxhp", 2908, 4, 0},
-    {"hp", 2912, 4, 0},
-    {"maxmp", 2916, 4, 0},
-    {"mp", 2920, 4, 0},
-    {"result", 2924, 4, 0},
-    {"deckCount", 2928, 4, 0},
-    {"deck", 2932, 4, 4},  // entry 0 holds no card
-    {"stockCount", 3336, 4, 0},
-    {"stock", 3340, 4, 4},
-    {"backPicture", 4544, 260, 0},
-    {"placePicture", 4804, 260, 0},
-    {"face1Picture", 5324, 260, 0},
-    {"face2Picture", 5584, 260, 0},
-    {"backShown", 5844, 4, 0},
-    {"face1Shown", 5852, 4, 0},
-    {"face2Shown", 5856, 4, 0},
+    {"strong", 2900, 1, 0}, {"money", 2904, 4, 0}, {"maxhp", 2908, 4, 0}, {"hp", 2912, 4, 0},
+    {"maxmp", 2916, 4, 0}, {"mp", 2920, 4, 0}, {"result", 2924, 4, 0},
+    {"deckCount", 2928, 4, 0}, {"deck", 2932, 4, 4},  // entry 0 holds no card
+    {"stockCount", 3336, 4, 0}, {"stock", 3340, 4, 4},
+    {"backPicture", 4544, 260, 0}, {"placePicture", 4804, 260, 0},
+    {"face1Picture", 5324, 260, 0}, {"face2Picture", 5584, 260, 0},
+    {"backShown", 5844, 4, 0}, {"face1Shown", 5852, 4, 0}, {"face2Shown", 5856, 4, 0},
     {"msgShown", 5864, 4, 4},  // msg1..msg4 at 0..3
-    {"placeShown", 5880, 4, 0},
-    {"dateShown", 5884, 4, 0},
-    {"currentWindow", 5888, 4, 0},
-    {"lineCount", 5892, 4, 4},  // windows 1..4 at 0..3
-    {"lines1", 5908, 81, 81},   // line i of window 1 at i
-    {"lines2", 6394, 81, 81},
-    {"lines3", 6880, 81, 81},
+    {"placeShown", 5880, 4, 0}, {"dateShown", 5884, 4, 0}, {"currentWindow", 5888, 4, 0},
+    {"lineCount", 5892, 4, 4},  // windows 1..4 at 0..3; line i of window w at i
+    {"lines1", 5908, 81, 81}, {"lines2", 6394, 81, 81}, {"lines3", 6880, 81, 81},
     {"lines4", 7204, 81, 81},
-    {"music", 8824, 260, 0},
-    {"loopWave", 9084, 260, 0},
-    {"choiceCount", 9344, 4, 0},
-    {"choiceText", 9348, 256, 536},  // choice i at i
-    {"choiceTarget", 9348 + 256, 256, 536},
-    {"choiceFirstLine", 9348 + 512, 4, 536},
-    {"choiceLineCount", 9348 + 516, 4, 536},
-    {"choiceLeft", 9348 + 520, 4, 536},
-    {"choiceTop", 9348 + 524, 4, 536},
-    {"choiceRight", 9348 + 528, 4, 536},
-    {"choiceBottom", 9348 + 532, 4, 536},
-    {"intCount", 20604, 4, 0},
-    {"strCount", 20608, 4, 0},
-    {"intName", 20612, 64, 68},  // integer i at i, then the strings, 320 each
-    {"intValue", 20612 + 64, 4, 68},
+    {"music", 8824, 260, 0}, {"loopWave", 9084, 260, 0}, {"choiceCount", 9344, 4, 0},
+    // choice i at i
+    {"choiceText", 9348, 256, 536}, {"choiceTarget", 9348 + 256, 256, 536},
+    {"choiceFirstLine", 9348 + 512, 4, 536}, {"choiceLineCount", 9348 + 516, 4, 536},
+    {"choiceLeft", 9348 + 520, 4, 536}, {"choiceTop", 9348 + 524, 4, 536},
+    {"choiceRight", 9348 + 528, 4, 536}, {"choiceBottom", 9348 + 532, 4, 536},
+    {"intCount", 20604, 4, 0}, {"strCount", 20608, 4, 0},
+    // integer i at i, then the strings, 320 each
+    {"intName", 20612, 64, 68}, {"intValue", 20612 + 64, 4, 68},
 };
+// clang-format on
 
 const FileField& Field(const std::string& name) {
   for (const FileField& f : kFields)
@@ -72,8 +53,7 @@ FileImage::FileImage(std::string f, size_t extra, char fill)
 
 FileImage FileImage::Read(std::string file, const std::filesystem::path& path) {
   FileImage image(std::move(file));
-  std::ifstream in(path, std::ios::binary);
-  image.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  image.bytes = ReadText(path);
   return image;
 }
 
