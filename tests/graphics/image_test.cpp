@@ -2,57 +2,43 @@
 
 #include <gtest/gtest.h>
 
-#include "support/game_fixture.h"
+#include "support/gfx_pixels.h"
 
 namespace {
 
-class ImageTest : public GameTest {
- protected:
-  void SetUp() override {
-    GameTest::SetUp();
-    MakeHost();
-  }
-};
+using ImageTest = gfx_test::HostTest;
 
 // The block GDI takes as it is: a 40-byte header, then bottom-up rows
-// padded to 4 bytes; a refused size keeps the old picture.
-TEST_F(ImageTest, CreateLaysOutTheBitmapAndRefusesEmptySizes) {
-  Image im;
+// padded to 4 bytes; a refused size keeps the old picture. Swapping
+// exchanges pixels only between equal sizes, and beeps otherwise.
+TEST_F(ImageTest, CreateLaysOutTheBitmapAndSwapNeedsEqualSizes) {
+  Image im, b, c;
   ASSERT_EQ(im.Create(133, 7), 1);
-  EXPECT_EQ(im.stride, 268);
-  EXPECT_EQ(std::vector<int64_t>({im.header->biSize, im.header->biWidth, im.header->biHeight,
-                                  im.header->biBitCount, im.header->biSizeImage}),
-            std::vector<int64_t>({40, 133, 7, 16, 268 * 7}));
+  EXPECT_EQ(
+      std::vector<int64_t>({im.stride, im.header->biSize, im.header->biWidth, im.header->biHeight,
+                            im.header->biBitCount, im.header->biSizeImage}),
+      std::vector<int64_t>({268, 40, 133, 7, 16, 268 * 7}));
   EXPECT_EQ(reinterpret_cast<uint8_t*>(im.pixels), im.block.get() + 40);
   EXPECT_EQ(reinterpret_cast<uint8_t*>(im.Row(0)), im.block.get() + 40 + 268 * 6);
   im.At(1, 2) = 0x1234;
   EXPECT_EQ(im.Create(0, 10) + im.Create(10, -1), 0);
   EXPECT_EQ(std::pair(im.width, im.At(1, 2)), std::pair(133, uint16_t{0x1234}));
-}
-
-TEST_F(ImageTest, SwapBuffersExchangesPixelsOnlyForEqualSizes) {
-  Image a, b, c;
-  a.Create(640, 622);
-  b.Create(640, 622);
-  c.Create(640, 480);
-  a.At(0, 0) = 1;
-  b.At(0, 0) = 2;
-  EXPECT_EQ(Image::SwapBuffers(a, b), 1);
-  EXPECT_EQ(std::pair(a.At(0, 0), b.At(0, 0)), std::pair(uint16_t{2}, uint16_t{1}));
-  EXPECT_EQ(host->beeps, 0);
-  const uint16_t* before = a.pixels;
-  EXPECT_EQ(Image::SwapBuffers(a, c), 0);
-  EXPECT_EQ(a.pixels, before);
-  EXPECT_EQ(c.height, 480);
-  EXPECT_EQ(host->beeps, 1);
+  b.Create(133, 7);
+  c.Create(133, 8);
+  EXPECT_EQ(Image::SwapBuffers(im, b) + host->beeps, 1);
+  EXPECT_EQ(b.At(1, 2), 0x1234);
+  EXPECT_EQ(Image::SwapBuffers(b, c) + c.height, 8);
+  EXPECT_EQ(std::pair(b.At(1, 2), host->beeps), std::pair(uint16_t{0x1234}, 1));
 }
 
 Image* g_painted = nullptr;
-intptr_t PaintShiftedDown(uint32_t id, uintptr_t, intptr_t) {
-  if (id == plat::msg::Paint) Present(0, 0, 640, 480, *g_painted, 0, -20);
+intptr_t PaintShifted(uint32_t id, uintptr_t, intptr_t) {
+  if (id == plat::msg::Paint) Present(0, 0, 640, 480, *g_painted, -30, -20);
   return 0;
 }
 
+// Row y of the picture holds y + 1; a negative source corner moves the
+// picture right and down by as much.
 TEST_F(ImageTest, PresentRefusesSourcesOutsideTheImageAndShiftsNegativeOnes) {
   Image im;
   im.Create(100, 50);
@@ -61,12 +47,13 @@ TEST_F(ImageTest, PresentRefusesSourcesOutsideTheImageAndShiftsNegativeOnes) {
                 Present(0, 0, 10, 10, im, -10, 0),
             0);
   g_painted = &im;
-  ASSERT_TRUE(plat::host().OpenWindow("t", PaintShiftedDown));
+  ASSERT_TRUE(plat::host().OpenWindow("t", PaintShifted));
   InvalidateAll();
   plat::host().UpdateNow();
-  EXPECT_EQ(std::vector<int>({host->FramePixel(0, 19), host->FramePixel(0, 20),
-                              host->FramePixel(99, 69), host->FramePixel(100, 20)}),
-            std::vector<int>({0, 1, 50, 0}));
+  EXPECT_EQ(std::vector<int>({host->FramePixel(30, 19), host->FramePixel(29, 20),
+                              host->FramePixel(30, 20), host->FramePixel(129, 69),
+                              host->FramePixel(130, 20)}),
+            std::vector<int>({0, 0, 1, 50, 0}));
 }
 
 }  // namespace

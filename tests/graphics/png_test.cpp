@@ -17,19 +17,14 @@ namespace {
 std::vector<uint8_t> Decode(const std::vector<uint8_t>& file, int width, int height) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
-  std::vector<uint8_t> out;
-  if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) {
-    ADD_FAILURE() << "libpng: " << image.message;
-    return out;
-  }
-  EXPECT_EQ(std::pair(int(image.width), int(image.height)), std::pair(width, height));
+  std::vector<uint8_t> out(size_t(3) * width * height);
+  const bool begun = png_image_begin_read_from_memory(&image, file.data(), file.size());
   image.format = PNG_FORMAT_RGB;
-  out.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, out.data(), 0, nullptr)) {
-    ADD_FAILURE() << "libpng: " << image.message;
-    out.clear();
-  }
-  return out;
+  if (begun && std::pair(int(image.width), int(image.height)) == std::pair(width, height) &&
+      png_image_finish_read(&image, nullptr, out.data(), 0, nullptr))
+    return out;
+  ADD_FAILURE() << "libpng: " << image.message << " " << image.width << "x" << image.height;
+  return {};
 }
 
 // Five-bit channels spread to eight as the backends always wrote them.
@@ -40,10 +35,10 @@ TEST(PngEncoder, ChannelsSpreadToEightBitsAndEmptyPicturesAreRefused) {
   EXPECT_EQ(Decode(EncodePng555(px, 5, 1, 5, false), 5, 1),
             (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 132, 66, 33, 255, 255, 255}));
   const uint16_t none[4] = {};
-  EXPECT_TRUE(EncodePng555(none, 0, 1, 1, false).empty());
-  EXPECT_TRUE(EncodePng555(none, 1, 0, 1, false).empty());
-  EXPECT_TRUE(EncodePng555(none, 2, 2, 1, false).empty());  // stride below the width
-  EXPECT_TRUE(EncodePng555(nullptr, 1, 1, 1, false).empty());
+  EXPECT_EQ(EncodePng555(none, 0, 1, 1, false).size() + EncodePng555(none, 1, 0, 1, false).size() +
+                EncodePng555(none, 2, 2, 1, false).size() +  // stride below the width
+                EncodePng555(nullptr, 1, 1, 1, false).size(),
+            0u);
 }
 
 // Rows `stride` apart, those past the width a colour the picture never has;

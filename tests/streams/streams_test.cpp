@@ -7,12 +7,18 @@
 #include "streams/gplp.h"
 #include "streams/resources.h"
 #include "streams/streams.h"
-#include "support/game_fixture.h"
+#include "support/gfx_pixels.h"
 
 namespace {
 
 std::string Str(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
 std::vector<uint8_t> Vec(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+// What unpacking a file gives: "name=contents", or the error.
+std::string Unpacked(const std::vector<uint8_t>& file) {
+  std::vector<uint8_t> out;
+  std::string name, error;
+  return UnpackGplp(file, out, name, error) ? name + "=" + Str(out) : error;
+}
 
 // A GPLP file laid out field by field: "GPLP", a 0 byte and 7 bytes nobody
 // reads; at 12 the information block's size I; the block (4 unread bytes,
@@ -28,21 +34,17 @@ std::string Gplp(uint32_t infoSize, const std::string& name, const std::string& 
          le(unpacked) + std::string(infoSize - 20, unread) + name + '\0' + flags + packed;
 }
 
-class StreamTest : public GameTest {
+std::string ReadAll(PackedStream& s) {
+  std::string out(static_cast<size_t>(s.DataSize()), '\0');
+  if (!out.empty()) s.Read(out.data(), out.size());
+  return out;
+}
+
+class StreamTest : public gfx_test::HostTest {
  protected:
-  void SetUp() override {
-    GameTest::SetUp();
-    MakeHost();
-    ResetResourceTable();
-  }
   void TearDown() override {
     ResetResourceTable();
-    GameTest::TearDown();
-  }
-  std::string ReadAll(PackedStream& s) {
-    std::string out(static_cast<size_t>(s.DataSize()), '\0');
-    if (!out.empty()) s.Read(out.data(), out.size());
-    return out;
+    HostTest::TearDown();
   }
 };
 
@@ -63,20 +65,15 @@ TEST(Gplp, TokensDecodeAsTheFlagBitsSay) {
     const auto out = DecodeGplp(reinterpret_cast<const uint8_t*>(c.flags.data()), c.flags.size(),
                                 reinterpret_cast<const uint8_t*>(c.packed.data()), c.packed.size(),
                                 c.want.size(), &complete);
-    EXPECT_EQ(Str(out), c.want);
-    EXPECT_TRUE(complete) << c.want;
+    EXPECT_EQ(std::pair(Str(out), complete), std::pair(c.want, true));
   }
   // The packer writes exactly this layout, which the tool and the game share;
   // the unpacker finds the name after an information block of any size.
   const std::string abc = "abcabcabc";
   EXPECT_EQ(Str(PackGplp(reinterpret_cast<const uint8_t*>(abc.data()), 9, "m.mid")),
             Gplp(20, "m.mid", "\x07", std::string("abc\x03\x00", 5), 9, '\0'));
-  std::vector<uint8_t> out;
-  std::string name, error;
-  ASSERT_TRUE(UnpackGplp(Vec(Gplp(28, "n.mid", "\x07", std::string("abc\x03\x00", 5), 9)), out,
-                         name, error))
-      << error;
-  EXPECT_EQ(std::pair(Str(out), name), std::pair(abc, std::string("n.mid")));
+  EXPECT_EQ(Unpacked(Vec(Gplp(28, "n.mid", "\x07", std::string("abc\x03\x00", 5), 9))),
+            "n.mid=" + abc);
 }
 
 TEST_F(StreamTest, PackingRoundTripsAndDamageIsRefusedWithoutStrayReads) {
@@ -88,13 +85,9 @@ TEST_F(StreamTest, PackingRoundTripsAndDamageIsRefusedWithoutStrayReads) {
     text.insert(text.end(), w.begin(), w.end());
   }
   const std::vector<uint8_t> cases[] = {{}, {'x'}, Vec(std::string(36, 'a')), noise, text};
-  for (const auto& data : cases) {
-    const auto file = PackGplp(data.data(), data.size(), "member.mid");
-    std::vector<uint8_t> out;
-    std::string name, error;
-    ASSERT_TRUE(UnpackGplp(file, out, name, error)) << error;
-    EXPECT_EQ(std::pair(out, name), std::pair(data, std::string("member.mid")));
-  }
+  for (const auto& data : cases)
+    EXPECT_EQ(Unpacked(PackGplp(data.data(), data.size(), "member.mid")),
+              "member.mid=" + Str(data));
   EXPECT_LT(PackGplp(text.data(), text.size(), "t").size(), text.size() / 4);
 
   const std::string good = Str(PackGplp(text.data(), 300, "m"));
@@ -108,22 +101,15 @@ TEST_F(StreamTest, PackingRoundTripsAndDamageIsRefusedWithoutStrayReads) {
                                  badInfo,
                                  Gplp(20, "m", std::string(1, '\0'), "\xF0\xFF", 16)};
   for (const std::string& d : damaged) {
-    std::vector<uint8_t> out;
-    std::string name, error;
-    EXPECT_FALSE(UnpackGplp(Vec(d), out, name, error)) << d.size();
-    EXPECT_EQ(error.rfind("damaged: ", 0), 0u) << error;
+    EXPECT_EQ(Unpacked(Vec(d)).rfind("damaged: ", 0), 0u) << Unpacked(Vec(d));
     // The game opens it all the same, reading nothing outside the file.
     WriteData("d.dpa", d);
     PackedStream s;
-    ASSERT_EQ(s.Open("d.mid", kModeBinary), 1);
-    EXPECT_EQ(s.Mode(), 1);
-    EXPECT_LE(s.DataSize(), static_cast<int64_t>(d.size()) * 9 + 18);
-    ReadAll(s);
+    ASSERT_EQ(s.Open("d.mid", kModeBinary) + s.Mode(), 2);
+    EXPECT_LE(ReadAll(s).size(), d.size() * 9 + 18);
   }
-  std::vector<uint8_t> out;
-  std::string name, error;
-  EXPECT_FALSE(UnpackGplp(Vec("GPLPx"), out, name, error));
-  EXPECT_EQ(error, "not a GPLP packed file (it does not start with \"GPLP\" and a 0 byte)");
+  EXPECT_EQ(Unpacked(Vec("GPLPx")),
+            "not a GPLP packed file (it does not start with \"GPLP\" and a 0 byte)");
 }
 
 TEST_F(StreamTest, AlternativeNameCutsAtTheLastDotOfWholeCharacters) {
@@ -143,18 +129,13 @@ TEST_F(StreamTest, AlternativeNameCutsAtTheLastDotOfWholeCharacters) {
 // 0 byte is decoded, anything else read as it is.
 TEST_F(StreamTest, PackedStreamTriesItsFourPlacesInOrder) {
   const std::string song = Gplp(24, "card2.mid", "\x07", std::string("abc\x03\x00", 5), 9);
-  const std::string resPacked = Gplp(20, "r", "\x07", std::string("xyz\x00\x00", 5), 6);
-  static std::string keep;
-  keep = resPacked;
-  static const uint8_t plain[] = {'r', 'e', 's', '\n', 'x'};
-  static ProgramResource table[] = {
-      {"SONG.MID", 0, nullptr, plain, sizeof plain},
-      {"other.dpa", 0, nullptr, nullptr, 0},
+  const std::string packed = Gplp(20, "r", "\x07", std::string("xyz\x00\x00", 5), 6);
+  const auto* plain = reinterpret_cast<const uint8_t*>("res\nx");
+  const ProgramResource table[] = {
+      {"SONG.MID", 0, nullptr, plain, 5},
+      {"other.dpa", 0, nullptr, reinterpret_cast<const uint8_t*>(packed.data()), packed.size()},
       {"both.mid", 0, nullptr, plain, 3},
-      {"named.mid", 0, "MIDI", plain, 3},
-  };
-  table[1].data = reinterpret_cast<const uint8_t*>(keep.data());
-  table[1].size = keep.size();
+      {"named.mid", 0, "MIDI", plain, 3}};
   InstallResourceTable(table, 4);
   WriteData("bmid/card2.dpa", song);
   WriteData("plain.mid", "plain");
@@ -177,9 +158,10 @@ TEST_F(StreamTest, PackedStreamTriesItsFourPlacesInOrder) {
   };
   for (const auto& c : cases) {
     PackedStream s;
-    ASSERT_EQ(s.Open(c.open, kModeBinary), c.ok) << c.open;
-    EXPECT_EQ(std::pair(s.Mode(), s.Name()), std::pair(c.mode, c.name)) << c.open;
-    EXPECT_EQ(ReadAll(s), c.data) << c.open;
+    const int ok = s.Open(c.open, kModeBinary);
+    EXPECT_EQ(std::tuple(ok, s.Mode(), s.Name(), ReadAll(s)),
+              std::tuple(c.ok, c.mode, c.name, c.data))
+        << c.open;
   }
   PackedStream s;
   static const char kMidi[] = "midi";
@@ -189,16 +171,14 @@ TEST_F(StreamTest, PackedStreamTriesItsFourPlacesInOrder) {
   s.SetType(0);
   ASSERT_EQ(s.Open("song.mid", kModeBinary), 1);
   char line[16];
-  ASSERT_EQ(s.ReadTextLine(line, sizeof line), 1);
+  EXPECT_EQ(s.ReadTextLine(line, sizeof line) + s.Write("w", 1), 1);  // a resource has no file
   EXPECT_STREQ(line, "res\n");
-  EXPECT_EQ(s.Write("w", 1), 0);  // a resource has no file
   // A decoded member seeks from its unpacked end; reads past it give zeros.
   ASSERT_EQ(s.Open("bmid\\card2.mid", kModeBinary), 1);
   s.Seek(-4, kSeekEnd);
   char tail[6] = {'?', '?', '?', '?', '?', '?'};
-  EXPECT_EQ(s.Read(tail, 6), 4);
+  EXPECT_EQ(s.Read(tail, 6) + s.Write("x", 1), 4);
   EXPECT_EQ(std::string(tail, 6), std::string("cabc\0\0", 6));
-  EXPECT_EQ(s.Write("x", 1), 0);
 }
 
 // Open modes by number as the runtime's fopen: 2 "r", 3 "rb", 4 "w", 5 "wb",
@@ -206,26 +186,22 @@ TEST_F(StreamTest, PackedStreamTriesItsFourPlacesInOrder) {
 TEST_F(StreamTest, DiskStreamFollowsTheRuntimesModes) {
   WriteData("a.txt", "one\r\ntwo\r\n");
   DiskStream s;
-  for (int mode = 0; mode <= 10; ++mode) {
-    const bool valid = mode == 2 || mode == 3 || mode == 4 || mode == 5 || mode == 8 || mode == 9;
-    EXPECT_EQ(s.Open(mode == 4 || mode == 5 ? "w.txt" : "a.txt", mode), valid ? 1 : 0) << mode;
-  }
-  EXPECT_EQ(s.Open("missing.bin", 3), 0);
+  std::string opened;
+  for (int mode = 0; mode <= 10; ++mode)
+    opened += char('0' + s.Open(mode == 4 || mode == 5 ? "w.txt" : "a.txt", mode));
+  EXPECT_EQ(opened + char('0' + s.Open("missing.bin", 3)), "001111001100");
   char line[8], buf[16];
-  ASSERT_EQ(s.Open("a.txt", 3), 1);
+  ASSERT_EQ(s.Open("a.txt", 3) + s.ReadTextLine(line, sizeof line), 2);
   EXPECT_EQ(s.Size(), 10);
-  ASSERT_EQ(s.ReadTextLine(line, sizeof line), 1);
   EXPECT_STREQ(line, "one\r\n");
-  ASSERT_EQ(s.Open("a.txt", 2), 1);  // text mode: CR LF reads as LF
-  EXPECT_EQ(s.Size(), 8);
-  ASSERT_EQ(s.ReadTextLine(line, 3), 1);  // fgets: size - 1 bytes
+  ASSERT_EQ(s.Open("a.txt", 2) + s.ReadTextLine(line, 3), 2);  // fgets: size - 1 bytes
+  EXPECT_EQ(s.Size(), 8);                                      // text mode: CR LF reads as LF
   EXPECT_STREQ(line, "on");
   ASSERT_EQ(s.Open("a.txt", 3), 1);
-  EXPECT_EQ(s.Read(buf, 4), 1);  // all or nothing, as one fread item
-  EXPECT_EQ(s.Read(buf, 16), 0);
-  EXPECT_EQ(s.Seek(-100, kSeekCur), 1);  // before the start: refused
-  EXPECT_EQ(s.Tell(), 10);
-  EXPECT_EQ(s.Write("x", 1), 0);
+  // All or nothing, as one fread item; a seek before the start is refused.
+  EXPECT_EQ(std::vector<int64_t>({s.Read(buf, 4), s.Read(buf, 16), s.Seek(-100, kSeekCur), s.Tell(),
+                                  s.Write("x", 1)}),
+            std::vector<int64_t>({1, 0, 1, 10, 0}));
   ASSERT_EQ(s.Open("b.bin", 5), 1);
   EXPECT_EQ(s.Write("hello", 5), 1);
   ASSERT_EQ(s.Open("b.bin", 9), 1);  // the reopen closes and writes the first

@@ -1,5 +1,6 @@
-// Pictures for the drawing tests: patterned images, snapshots, and the check
-// that a drawing changed one rectangle and nothing else.
+// Pictures for the drawing tests: patterned images, snapshots, the check
+// that a drawing changed one rectangle and nothing else, and a game fixture
+// with its host made.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "graphics/image.h"
+#include "support/game_fixture.h"
 
 namespace gfx_test {
 
@@ -45,5 +47,13 @@ inline ::testing::AssertionResult Only(const Image& im, const std::vector<uint16
     }
   return ::testing::AssertionSuccess();
 }
+
+class HostTest : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    MakeHost();
+  }
+};
 
 }  // namespace gfx_test
