@@ -51,12 +51,10 @@ class CollectionTest : public ScreensTest {
   }
   // Each arrow's first column is keyed.
   static void ExpectArrows(bool up, bool down) {
-    ExpectShows({{620, 46, up ? kUpArrow : kPage},
-                 {637, 447, down ? kDownArrow : kPage},
-                 {610, 46, kPage},
-                 {620, 35, kPage},
-                 {620, 448, kPage}},
-                kCollectionBlue);
+    // clang-format off
+    ExpectShows({{620, 46, up ? kUpArrow : kPage}, {637, 447, down ? kDownArrow : kPage},
+                 {610, 46, kPage}, {620, 35, kPage}, {620, 448, kPage}}, kCollectionBlue);
+    // clang-format on
   }
 };
 

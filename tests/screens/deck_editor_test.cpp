@@ -56,15 +56,11 @@ TEST_F(DeckEditorTest, TheDraggedCardFollowsThePointerAndTheRightButtonWaits) {
   deckEditorMove(150, 330);
   // The whole picture, 50 left of and 69 above the pointer, unkeyed.
   const uint16_t card = CardColour(1);
-  ExpectShows({{100, 261, card},
-               {199, 398, card},
-               {150, 330, card},
-               {110, 300, kKey5},
-               {99, 261, kPage},
-               {100, 260, kPage},
-               {200, 398, kPage},
-               {199, 399, kPage}},
-              kDeckBlue);
+  // clang-format off
+  ExpectShows({{100, 261, card}, {199, 398, card}, {150, 330, card}, {110, 300, kKey5},
+               {99, 261, kPage}, {100, 260, kPage}, {200, 398, kPage},
+               {199, 399, kPage}}, kDeckBlue);
+  // clang-format on
   // A card's detail does not open while one is dragged.
   EXPECT_TRUE(deckEditorDetail(DeckX(1) + 10, PlaceY(1) + 10));
   EXPECT_EQ(Detail(), "");
@@ -94,42 +90,39 @@ TEST_F(DeckEditorTest, OnlyTheVisiblePartOfEachCardIsDrawn) {
   for (uint32_t n = 1; n <= 2; ++n) deckEditor.discard[n] = 6 + n;
   deckEditor.discardCount = 2;
   drawDeckEditor();
-  ExpectShows({{StockX(2) + 15, PlaceY(2) + 60, kPage},
-               {StockX(8) + 35, PlaceY(8) + 30, kPage},
-               {StockX(1) + 2, PlaceY(1) + 2, CardColour(1)},
-               {287, PlaceY(7) + 2, CardColour(7)},
-               {288, PlaceY(7) + 2, kPage},
-               {StockX(36) + 2, 475, CardColour(36)},
-               {StockX(36) + 2, 476, kPage},
-               {DeckX(22) + 2, 331, CardColour(22)},
-               {DeckX(22) + 2, 332, kPage},
-               {330, 447, CardColour(7)},
-               {330, 448, kPage},
-               {360 + 99, 378, CardColour(8)}},
-              kDeckBlue);
+  // clang-format off
+  ExpectShows({{StockX(2) + 15, PlaceY(2) + 60, kPage}, {StockX(8) + 35, PlaceY(8) + 30, kPage},
+               {StockX(1) + 2, PlaceY(1) + 2, CardColour(1)}, {287, PlaceY(7) + 2, CardColour(7)},
+               {288, PlaceY(7) + 2, kPage}, {StockX(36) + 2, 475, CardColour(36)},
+               {StockX(36) + 2, 476, kPage}, {DeckX(22) + 2, 331, CardColour(22)},
+               {DeckX(22) + 2, 332, kPage}, {330, 447, CardColour(7)}, {330, 448, kPage},
+               {360 + 99, 378, CardColour(8)}}, kDeckBlue);
+  // clang-format on
   EXPECT_TRUE(ScreenIsPage()) << "the erase source is the finished page";
   player.stock.count = 20;
   drawDeckEditor();
+  // clang-format off
   ExpectShows({{StockX(20) + 95, PlaceY(20) + 130, CardColour(20)},
-               {StockX(14) + 2, PlaceY(14) + 89, CardColour(14)}},
-              kDeckBlue);
+               {StockX(14) + 2, PlaceY(14) + 89, CardColour(14)}}, kDeckBlue);
+  // clang-format on
 }
 
 TEST_F(DeckEditorTest, PagesArrowsAndTheEmptyLastPage) {
   Open(43, 0);
   ExpectShows({{300, 460, kDownArrow}, {300, 45, kPage}}, kDeckBlue);
   ASSERT_TRUE(deckEditorPress(300, 460));
-  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, CardColour(43)},
-               {120, 42, kPage},
-               {300, 45, kUpArrow},
-               {300, 460, kPage}},
-              kDeckBlue);
+  // clang-format off
+  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, CardColour(43)}, {120, 42, kPage},
+               {300, 45, kUpArrow}, {300, 460, kPage}}, kDeckBlue);
+  // clang-format on
   ASSERT_TRUE(deckEditorPress(StockX(1) + 50, PlaceY(1) + 80));
   ASSERT_TRUE(deckEditorRelease(420, 120));
   EXPECT_EQ(Deck(), (std::vector<uint32_t>{43}));
   EXPECT_EQ(deckEditor.firstShown[kPileStock], 43);
-  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, kPage}, {300, 45, kUpArrow}, {300, 460, kPage}},
-              kDeckBlue);
+  // clang-format off
+  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, kPage}, {300, 45, kUpArrow},
+               {300, 460, kPage}}, kDeckBlue);
+  // clang-format on
 }
 
 TEST_F(DeckEditorTest, AttributeOrderPutsAttributeZeroLastAndHoldsForNewCards) {
@@ -160,9 +153,10 @@ TEST_F(DeckEditorTest, CountsBeyondCapacityAndStrangeCardNumbersStayInsideTheTab
   drawDeckEditor();
   EXPECT_EQ(player.stock.cards[kStockCapacity], 77u);  // with attribute 0, last
   EXPECT_EQ(player.stock.cards[kStockCapacity - 1], 50u);
-  ExpectShows(
-      {{StockX(6) + 50, PlaceY(6) + 80, kPage}, {StockX(5) + 2, PlaceY(5) + 2, CardColour(50)}},
-      kDeckBlue);
+  // clang-format off
+  ExpectShows({{StockX(6) + 50, PlaceY(6) + 80, kPage},
+               {StockX(5) + 2, PlaceY(5) + 2, CardColour(50)}}, kDeckBlue);
+  // clang-format on
   deckEditor.firstShown[kPileStock] = 1;
   drawDeckEditor();
   ASSERT_TRUE(deckEditorPress(StockX(1) + 10, PlaceY(1) + 10));

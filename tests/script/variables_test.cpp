@@ -57,38 +57,24 @@ TEST_F(VariablesTest, ConfigDeclaresTablesInOrderAndCutsOverlongNames) {
 TEST_F(VariablesTest, ExpressionsRunLeftToRightOnTermsWithTheirMessages) {
   player.money = 42;
   const std::string byZero = "0で割ろうとしました\nFile : start\nLine : 1";
-  // one term
-  // toward zero
-  // an unknown operator drops its pair
-  // a string variable is no term
+  // Toward zero; an unknown operator drops its pair; a string variable is no term.
   const struct {
     std::string expression;
     int32_t value;
     std::string box;
-  } cases[] = {{"10 - 4 * 2", 12, ""},
-               {"10-4", 10, ""},
-               {"7 / 2 - 1", 2, ""},
-               {"0 - 7 / 2", -3, ""},
-               {"0 - 7 % 2", -1, ""},
-               {"5 ? 3 + 1", 6, ""},
-               {"+12abc", 12, ""},
-               {"-", 0, ""},
-               {"007", 7, ""},
-               {"[money]0", 420, ""},
-               {"2147483647 + 1", INT_MIN, ""},
-               {"0 - 2147483647 - 1 / -1", INT_MIN, ""},
-               {"0 - 2147483647 - 1 % -1", 0, ""},
-               {"9 / 0 + 1", 10, byZero},
-               {"9 % 0", 9, byZero},
-               {"nosuch + 2", 2, kNoVariable},
+    // clang-format off
+  } cases[] = {{"10 - 4 * 2", 12, ""}, {"10-4", 10, ""}, {"7 / 2 - 1", 2, ""}, {"0 - 7 / 2", -3, ""},
+               {"0 - 7 % 2", -1, ""}, {"5 ? 3 + 1", 6, ""}, {"+12abc", 12, ""}, {"-", 0, ""},
+               {"007", 7, ""}, {"[money]0", 420, ""}, {"2147483647 + 1", INT_MIN, ""},
+               {"0 - 2147483647 - 1 / -1", INT_MIN, ""}, {"0 - 2147483647 - 1 % -1", 0, ""},
+               {"9 / 0 + 1", 10, byZero}, {"9 % 0", 9, byZero}, {"nosuch + 2", 2, kNoVariable},
                {"s * 3", 0, kNoVariable}};
+  // clang-format on
   for (const auto& c : cases) {
     host->boxes.clear();
     Run(".let a = " + c.expression + "\n");
     EXPECT_EQ(Int("a"), c.value) << c.expression;
-    EXPECT_EQ(BoxTexts(),
-              c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box})
-        << c.expression;
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>(!c.box.empty(), c.box)) << c.expression;
   }
   EXPECT_EQ(EvalTerm(""), 0);
 }
