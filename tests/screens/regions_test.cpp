@@ -176,12 +176,12 @@ TEST_F(RegionsTest, EveryRegionAnswersUpToItsEdgesAndNoFurther) {
     ASSERT_TRUE(Press(r, (r.left + r.right) / 2, (r.top + r.bottom) / 2)) << r.what;
     const std::string hit = Observed();
     EXPECT_NE(hit, untouched) << r.what;
-    const struct {
-      int x, y;
-      bool inside;
-    } probes[] = {{r.left, r.top, true},          {r.right, r.bottom, true},
-                  {r.left - 1, r.top, false},     {r.left, r.top - 1, false},
-                  {r.right + 1, r.bottom, false}, {r.right, r.bottom + 1, false}};
+    // clang-format off
+    const struct { int x, y; bool inside; } probes[] = {
+        {r.left, r.top, true},          {r.right, r.bottom, true},
+        {r.left - 1, r.top, false},     {r.left, r.top - 1, false},
+        {r.right + 1, r.bottom, false}, {r.right, r.bottom + 1, false}};
+    // clang-format on
     for (const auto& p : probes) {
       Arrange(r);
       ASSERT_TRUE(Press(r, p.x, p.y)) << r.what;

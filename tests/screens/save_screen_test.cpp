@@ -202,14 +202,13 @@ TEST_F(SaveScreenTest, ASavedWaitResumesWithItsSceneTextMusicAndVariables) {
   WriteTestK16(dataDir.string() + "/pic.K16", 440, 300,
                [](int x, int) { return Rgb5(4, 28, x / 20); });
   WriteData("config.scn", ".int count\n.str name\n");
-  const struct {
-    const char* wait;
-    const char* answer;
-    int storedLines;
-  } cases[] = {{".clk", "wait click 320 240", 0},
-               {".tcl", "wait click 320 240", 0},
-               {".slt add \"Left [count]\" :left\n.slt add Right :right\n.slt exec",
-                "wait click 240 94", 1}};
+  // clang-format off
+  const struct { const char* wait; const char* answer; int storedLines; } cases[] = {
+      {".clk", "wait click 320 240", 0},
+      {".tcl", "wait click 320 240", 0},
+      {".slt add \"Left [count]\" :left\n.slt add Right :right\n.slt exec",
+      "wait click 240 94", 1}};
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wait);
     std::filesystem::remove(dataDir / "save/save1.dat");

@@ -17,17 +17,17 @@ using ReaderTest = ScriptTest;
 
 TEST_F(ReaderTest, TokensSplitAtSpacesWithQuotesClosedByAnEvenRunOfBackslashes) {
   const std::string so = Sjis("ソ");  // 0x83 0x5C: its trail byte is no backslash
-  const struct {
-    std::string line, restAfterFirst;
-    std::vector<std::string> tokens;
-  } cases[] = {{".load  back\tx  \"a b\"\n", "back\tx  \"a b\"\n", {".load", "back\tx", "a b"}},
-               {"\"a b\"cd efg\n", "efg\n", {"a bcd", "efg"}},
-               {R"("say \"hi\"" x)", "x", {R"(say \"hi\")", "x"}},
-               {R"("a\\" b)", "b", {R"(a\\)", "b"}},
-               {R"("a\\\"b" c)", "c", {R"(a\\\"b)", "c"}},
-               {"\"" + so + "\" next", "next", {so, "next"}},
-               {"   \n", "", {}},
-               {"\"open ended\n", "", {"open ended"}}};
+  // clang-format off
+  const struct { std::string line, restAfterFirst; std::vector<std::string> tokens; } cases[] = {
+      {".load  back\tx  \"a b\"\n", "back\tx  \"a b\"\n", {".load", "back\tx", "a b"}},
+      {"\"a b\"cd efg\n", "efg\n", {"a bcd", "efg"}},
+      {R"("say \"hi\"" x)", "x", {R"(say \"hi\")", "x"}},
+      {R"("a\\" b)", "b", {R"(a\\)", "b"}},
+      {R"("a\\\"b" c)", "c", {R"(a\\\"b)", "c"}},
+      {"\"" + so + "\" next", "next", {so, "next"}},
+      {"   \n", "", {}},
+      {"\"open ended\n", "", {"open ended"}}};
+  // clang-format on
   for (const auto& c : cases) {
     host->boxes.clear();
     char line[kLineSize] = {}, token[kLineSize];
@@ -50,14 +50,14 @@ TEST_F(ReaderTest, TokensSplitAtSpacesWithQuotesClosedByAnEvenRunOfBackslashes) 
 // Text mode: CR LF is LF, Ctrl-Z ends the file; every line counts, the
 // failed read at the end too.
 TEST_F(ReaderTest, LinesLoseLeadingTabsSplitAt255BytesAndAllCount) {
-  const struct {
-    std::string bytes;
-    std::vector<std::string> lines;
-  } cases[] = {{"\t\t.cmd a\n  .text\r\n\n#c\n:label\nlast",
-                {".cmd a\n", "  .text\n", "\n", "#c\n", ":label\n", "last"}},
-               {std::string("a\rb\r\nc\x1A") + "d\n", {"a\rb\n", "c"}},
-               {std::string(300, 'x') + "\nnext\n",
-                {std::string(255, 'x'), std::string(45, 'x') + "\n", "next\n"}}};
+  // clang-format off
+  const struct { std::string bytes; std::vector<std::string> lines; } cases[] = {
+      {"\t\t.cmd a\n  .text\r\n\n#c\n:label\nlast",
+      {".cmd a\n", "  .text\n", "\n", "#c\n", ":label\n", "last"}},
+      {std::string("a\rb\r\nc\x1A") + "d\n", {"a\rb\n", "c"}},
+      {std::string(300, 'x') + "\nnext\n",
+      {std::string(255, 'x'), std::string(45, 'x') + "\n", "next\n"}}};
+  // clang-format on
   for (const auto& c : cases) {
     WriteData("s.scn", c.bytes);
     ASSERT_EQ(OpenScenario("s"), 1);

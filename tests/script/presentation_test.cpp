@@ -51,14 +51,14 @@ class PresentationTest : public ScriptTest {
 
 TEST_F(PresentationTest, TextLinesAreTypedTenMillisecondsACharacterWithTheirLineRules) {
   const std::string y30(30, 'y');
-  const struct {
-    std::string script, lines;
-    uint64_t ms;
-  } cases[] = {{".show msg1\n" + std::string(35, 'x') + "\n", std::string(35, 'x') + "|||", 350},
-               {".show msg1\n.cut\n" + y30 + "\n" + y30 + "\n.wat 0\n", y30 + "|" + y30 + "||", 0},
-               {"first!n\nsecond\nthird\\nfourth\\\\x\\y\n", "firstsecond|third|fourth\\xy|", 250},
-               {"last\\n\n" + Sjis("あいう") + "\n", "last|" + Sjis("あいう") + "||", 70},
-               {".msg 3\n.msg 5\n.msg 0\nabc\n", "|||", 30}};
+  // clang-format off
+  const struct { std::string script, lines; uint64_t ms; } cases[] = {
+      {".show msg1\n" + std::string(35, 'x') + "\n", std::string(35, 'x') + "|||", 350},
+      {".show msg1\n.cut\n" + y30 + "\n" + y30 + "\n.wat 0\n", y30 + "|" + y30 + "||", 0},
+      {"first!n\nsecond\nthird\\nfourth\\\\x\\y\n", "firstsecond|third|fourth\\xy|", 250},
+      {"last\\n\n" + Sjis("あいう") + "\n", "last|" + Sjis("あいう") + "||", 70},
+      {".msg 3\n.msg 5\n.msg 0\nabc\n", "|||", 30}};
+  // clang-format on
   for (const auto& c : cases) {
     Reset();
     EXPECT_EQ(Elapsed(c.script), c.ms) << c.script;
@@ -95,13 +95,13 @@ TEST_F(PresentationTest, ClickWaitsStopTheRunAndTheClickResumesIt) {
 TEST_F(PresentationTest, TheCursorBlinksBesideTheLastLineFromItsWindowsSprite) {
   Paint(gfx.PartsSheet, 1);
   host->options().until = 1000000;  // no input left: keep the window open
-  const struct {
-    std::string script;
-    int window, spriteX;
-  } cases[] = {{".show msg4\n.msg 4\none\ntwo\n.clk\n", 4, 662},
-               {".show msg4\n.msg 4\none\ntwo\n.tcl\n", 4, 694},
-               {".show msg1\none\ntwo\n.clk\n", 1, 630},
-               {".show msg3\n.msg 3\none\ntwo\n.tcl\n", 3, 630}};
+  // clang-format off
+  const struct { std::string script; int window, spriteX; } cases[] = {
+      {".show msg4\n.msg 4\none\ntwo\n.clk\n", 4, 662},
+      {".show msg4\n.msg 4\none\ntwo\n.tcl\n", 4, 694},
+      {".show msg1\none\ntwo\n.clk\n", 1, 630},
+      {".show msg3\n.msg 3\none\ntwo\n.tcl\n", 3, 630}};
+  // clang-format on
   for (const auto& c : cases) {
     Reset();
     Run(c.script);
@@ -278,14 +278,13 @@ TEST_F(PresentationTest, TheSceneIsComposedFromItsFixedPiecesInOrder) {
 }
 
 TEST_F(PresentationTest, LoadPaintsThePictureIntoItsLayerAndRemembersItsName) {
-  const struct {
-    const char* layer;
-    int w, h;
-    Image* image;
-  } cases[] = {{"back", 640, 480, &gfx.WorkPage},
-               {"place", 440, 300, &gfx.PictureImage},
-               {"face1", 134, 152, &gfx.FaceImage1},
-               {"face2", 134, 152, &gfx.FaceImage2}};
+  // clang-format off
+  const struct { const char* layer; int w, h; Image* image; } cases[] = {
+      {"back", 640, 480, &gfx.WorkPage},
+      {"place", 440, 300, &gfx.PictureImage},
+      {"face1", 134, 152, &gfx.FaceImage1},
+      {"face2", 134, 152, &gfx.FaceImage2}};
+  // clang-format on
   Config(".str where\n");
   for (int i = 0; i < 4; ++i) {
     const auto& c = cases[i];

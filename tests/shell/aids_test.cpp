@@ -218,11 +218,8 @@ TEST(SettingsFile, HandWrittenFilesReadAndDamagedOnesAreRefusedWhole) {
   EXPECT_EQ(FormatSettings(back), FormatSettings(written));
   EXPECT_EQ(EffectiveMusicVolume(back) + EffectiveEffectsVolume(back), 0);  // muted
   EXPECT_EQ(EffectiveEffectsVolume(Settings{}), 100);
-  const struct {
-    std::string text;
-    int music, speed, badLine;
-    // clang-format off
-  } cases[] = {
+  // clang-format off
+  const struct { std::string text; int music, speed, badLine; } cases[] = {
       {"# mine\r\n\n  music_volume=  35 \r\ncolour_theme = dark\ntext_speed = instant", 35, 0, 0},
       {"\xEF\xBB\xBFmusic_volume = 20\n", 20, 10, 0}, {"", 100, 10, 0},
       {"music_volume = 0\neffects_volume = 100\nwindow_scale = 4\nauto_delay = 60000\n", 0, 10, 0},

@@ -95,10 +95,11 @@ class ModeTest : public GameTest {
 // which answers only in the waiting modes and outside events; any press
 // holds the button and the mouse; an opener answering false ends the program.
 TEST_F(ModeTest, ClicksResumeOpenAScreenOrOnlyHoldTheButtonByMode) {
-  const struct {
-    int mode, x, y, event, after;
-  } cases[] = {{3, 600, 442, 0, 6}, {3, 634, 442, 0, 1}, {4, 524, 475, 0, 9}, {3, 600, 442, 1, 1},
-               {0, 600, 442, 0, 0}, {1, 10, 10, 0, 1},   {2, 530, 450, 0, 2}};
+  // clang-format off
+  const struct { int mode, x, y, event, after; } cases[] = {
+      {3, 600, 442, 0, 6}, {3, 634, 442, 0, 1}, {4, 524, 475, 0, 9}, {3, 600, 442, 1, 1},
+      {0, 600, 442, 0, 0}, {1, 10, 10, 0, 1},   {2, 530, 450, 0, 2}};
+  // clang-format on
   for (const auto& c : cases) {
     shell.InputMode = c.mode;
     interp.EventMode = c.event;
