@@ -97,10 +97,8 @@ TEST_F(PresentationTest, TheCursorBlinksBesideTheLastLineFromItsWindowsSprite) {
   host->options().until = 1000000;  // no input left: keep the window open
   // clang-format off
   const struct { std::string script; int window, spriteX; } cases[] = {
-      {".show msg4\n.msg 4\none\ntwo\n.clk\n", 4, 662},
-      {".show msg4\n.msg 4\none\ntwo\n.tcl\n", 4, 694},
-      {".show msg1\none\ntwo\n.clk\n", 1, 630},
-      {".show msg3\n.msg 3\none\ntwo\n.tcl\n", 3, 630}};
+      {".show msg4\n.msg 4\none\ntwo\n.clk\n", 4, 662}, {".show msg1\none\ntwo\n.clk\n", 1, 630},
+      {".show msg4\n.msg 4\none\ntwo\n.tcl\n", 4, 694}, {".show msg3\n.msg 3\none\ntwo\n.tcl\n", 3, 630}};
   // clang-format on
   for (const auto& c : cases) {
     Reset();
@@ -280,10 +278,8 @@ TEST_F(PresentationTest, TheSceneIsComposedFromItsFixedPiecesInOrder) {
 TEST_F(PresentationTest, LoadPaintsThePictureIntoItsLayerAndRemembersItsName) {
   // clang-format off
   const struct { const char* layer; int w, h; Image* image; } cases[] = {
-      {"back", 640, 480, &gfx.WorkPage},
-      {"place", 440, 300, &gfx.PictureImage},
-      {"face1", 134, 152, &gfx.FaceImage1},
-      {"face2", 134, 152, &gfx.FaceImage2}};
+      {"back", 640, 480, &gfx.WorkPage}, {"place", 440, 300, &gfx.PictureImage},
+      {"face1", 134, 152, &gfx.FaceImage1}, {"face2", 134, 152, &gfx.FaceImage2}};
   // clang-format on
   Config(".str where\n");
   for (int i = 0; i < 4; ++i) {
