@@ -20,6 +20,13 @@ namespace {
 
 using Kind = headless::HeadlessHost::SoundCall::Kind;
 
+Settings Saved(const std::filesystem::path& dataDir) {
+  Settings s;
+  std::string why;
+  EXPECT_TRUE(ParseSettings(ReadText(dataDir / "settings.txt"), s, why)) << why;
+  return s;
+}
+
 class AidsTest : public ScriptTest {
  protected:
   // The window's picture with the blinking click cursor left out.
@@ -34,12 +41,6 @@ class AidsTest : public ScriptTest {
   }
   static std::string At(const Choice& c) {
     return std::to_string(c.left + 2) + " " + std::to_string(c.top + 2);
-  }
-  Settings Saved() {
-    Settings s;
-    std::string why;
-    EXPECT_TRUE(ParseSettings(ReadText(dataDir / "settings.txt"), s, why)) << why;
-    return s;
   }
 };
 
@@ -154,7 +155,7 @@ TEST_F(AidsTest, TextSpeedSetsTheTypingPace) {
 TEST_F(AidsTest, VolumeKeysStepTheHostsVolumesAndAreRemembered) {
   Run(".show msg1\nx\n.clk\n");
   Input("wait key minus\n+10 key minus\n+10 key lbracket\n+10 key m");
-  const Settings saved = Saved();
+  const Settings saved = Saved(dataDir);
   EXPECT_EQ(std::tuple(saved.musicVolume, saved.effectsVolume, saved.muted),
             std::tuple(80, 90, true));
   Input("+10 key m\n+10 key rbracket\n+10 key rbracket\n+10 key plus");
@@ -194,10 +195,10 @@ TEST_F(AidsTest, F11SavesThePictureAsThePlayerSeesItNamedByTheTime) {
   EXPECT_GT(inked, 10);
 }
 
-class SettingsStartTest : public AidsTest {
+class SettingsStartTest : public GameTest {
  protected:
   void SetUp() override {
-    GameTest::SetUp();  // the whole game makes its own host
+    GameTest::SetUp();
     WriteData("config.scn", "");
     WriteData("start.scn", ".show msg1\nx\n.clk\n");
   }
@@ -250,9 +251,9 @@ TEST_F(SettingsStartTest, RememberedSettingsApplyAtStartAndADamagedFileFallsBack
   EXPECT_EQ(RunGame(), 0);
   EXPECT_EQ(std::pair(host->windowScale, host->windowFit), std::pair(3, true));
   EXPECT_EQ(Logged("warning:"), 0);
-  EXPECT_GT(Logged("] full screen"), 0);  // as left last time
-  EXPECT_FALSE(Saved().fullScreen);       // F4 back to the window is remembered
-  EXPECT_EQ(Saved().musicVolume, 40);
+  EXPECT_GT(Logged("] full screen"), 0);    // as left last time
+  EXPECT_FALSE(Saved(dataDir).fullScreen);  // F4 back to the window is remembered
+  EXPECT_EQ(Saved(dataDir).musicVolume, 40);
   EXPECT_TRUE(std::any_of(host->sound.begin(), host->sound.end(),
                           [](const auto& c) { return c.kind == Kind::Volume && c.music == 40; }));
   ResetGameState();
