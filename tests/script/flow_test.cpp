@@ -124,13 +124,9 @@ class FlowTest : public ScriptTest {
 };
 
 TEST_F(FlowTest, ScenariosTakeTheirPathThroughCasesJumpsAndCalls) {
-  const struct {
-    const char* what;
-    std::string start;
-    int32_t t;
-    int result;
-    std::string boxes;
-  } cases[] = {
+  // clang-format off
+  const struct { const char* what; std::string start; int32_t t; int result; std::string boxes;
+                  } cases[] = {
       {"only case 2, then after the block", CaseBlock(2, true), 29, 1, ""},
       {"falls through cases 3 and .els", CaseBlock(2, false), 2349, 1, ""},
       {"only .els", CaseBlock(7, true), 49, 1, ""},
@@ -169,6 +165,7 @@ TEST_F(FlowTest, ScenariosTakeTheirPathThroughCasesJumpsAndCalls) {
       {"misspelled commands", ".lett t = 1\n" + Mark(3) + ".LET t = 5\n", 3, 1,
        "存在しないコマンド: .lett|存在しないコマンド: .LET"},
       {"line kinds", "# c\n\n:label\n\t\t" + Mark(1) + " .let t = 5\n.let t = t + 1\n", 2, 1, ""}};
+  // clang-format on
   for (const auto& c : cases) {
     host->boxes.clear();
     for (auto& v : vars.ints) v.value = 0;
