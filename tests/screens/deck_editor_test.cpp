@@ -1,6 +1,6 @@
 // The deck editor: drags as a player makes them, the page drawn from the
 // lists, and a whole run that opens it from the status bar, moves cards,
-// discards some, closes and saves.
+// discards some, closes and saves; the collection viewer.
 #include "screens/deck_editor.h"
 
 #include <gtest/gtest.h>
@@ -8,11 +8,15 @@
 #include <cstring>
 #include <vector>
 
+#include "core/waits.h"
 #include "data/database.h"
 #include "data/player.h"
 #include "graphics/k16.h"
 #include "graphics/textwindow.h"
+#include "screens/collection.h"
 #include "screens/screens_fixture.h"
+#include "script/presentation.h"
+#include "script/reader.h"
 #include "support/save_files.h"
 
 namespace {
@@ -56,15 +60,11 @@ TEST_F(DeckEditorTest, TheDraggedCardFollowsThePointerAndTheRightButtonWaits) {
   deckEditorMove(150, 330);
   // The whole picture, 50 left of and 69 above the pointer, unkeyed.
   const uint16_t card = CardColour(1);
-  ExpectShows({{100, 261, card},
-               {199, 398, card},
-               {150, 330, card},
-               {110, 300, kKey5},
-               {99, 261, kPage},
-               {100, 260, kPage},
-               {200, 398, kPage},
-               {199, 399, kPage}},
-              kDeckBlue);
+  // clang-format off
+  ExpectShows({{100, 261, card}, {199, 398, card}, {150, 330, card}, {110, 300, kKey5},
+               {99, 261, kPage}, {100, 260, kPage}, {200, 398, kPage},
+               {199, 399, kPage}}, kDeckBlue);
+  // clang-format on
   // A card's detail does not open while one is dragged.
   EXPECT_TRUE(deckEditorDetail(DeckX(1) + 10, PlaceY(1) + 10));
   EXPECT_EQ(Detail(), "");
@@ -94,42 +94,39 @@ TEST_F(DeckEditorTest, OnlyTheVisiblePartOfEachCardIsDrawn) {
   for (uint32_t n = 1; n <= 2; ++n) deckEditor.discard[n] = 6 + n;
   deckEditor.discardCount = 2;
   drawDeckEditor();
-  ExpectShows({{StockX(2) + 15, PlaceY(2) + 60, kPage},
-               {StockX(8) + 35, PlaceY(8) + 30, kPage},
-               {StockX(1) + 2, PlaceY(1) + 2, CardColour(1)},
-               {287, PlaceY(7) + 2, CardColour(7)},
-               {288, PlaceY(7) + 2, kPage},
-               {StockX(36) + 2, 475, CardColour(36)},
-               {StockX(36) + 2, 476, kPage},
-               {DeckX(22) + 2, 331, CardColour(22)},
-               {DeckX(22) + 2, 332, kPage},
-               {330, 447, CardColour(7)},
-               {330, 448, kPage},
-               {360 + 99, 378, CardColour(8)}},
-              kDeckBlue);
+  // clang-format off
+  ExpectShows({{StockX(2) + 15, PlaceY(2) + 60, kPage}, {StockX(8) + 35, PlaceY(8) + 30, kPage},
+               {StockX(1) + 2, PlaceY(1) + 2, CardColour(1)}, {287, PlaceY(7) + 2, CardColour(7)},
+               {288, PlaceY(7) + 2, kPage}, {StockX(36) + 2, 475, CardColour(36)},
+               {StockX(36) + 2, 476, kPage}, {DeckX(22) + 2, 331, CardColour(22)},
+               {DeckX(22) + 2, 332, kPage}, {330, 447, CardColour(7)}, {330, 448, kPage},
+               {360 + 99, 378, CardColour(8)}}, kDeckBlue);
+  // clang-format on
   EXPECT_TRUE(ScreenIsPage()) << "the erase source is the finished page";
   player.stock.count = 20;
   drawDeckEditor();
+  // clang-format off
   ExpectShows({{StockX(20) + 95, PlaceY(20) + 130, CardColour(20)},
-               {StockX(14) + 2, PlaceY(14) + 89, CardColour(14)}},
-              kDeckBlue);
+               {StockX(14) + 2, PlaceY(14) + 89, CardColour(14)}}, kDeckBlue);
+  // clang-format on
 }
 
 TEST_F(DeckEditorTest, PagesArrowsAndTheEmptyLastPage) {
   Open(43, 0);
   ExpectShows({{300, 460, kDownArrow}, {300, 45, kPage}}, kDeckBlue);
   ASSERT_TRUE(deckEditorPress(300, 460));
-  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, CardColour(43)},
-               {120, 42, kPage},
-               {300, 45, kUpArrow},
-               {300, 460, kPage}},
-              kDeckBlue);
+  // clang-format off
+  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, CardColour(43)}, {120, 42, kPage},
+               {300, 45, kUpArrow}, {300, 460, kPage}}, kDeckBlue);
+  // clang-format on
   ASSERT_TRUE(deckEditorPress(StockX(1) + 50, PlaceY(1) + 80));
   ASSERT_TRUE(deckEditorRelease(420, 120));
   EXPECT_EQ(Deck(), (std::vector<uint32_t>{43}));
   EXPECT_EQ(deckEditor.firstShown[kPileStock], 43);
-  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, kPage}, {300, 45, kUpArrow}, {300, 460, kPage}},
-              kDeckBlue);
+  // clang-format off
+  ExpectShows({{StockX(1) + 2, PlaceY(1) + 2, kPage}, {300, 45, kUpArrow},
+               {300, 460, kPage}}, kDeckBlue);
+  // clang-format on
 }
 
 TEST_F(DeckEditorTest, AttributeOrderPutsAttributeZeroLastAndHoldsForNewCards) {
@@ -160,9 +157,10 @@ TEST_F(DeckEditorTest, CountsBeyondCapacityAndStrangeCardNumbersStayInsideTheTab
   drawDeckEditor();
   EXPECT_EQ(player.stock.cards[kStockCapacity], 77u);  // with attribute 0, last
   EXPECT_EQ(player.stock.cards[kStockCapacity - 1], 50u);
-  ExpectShows(
-      {{StockX(6) + 50, PlaceY(6) + 80, kPage}, {StockX(5) + 2, PlaceY(5) + 2, CardColour(50)}},
-      kDeckBlue);
+  // clang-format off
+  ExpectShows({{StockX(6) + 50, PlaceY(6) + 80, kPage},
+               {StockX(5) + 2, PlaceY(5) + 2, CardColour(50)}}, kDeckBlue);
+  // clang-format on
   deckEditor.firstShown[kPileStock] = 1;
   drawDeckEditor();
   ASSERT_TRUE(deckEditorPress(StockX(1) + 10, PlaceY(1) + 10));
@@ -192,6 +190,95 @@ TEST_F(DeckEditorTest, MovedAndDiscardedCardsAsTheGameAndALaterSaveKeepThem) {
       (std::vector<int32_t>{saved.I32("deckCount"), saved.I32("deck", 3), saved.I32("stockCount"),
                             saved.I32("stock", 3), saved.I32("stock", 4)}),
       (std::vector<int32_t>{3, 12, 3, 25, 0}));
+}
+
+// The collection viewer: three pages of cards, obtained ones with their own
+// pictures, and the way back to the waiting scene.
+
+// Centre of place k (1..18) of the collection's page.
+int GridX(int k) { return 8 + 100 * ((k - 1) % 6) + 50; }
+int GridY(int k) { return 33 + 138 * ((k - 1) / 6) + 69; }
+uint16_t Page(int x, int y) { return PageColour(x, y, kCollectionBlue); }
+
+// What place k shows: the card number, -1 the common picture, 0 the page.
+int PlaceShows(int k) {
+  const uint16_t p = At(GridX(k), GridY(k));
+  if (p == kUnowned) return -1;
+  for (int n = 1; n <= kCardCount; ++n)
+    if (p == CardColour(static_cast<uint32_t>(n))) return n;
+  return p == Page(GridX(k), GridY(k)) ? 0 : -2;
+}
+
+class CollectionTest : public ScreensTest {
+ protected:
+  // The detail view a point opens, by the line it starts with; "" for none.
+  std::string DetailAt(int x, int y, bool right) {
+    msgwin.window[4].ClearAll();
+    shell.LeftDown = 0;  // the last click's release is not delivered
+    Input("wait click 1 1");
+    EXPECT_TRUE(right ? collectionDetail(x, y) : collectionClick(x, y))
+        << (host->log.empty() ? "" : host->log.back());
+    LineRecord line{};
+    msgwin.window[4].GetLine(1, line);
+    return line.text;
+  }
+  void Open() {
+    Direct();
+    for (int n = 1; n <= kCardCount; ++n) player.collection[n] = 1;
+    player.collection[2] = player.collection[7] = 0;
+    player.collection[3] = 2;  // any byte but 0 counts as obtained
+    ASSERT_TRUE(openCollectionViewer());
+  }
+  // Each arrow's first column is keyed.
+  static void ExpectArrows(bool up, bool down) {
+    // clang-format off
+    ExpectShows({{620, 46, up ? kUpArrow : kPage}, {637, 447, down ? kDownArrow : kPage},
+                 {610, 46, kPage}, {620, 35, kPage}, {620, 448, kPage}}, kCollectionBlue);
+    // clang-format on
+  }
+};
+
+TEST_F(CollectionTest, ThreePagesOfEighteenAndTheArrowsThatScrollThem) {
+  Open();
+  const int owned[] = {1, -1, 3, 4, 5, 6, -1};
+  for (int k = 1; k <= 18; ++k) EXPECT_EQ(PlaceShows(k), k <= 7 ? owned[k - 1] : k) << k;
+  ExpectShows({{7, 100, kPage}, {607, 446, CardColour(18)}, {608, 446, kPage}}, kCollectionBlue);
+  ExpectArrows(false, true);
+  ASSERT_TRUE(collectionClick(615, 40));  // no page before the first
+  ASSERT_TRUE(collectionClick(615, 430));
+  for (int k = 1; k <= 18; ++k) EXPECT_EQ(PlaceShows(k), 18 + k) << k;
+  ExpectArrows(true, true);
+  ASSERT_TRUE(collectionClick(615, 430));
+  ASSERT_TRUE(collectionClick(615, 430));  // none after the third
+  for (int k = 1; k <= 18; ++k) EXPECT_EQ(PlaceShows(k), k <= 14 ? 36 + k : 0) << k;
+  ExpectArrows(true, false);
+  EXPECT_EQ(DetailAt(GridX(16), GridY(16), false), "");
+  EXPECT_EQ(DetailAt(GridX(18), GridY(18), true), "");
+  ASSERT_TRUE(collectionClick(615, 40));
+  ASSERT_TRUE(collectionClick(615, 40));
+  EXPECT_EQ(collection.firstShown, 1);
+  ExpectArrows(false, true);
+}
+
+TEST_F(CollectionTest, ObtainedCardsOpenTheirDetailOnEitherButton) {
+  Open();
+  EXPECT_EQ(DetailAt(GridX(2), GridY(2), false), "");
+  EXPECT_EQ(DetailAt(GridX(7), GridY(7), true), "");
+  EXPECT_EQ(DetailAt(4, 100, false), Sjis("「Card1」"));
+  EXPECT_EQ(DetailAt(104, 171, true), Sjis("「Card8」"));
+  EXPECT_EQ(DetailAt(607, 446, false), Sjis("「Card18」"));
+  EXPECT_EQ(At(GridX(3), GridY(3)), CardColour(3));  // the page is back
+}
+
+TEST_F(CollectionTest, TheFootBarGoesBackToTheSameClickWaitWithItsCursor) {
+  Run("",
+      "wait screenshot before\nwait click 570 450\nwait click 615 430\nwait click 3 466\n"
+      "wait click 635 466\nwait screenshot back\n");
+  EXPECT_EQ(shell.InputMode, mode::ClickWait);
+  EXPECT_TRUE(scene.cursorRunning);
+  EXPECT_EQ(scn.LineNumber, 8);  // the first ".clk"
+  ASSERT_FALSE(Shot("before").empty());
+  EXPECT_TRUE(Shot("before") == Shot("back")) << "the scene came back otherwise";
 }
 
 }  // namespace

@@ -1,14 +1,93 @@
-// Flow control through the real interpreter. Each step taken appends a digit
-// to "t", so the path a scenario took reads as a number.
+// Scenario lines and tokens as the reader gives them, and flow control
+// through the real interpreter. Each step taken appends a digit to "t", so
+// the path a scenario took reads as a number.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "script/interpreter.h"
+#include "script/reader.h"
 #include "script/variables.h"
 #include "support/script_fixture.h"
 
 namespace {
+
+using ReaderTest = ScriptTest;
+
+TEST_F(ReaderTest, TokensSplitAtSpacesWithQuotesClosedByAnEvenRunOfBackslashes) {
+  const std::string so = Sjis("ソ");  // 0x83 0x5C: its trail byte is no backslash
+  // clang-format off
+  const struct { std::string line, restAfterFirst; std::vector<std::string> tokens; } cases[] = {
+      {".load  back\tx  \"a b\"\n", "back\tx  \"a b\"\n", {".load", "back\tx", "a b"}},
+      {"\"a b\"cd efg\n", "efg\n", {"a bcd", "efg"}},
+      {R"("say \"hi\"" x)", "x", {R"(say \"hi\")", "x"}},
+      {R"("a\\" b)", "b", {R"(a\\)", "b"}},
+      {R"("a\\\"b" c)", "c", {R"(a\\\"b)", "c"}},
+      {"\"" + so + "\" next", "next", {so, "next"}},
+      {"   \n", "", {}},
+      {"\"open ended\n", "", {"open ended"}}};
+  // clang-format on
+  for (const auto& c : cases) {
+    host->boxes.clear();
+    char line[kLineSize] = {}, token[kLineSize];
+    std::strncpy(line, c.line.c_str(), kLineSize - 1);
+    std::vector<std::string> got;
+    for (NextToken(token, line); token[0] != '\0'; NextToken(token, line)) {
+      if (got.empty()) {
+        EXPECT_EQ(line, c.restAfterFirst) << c.line;
+      }
+      got.emplace_back(token);
+    }
+    EXPECT_EQ(got, c.tokens) << c.line;
+    EXPECT_STREQ(line, "") << c.line;
+    const bool unclosed = c.line[0] == '"' && c.line.find('"', 1) == std::string::npos;
+    EXPECT_EQ(BoxTexts().size(), unclosed ? 1u : 0u) << c.line;
+  }
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"行内で「\"」が閉じていません"});
+}
+
+// Text mode: CR LF is LF, Ctrl-Z ends the file; every line counts, the
+// failed read at the end too.
+TEST_F(ReaderTest, LinesLoseLeadingTabsSplitAt255BytesAndAllCount) {
+  // clang-format off
+  const struct { std::string bytes; std::vector<std::string> lines; } cases[] = {
+      {"\t\t.cmd a\n  .text\r\n\n#c\n:label\nlast",
+      {".cmd a\n", "  .text\n", "\n", "#c\n", ":label\n", "last"}},
+      {std::string("a\rb\r\nc\x1A") + "d\n", {"a\rb\n", "c"}},
+      {std::string(300, 'x') + "\nnext\n",
+      {std::string(255, 'x'), std::string(45, 'x') + "\n", "next\n"}}};
+  // clang-format on
+  for (const auto& c : cases) {
+    WriteData("s.scn", c.bytes);
+    ASSERT_EQ(OpenScenario("s"), 1);
+    EXPECT_EQ(scn.LineNumber, 0);
+    std::vector<std::string> lines;
+    while (ReadLine()) lines.emplace_back(scn.LineBuffer);
+    EXPECT_EQ(lines, c.lines);
+    EXPECT_EQ(scn.LineNumber, static_cast<int32_t>(c.lines.size()) + 1);
+  }
+}
+
+// Missing, or leaving the folder (even where ".." would land inside again):
+// the name is kept and no file is open.
+TEST_F(ReaderTest, ScenarioNamesAreShiftJisPathsInsideTheDataDirectory) {
+  WriteData("シナリオ/表.scn", "found\n");  // both names hold a 0x5C trail byte
+  ASSERT_EQ(OpenScenario(Sjis("シナリオ\\表").c_str()), 1);
+  ASSERT_EQ(ReadLine(), 1);
+  EXPECT_STREQ(scn.LineBuffer, "found\n");
+  WriteData("sub/keep.txt", "");
+  WriteData("outside.scn", "x\n");
+  for (const char* name : {"nothere", "sub\\..\\outside", "\\etc\\passwd", "C:outside"}) {
+    EXPECT_EQ(OpenScenario(name), 0) << name;
+    EXPECT_STREQ(scn.ScenarioName, name);
+    EXPECT_EQ(ReadLine(), 0) << name;
+  }
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>(4, "存在しないファイルを指定しました"));
+  int refusals = 0;
+  for (const auto& l : host->log) refusals += l.find("refused file name") != std::string::npos;
+  EXPECT_EQ(refusals, 3);
+}
 
 std::string Mark(int digit) { return ".let t = t * 10 + " + std::to_string(digit) + "\n"; }
 
@@ -42,24 +121,12 @@ class FlowTest : public ScriptTest {
     WriteData("next.scn", Mark(5));
     WriteData("lab.scn", Mark(8) + ":x\n" + Mark(6) + ".jmp next\n");
   }
-  // Message boxes as "caption: text", or the text alone, "|" between them.
-  std::string Boxes() const {
-    std::vector<std::string> texts = BoxTexts(), captions = BoxCaptions();
-    std::string out;
-    for (size_t i = 0; i < texts.size(); ++i)
-      out += (i ? "|" : "") + (captions[i].empty() ? "" : captions[i] + ": ") + texts[i];
-    return out;
-  }
 };
 
 TEST_F(FlowTest, ScenariosTakeTheirPathThroughCasesJumpsAndCalls) {
-  const struct {
-    const char* what;
-    std::string start;
-    int32_t t;
-    int result;
-    std::string boxes;
-  } cases[] = {
+  // clang-format off
+  const struct { const char* what; std::string start; int32_t t; int result; std::string boxes;
+                  } cases[] = {
       {"only case 2, then after the block", CaseBlock(2, true), 29, 1, ""},
       {"falls through cases 3 and .els", CaseBlock(2, false), 2349, 1, ""},
       {"only .els", CaseBlock(7, true), 49, 1, ""},
@@ -98,26 +165,30 @@ TEST_F(FlowTest, ScenariosTakeTheirPathThroughCasesJumpsAndCalls) {
       {"misspelled commands", ".lett t = 1\n" + Mark(3) + ".LET t = 5\n", 3, 1,
        "存在しないコマンド: .lett|存在しないコマンド: .LET"},
       {"line kinds", "# c\n\n:label\n\t\t" + Mark(1) + " .let t = 5\n.let t = t + 1\n", 2, 1, ""}};
+  // clang-format on
   for (const auto& c : cases) {
     host->boxes.clear();
     for (auto& v : vars.ints) v.value = 0;
     EXPECT_EQ(Run(c.start), c.result) << c.what;
     EXPECT_EQ(Int("t"), c.t) << c.what;
-    EXPECT_EQ(Boxes(), c.boxes) << c.what;
+    // Message boxes as "caption: text", or the text alone.
+    std::string boxes;
+    for (size_t i = 0; i < host->boxes.size(); ++i)
+      boxes += (i ? "|" : "") + (BoxCaptions()[i].empty() ? "" : BoxCaptions()[i] + ": ") +
+               BoxTexts()[i];
+    EXPECT_EQ(boxes, c.boxes) << c.what;
   }
 }
 
-TEST_F(FlowTest, ACallRemembersItsScenarioAndLineInItsSlot) {
+// A call's slot, as a save file keeps it; where a jump leaves the reader;
+// the event mode.
+TEST_F(FlowTest, ACallRemembersItsScenarioAndLineAndEventsFollowBeginAndEnd) {
   Run(Mark(1) + ".sub other 3\n");
-  EXPECT_STREQ(interp.slots[3].scenario, "start");
-  EXPECT_EQ(interp.slots[3].line, 2);
-  EXPECT_STREQ(scn.ScenarioName, "start");
+  EXPECT_EQ(std::string(interp.slots[3].scenario) + std::to_string(interp.slots[3].line) +
+                scn.ScenarioName,
+            "start2start");
   Run(Mark(1) + ".jmp next\n");
-  EXPECT_STREQ(scn.ScenarioName, "next");
-  EXPECT_EQ(scn.LineNumber, 2);  // its line and the read at the end
-}
-
-TEST_F(FlowTest, EventModeFollowsBeginAndEnd) {
+  EXPECT_EQ(std::string(scn.ScenarioName) + std::to_string(scn.LineNumber), "next2");
   for (const auto& [word, mode] : {std::pair{"begin", 1}, {"other", 1}, {"end", 0}, {"x", 0}}) {
     Run(std::string(".event ") + word + "\n");
     EXPECT_EQ(interp.EventMode, mode) << word;

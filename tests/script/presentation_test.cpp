@@ -51,14 +51,14 @@ class PresentationTest : public ScriptTest {
 
 TEST_F(PresentationTest, TextLinesAreTypedTenMillisecondsACharacterWithTheirLineRules) {
   const std::string y30(30, 'y');
-  const struct {
-    std::string script, lines;
-    uint64_t ms;
-  } cases[] = {{".show msg1\n" + std::string(35, 'x') + "\n", std::string(35, 'x') + "|||", 350},
-               {".show msg1\n.cut\n" + y30 + "\n" + y30 + "\n.wat 0\n", y30 + "|" + y30 + "||", 0},
-               {"first!n\nsecond\nthird\\nfourth\\\\x\\y\n", "firstsecond|third|fourth\\xy|", 250},
-               {"last\\n\n" + Sjis("あいう") + "\n", "last|" + Sjis("あいう") + "||", 70},
-               {".msg 3\n.msg 5\n.msg 0\nabc\n", "|||", 30}};
+  // clang-format off
+  const struct { std::string script, lines; uint64_t ms; } cases[] = {
+      {".show msg1\n" + std::string(35, 'x') + "\n", std::string(35, 'x') + "|||", 350},
+      {".show msg1\n.cut\n" + y30 + "\n" + y30 + "\n.wat 0\n", y30 + "|" + y30 + "||", 0},
+      {"first!n\nsecond\nthird\\nfourth\\\\x\\y\n", "firstsecond|third|fourth\\xy|", 250},
+      {"last\\n\n" + Sjis("あいう") + "\n", "last|" + Sjis("あいう") + "||", 70},
+      {".msg 3\n.msg 5\n.msg 0\nabc\n", "|||", 30}};
+  // clang-format on
   for (const auto& c : cases) {
     Reset();
     EXPECT_EQ(Elapsed(c.script), c.ms) << c.script;
@@ -69,18 +69,16 @@ TEST_F(PresentationTest, TextLinesAreTypedTenMillisecondsACharacterWithTheirLine
 }
 
 TEST_F(PresentationTest, ClickWaitsStopTheRunAndTheClickResumesIt) {
-  const struct {
-    std::string script;
-    bool rightHeld;
-    int mode;
-    std::string before, after;
-    uint64_t ms;
-  } cases[] = {{"wait\n.clk\nafter\n", false, 3, "wait|", "wait|after", 40},
-               {"old\n.tcl\nnew\n", false, 4, "old|", "new|", 30},
-               {"kept\n.clk 1\n.tcl 1\nnew\n", false, 1, "new|", "new|", 70},
-               {"kept\n.clk 2\n.tcl 2\nnew\n", false, 1, "kept|new", "kept|new", 70},
-               {"wait\n.clk\nafter\n", true, 1, "wait|after", "wait|after", 0},
-               {"old\n.tcl\nnew\n", true, 1, "new|", "new|", 0}};
+  // clang-format off
+  const struct { std::string script; bool rightHeld; int mode; std::string before, after;
+                 uint64_t ms; } cases[] = {
+      {"wait\n.clk\nafter\n", false, 3, "wait|", "wait|after", 40},
+      {"wait\n.clk\nafter\n", true, 1, "wait|after", "wait|after", 0},
+      {"old\n.tcl\nnew\n", false, 4, "old|", "new|", 30},
+      {"old\n.tcl\nnew\n", true, 1, "new|", "new|", 0},
+      {"kept\n.clk 1\n.tcl 1\nnew\n", false, 1, "new|", "new|", 70},
+      {"kept\n.clk 2\n.tcl 2\nnew\n", false, 1, "kept|new", "kept|new", 70}};
+  // clang-format on
   for (const auto& c : cases) {
     Reset();
     if (c.rightHeld) Input(From(0, "rdown 5 5"));
@@ -95,13 +93,12 @@ TEST_F(PresentationTest, ClickWaitsStopTheRunAndTheClickResumesIt) {
 TEST_F(PresentationTest, TheCursorBlinksBesideTheLastLineFromItsWindowsSprite) {
   Paint(gfx.PartsSheet, 1);
   host->options().until = 1000000;  // no input left: keep the window open
-  const struct {
-    std::string script;
-    int window, spriteX;
-  } cases[] = {{".show msg4\n.msg 4\none\ntwo\n.clk\n", 4, 662},
-               {".show msg4\n.msg 4\none\ntwo\n.tcl\n", 4, 694},
-               {".show msg1\none\ntwo\n.clk\n", 1, 630},
-               {".show msg3\n.msg 3\none\ntwo\n.tcl\n", 3, 630}};
+  // clang-format off
+  const struct { std::string script; int window, spriteX; } cases[] = {
+      {".show msg4\n.msg 4\none\ntwo\n.clk\n", 4, 662}, {".show msg1\none\ntwo\n.clk\n", 1, 630},
+      {".show msg4\n.msg 4\none\ntwo\n.tcl\n", 4, 694},
+      {".show msg3\n.msg 3\none\ntwo\n.tcl\n", 3, 630}};
+  // clang-format on
   for (const auto& c : cases) {
     Reset();
     Run(c.script);
@@ -134,38 +131,26 @@ TEST_F(PresentationTest, TheCursorBlinksBesideTheLastLineFromItsWindowsSprite) {
 }
 
 TEST_F(PresentationTest, WaitsAndEffectsTakeTheirTime) {
-  // held before: no new press
-  const struct {
-    std::string script, pressed;
-    uint64_t at;
-    std::string input;
-    uint64_t ms;
-  } cases[] = {{".wat 250\n", "", 0, "", 250},
-               {".wat -5\n", "", 0, "", 0},
-               {".cwt 250\n", "", 0, "", 250},
-               {".cwt 1000\n", "", 100, "click 5 5", 100},
-               {".cwt 1000\n", "", 40, "rdown 5 5", 40},
-               {".cwt 300\n", "ldown 5 5", 100, "move 5 5", 300},
-               {".cwt 1000\n", "ldown 5 5", 50, "lup 5 5\n+50 ldown 5 5", 100},
-               {".update 0\n", "", 0, "", 0},
-               {".update 1\n", "", 0, "", 170},
-               {".update 2\n", "", 0, "", 170},
-               {".update 3\n", "", 0, "", 560},
-               {".update 4\n", "", 0, "", 460},
-               {".update 5\n", "", 0, "", 170},
-               {".update 6\n", "", 0, "", 650},
-               {".update 7\n", "", 0, "", 560},
-               {".update 8\n", "", 0, "", 500},
-               {".update 9\n", "", 0, "", 810},
-               {".update 10\n", "", 0, "", 0},
-               {".shake\n", "", 0, "", 210},
-               {".flash\n", "", 0, "", 100}};
+  // clang-format off
+  const struct { std::string script, pressed; uint64_t at; std::string input; uint64_t ms;
+                 } cases[] = {
+      {".wat 250\n", "", 0, "", 250}, {".wat -5\n", "", 0, "", 0}, {".cwt 250\n", "", 0, "", 250},
+      {".cwt 1000\n", "", 100, "click 5 5", 100}, {".cwt 1000\n", "", 40, "rdown 5 5", 40},
+      {".cwt 300\n", "ldown 5 5", 100, "move 5 5", 300}, {".shake\n", "", 0, "", 210},
+      {".cwt 1000\n", "ldown 5 5", 50, "lup 5 5\n+50 ldown 5 5", 100},
+      {".flash\n", "", 0, "", 100}};
+  // clang-format on
   for (const auto& c : cases) {
     Reset();
     if (!c.pressed.empty()) Input(From(0, c.pressed));
     host->SetInput(c.input.empty() ? std::vector<headless::InputEvent>{}
                                    : InputEvents(From(c.at, c.input)));
     EXPECT_EQ(Elapsed(c.script), c.ms) << c.script << c.input;
+  }
+  const uint64_t transitions[] = {0, 170, 170, 560, 460, 170, 650, 560, 500, 810, 0};
+  for (int n = 0; n <= 10; ++n) {
+    Reset();
+    EXPECT_EQ(Elapsed(".update " + std::to_string(n) + "\n"), transitions[n]) << n;
   }
   // An effect above 9 shows nothing; a later ".update 0" brings the picture.
   Paint(gfx.WorkPage, 2);
@@ -285,14 +270,11 @@ TEST_F(PresentationTest, TheSceneIsComposedFromItsFixedPiecesInOrder) {
 }
 
 TEST_F(PresentationTest, LoadPaintsThePictureIntoItsLayerAndRemembersItsName) {
-  const struct {
-    const char* layer;
-    int w, h;
-    Image* image;
-  } cases[] = {{"back", 640, 480, &gfx.WorkPage},
-               {"place", 440, 300, &gfx.PictureImage},
-               {"face1", 134, 152, &gfx.FaceImage1},
-               {"face2", 134, 152, &gfx.FaceImage2}};
+  // clang-format off
+  const struct { const char* layer; int w, h; Image* image; } cases[] = {
+      {"back", 640, 480, &gfx.WorkPage}, {"place", 440, 300, &gfx.PictureImage},
+      {"face1", 134, 152, &gfx.FaceImage1}, {"face2", 134, 152, &gfx.FaceImage2}};
+  // clang-format on
   Config(".str where\n");
   for (int i = 0; i < 4; ++i) {
     const auto& c = cases[i];
@@ -309,23 +291,8 @@ TEST_F(PresentationTest, LoadPaintsThePictureIntoItsLayerAndRemembersItsName) {
   EXPECT_STREQ(scene.pictureName[kBack], "nothere.K16");
 }
 
-TEST_F(PresentationTest, MessageWindowsSitAtTheirPlacesWithTheirLineCounts) {
-  const struct {
-    int x, y, pitch, capacity;
-  } windows[] = {{204, 60, 24, 6}, {72, 296, 24, 6}, {132, 200, 26, 4}, {32, 36, 30, 20}};
-  for (int n = 1; n <= 4; ++n) {
-    TextWindow& w = msgwin.window[n];
-    w.Print("W", 1);
-    w.NewLine();
-    w.Print("W", 1);
-    LineRecord r1{}, r2{};
-    ASSERT_TRUE(w.GetLine(1, r1) && w.GetLine(2, r2));
-    const auto& g = windows[n - 1];
-    EXPECT_EQ((std::vector<int>{r1.left, r1.top, r2.top - r1.top, w.Capacity()}),
-              (std::vector<int>{g.x, g.y, g.pitch, g.capacity}));
-    w.ClearAll();
-  }
-  // Text in a hidden window stays off the screen until ".show" and ".update".
+// Text in a hidden window stays off the screen until ".show" and ".update".
+TEST_F(PresentationTest, TextInAHiddenWindowWaitsForShowAndUpdate) {
   auto ink = [&] {
     int lit = 0;
     for (int y = 60; y < 110; ++y)

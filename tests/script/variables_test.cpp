@@ -57,53 +57,35 @@ TEST_F(VariablesTest, ConfigDeclaresTablesInOrderAndCutsOverlongNames) {
 TEST_F(VariablesTest, ExpressionsRunLeftToRightOnTermsWithTheirMessages) {
   player.money = 42;
   const std::string byZero = "0で割ろうとしました\nFile : start\nLine : 1";
-  // one term
-  // toward zero
-  // an unknown operator drops its pair
-  // a string variable is no term
-  const struct {
-    std::string expression;
-    int32_t value;
-    std::string box;
-  } cases[] = {{"10 - 4 * 2", 12, ""},
-               {"10-4", 10, ""},
-               {"7 / 2 - 1", 2, ""},
-               {"0 - 7 / 2", -3, ""},
-               {"0 - 7 % 2", -1, ""},
-               {"5 ? 3 + 1", 6, ""},
-               {"+12abc", 12, ""},
-               {"-", 0, ""},
-               {"007", 7, ""},
-               {"[money]0", 420, ""},
-               {"2147483647 + 1", INT_MIN, ""},
-               {"0 - 2147483647 - 1 / -1", INT_MIN, ""},
-               {"0 - 2147483647 - 1 % -1", 0, ""},
-               {"9 / 0 + 1", 10, byZero},
-               {"9 % 0", 9, byZero},
-               {"nosuch + 2", 2, kNoVariable},
-               {"s * 3", 0, kNoVariable}};
+  // Toward zero; an unknown operator drops its pair; a string variable is no term.
+  // clang-format off
+  const struct { std::string expression; int32_t value; std::string box; } cases[] = {
+      {"10 - 4 * 2", 12, ""}, {"10-4", 10, ""}, {"7 / 2 - 1", 2, ""}, {"0 - 7 / 2", -3, ""},
+      {"0 - 7 % 2", -1, ""}, {"5 ? 3 + 1", 6, ""}, {"+12abc", 12, ""}, {"-", 0, ""},
+      {"007", 7, ""}, {"[money]0", 420, ""}, {"2147483647 + 1", INT_MIN, ""},
+      {"0 - 2147483647 - 1 / -1", INT_MIN, ""}, {"0 - 2147483647 - 1 % -1", 0, ""},
+      {"9 / 0 + 1", 10, byZero}, {"9 % 0", 9, byZero}, {"nosuch + 2", 2, kNoVariable},
+      {"s * 3", 0, kNoVariable}};
+  // clang-format on
   for (const auto& c : cases) {
     host->boxes.clear();
     Run(".let a = " + c.expression + "\n");
     EXPECT_EQ(Int("a"), c.value) << c.expression;
-    EXPECT_EQ(BoxTexts(),
-              c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box})
-        << c.expression;
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>(!c.box.empty(), c.box)) << c.expression;
   }
   EXPECT_EQ(EvalTerm(""), 0);
 }
 
 TEST_F(VariablesTest, BuiltinsAreWrittenByTheirRules) {
   // a raised maximum leaves HP alone
-  const struct {
-    std::string let;
-    int32_t hp, maxhp, mp, maxmp, money;
-  } cases[] = {
+  // clang-format off
+  const struct { std::string let; int32_t hp, maxhp, mp, maxmp, money; } cases[] = {
       {"hp = 500", 120, 120, 11, 12, INT_MIN}, {"hp = 0 - 3", 0, 120, 11, 12, INT_MIN},
       {"mp = 50", 120, 120, 12, 12, INT_MIN},  {"mp = 0 - 7", 120, 120, 0, 12, INT_MIN},
       {"maxhp = 50", 50, 50, 11, 12, INT_MIN}, {"maxhp = 500", 120, 500, 11, 12, INT_MIN},
       {"maxhp = -5", 0, 0, 11, 12, INT_MIN},   {"maxmp = 5", 120, 120, 5, 5, INT_MIN},
       {"maxmp = -1", 120, 120, 0, 0, INT_MIN}, {"money = money - 1", 120, 120, 11, 12, INT_MAX}};
+  // clang-format on
   for (const auto& c : cases) {
     player.hp = player.maxhp = 120;
     player.mp = 11;
@@ -124,13 +106,12 @@ TEST_F(VariablesTest, ReadOnlyBuiltinsReadButAreNotAssigned) {
   player.deck.count = 4;
   player.collection[2] = player.collection[50] = 1;
   player.collection[0] = 1;  // belongs to no card
-  const struct {
-    const char* name;
-    int32_t value;
-    bool readOnly;
-  } cases[] = {{"result", 2, true},      {"nstock", 3, true},  {"ndeck", 4, true},
-               {"ncollection", 2, true}, {"weekday", 4, true}, {"year", 2026, false},
-               {"month", 1, false},      {"day", 15, false}};
+  // clang-format off
+  const struct { const char* name; int32_t value; bool readOnly; } cases[] = {
+      {"result", 2, true},      {"nstock", 3, true},  {"ndeck", 4, true},
+      {"ncollection", 2, true}, {"weekday", 4, true}, {"year", 2026, false},
+      {"month", 1, false},      {"day", 15, false}};
+  // clang-format on
   for (const auto& c : cases) {
     const std::string name = c.name;
     host->boxes.clear();
@@ -149,12 +130,12 @@ TEST_F(VariablesTest, DateWritesNormaliseTheCalendarAndRecomputeTheMaxima) {
   player.collection[1] = player.collection[7] = 1;
   // 2026-02-01, a Sunday
   // a leap year
-  const struct {
-    std::string lets;
-    int year, mon, mday, wday, yday, maxhp;
-  } cases[] = {{"day = 32", 126, 1, 1, 0, 31, 40},
-               {"month = 13", 127, 0, 1, 5, 0, 20},
-               {"year = 2028\n.let month = 2\n.let day = 30", 128, 2, 1, 3, 60, 60}};
+  // clang-format off
+  const struct { std::string lets; int year, mon, mday, wday, yday, maxhp; } cases[] = {
+      {"day = 32", 126, 1, 1, 0, 31, 40},
+      {"month = 13", 127, 0, 1, 5, 0, 20},
+      {"year = 2028\n.let month = 2\n.let day = 30", 128, 2, 1, 3, 60, 60}};
+  // clang-format on
   for (const auto& c : cases) {
     player.hp = player.mp = 1;
     Run(".let " + c.lets + "\n");

@@ -1,9 +1,10 @@
 // The player's reading aids on the virtual clock: the backlog over a wait,
 // Ctrl, Tab and auto mode passing click waits, the text speed, volume keys,
-// the help page and the remembered settings.
+// the help page, F11's screenshots and the remembered settings.
 #include "shell/aids.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <tuple>
@@ -19,6 +20,13 @@ namespace {
 
 using Kind = headless::HeadlessHost::SoundCall::Kind;
 
+Settings Saved(const std::filesystem::path& dataDir) {
+  Settings s;
+  std::string why;
+  EXPECT_TRUE(ParseSettings(ReadText(dataDir / "settings.txt"), s, why)) << why;
+  return s;
+}
+
 class AidsTest : public ScriptTest {
  protected:
   // The window's picture with the blinking click cursor left out.
@@ -31,7 +39,7 @@ class AidsTest : public ScriptTest {
         p[static_cast<size_t>(y) * 640 + x] = 0;
     return p;
   }
-  std::string At(const Choice& c) {
+  static std::string At(const Choice& c) {
     return std::to_string(c.left + 2) + " " + std::to_string(c.top + 2);
   }
 };
@@ -42,17 +50,20 @@ TEST_F(AidsTest, BacklogKeepsTheWindowsLinesApartAndTheChoiceTaken) {
   Input("wait click " + At(scene.choices[1]));
   // A line continued with "!n" is one line; the same window line after a
   // clear is a new one.
-  std::vector<std::string> lines;
-  for (const BacklogLine& l : backlog.lines)
-    lines.push_back(std::to_string(l.window) + ":" + l.text);
-  EXPECT_EQ(lines, (std::vector<std::string>{"1:first and more", "1:second", "2:reply", "2:reply",
-                                             "0:go on", "1:end"}));
-  for (int i = 0; i < 250; ++i) BacklogChar(1, 1 + i % 5, "x", 1);
-  EXPECT_EQ(backlog.lines.size(), kBacklogLines);
-  EXPECT_EQ(backlog.lines.back().windowLine, 5);
+  std::string lines;
+  for (const BacklogLine& l : backlog.lines) lines += std::to_string(l.window) + ":" + l.text + "|";
+  EXPECT_EQ(lines, "1:first and more|1:second|2:reply|2:reply|0:go on|1:end|");
+  for (int i = 0; i < 251; ++i) {
+    BacklogChar(1, 1 + i % 5, "x", 1);
+    if (i >= 249) {
+      EXPECT_EQ(backlog.lines.size(), kBacklogLines);
+    }
+  }
+  EXPECT_EQ(backlog.lines.back().windowLine, 1);
 }
 
-TEST_F(AidsTest, BacklogOpensScrollsAndClosesOnTheSameWaitAndPicture) {
+// The backlog and the help page cover the wait and give back its picture.
+TEST_F(AidsTest, BacklogAndHelpOpenOverTheWaitAndCloseOnTheSamePicture) {
   std::string text = ".show msg1\n";
   for (int i = 1; i <= 30; ++i) text += "line " + std::to_string(i) + "\n.tcl 1\n";
   Run(text + "last\n.clk\nafter\n");
@@ -75,6 +86,12 @@ TEST_F(AidsTest, BacklogOpensScrollsAndClosesOnTheSameWaitAndPicture) {
   EXPECT_FALSE(shell.OverlayOpen);
   EXPECT_TRUE(host->WindowOpen()) << "Esc closed the view, not the game";
   EXPECT_EQ(Picture(), before);
+  Input("+10 key f2");
+  EXPECT_TRUE(shell.OverlayOpen);
+  EXPECT_NE(Picture(), before);
+  Input("+10 click 100 100");
+  EXPECT_FALSE(shell.OverlayOpen);
+  EXPECT_EQ(std::pair(shell.InputMode, Picture() == before), std::pair(mode::ClickWait, true));
   Input("+10 click 320 240");
   EXPECT_EQ(LineText(1, 2), "after");
 }
@@ -138,64 +155,114 @@ TEST_F(AidsTest, TextSpeedSetsTheTypingPace) {
 TEST_F(AidsTest, VolumeKeysStepTheHostsVolumesAndAreRemembered) {
   Run(".show msg1\nx\n.clk\n");
   Input("wait key minus\n+10 key minus\n+10 key lbracket\n+10 key m");
-  Settings saved;
-  std::string why;
-  ASSERT_TRUE(ParseSettings(ReadText(dataDir / "settings.txt"), saved, why)) << why;
+  const Settings saved = Saved(dataDir);
   EXPECT_EQ(std::tuple(saved.musicVolume, saved.effectsVolume, saved.muted),
             std::tuple(80, 90, true));
   Input("+10 key m\n+10 key rbracket\n+10 key rbracket\n+10 key plus");
-  std::vector<std::pair<int, int>> set;
+  std::string set;
   for (const auto& c : host->sound)
-    if (c.kind == Kind::Volume) set.emplace_back(c.music, c.effects);
-  EXPECT_EQ(
-      set, (std::vector<std::pair<int, int>>{
-               {90, 100}, {80, 100}, {80, 90}, {0, 0}, {80, 90}, {80, 100}, {80, 100}, {90, 100}}));
+    if (c.kind == Kind::Volume)
+      set += std::to_string(c.music) + "/" + std::to_string(c.effects) + " ";
+  EXPECT_EQ(set, "90/100 80/100 80/90 0/0 80/90 80/100 80/100 90/100 ");
 }
 
-TEST_F(AidsTest, HelpCoversTheWaitUntilAKeyOrClick) {
-  Run(".show msg1\nx\n.clk\ny\n");
-  const std::vector<uint16_t> before = Picture();
-  Input("wait key f2");
-  EXPECT_TRUE(shell.OverlayOpen);
-  EXPECT_NE(Picture(), before);
-  Input("+10 click 100 100");
-  EXPECT_FALSE(shell.OverlayOpen);
-  EXPECT_EQ(shell.InputMode, mode::ClickWait);  // the click closed the help only
-  EXPECT_EQ(Picture(), before);
+// The virtual clock starts at 2026-04-01 09:00:00; two shots in one second.
+// The frame shown now may carry the note the shot left; the message window's
+// text below it is the same.
+TEST_F(AidsTest, F11SavesThePictureAsThePlayerSeesItNamedByTheTime) {
+  Run(".show msg1\nx\n.clk\n");
+  Input("wait key f11\n+10 key f11");
+  const std::filesystem::path first = dataDir / "screenshots/quillfen-20260401-090000.png";
+  ASSERT_TRUE(std::filesystem::exists(first));
+  EXPECT_TRUE(std::filesystem::exists(dataDir / "screenshots/quillfen-20260401-090000-2.png"));
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, first.c_str()));
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+  ASSERT_EQ(std::pair(image.width, image.height), std::pair(640u, 480u));
+  int same = 0, inked = 0;
+  for (int y = 60; y < 180; ++y)
+    for (int x = 204; x < 564; ++x) {
+      const uint16_t p = host->FramePixel(x, y);
+      const png_byte* q = &rgb[(static_cast<size_t>(y) * 640 + x) * 3];
+      same += q[0] == (((p >> 10) & 31) << 3 | ((p >> 10) & 31) >> 2) &&
+              q[2] == ((p & 31) << 3 | (p & 31) >> 2);
+      inked += p != 0;
+    }
+  EXPECT_EQ(same, 120 * 360);
+  EXPECT_GT(inked, 10);
 }
 
-class SettingsStartTest : public GameTest {};
+class SettingsStartTest : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    WriteData("config.scn", "");
+    WriteData("start.scn", ".show msg1\nx\n.clk\n");
+  }
+  int Logged(const char* what) {
+    int n = 0;
+    for (const std::string& line : host->log) n += line.find(what) != std::string::npos;
+    return n;
+  }
+};
+
+// What the game writes reads back the same; a file reads whole, or changes
+// nothing and names its first bad line.
+TEST(SettingsFile, HandWrittenFilesReadAndDamagedOnesAreRefusedWhole) {
+  const Settings written{3, true, true, 0, 40, 0, true, 2500};
+  Settings back;
+  std::string why;
+  ASSERT_TRUE(ParseSettings(FormatSettings(written), back, why)) << why;
+  EXPECT_EQ(FormatSettings(back), FormatSettings(written));
+  EXPECT_EQ(EffectiveMusicVolume(back) + EffectiveEffectsVolume(back), 0);  // muted
+  EXPECT_EQ(EffectiveEffectsVolume(Settings{}), 100);
+  // clang-format off
+  const struct { std::string text; int music, speed, badLine; } cases[] = {
+      {"# mine\r\n\n  music_volume=  35 \r\ncolour_theme = dark\ntext_speed = instant", 35, 0, 0},
+      {"\xEF\xBB\xBFmusic_volume = 20\n", 20, 10, 0}, {"", 100, 10, 0},
+      {"music_volume = 0\neffects_volume = 100\nwindow_scale = 4\nauto_delay = 60000\n", 0, 10, 0},
+      {"music_volume = 101\n", 0, 0, 1}, {"music_volume = -1\n", 0, 0, 1},
+      {"effects_volume = 101\n", 0, 0, 1}, {"window_scale = 0\n", 0, 0, 1},
+      {"window_scale = 5\n", 0, 0, 1}, {"full_screen = 2\n", 0, 0, 1},
+      {"text_speed = fast\n", 0, 0, 1}, {"text_speed = 1001\n", 0, 0, 1},
+      {"auto_delay = 99999999999\n", 0, 0, 1}, {"music_volume = 50\ngarbage\n", 0, 0, 2},
+      {"= 3\n", 0, 0, 1}, {std::string("muted = 0\nfit = 1\0\n", 19), 0, 0, 2}};
+  // clang-format on
+  for (const auto& c : cases) {
+    Settings s;
+    s.musicVolume = 77;
+    s.textSpeed = 7;
+    const bool ok = ParseSettings(c.text, s, why);
+    EXPECT_EQ(std::tuple(ok, s.musicVolume, s.textSpeed),
+              c.badLine ? std::tuple(false, 77, 7) : std::tuple(true, c.music, c.speed))
+        << c.text;
+    if (c.badLine) {
+      EXPECT_EQ(why.rfind("line " + std::to_string(c.badLine), 0), 0u) << why;
+    }
+  }
+}
 
 TEST_F(SettingsStartTest, RememberedSettingsApplyAtStartAndADamagedFileFallsBack) {
-  WriteData("config.scn", "");
-  WriteData("start.scn", ".show msg1\nx\n.clk\n");
   WriteData("settings.txt", "window_scale = 3\nfull_screen = 1\nfit = 1\nmusic_volume = 40\n");
   MakeHost("wait key f4");
   EXPECT_EQ(RunGame(), 0);
   EXPECT_EQ(std::pair(host->windowScale, host->windowFit), std::pair(3, true));
-  auto logged = [&](const char* what) {
-    int n = 0;
-    for (const std::string& line : host->log) n += line.find(what) != std::string::npos;
-    return n;
-  };
-  EXPECT_EQ(logged("warning:"), 0);
-  EXPECT_GT(logged("] full screen"), 0);  // as left last time
-  Settings saved;
-  std::string why;
-  ASSERT_TRUE(ParseSettings(ReadText(dataDir / "settings.txt"), saved, why)) << why;
-  EXPECT_FALSE(saved.fullScreen);  // F4 back to the window is remembered
-  EXPECT_EQ(saved.musicVolume, 40);
+  EXPECT_EQ(Logged("warning:"), 0);
+  EXPECT_GT(Logged("] full screen"), 0);    // as left last time
+  EXPECT_FALSE(Saved(dataDir).fullScreen);  // F4 back to the window is remembered
+  EXPECT_EQ(Saved(dataDir).musicVolume, 40);
   EXPECT_TRUE(std::any_of(host->sound.begin(), host->sound.end(),
                           [](const auto& c) { return c.kind == Kind::Volume && c.music == 40; }));
-
   ResetGameState();
   const std::string damaged = "music_volume = 40\n\x01\xFF garbage";
   WriteData("settings.txt", damaged);
   MakeHost("wait click 10 10");
   EXPECT_EQ(RunGame(), 0);
-  EXPECT_EQ(logged("warning:"), 1);  // one line, and the game plays on with the defaults
-  EXPECT_EQ(host->windowScale, 1);
-  EXPECT_EQ(settings.musicVolume, 100);
+  EXPECT_EQ(Logged("warning:"), 1);  // one line, and the game plays on with the defaults
+  EXPECT_EQ(std::pair(host->windowScale, settings.musicVolume), std::pair(1, 100));
   // Nothing changed, so the damaged file is left for the player to look at.
   EXPECT_EQ(ReadText(dataDir / "settings.txt"), damaged);
 }

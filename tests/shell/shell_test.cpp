@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "core/waits.h"
-#include "graphics/image.h"
 #include "graphics/textwindow.h"
 #include "platform/posix/host_files.h"
 #include "script/interpreter.h"
@@ -43,8 +42,7 @@ TEST_F(ShellTest, StartUpRunsStartAndEscF12CloseOrTheEndOfInputEndIt) {
     ASSERT_TRUE(msgwin.window[1].GetLine(1, line));
     EXPECT_STREQ(line.text, "Hello");
     EXPECT_EQ(posix::SjisToUtf8(host->traces.back()), "shutdown: scenario closed");
-    EXPECT_FALSE(scn.fileOpen || host->windowOpen) << input;
-    EXPECT_TRUE(host->boxes.empty());
+    EXPECT_FALSE(scn.fileOpen || host->windowOpen || !host->boxes.empty()) << input;
     EXPECT_TRUE(input[0] != '\0' || std::filesystem::exists(dataDir / "shots/exit.png"));
   }
 }
@@ -67,10 +65,11 @@ TEST_F(ShellTest, ABusyLoopThatNeverWaitsStillClosesWithProgressWritten) {
   }
 }
 
+// "config" is missing too: its box comes first, and the game would go on.
+// F1 shows where the interpreter has read to: two lines and the failed read.
 TEST_F(ShellTest, MissingStartShowsTheMessageAndRunsNoLoopAndF1ShowsThePosition) {
   MakeHost("key esc");
   EXPECT_EQ(RunGame(), 0);
-  // "config" is missing too: its box comes first, and the game would go on.
   EXPECT_EQ(BoxTexts(), std::vector<std::string>(2, "存在しないファイルを指定しました"));
   EXPECT_TRUE(host->sentToProc.empty() && host->traces.empty());  // no shutdown either
   ResetGameState();
@@ -78,12 +77,9 @@ TEST_F(ShellTest, MissingStartShowsTheMessageAndRunsNoLoopAndF1ShowsThePosition)
   WriteData("start.scn", "a\nb\n");
   MakeHost("key f1\nkey esc");
   RunGame();
-  // The interpreter has read to the end: two lines and the failed read.
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"File : start\nLine : 3"});
 }
 
-// Clicks and modes: a click in mode 3 resumes the script unless it hits a
-// screen button (while no event runs).
 class ModeTest : public GameTest {
  protected:
   void SetUp() override {
@@ -95,31 +91,15 @@ class ModeTest : public GameTest {
   }
 };
 
-TEST_F(ShellTest, PaintShowsTheScreenImageAtTheViewOffset) {
-  MakeHost();
-  ASSERT_TRUE(plat::host().OpenWindow("t", WindowProc));
-  CreateGlobalImages();
-  for (int y = 0; y < gfx.Screen.height; ++y)
-    std::fill_n(gfx.Screen.Row(y), gfx.Screen.width, static_cast<uint16_t>(y));
-  gfx.ViewOffset = 142;
-  InvalidateAll();
-  plat::host().UpdateNow();
-  EXPECT_EQ(host->FramePixel(0, 0), 142);
-  EXPECT_EQ(host->FramePixel(639, 479), 621);
-  gfx.ViewOffset = 0;
-  InvalidateArea(0, 0, 640, 10);  // only what is invalidated is repainted
-  plat::host().UpdateNow();
-  EXPECT_EQ(host->FramePixel(5, 9), 9);
-  EXPECT_EQ(host->FramePixel(5, 10), 152);
-}
-
-// The status bar's buttons answer only in the waiting modes and outside
-// events; any press holds the button and the mouse.
+// A click in mode 3 resumes the script unless it hits a status bar button,
+// which answers only in the waiting modes and outside events; any press
+// holds the button and the mouse; an opener answering false ends the program.
 TEST_F(ModeTest, ClicksResumeOpenAScreenOrOnlyHoldTheButtonByMode) {
-  const struct {
-    int mode, x, y, event, after;
-  } cases[] = {{3, 600, 442, 0, 6}, {3, 634, 442, 0, 1}, {3, 600, 476, 0, 1}, {4, 524, 475, 0, 9},
-               {3, 600, 442, 1, 1}, {0, 600, 442, 0, 0}, {1, 10, 10, 0, 1},   {2, 530, 450, 0, 2}};
+  // clang-format off
+  const struct { int mode, x, y, event, after; } cases[] = {
+      {3, 600, 442, 0, 6}, {3, 634, 442, 0, 1}, {4, 524, 475, 0, 9}, {3, 600, 442, 1, 1},
+      {0, 600, 442, 0, 0}, {1, 10, 10, 0, 1},   {2, 530, 450, 0, 2}};
+  // clang-format on
   for (const auto& c : cases) {
     shell.InputMode = c.mode;
     interp.EventMode = c.event;
@@ -137,7 +117,6 @@ TEST_F(ModeTest, ClicksResumeOpenAScreenOrOnlyHoldTheButtonByMode) {
   EXPECT_FALSE(host->captured);
 }
 
-// An opener answering false ends the program.
 TEST_F(ModeTest, AScreenThatCannotOpenQuits) {
   SetScreenOpener(ScreenButton::DeckEditor, [] { return false; });
   shell.InputMode = mode::ClickWait;
@@ -149,22 +128,12 @@ TEST_F(ModeTest, AScreenThatCannotOpenQuits) {
   EXPECT_TRUE(quit);
 }
 
-TEST_F(ModeTest, EnterClicksAtThePointer) {
-  host->SetInput(InputEvents("@0 move 610 450"));
-  ASSERT_TRUE(PumpPending());
-  shell.InputMode = 3;
-  OnKeyDown(plat::vk::Return);
-  EXPECT_EQ(shell.InputMode, 6);  // on the save button: the save screen, no resume
-  EXPECT_EQ(shell.LeftDown, 0);
-}
-
+// Losing the focus in full screen returns to the window, behind the others.
 TEST_F(ModeTest, DisplayModeTogglesAndFailuresExplainThemselves) {
   OnKeyDown(plat::vk::F4);
   EXPECT_TRUE(shell.FullScreen == 1 && host->fullScreen);
-  // Losing the focus in full screen returns to the window, behind the others.
   for (int i = 0; i < 2; ++i) WindowProc(plat::msg::Activate, plat::activate::Inactive, 0);
-  EXPECT_EQ(shell.FullScreen, 0);
-  EXPECT_EQ(host->sentToBack, 1);
+  EXPECT_EQ(std::pair(shell.FullScreen, host->sentToBack), std::pair(0, 1));
   host->options().fullScreenAnswer = plat::DisplayTest::BadMode;
   WindowProc(plat::msg::SysKeyDown, plat::vk::Return, 0);
   EXPECT_EQ(shell.FullScreen, 0);
