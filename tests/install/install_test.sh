@@ -17,13 +17,11 @@ prefix=$work/prefix
 cmake --install "$1" --prefix "$prefix" >"$work/install.log" 2>&1 ||
   { cat "$work/install.log"; echo "cmake --install failed"; exit 1; }
 data=$prefix/share/quillfen/data
-for f in bin/quillfen bin/qf-scn bin/artgen share/applications/quillfen.desktop \
+# ls names what is missing.
+(cd "$prefix" && ls bin/quillfen bin/qf-scn bin/artgen share/applications/quillfen.desktop \
   share/metainfo/org.quillfen.Quillfen.metainfo.xml share/man/man6/quillfen.6.gz \
-  share/man/man1/qfsim.1.gz share/icons/hicolor/16x16/apps/quillfen.png \
-  share/icons/hicolor/256x256/apps/quillfen.png share/doc/quillfen/copyright \
-  share/quillfen/data/start.scn; do
-  [ -e "$prefix/$f" ] || fail "not installed: $f"
-done
+  share/man/man1/qfsim.1.gz share/icons/hicolor/{16x16,256x256}/apps/quillfen.png \
+  share/doc/quillfen/copyright share/quillfen/data/start.scn >/dev/null) || fail "not all installed"
 for tool in "$prefix"/bin/*; do
   ls "$prefix"/share/man/man[16]/"${tool##*/}".[16].gz >/dev/null 2>&1 || fail "no man page for ${tool##*/}"
 done
@@ -44,9 +42,7 @@ play() {  # play LOG VAR=VALUE [OPTION...]: the installed game from elsewhere, t
 play run.log NONE=
 grep 'message box' "$work/run.log" && fail "the run showed a message box"
 mine=$(echo "$work"/home/.local/share/quillfen/quillfen-*)
-for f in save/save1.dat save/Collection.dat save/ArtsList.dat save/Pattern.dat; do
-  [ -f "$mine/$f" ] || fail "no $f in the per-user folder"
-done
+ls "$mine"/save/{save1,Collection,ArtsList,Pattern}.dat >/dev/null || fail "the saves are not in the per-user folder"
 grep -q '^music_volume = 90$' "$mine/settings.txt" || fail "the settings are not in the per-user folder"
 ls "$mine"/screenshots/quillfen-*.png >/dev/null || fail "the screenshot is not in the per-user folder"
 find "$data" -type f | sort >"$work/data-after"

@@ -15,7 +15,7 @@ for _ in $(seq 200); do grep -q '^\[.*\] window ' "$dir/run.log" 2>/dev/null && 
 sleep 1
 # A second copy on the same folder says so and ends with 1, before it reads
 # or writes anything.
-"$game" --headless --quiet --data "$dir/data" --log "$dir/second.log"
+timeout 20 "$game" --headless --quiet --data "$dir/data" --log "$dir/second.log"
 second=$?
 grep -q 'message box: このゲームはすでに起動しています' "$dir/second.log" && [ $second -eq 1 ] ||
   { echo "a second copy was not refused (status $second)"; kill -KILL "$pid"; exit 1; }
