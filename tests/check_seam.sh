@@ -3,10 +3,7 @@
 # standard ones below, a backend's header, or the C runtime's files, clock,
 # environment or random numbers called directly. The build runs it on the
 # core's file list before compiling the core.
-if [ $# -eq 0 ]; then
-  echo "usage: check_seam.sh CORE_FILE..." >&2
-  exit 2
-fi
+[ $# -gt 0 ] || { echo "usage: check_seam.sh CORE_FILE..." >&2; exit 2; }
 
 # What the core may include from the standard library: containers, strings,
 # numbers and memory; no streams, files, clocks, threads or randomness.

@@ -4,49 +4,35 @@
 # click reaches the game; Alt+Enter twice returns to the centred window; Esc
 # closes it; and the demo's opening is heard through SDL's audio.
 set -euo pipefail
-bin=$1
-src=$2
-demo=${3:-}
-work=$(mktemp -d)
+bin=$1 src=$2 demo=${3:-} work=$(mktemp -d)
 pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 # Polls a condition every 0.1 s for at most N tenths of a second.
 poll() {
-  local tenths=$1
-  shift
-  for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
-  "$@"
+  for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
+  "${@:2}"
 }
 
 # The server picks a free display and tells it once ready. Without -noreset
 # it resets when its last client leaves, which can drop the window manager
 # while it connects.
-Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
 poll 100 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -1 "$work/display")
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
+openbox >"$work/openbox.log" 2>&1 & pids+=($!)
 wm_running() { [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *"window id"* ]]; }
 poll 300 wm_running || fail "the window manager did not start: $(cat "$work/openbox.log")"
 
 data=$work/data
 mkdir -p "$data/save"
-for f in "$src"/tests/desktop/data/*.scn; do
-  iconv -f UTF-8 -t CP932 "$f" >"$data/$(basename "$f")"
-done
+for f in "$src"/tests/desktop/data/*.scn; do iconv -f UTF-8 -t CP932 "$f" >"$data/${f##*/}"; done
 # The reference: the same run headless.
 printf 'wait screenshot first\nwait click 320 240\nwait screenshot second\nwait key esc\n' >"$work/input.txt"
 "$bin" --headless --quiet --data "$data" --input "$work/input.txt" --screenshot-dir "$work/headless"
 
-"$bin" --data "$data" >"$work/game.log" 2>&1 &
-game=$!
-pids+=($game)
+"$bin" --data "$data" >"$work/game.log" 2>&1 & game=$! && pids+=($game)
 wid=$(timeout 10 xdotool search --sync --name '^Quillfen$' | head -1)
 [ -n "$wid" ] || fail "no window"
 same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = "0" ]; }
@@ -83,9 +69,7 @@ xdotool keyup Escape 2>/dev/null || true
 # Sound: the title bell, then the town's music from 3.9 s, through SDL's disk
 # driver into a file; its progress goes to a folder of the test's own.
 if [ -n "$demo" ] && command -v sox >/dev/null 2>&1; then
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" "$bin" --data "$demo" --save-dir "$work/saves" >/dev/null 2>&1 &
-  sound=$!
-  pids+=($sound)
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" "$bin" --data "$demo" --save-dir "$work/saves" >/dev/null 2>&1 & sound=$! && pids+=($sound)
   # Five seconds of 44.1 kHz stereo float.
   holds_five_seconds() { [ "$(stat -c %s "$work/audio.raw" 2>/dev/null || echo 0)" -ge 1764000 ]; }
   poll 300 holds_five_seconds || fail "no five seconds of sound"

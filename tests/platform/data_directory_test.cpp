@@ -22,25 +22,36 @@ namespace {
 
 namespace fs = std::filesystem;
 
+template <typename Files>
+std::string ReadFrom(const Files& files, const std::string& sjisName) {
+  std::vector<uint8_t> bytes;
+  return files.Read(sjisName.c_str(), bytes) ? std::string(bytes.begin(), bytes.end())
+                                             : "<missing>";
+}
+
 class DataDirectoryTest : public GameTest {
  protected:
-  std::string Read(const std::string& sjisName) {
-    std::vector<uint8_t> bytes;
-    if (!posix::DataDirectory(dataDir.string()).Read(sjisName.c_str(), bytes)) return "<missing>";
-    return std::string(bytes.begin(), bytes.end());
+  std::string Read(const std::string& name) {
+    return ReadFrom(posix::DataDirectory(dataDir.string()), name);
+  }
+  size_t FilesIn(const char* folder) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dataDir / folder), {}));
   }
 };
 
+// Lead bytes 0xF0 to 0xFC (user-defined characters, IBM extension kanji) have
+// 0x5C trails like any other.
 TEST_F(DataDirectoryTest, NamesAreFoundWhateverTheirCaseComponentByComponent) {
   WriteData("Save/Collection.DAT", "c");
   WriteData("BG/Forest.k16", "f");
   WriteData("表/ソース.K16", "s");
   WriteData(posix::SjisToUtf8("\xFA\x5C") + "/" + posix::SjisToUtf8("\xFB\x5C") + ".k16", "e");
-  const std::pair<std::string, std::string> cases[] = {
-      {"save\\collection.dat", "c"},   {"SAVE/COLLECTION.DAT", "c"},  {"bg\\FOREST.K16", "f"},
-      {".\\bg\\\\forest.k16", "f"},    {"bg\\forest", "<missing>"},   {Sjis("表\\ソース.k16"), "s"},
-      {"\xFA\x5C\\\xFB\x5C.k16", "e"}, {"\xFA\x5C/\xFB\x5C.K16", "e"}};
-  for (const auto& [name, contents] : cases) EXPECT_EQ(Read(name), contents) << name;
+  std::string found;
+  for (const std::string& name : std::initializer_list<std::string>{
+           "save\\collection.dat", "SAVE/COLLECTION.DAT", "bg\\FOREST.K16", ".\\bg\\\\forest.k16",
+           "bg\\forest", Sjis("表\\ソース.k16"), "\xFA\x5C\\\xFB\x5C.k16", "\xFA\x5C/\xFB\x5C.K16"})
+    found += Read(name) + " ";
+  EXPECT_EQ(found, "c c f f <missing> s e e ");
 }
 
 TEST_F(DataDirectoryTest, NamesThatLeaveTheFolderAreRefused) {
@@ -54,33 +65,27 @@ TEST_F(DataDirectoryTest, NamesThatLeaveTheFolderAreRefused) {
   fs::create_symlink("../../secret.txt", data / "save/Collection.dat");
   fs::create_directory_symlink("bg", data / "alias");
   fs::create_symlink("keep.dat", data / "save/link.dat");
+  fs::create_directory_symlink(data, dataDir / "data-link");
   posix::DataDirectory dir(data.string());
-  std::string path, why;
+  std::string path, refused;
   std::vector<uint8_t> bytes;
-  const char* outside = "outside the data directory";
-  const std::pair<const char*, const char*> refused[] = {{"\\x", "absolute path"},
-                                                         {"", "empty name"},
-                                                         {"..\\x", outside},
-                                                         {"c:\\x", outside},
-                                                         {"uplink\\secret.txt", outside},
-                                                         {"far\\secret.txt", outside},
-                                                         {"save\\Collection.dat", outside},
-                                                         {"uplink", outside},
-                                                         {"uplink\\new.dat", outside}};
-  for (const auto& [name, reason] : refused) {
-    EXPECT_FALSE(dir.Resolve(name, path, &why)) << name;
-    EXPECT_EQ(why, reason) << name;
-    EXPECT_FALSE(dir.Read(name, bytes)) << name;
+  for (const char* name : {"\\x", "", "..\\x", "c:\\x", "uplink\\secret.txt", "far\\secret.txt",
+                           "save\\Collection.dat", "uplink", "uplink\\new.dat"}) {
+    std::string why = "resolved";
+    dir.Resolve(name, path, &why);
+    refused += (why == "outside the data directory" ? "outside" : why) +
+               (dir.Read(name, bytes) ? " but read, " : ", ");
   }
+  EXPECT_EQ(refused,
+            "absolute path, empty name, outside, outside, outside, outside, outside, outside, "
+            "outside, ");
   EXPECT_EQ(dir.Write("uplink\\new.dat", "n", 1), plat::WriteResult::CreateFailed);
   EXPECT_FALSE(dir.Remove("uplink\\secret.txt"));
   EXPECT_TRUE(fs::exists(dataDir / "secret.txt"));
   // Links that stay inside work, and so does a data folder reached by a link.
-  ASSERT_TRUE(dir.Read("alias\\x.k16", bytes));
-  ASSERT_TRUE(dir.Read("save\\link.dat", bytes));
-  EXPECT_EQ(bytes, std::vector<uint8_t>{'k'});
-  fs::create_directory_symlink(data, dataDir / "data-link");
-  EXPECT_TRUE(posix::DataDirectory((dataDir / "data-link").string()).Read("bg\\x.k16", bytes));
+  EXPECT_EQ(ReadFrom(dir, "alias\\x.k16") + ReadFrom(dir, "save\\link.dat") +
+                ReadFrom(posix::DataDirectory((dataDir / "data-link").string()), "bg\\x.k16"),
+            "xkx");
 }
 
 TEST_F(DataDirectoryTest, WritesReplaceWholeFilesInOneStepAndFoldersComeOnlyWhenMade) {
@@ -90,9 +95,8 @@ TEST_F(DataDirectoryTest, WritesReplaceWholeFilesInOneStepAndFoldersComeOnlyWhen
   // whole, it was not written over in place, where a kill would cut it short.
   fs::create_hard_link(dataDir / "save/old.dat", dataDir / "old-link.dat");
   ASSERT_EQ(dir.Write("SAVE\\OLD.DAT", "new", 3), plat::WriteResult::Ok);
-  EXPECT_EQ(Read("save\\old.dat"), "new");
-  EXPECT_EQ(Read("old-link.dat"), "old contents");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dataDir / "save"), {}), 1);
+  EXPECT_EQ(Read("save\\old.dat") + "|" + Read("old-link.dat"), "new|old contents");
+  EXPECT_EQ(FilesIn("save"), 1u);
   // A disk that takes only part of a write (here a file size limit) keeps
   // the old file and says so.
   rlimit was{};
@@ -106,7 +110,7 @@ TEST_F(DataDirectoryTest, WritesReplaceWholeFilesInOneStepAndFoldersComeOnlyWhen
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(cut, plat::WriteResult::ShortWrite);
   EXPECT_EQ(Read("save\\old.dat"), "new");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dataDir / "save"), {}), 1);
+  EXPECT_EQ(FilesIn("save"), 1u);
 
   EXPECT_EQ(dir.Write("new\\x.dat", "x", 1), plat::WriteResult::CreateFailed);
   EXPECT_TRUE(dir.MakeFolder("new") && dir.MakeFolder("new"));
@@ -124,26 +128,18 @@ TEST_F(DataDirectoryTest, WritesReplaceWholeFilesInOneStepAndFoldersComeOnlyWhen
   EXPECT_FALSE(dir.WriteTime("none.dat", true, t));
 }
 
-// Runs f on another thread; a call still blocked after some seconds counts as
-// hung and is released by opening the FIFO's other end.
-template <typename F>
-bool InTime(F f, const fs::path& fifo) {
-  auto answer = std::async(std::launch::async, f);
-  const bool inTime = answer.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-  if (!inTime) std::ofstream(fifo).close();
-  answer.get();
-  return inTime;
-}
-
 TEST_F(DataDirectoryTest, SpecialAndOversizedFilesFailLikeMissingOnes) {
   posix::DataDirectory dir(dataDir.string());
   ASSERT_EQ(mkfifo((dataDir / "fifo.scn").c_str(), 0644), 0);
-  std::vector<uint8_t> bytes;
-  bool read = true;
-  EXPECT_TRUE(InTime([&] { read = dir.Read("fifo.scn", bytes); }, dataDir / "fifo.scn"));
-  EXPECT_FALSE(read);
   fs::create_directory(dataDir / "folder.k16");
-  EXPECT_FALSE(dir.Read("folder.k16", bytes));
+  std::vector<uint8_t> bytes;
+  // A read still blocked after some seconds counts as hung and is released by
+  // opening the FIFO's other end.
+  auto read = std::async(std::launch::async, [&] { return dir.Read("fifo.scn", bytes); });
+  const bool inTime = read.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  if (!inTime) std::ofstream(dataDir / "fifo.scn").close();
+  EXPECT_TRUE(inTime);
+  EXPECT_FALSE(read.get() || dir.Read("folder.k16", bytes));
   // Sparse files larger than their kind can be are refused before memory is
   // set aside; past a small kind's bound a scenario is refused, a wave not.
   const uint64_t huge = uint64_t{64} << 30, big = (uint64_t{16} << 20) + 1;
@@ -164,11 +160,11 @@ TEST_F(DataDirectoryTest, SpecialAndOversizedFilesFailLikeMissingOnes) {
 // of the player's is never taken for one, and a claim on a folder another
 // copy holds is refused and clears nothing.
 TEST_F(DataDirectoryTest, AClaimedFolderLosesOnlyTheGamesOwnDeadTemporaries) {
-  auto temp = [](const std::string& target, long pid) { return posix::TemporaryName(target, pid); };
   const long dead = std::numeric_limits<int32_t>::max();
-  const std::vector<std::string> stale = {temp("save/Collection.dat", dead),
-                                          temp("save/save1.dat", getpid()), temp("settings.txt", 1),
-                                          temp("screenshots/a.png", dead)};
+  const std::string stale[] = {posix::TemporaryName("save/Collection.dat", dead),
+                               posix::TemporaryName("save/save1.dat", getpid()),
+                               posix::TemporaryName("settings.txt", 1),
+                               posix::TemporaryName("screenshots/a.png", dead)};
   // Named as other programs name theirs, or as the game's in a folder the
   // game never made.
   const char* kept[] = {"save/Pattern.dat",
@@ -182,69 +178,46 @@ TEST_F(DataDirectoryTest, AClaimedFolderLosesOnlyTheGamesOwnDeadTemporaries) {
                         "save/Collection.dat.tmp2147483647"};
   for (const auto& name : stale) WriteData(name, "half");
   for (const auto& name : kept) WriteData(name, "keep");
+  auto present = [&] {
+    std::string s;
+    for (const auto& name : stale) s += fs::exists(dataDir / name) ? "s" : "-";
+    for (const auto& name : kept) s += fs::exists(dataDir / name) ? "k" : "-";
+    return s;
+  };
   {
     posix::FolderLock other;  // another copy of the game
     ASSERT_EQ(other.Take(dataDir.string()), posix::FolderLock::State::Held);
     EXPECT_FALSE(MakeHost().ClaimSaveFolder());
-    for (const auto& name : stale) EXPECT_TRUE(fs::exists(dataDir / name)) << name;
+    EXPECT_EQ(present(), "sssskkkkkkkkk");
   }
   EXPECT_TRUE(MakeHost().ClaimSaveFolder());
-  for (const auto& name : stale) EXPECT_FALSE(fs::exists(dataDir / name)) << name;
-  for (const auto& name : kept) EXPECT_TRUE(fs::exists(dataDir / name)) << name;
+  EXPECT_EQ(present(), "----kkkkkkkkk");
   posix::FolderLock other;  // held until the host goes
   EXPECT_EQ(other.Take(dataDir.string()), posix::FolderLock::State::Busy);
 }
 
-TEST(Calendar, NormalisationCarriesOverflowingFields) {
-  plat::CalendarTime t = posix::BreakDown(0, true);
-  t.year = 126;
-  t.mon = 0;
-  t.mday = 32;  // January 32nd is February 1st, a Sunday
-  ASSERT_TRUE(posix::Normalise(t, true));
-  EXPECT_EQ((std::vector<int>{t.mon, t.mday, t.wday, t.yday}), (std::vector<int>{1, 1, 0, 31}));
-  t.year = 60;  // before the calendar starts
-  EXPECT_FALSE(posix::Normalise(t, true));
-}
-
-// Beside the shipped "data", the save folder two levels down, as
-// quillfen/<game id> lies below the player's data folder.
-constexpr const char* kSaves = "home/quillfen/demo-0123";
-
-class SaveFolderTest : public GameTest {
- protected:
-  static std::string Read(const posix::GameFiles& files, const char* name) {
-    std::vector<uint8_t> bytes;
-    return files.Read(name, bytes) ? std::string(bytes.begin(), bytes.end()) : "<missing>";
-  }
-};
-
-TEST_F(SaveFolderTest, WritesGoToTheSaveFolderReadsLookThereFirstRemovalsTakeBoth) {
+TEST_F(DataDirectoryTest, WritesGoToTheSaveFolderReadsLookThereFirstRemovalsTakeBoth) {
   WriteData("data/save/Collection.dat", "shipped");
   WriteData("data/save/Pattern.dat", "shipped pattern");
   WriteData("data/start.scn", "scenario");
-  const fs::path saves = dataDir / kSaves;
+  // Two levels down, as quillfen/<game id> lies below the player's data folder.
+  const fs::path saves = dataDir / "home/quillfen/demo-0123";
   const posix::GameFiles files((dataDir / "data").string(), saves.string());
   ASSERT_TRUE(files.HasSaveFolder());
   EXPECT_FALSE(fs::exists(saves));  // nothing is made before the first write
-  EXPECT_EQ(Read(files, "save\\collection.dat"), "shipped");
+  EXPECT_EQ(ReadFrom(files, "save\\collection.dat"), "shipped");
   // The data has the name's folder: it is made in the save folder, privately.
   ASSERT_EQ(files.Write("SAVE\\Collection.dat", "mine", 4), plat::WriteResult::Ok);
   EXPECT_EQ(ReadText(dataDir / "data/save/Collection.dat"), "shipped");
   EXPECT_EQ(ReadText(saves / "SAVE/Collection.dat"), "mine");
   EXPECT_EQ(fs::status(saves).permissions() & fs::perms::all, fs::perms::owner_all);
-  const std::pair<const char*, const char*> reads[] = {{"save\\COLLECTION.DAT", "mine"},
-                                                       {"save\\Pattern.dat", "shipped pattern"},
-                                                       {"start.scn", "scenario"},
-                                                       {"save\\save1.dat", "<missing>"}};
-  for (const auto& [name, contents] : reads) {
-    EXPECT_EQ(Read(files, name), contents) << name;
-    EXPECT_EQ(files.Exists(name), std::string(contents) != "<missing>") << name;
-  }
+  std::string seen;
+  for (const char* name : {"save\\COLLECTION.DAT", "save\\Pattern.dat", "start.scn", "save\\s.dat"})
+    seen += ReadFrom(files, name) + (files.Exists(name) ? "+ " : "- ");
+  EXPECT_EQ(seen, "mine+ shipped pattern+ scenario+ <missing>- ");
   // Gone for the game means gone from both folders.
-  EXPECT_TRUE(files.Remove("save\\Collection.dat"));
-  EXPECT_EQ(Read(files, "save\\Collection.dat"), "<missing>");
-  EXPECT_TRUE(files.Remove("save\\Pattern.dat"));
-  EXPECT_FALSE(files.Remove("save\\Pattern.dat"));
+  EXPECT_TRUE(files.Remove("save\\Collection.dat") && !files.Remove("save\\Collection.dat"));
+  EXPECT_EQ(ReadFrom(files, "save\\Collection.dat"), "<missing>");
   // A folder the data does not have fails as it would there, until made.
   EXPECT_EQ(files.Write("notes\\a.txt", "a", 1), plat::WriteResult::CreateFailed);
   EXPECT_TRUE(files.MakeFolder("notes"));
@@ -258,61 +231,50 @@ TEST_F(SaveFolderTest, WritesGoToTheSaveFolderReadsLookThereFirstRemovalsTakeBot
   EXPECT_EQ(ReadText(dataDir / "data/save/Collection.dat"), "mine");
 }
 
-TEST(SaveFolderChoice, TheDataIsFoundBesideTheProgramThenInstalled) {
-  ScopedTempDir root;
-  const std::string program = (root.path() / "bin").string();
-  const std::string installed = (root.path() / "share/quillfen/data").string();
+// The data beside the program, else installed; the save folder by option,
+// installation and writability, named by a game id stable per directory.
+TEST_F(DataDirectoryTest, TheDataAndTheSaveFolderLieWhereThePlayerExpects) {
+  const std::string program = (dataDir / "bin").string();
+  const std::string shared = (dataDir / "share/quillfen/data").string();
   fs::create_directories(program);
   auto found = [&] {
-    const posix::DataChoice c = posix::FindDataDirectory(program, {"/nonexistent/x", installed});
-    return c.dir + (c.installed ? " installed" : "");
+    const posix::DataChoice c = posix::FindDataDirectory(program, {"/nonexistent/x", shared});
+    return c.dir.substr(dataDir.string().size()) + (c.installed ? " installed" : "") + ", ";
   };
-  EXPECT_EQ(found(), program + "/data");  // nothing anywhere: beside the program
-  fs::create_directories(installed);
-  EXPECT_EQ(found(), installed + " installed");
+  std::string seen = found();  // nothing anywhere: beside the program
+  fs::create_directories(shared);
+  seen += found();
   fs::create_directories(program + "/data");
-  EXPECT_EQ(found(), program + "/data");
-}
+  EXPECT_EQ(seen + found(), "/bin/data, /share/quillfen/data installed, /bin/data, ");
 
-TEST(SaveFolderChoice, GameIdsAreStablePerDirectoryAndSafeAsNames) {
-  ScopedTempDir root;
   for (const char* d : {"quillfen/data", "other/data", "My Game!"})
-    fs::create_directories(root.path() / d);
-  const std::string a = posix::GameId((root.path() / "quillfen/data").string());
-  EXPECT_EQ(a.rfind("quillfen-", 0), 0u) << a;
-  EXPECT_EQ(a.size(), std::string("quillfen-").size() + 12);
-  EXPECT_EQ(posix::GameId((root.path() / "quillfen/../quillfen/data/").string()), a);
-  const std::string b = posix::GameId((root.path() / "other/data").string());
-  EXPECT_NE(b, a);
-  EXPECT_EQ(b.rfind("other-", 0), 0u) << b;
-  EXPECT_EQ(posix::GameId((root.path() / "My Game!").string()).rfind("My_Game_-", 0), 0u);
-  EXPECT_EQ(posix::GameId("/").substr(0, 2), "g-");
-}
-
-TEST(SaveFolderChoice, TheSaveFolderIsChosenByOptionInstallationAndWritability) {
-  ScopedTempDir root;
-  const std::string data = (root.path() / "quillfen/data").string();
-  const std::string missing = (root.path() / "gone").string();
-  fs::create_directories(data);
-  const std::string local = "/home/p/.local/share/quillfen/" + posix::GameId(data);
-  // A writable build folder keeps its writes.
-  const struct {
-    std::string dir;
-    bool installed;
-    const char *option, *xdg, *home;
-    std::string chosen;
-  } cases[] = {{data, true, "/my/saves", "/xdg", "/home/p", "/my/saves"},
-               {data, false, "", "/xdg", "/home/p", ""},
-               {data, true, "", "/xdg/", "/home/p", "/xdg/quillfen/" + posix::GameId(data)},
-               {data, true, "", nullptr, "/home/p", local},
-               {data, true, "", "", "/home/p", local},
-               {data, true, "", "relative", "/home/p", local},
-               {data, true, "", nullptr, nullptr, ""},
-               {missing, false, "", nullptr, "/home/p",
-                "/home/p/.local/share/quillfen/" + posix::GameId(missing)}};
-  for (const auto& c : cases)
-    EXPECT_EQ(posix::ChooseSaveFolder(c.dir, c.installed, c.option, c.xdg, c.home), c.chosen)
-        << c.dir << " " << (c.xdg ? c.xdg : "-");
+    fs::create_directories(dataDir / d);
+  const std::string data = (dataDir / "quillfen/data").string(), id = posix::GameId(data);
+  auto prefix = [&](const std::string& dir) {
+    const std::string i = posix::GameId(dir);
+    return i.substr(0, i.size() - 12) + std::to_string(i.size()) + (i == id ? "=" : "") + " ";
+  };
+  EXPECT_EQ(prefix(data) + prefix((dataDir / "quillfen/../quillfen/data/").string()) +
+                prefix((dataDir / "other/data").string()) +
+                prefix((dataDir / "My Game!").string()) + prefix("/"),
+            "quillfen-21= quillfen-21= other-18 My_Game_-21 g-14 ");
+  // A writable build folder keeps its writes; a game id's hash shows as #.
+  const std::string missing = (dataDir / "gone").string();
+  using Row = std::tuple<std::string, bool, const char*, const char*, const char*>;
+  std::string chosen;
+  for (const auto& [dir, installed, option, xdg, home] :
+       {Row{data, true, "/my/saves", "/xdg", "/home/p"}, Row{data, false, "", "/xdg", "/home/p"},
+        Row{data, true, "", "/xdg/", "/home/p"}, Row{data, true, "", nullptr, "/home/p"},
+        Row{data, true, "", "", "/home/p"}, Row{data, true, "", "relative", "/home/p"},
+        Row{data, true, "", nullptr, nullptr}, Row{missing, false, "", nullptr, "/home/p"}}) {
+    const std::string c = posix::ChooseSaveFolder(dir, installed, option, xdg, home);
+    chosen +=
+        (c.find("/quillfen/") != std::string::npos ? c.substr(0, c.size() - 12) + "#" : c) + ", ";
+  }
+  EXPECT_EQ(chosen,
+            "/my/saves, , /xdg/quillfen/quillfen-#, /home/p/.local/share/quillfen/quillfen-#, "
+            "/home/p/.local/share/quillfen/quillfen-#, /home/p/.local/share/quillfen/quillfen-#, "
+            ", /home/p/.local/share/quillfen/gone-#, ");
   if (geteuid() != 0) {
     chmod(data.c_str(), 0555);
     EXPECT_NE(posix::ChooseSaveFolder(data, false, "", nullptr, "/home/p"), "");

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <thread>
 
 #include "platform/posix/periodic_timer.h"
@@ -15,105 +17,87 @@ namespace {
 
 intptr_t Ignore(uint32_t, uintptr_t, intptr_t) { return 0; }
 
-headless::Options Quiet() {
+std::unique_ptr<headless::HeadlessHost> Host(const std::string& script = "") {
   headless::Options o;
   o.echo = false;
-  return o;
+  auto host = std::make_unique<headless::HeadlessHost>(o);
+  host->OpenWindow("t", Ignore);
+  host->SetInput(InputEvents(script));
+  return host;
 }
 
-std::string M(uint32_t id, uintptr_t w, int x, int y, uint64_t ms) {
-  return std::to_string(id) + " " + std::to_string(w) + " " + std::to_string(x) + "," +
-         std::to_string(y) + " @" + std::to_string(ms);
-}
-
-// Each message as M() writes it, up to most or until the host has none.
-std::vector<std::string> Messages(headless::HeadlessHost& host, size_t most) {
-  std::vector<std::string> out;
+// Each message, up to most or past the quit, as "name wParam x,y @ms; " with
+// the zero parts left out (a wheel's wParam as its signed distance); a paint
+// is dispatched, which validates it.
+std::string Messages(headless::HeadlessHost& host, size_t most) {
+  using namespace plat::msg;
+  const std::map<uint32_t, const char*> names = {
+      {Paint, "paint"},      {Close, "close"},    {KeyDown, "down"},      {KeyUp, "up"},
+      {Timer, "timer"},      {MouseMove, "move"}, {LButtonDown, "ldown"}, {LButtonUp, "lup"},
+      {MouseWheel, "wheel"}, {User + 1, "user"}};
+  std::string out;
   plat::Message m;
-  while (out.size() < most && host.Get(m)) {
-    out.push_back(M(m.id, m.wParam, plat::PointX(m.lParam), plat::PointY(m.lParam), host.Millis()));
-    if (m.id == plat::msg::Paint) host.Dispatch(m);  // a paint validates
+  for (size_t n = 0; n < most; ++n) {
+    if (!host.Get(m)) {
+      out += "quit " + std::to_string(host.QuitCode()) + "; ";
+      continue;
+    }
+    const int w =
+        m.id == MouseWheel ? static_cast<int16_t>(m.wParam >> 16) : static_cast<int>(m.wParam);
+    out += names.at(m.id) + (w ? " " + std::to_string(w) : "");
+    if (m.lParam)
+      out += " " + std::to_string(plat::PointX(m.lParam)) + "," +
+             std::to_string(plat::PointY(m.lParam));
+    out += " @" + std::to_string(host.Millis()) + "; ";
+    if (m.id == Paint) host.Dispatch(m);
   }
   return out;
 }
 
-class HeadlessTest : public ::testing::Test {
- protected:
-  HeadlessTest() : host(Quiet()) { host.OpenWindow("t", Ignore); }
-  headless::HeadlessHost host;
-};
-
-TEST_F(HeadlessTest, PostedMessagesComeBeforeQuitThenPaintThenTimers) {
-  using namespace plat::msg;
-  host.StartTimer(1, 10);
-  host.SleepMs(10);
-  host.Invalidate(nullptr);
-  host.Post(User + 1, 0, 0);
-  host.PostQuit(3);
-  plat::Message m;
-  ASSERT_TRUE(host.Get(m));
-  EXPECT_EQ(m.id, User + 1);
-  EXPECT_FALSE(host.Get(m));
-  EXPECT_EQ(host.QuitCode(), 3);
-  ASSERT_TRUE(host.Get(m));
-  EXPECT_EQ(m.id, Paint);  // and stays ready until it is dispatched
-  EXPECT_EQ(Messages(host, 2),
-            (std::vector<std::string>{M(Paint, 0, 0, 0, 10), M(Timer, 1, 0, 0, 10)}));
+TEST(HeadlessHost, PostedMessagesComeBeforeQuitThenPaintThenTimersWhichNeverPileUp) {
+  auto host = Host();
+  host->StartTimer(1, 10);
+  host->SleepMs(10);
+  host->Invalidate(nullptr);
+  host->Post(plat::msg::User + 1, 0, 0);
+  host->PostQuit(3);
+  EXPECT_EQ(Messages(*host, 4), "user @10; quit 3; paint @10; timer 1 @10; ");
+  host->options().until = 1000;
+  host->StartTimer(1, 100);
+  host->SleepMs(350);  // a long stall gives one late tick, then the period again
+  EXPECT_EQ(Messages(*host, 2), "timer 1 @360; timer 1 @460; ");
+  host->StopTimer(1);
+  EXPECT_EQ(Messages(*host, 1), "close @1000; ");  // the time is up
 }
 
-TEST_F(HeadlessTest, TimersFireWhenIdleWithoutPilingUpAndUntilCloses) {
-  host.options().until = 1000;
-  host.StartTimer(1, 100);
-  const auto timer = [](uint64_t ms) { return M(plat::msg::Timer, 1, 0, 0, ms); };
-  EXPECT_EQ(Messages(host, 1), std::vector<std::string>{timer(100)});
-  host.SleepMs(350);  // a long stall gives one late tick, then the period again
-  EXPECT_EQ(Messages(host, 2), (std::vector<std::string>{timer(450), timer(550)}));
-  host.StopTimer(1);
-  EXPECT_EQ(Messages(host, 1), std::vector<std::string>{M(plat::msg::Close, 0, 0, 0, 1000)});
-}
-
-TEST_F(HeadlessTest, ScriptedInputArrivesAtItsTimeAsTheSystemSendsIt) {
-  using namespace plat::msg;
-  const uint32_t f1 = plat::vk::F1, f4 = plat::vk::F4, ctrl = plat::vk::Control;
-  const uintptr_t wheelDown2 = uintptr_t{static_cast<uint16_t>(-240)} << 16;
-  // busyUntil: the game's own timed wait first, which is not waiting for the player.
+// F1 is key 112, F4 115, Ctrl 17. busyUntil: the game's own timed wait first,
+// which is not waiting for the player. Out of input, the player closes the
+// window: a game that does not listen is ended.
+TEST(HeadlessHost, ScriptedInputArrivesAtItsTimeAsTheSystemSendsIt) {
   const struct {
-    std::string script;
+    const char* script;
     uint64_t busyUntil;
-    std::vector<std::string> messages;
+    const char* messages;
+    int cursorX;
   } cases[] = {
-      {"wait key f1\n+5 key f4",
-       300,
-       {M(KeyDown, f1, 0, 0, 300), M(KeyUp, f1, 0, 0, 300), M(KeyDown, f4, 0, 0, 305),
-        M(KeyUp, f4, 0, 0, 305), M(Close, 0, 0, 0, 305)}},
-      {"wait+1500 key f1\n+10 key f4",
-       200,
-       {M(KeyDown, f1, 0, 0, 1700), M(KeyUp, f1, 0, 0, 1700), M(KeyDown, f4, 0, 0, 1710)}},
-      {"@10 click 300 200",
-       0,
-       {M(MouseMove, 0, 300, 200, 10), M(LButtonDown, 0, 300, 200, 10),
-        M(LButtonUp, 0, 300, 200, 60)}},
-      {"move 30 40\nkeydown ctrl\n+100 keyup ctrl\n+0 wheel -2\n+0 wheel 1",
-       0,
-       {M(MouseMove, 0, 30, 40, 0), M(KeyDown, ctrl, 0, 0, 0), M(KeyUp, ctrl, 0, 0, 100),
-        M(MouseWheel, wheelDown2, 30, 40, 100), M(MouseWheel, uintptr_t{120} << 16, 30, 40, 100)}}};
+      {"wait key f1\n+5 key f4", 300,
+       "down 112 @300; up 112 @300; down 115 @305; up 115 @305; close @305; quit 0; ", 0},
+      {"wait+1500 key f1\n+10 key f4", 200, "down 112 @1700; up 112 @1700; down 115 @1710; ", 0},
+      {"@10 click 300 200", 0, "move 300,200 @10; ldown 300,200 @10; lup 300,200 @60; ", 300},
+      {"move 30 40\nkeydown ctrl\n+100 keyup ctrl\n+0 wheel -2\n+0 wheel 1", 0,
+       "move 30,40 @0; down 17 @0; up 17 @100; wheel -240 30,40 @100; wheel 120 30,40 @100; ", 30}};
   for (const auto& c : cases) {
-    headless::HeadlessHost h(Quiet());
-    h.OpenWindow("t", Ignore);
-    h.SetInput(InputEvents(c.script));
-    if (c.busyUntil) {
-      h.WaitReady(c.busyUntil);
-      EXPECT_EQ(h.Millis(), c.busyUntil);
-    }
-    EXPECT_EQ(Messages(h, c.messages.size()), c.messages) << c.script;
-    EXPECT_EQ(h.CursorPos().x, c.script[0] == 'm' ? 30 : c.script[0] == '@' ? 300 : 0);
+    auto h = Host(c.script);
+    if (c.busyUntil) h->WaitReady(c.busyUntil);
+    const std::string expected = c.messages;
+    EXPECT_EQ(Messages(*h, static_cast<size_t>(std::count(expected.begin(), expected.end(), ';'))),
+              expected)
+        << c.script;
+    EXPECT_EQ(h->CursorPos().x, c.cursorX) << c.script;
   }
-  plat::Message m;
-  host.Get(m);                // out of input, the player closes the window: a game that
-  EXPECT_FALSE(host.Get(m));  // does not listen is ended
 }
 
-TEST(InputScript, ErrorsNameTheLine) {
+TEST(HeadlessHost, InputScriptErrorsNameTheLine) {
   std::vector<headless::InputEvent> events;
   std::string error;
   const std::pair<const char*, const char*> bad[] = {
@@ -127,22 +111,34 @@ TEST(InputScript, ErrorsNameTheLine) {
     EXPECT_FALSE(headless::ParseInputScript(script, events, error)) << script;
     EXPECT_NE(error.find(why), std::string::npos) << error;
   }
-  EXPECT_TRUE(
-      headless::ParseInputScript("# comment\n  +5 screenshot title # shot\n", events, error));
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].name, "title");
+  const auto shot = InputEvents("# comment\n  +5 screenshot title # shot\n");
+  ASSERT_EQ(shot.size(), 1u);
+  EXPECT_EQ(shot[0].name, "title");
   const intptr_t l = plat::PackPoint(-5, 700);  // signed 16-bit halves
   EXPECT_EQ(std::pair(plat::PointX(l), plat::PointY(l)), std::pair(-5, 700));
 }
 
 // The music timer thread runs until killed, a kill waits for a running
-// callback, and a callback may kill its own timer.
+// callback, a callback may kill its own timer, and a new timer replaces the
+// running one.
 struct Probe {
-  posix::PeriodicTimerThread* timer = nullptr;
-  std::atomic<int> calls{0}, sleepMs{0};
+  posix::PeriodicTimerThread* timer;
+  int sleepMs = 0;
+  bool killSelf = false;
+  std::atomic<int> calls{0};
   std::atomic<bool> inside{false};
   std::atomic<uint32_t> lastId{0};
-  bool killSelf = false;
+  int Reach(int n) const {
+    for (int i = 0; i < 5000 && calls.load() < n; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return calls.load();
+  }
+  // The calls over a while after now.
+  int Later(int ms) const {
+    const int before = calls.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return calls.load() - before;
+  }
 };
 
 void Tick(uint32_t id, void* user) {
@@ -155,45 +151,29 @@ void Tick(uint32_t id, void* user) {
   p->inside = false;
 }
 
-void WaitFor(const std::atomic<int>& calls, int n) {
-  for (int i = 0; i < 5000 && calls.load() < n; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
 TEST(PeriodicTimerThread, RunsUntilKilledKillWaitsForACallbackAndACallbackMayKillItsOwn) {
   posix::PeriodicTimerThread timer;
-  Probe probe, second;
-  probe.timer = second.timer = &timer;
-  const uint32_t id = timer.Start(1, &Tick, &probe);
-  WaitFor(probe.calls, 5);
-  EXPECT_GE(probe.calls.load(), 5);
-  EXPECT_EQ(probe.lastId.load(), id);
-  probe.sleepMs = 30;  // the next callback is slow: Kill must wait it out
-  WaitFor(probe.calls, probe.calls.load() + 1);
-  while (!probe.inside.load()) std::this_thread::yield();
-  timer.Kill(id);
-  EXPECT_FALSE(probe.inside.load());
-  int after = probe.calls.load();
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(probe.calls.load(), after);  // no call after the kill
-  timer.Kill(id);                        // killing twice is harmless
-  // A callback that kills its own timer is called once.
-  probe.sleepMs = 0;
-  probe.killSelf = true;
-  after = probe.calls.load();
-  const uint32_t a = timer.Start(1, &Tick, &probe);
-  WaitFor(probe.calls, after + 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(probe.calls.load(), after + 1);
-  // A new timer replaces the running one; an old id leaves it running.
-  const uint32_t b = timer.Start(2, &Tick, &second);
-  EXPECT_NE(a, b);
-  WaitFor(second.calls, 3);
-  EXPECT_EQ(second.lastId.load(), b);
-  timer.Kill(a);
-  const int before = second.calls.load();
-  WaitFor(second.calls, before + 2);
-  EXPECT_GE(second.calls.load(), before + 2);
+  Probe fast{&timer}, slow{&timer, 30}, ending{&timer, 0, true};
+  const uint32_t first = timer.Start(1, &Tick, &fast);
+  EXPECT_GE(fast.Reach(5), 5);
+  const uint32_t id = timer.Start(1, &Tick, &slow);
+  EXPECT_EQ(fast.lastId.load(), first);
+  EXPECT_LE(fast.Later(40), 1);  // replaced, once a call under way is done
+  slow.Reach(1);
+  while (!slow.inside.load()) std::this_thread::yield();
+  timer.Kill(id);  // waits for the slow callback
+  EXPECT_FALSE(slow.inside.load());
+  EXPECT_EQ(slow.Later(40), 0);
+  timer.Kill(id);  // killing twice is harmless
+  timer.Start(1, &Tick, &ending);
+  ending.Reach(1);
+  EXPECT_EQ(ending.Later(10), 0);
+  EXPECT_EQ(ending.calls.load(), 1);
+  const uint32_t again = timer.Start(2, &Tick, &fast);
+  timer.Kill(id);  // an old id leaves the new timer running
+  const int want = fast.calls.load() + 3;
+  EXPECT_GE(fast.Reach(want), want);
+  EXPECT_EQ(fast.lastId.load(), again);
 }
 
 }  // namespace

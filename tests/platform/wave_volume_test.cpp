@@ -18,20 +18,16 @@ std::vector<uint8_t> Le(const std::vector<int>& values, int bytes) {
   return out;
 }
 
+std::vector<uint8_t> Tag(const std::string& t) { return {t.begin(), t.end()}; }
+
 // A PCM wave with a chunk before the samples and one after them.
 std::vector<uint8_t> WaveFile(const std::vector<uint8_t>& samples, int channels, int bits) {
-  const int align = channels * bits / 8;
-  const auto n = static_cast<int>(samples.size());
-  std::vector<uint8_t> w = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
-  for (const auto& [v, size] : std::vector<std::pair<int, int>>{
-           {16, 4}, {1, 2}, {channels, 2}, {8000, 4}, {8000 * align, 4}, {align, 2}, {bits, 2}}) {
-    const auto b = Le({v}, size);
-    w.insert(w.end(), b.begin(), b.end());
-  }
-  for (const auto& b : {std::vector<uint8_t>{'f', 'a', 'c', 't'}, Le({4, n / align}, 4),
-                        std::vector<uint8_t>{'d', 'a', 't', 'a'}, Le({n}, 4), samples,
-                        std::vector<uint8_t>(n & 1, 0), std::vector<uint8_t>{'L', 'I', 'S', 'T'},
-                        Le({4}, 4), std::vector<uint8_t>{'I', 'N', 'F', 'O'}})
+  const int align = channels * bits / 8, n = static_cast<int>(samples.size());
+  std::vector<uint8_t> w;
+  for (const auto& b : {Tag("RIFF"), Le({0}, 4), Tag("WAVEfmt "), Le({16}, 4), Le({1, channels}, 2),
+                        Le({8000, 8000 * align}, 4), Le({align, bits}, 2), Tag("fact"),
+                        Le({4, n / align}, 4), Tag("data"), Le({n}, 4), samples,
+                        std::vector<uint8_t>(n & 1, 0), Tag("LIST"), Le({4}, 4), Tag("INFO")})
     w.insert(w.end(), b.begin(), b.end());
   const auto riff = Le({static_cast<int>(w.size()) - 8}, 4);
   std::copy(riff.begin(), riff.end(), w.begin() + 4);

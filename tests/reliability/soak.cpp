@@ -8,12 +8,10 @@
 //
 // A failure names the seed, the run and the input; the same arguments play
 // the same game again.
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <string>
 
 #include "battle/battle.h"
 #include "core/waits.h"
@@ -60,24 +58,23 @@ std::string OutOfRange(std::initializer_list<Range> ranges) {
 template <typename List>
 std::string ListProblem(const List& list) {
   std::string why = OutOfRange({{"count", list.count, 0, List::capacity}});
-  for (int i = 1; why.empty() && i <= List::capacity; ++i) {
-    const bool used = i <= list.count;
-    why = OutOfRange({{"card", list.cards[i], used ? 1 : 0, used ? kCardCount : 0}});
-  }
+  for (int i = 1; why.empty() && i <= List::capacity; ++i)
+    why = OutOfRange({{"card", list.cards[i], i <= list.count, i <= list.count ? kCardCount : 0}});
   return why;
 }
 
 std::string BattleProblem() {
   const BattleState& b = battle;
-  const int fields = (b.physAttackField != 0) + (b.physGuardField != 0) +
-                     (b.magicAttackField != 0) + (b.magicGuardField != 0) +
-                     (b.hpRecoveryField != 0) + (b.mpRecoveryField != 0);
   const SideVitals foe = sideVitals(1);
-  std::string why = OutOfRange({{"hand size", b.handSize, 1, kHandSlots},
-                                {"marker", b.attackMarker, 0, 2},
-                                {"fields at once", fields, 0, 1},
-                                {"opponent HP", foe.hp, 0, foe.maxHp},
-                                {"opponent MP", foe.mp, 0, foe.maxMp}});
+  std::string why = OutOfRange(
+      {{"hand size", b.handSize, 1, kHandSlots},
+       {"marker", b.attackMarker, 0, 2},
+       {"fields at once",
+        (b.physAttackField != 0) + (b.physGuardField != 0) + (b.magicAttackField != 0) +
+            (b.magicGuardField != 0) + (b.hpRecoveryField != 0) + (b.mpRecoveryField != 0),
+        0, 1},
+       {"opponent HP", foe.hp, 0, foe.maxHp},
+       {"opponent MP", foe.mp, 0, foe.maxMp}});
   for (const BattleSide& s : b.side) {
     for (int k = 1; why.empty() && k <= kHandSlots; ++k)
       why = OutOfRange({{"hand card", s.hand[k].card, 0, kCardCount},
@@ -95,7 +92,6 @@ void Check(const headless::InputEvent* next, void* user) {
   ++s.checks;
   const int32_t m = shell.InputMode;
   const uint64_t now = s.host->Millis();
-  const bool battling = m >= mode::BattleFirst && m <= mode::BattleLast;
   const bool quiet = m == mode::Busy || m == mode::Running;
   std::string why = OutOfRange({{"input mode", m, 0, mode::Count - 1},
                                 {"HP", player.hp, 0, player.maxhp},
@@ -104,7 +100,7 @@ void Check(const headless::InputEvent* next, void* user) {
                                 {"drag source", deckEditor.dragSource, 0, 3}});
   if (why.empty()) why = ListProblem(player.deck);
   if (why.empty()) why = ListProblem(player.stock);
-  if (why.empty() && battling) why = BattleProblem();
+  if (why.empty() && m >= mode::BattleFirst && m <= mode::BattleLast) why = BattleProblem();
   // A view of the reading aids covers only a game that waits for the player.
   if (why.empty() && shell.OverlayOpen && (quiet || m == mode::Typing))
     why = "a view open over input mode " + std::to_string(m);
@@ -133,14 +129,12 @@ void Check(const headless::InputEvent* next, void* user) {
   std::fprintf(stderr, "soak FAILED: %s\n  seed %llu, run %d, virtual %llu ms, input line %d\n",
                why.c_str(), static_cast<unsigned long long>(s.seed), s.run,
                static_cast<unsigned long long>(now), next ? next->sourceLine : -1);
-  for (size_t i = s.host->log.size() > 12 ? s.host->log.size() - 12 : 0; i < s.host->log.size();
-       ++i)
-    std::fprintf(stderr, "    %s\n", s.host->log[i].c_str());
+  const auto& log = s.host->log;
+  for (size_t i = log.size() > 12 ? log.size() - 12 : 0; i < log.size(); ++i)
+    std::fprintf(stderr, "    %s\n", log[i].c_str());
   // Straight out: the game is in the middle of a wait, nothing to unwind.
   std::_Exit(1);
 }
-
-void CheckHook(const headless::InputEvent& next, void* user) { Check(&next, user); }
 
 }  // namespace
 
@@ -160,11 +154,10 @@ int main(int argc, char** argv) {
   for (int i = 2; i + 1 < argc; i += 2)
     (std::strcmp(argv[i], "--seed") == 0 ? seed : minutes) =
         std::strtoull(argv[i + 1], nullptr, 10);
-
   const uint64_t total = minutes * 60 * 1000;
   uint64_t played = 0, checks = 0;
-  int runs = 0;
-  while (played < total) {
+  int run = 0;
+  for (; played < total; ++run) {
     headless::Options o;
     o.dataDir = data.string();
     o.echo = false;
@@ -173,12 +166,9 @@ int main(int argc, char** argv) {
     // Each run starts where the last one's clock stopped, as a player's day goes on.
     o.epoch += static_cast<int64_t>(played / 1000);
     headless::HeadlessHost host(o);
-    headless::SoakOptions so;
-    so.seed = seed * 1000003u + static_cast<uint64_t>(runs);
-    so.durationMs = total - played;
-    host.SetInput(headless::RandomInput(so));
-    Soak s{&host, seed, 0, runs};
-    host.SetInputHook(CheckHook, &s);
+    host.SetInput(headless::RandomInput({seed * 1000003u + static_cast<uint64_t>(run), o.until}));
+    Soak s{&host, seed, 0, run};
+    host.SetInputHook([](const headless::InputEvent& next, void* user) { Check(&next, user); }, &s);
     ResetGameState();
     plat::SetHost(&host);
     GameMain();
@@ -186,15 +176,14 @@ int main(int argc, char** argv) {
     ResetGameState();
     plat::SetHost(nullptr);
     if (host.Millis() == 0) {
-      std::fprintf(stderr, "soak FAILED: run %d ended before any time passed\n", runs);
+      std::fprintf(stderr, "soak FAILED: run %d ended before any time passed\n", run);
       return 1;
     }
     played += host.Millis();
     checks += s.checks;
-    ++runs;
   }
   std::printf("soak: seed %llu, %.2f virtual hours in %d runs, %llu invariant checks\n",
-              static_cast<unsigned long long>(seed), static_cast<double>(played) / 3600000.0, runs,
+              static_cast<unsigned long long>(seed), static_cast<double>(played) / 3600000.0, run,
               static_cast<unsigned long long>(checks));
   return 0;
 }
