@@ -150,6 +150,7 @@ TEST_F(SaveFileTest, SlotsLoadUpToTheLiveTablesAndNothingOutOfBounds) {
       {"301 cards in the stock", 2, 1, kWhole, "stockCount", 301, SlotState::Damaged},
       {"21 choices", 2, 1, kWhole, "choiceCount", 21, SlotState::Damaged},
       {"line 0", 2, 1, kWhole, "line", 0, SlotState::Damaged},
+      {"window 4 current", 2, 1, kWhole, "currentWindow", 4, SlotState::Ok},
       {"window 5 current", 2, 1, kWhole, "currentWindow", 5, SlotState::Damaged},
   };
   for (const Case& c : cases) {

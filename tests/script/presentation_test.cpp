@@ -138,7 +138,10 @@ TEST_F(PresentationTest, WaitsAndEffectsTakeTheirTime) {
       {".cwt 1000\n", "", 100, "click 5 5", 100}, {".cwt 1000\n", "", 40, "rdown 5 5", 40},
       {".cwt 300\n", "ldown 5 5", 100, "move 5 5", 300}, {".shake\n", "", 0, "", 210},
       {".cwt 1000\n", "ldown 5 5", 50, "lup 5 5\n+50 ldown 5 5", 100},
-      {".flash\n", "", 0, "", 100}};
+      {".flash\n", "", 0, "", 100},
+      // A press of either button while a line types shows the rest of it.
+      {".show msg1\n" + std::string(35, 'x') + "\n", "", 50, "click 5 5", 50},
+      {".show msg1\n" + std::string(35, 'x') + "\n", "", 50, "rdown 5 5", 50}};
   // clang-format on
   for (const auto& c : cases) {
     Reset();
