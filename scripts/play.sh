@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the game and its demo data, and plays it in
 # a window. Without a display the demo plays itself headless and leaves
-# screenshots and a log in build/default/autoplay/.
+# screenshots, a log and its saves in build/default/autoplay/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,5 +17,7 @@ fi
 out=build/default/autoplay
 mkdir -p "$out"
 echo "No display: the demo plays itself headless; screenshots and log in $out/"
+# Its saves and progress stay beside its record: the data folder is the one a
+# player's window run writes into, and must start with empty slots.
 exec "$bin" --headless --input content/autoplay.txt --screenshot-dir "$out" \
-  --log "$out/autoplay.log" --audio-out "$out/tour.wav" "$@"
+  --save-dir "$out/saves" --log "$out/autoplay.log" --audio-out "$out/tour.wav" "$@"

@@ -11,14 +11,21 @@ reach=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "$1"; echo "0 passed, 1 failed"; exit 1; }
-"$bin" --headless --quiet --data "$data" --input "$script" --screenshot-dir "$work" \
-  --log "$work/log" --audio-out "$work/tour.wav" 2>"$work/err" || { cat "$work/err"; fail "the game failed"; }
+# The tour saves and wins cards, into a folder of its own: the build's data
+# folder, where a player's first window run writes, must stay as built.
+touch "$work/before"
+"$bin" --headless --quiet --data "$data" --save-dir "$work/saves" --input "$script" \
+  --screenshot-dir "$work" --log "$work/log" --audio-out "$work/tour.wav" 2>"$work/err" ||
+  { cat "$work/err"; fail "the game failed"; }
 cat "$work/err" >&2
 [ -s "$work/log" ] || fail "the run wrote no log"
 ! grep 'message box' "$work/log" || fail "a message box was shown"
 [ -z "$reach" ] || grep -q "\] scenario $reach\$" "$work/log" || fail "the run never reached the scenario $reach"
 last=$(grep '^wait.*screenshot' "$script" | tail -n 1 | awk '{print $3}')
 [ -s "$work/$last.png" ] || fail "the tour did not reach its last screenshot ($last)"
+[ -s "$work/saves/save/save1.dat" ] || fail "the tour's save is not in its own folder"
+written=$(find "$data" -newer "$work/before" ! -type d)
+[ -z "$written" ] || fail "the tour wrote into the data folder: $written"
 if ! command -v sox >/dev/null 2>&1; then
   echo "sox is missing: the tour's audio is not checked"
 elif ! grep -q 'music is left out' "$work/err"; then
