@@ -90,13 +90,11 @@ if(QF_WINDOWS_TESTS)
   #   Windows has not;
   # - platform/headless_test: the POSIX timer thread, which the Windows
   #   program replaces with the multimedia timer;
-  # - battle/setup_test, screens/collection_test: read screenshots or
-  #   pictures back with libpng and the K16 tool;
-  # - graphics/png_test: decodes the PNG encoder's files with libpng and zlib
-  #   (graphics/png_format_test checks what it can without them);
+  # - battle/setup_test: reads screenshots back with libpng;
+  # - graphics/png_test: decodes the PNG encoder's files with libpng and zlib;
   # - shell/screenshot_test: reads F11's PNG back with libpng.
   list(FILTER win_test_sources EXCLUDE REGEX
-       "/tests/(reliability|tools)/|/dbc_test|/art_test|/battle_content_test|/data_directory_test|/headless_test|/battle/setup_test|/screens/collection_test|/graphics/png_test|/shell/screenshot_test")
+       "/tests/(reliability|tools)/|/dbc_test|/art_test|/battle_content_test|/data_directory_test|/headless_test|/battle/setup_test|/graphics/png_test|/shell/screenshot_test")
   add_executable(quillfen_tests ${win_test_sources})
   target_include_directories(quillfen_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests
                              ${PROJECT_SOURCE_DIR}/tools ${PROJECT_SOURCE_DIR}/tools/deck)
