@@ -46,24 +46,21 @@ int WaitUntil(uint32_t ms) {
 int WaitOrClick(uint32_t ms) {
   const uint64_t deadline = shell.FrameStartTime + ms;
   auto& h = plat::host();
-  bool leftSeenUp = false;
+  const uint32_t presses = shell.LeftPresses;
   for (;;) {
     if (!PumpPending()) return 0;
-    if (!shell.LeftDown) leftSeenUp = true;
     if (h.Millis() >= deadline || SkipHeld()) return 1;
-    if (leftSeenUp && shell.LeftDown) return 1;
+    if (shell.LeftPresses != presses) return 1;
     h.WaitReady(deadline);
   }
 }
 
 int WaitClick() {
   auto& h = plat::host();
-  bool leftSeenUp = false, rightSeenUp = false;
+  const uint32_t left = shell.LeftPresses, right = shell.RightPresses;
   for (;;) {
     if (!PumpPending()) return 0;
-    if (!shell.LeftDown) leftSeenUp = true;
-    if (!shell.RightDown) rightSeenUp = true;
-    if ((leftSeenUp && shell.LeftDown) || (rightSeenUp && shell.RightDown)) return 1;
+    if (shell.LeftPresses != left || shell.RightPresses != right) return 1;
     h.WaitReady(plat::kNoDeadline);
   }
 }

@@ -28,6 +28,10 @@ struct Shell {
   int32_t InputMode = mode::Busy;
   int32_t LeftDown = 0;
   int32_t RightDown = 0;
+  // Presses counted as they arrive: a quick click can go down and up within
+  // one pump, and the waits must still see it.
+  uint32_t LeftPresses = 0;
+  uint32_t RightPresses = 0;
   uint64_t FrameStartTime = 0;
   uint64_t LastPumpRealMs = 0;  // the real clock at the last pump (PumpIfBusyLong)
   int32_t FullScreen = 0;

@@ -52,6 +52,7 @@ ScreenButton ScreenButtonAt(int x, int y) {
 
 void OnLeftDown(int x, int y) {
   shell.LeftDown = 1;
+  ++shell.LeftPresses;
   if (!shell.RightDown) plat::host().CaptureMouse();
   if (ScreenButtonsLive()) {
     const ScreenButton b = ScreenButtonAt(x, y);
@@ -66,6 +67,7 @@ void OnLeftDown(int x, int y) {
 
 void OnRightDown(int x, int y) {
   shell.RightDown = 1;
+  ++shell.RightPresses;
   if (!shell.LeftDown) plat::host().CaptureMouse();
   Route(&ModeHandlers::rightDown, x, y);
 }

@@ -160,6 +160,19 @@ TEST_F(ModeTest, WaitsEndOnTimeOnAPressOrOnQuit) {
     plat::host().PostQuit(0);
     EXPECT_EQ(wait(), 0);
   }
+  // A click quicker than one pump, down and up together, still ends them.
+  const std::pair<uint32_t, int (*)()> quick[] = {
+      {plat::msg::LButtonDown, +[] { return WaitOrClick(1000); }},
+      {plat::msg::LButtonDown, +[] { return WaitClick(); }},
+      {plat::msg::RButtonDown, +[] { return WaitClick(); }}};
+  for (const auto& [down, wait] : quick) {
+    FrameStart();
+    const uint64_t at = plat::host().Millis();
+    plat::host().Post(down, 0, 0);
+    plat::host().Post(down + 1, 0, 0);  // the button's up message
+    EXPECT_EQ(wait(), 1) << down;
+    EXPECT_EQ(plat::host().Millis(), at) << down;
+  }
   plat::host().Post(Close, 0, 0);  // a close during a wait arrives as the quit message
   EXPECT_EQ(WaitUntil(1000), 0);
 }
