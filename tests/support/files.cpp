@@ -1,16 +1,23 @@
 #include "support/files.h"
 
-#include <stdlib.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
+#include <random>
 
-// mkdtemp's random part keeps parallel test processes and the folders a dead
-// run left apart.
 ScopedTempDir::ScopedTempDir(const std::string& prefix) {
-  std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
-  if (!::mkdtemp(pattern.data())) throw std::filesystem::filesystem_error("mkdtemp", pattern, {});
-  path_ = pattern;
+  // The process id keeps parallel test runs apart, the counter the folders of
+  // one run, and the random part a folder a dead run with the same id left.
+  static std::atomic<unsigned> counter{0};
+  std::random_device rd;
+  const auto base = std::filesystem::temp_directory_path();
+  for (;;) {
+    path_ = base / (prefix + std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" +
+                    std::to_string(rd()));
+    if (std::filesystem::create_directory(path_)) return;
+  }
 }
 
 ScopedTempDir::~ScopedTempDir() {
