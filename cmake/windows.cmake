@@ -81,7 +81,7 @@ if(QF_WINDOWS_TESTS)
   file(GLOB_RECURSE win_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*.cpp)
   # Left out, each for a reason of its own:
   # - reliability/: kills processes with SIGKILL and forks (POSIX only);
-  # - tools/, data/dbc_test, content/art_test, content/battle_content_test:
+  # - tools/, data/dbc_test, content/battle_content_test:
   #   the content tools need libpng, FreeType and fontconfig, which Debian
   #   has for Linux only (the data they make is tested on Linux);
   # - platform/data_directory_test: symbolic links, permissions and the
@@ -94,7 +94,7 @@ if(QF_WINDOWS_TESTS)
   # - graphics/png_test: decodes the PNG encoder's files with libpng and zlib;
   # - shell/screenshot_test: reads F11's PNG back with libpng.
   list(FILTER win_test_sources EXCLUDE REGEX
-       "/tests/(reliability|tools)/|/dbc_test|/art_test|/battle_content_test|/data_directory_test|/headless_test|/battle/setup_test|/graphics/png_test|/shell/screenshot_test")
+       "/tests/(reliability|tools)/|/dbc_test|/battle_content_test|/data_directory_test|/headless_test|/battle/setup_test|/graphics/png_test|/shell/screenshot_test")
   add_executable(quillfen_tests ${win_test_sources})
   target_include_directories(quillfen_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests
                              ${PROJECT_SOURCE_DIR}/tools ${PROJECT_SOURCE_DIR}/tools/deck)
