@@ -19,9 +19,31 @@ inline constexpr int32_t SaveSlots = 7;
 inline constexpr int32_t LoadSlots = 8;
 inline constexpr int32_t DeckEditor = 9;
 inline constexpr int32_t Collection = 10;
-inline constexpr int32_t BattleFirst = 12;  // the battle's modes are 12 to 19
-inline constexpr int32_t BattleLast = 19;
+// The battle's modes, 12 to 19: who plays cards in which exchange of the
+// turn. The player's four take clicks; the opponent's last only while its
+// routine runs.
+inline constexpr int32_t PlayerAttacks = 12;         // first exchange, the player attacks
+inline constexpr int32_t PlayerIntercepts = 13;      // first exchange, the opponent attacked
+inline constexpr int32_t OpponentAttacks = 14;       // first exchange, the opponent attacks
+inline constexpr int32_t OpponentIntercepts = 15;    // first exchange, the player attacked
+inline constexpr int32_t PlayerAttacksSecond = 16;   // second exchange, the player attacks
+inline constexpr int32_t PlayerInterceptsSecond = 17;
+inline constexpr int32_t OpponentAttacksSecond = 18;
+inline constexpr int32_t OpponentInterceptsSecond = 19;
+inline constexpr int32_t BattleFirst = PlayerAttacks;
+inline constexpr int32_t BattleLast = OpponentInterceptsSecond;
 inline constexpr int32_t Count = 20;
+
+// The battle waits for the player to pick cards and decide.
+constexpr bool PlayerChooses(int32_t m) {
+  return m == PlayerAttacks || m == PlayerIntercepts || m == PlayerAttacksSecond ||
+         m == PlayerInterceptsSecond;
+}
+// The side that plays now attacks (the player's or the opponent's turn).
+constexpr bool PlayerAttacking(int32_t m) { return m == PlayerAttacks || m == PlayerAttacksSecond; }
+constexpr bool OpponentAttacking(int32_t m) {
+  return m == OpponentAttacks || m == OpponentAttacksSecond;
+}
 }  // namespace mode
 
 struct Shell {
