@@ -2,6 +2,10 @@
 
 #include "platform/platform.h"
 
+#ifndef QF_CORE_GUARDED
+#error "the core is built with src/core/forbidden.h forced in front of every file"
+#endif
+
 Shell shell;
 
 void ResetShell() { shell = Shell{}; }
