@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "artgen/artgen.h"
+#include "artgen/art_output.h"
 #include "k16/k16_core.h"
 #include "support/files.h"
 

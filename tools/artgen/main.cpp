@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "artgen/artgen.h"
+#include "artgen/art_output.h"
 
 namespace {
 

@@ -294,100 +294,90 @@ struct Compiler {
     return false;
   }
 
-  bool Run(const std::string& source) {
-    for (const Table& t : kTables) (out.*t.file).assign(t.recordSize * (t.count + 1), 0);
-    // Per table: the line each record was given on (0: not yet).
-    std::map<const Table*, std::vector<int>> seen;
-    for (const Table& t : kTables) seen[&t].assign(static_cast<size_t>(t.count) + 1, 0);
+  // Per table: the line each record was given on (0: not yet).
+  std::map<const Table*, std::vector<int>> seen{};
+  // The block being read: none after a refused block header.
+  const Table* table = nullptr;
+  uint8_t* current = nullptr;  // its record's bytes
+  int recordNumber = 0, recordLine = 0;
+  std::vector<bool> given{};
+  bool badBlock = false;  // fields of a refused block are not reported again
 
-    const Table* table = nullptr;
-    uint8_t* record = nullptr;
-    int recordNumber = 0, recordLine = 0;
-    std::vector<bool> given;
-    bool badBlock = false;  // fields of a refused block are not reported again
-    const auto finishRecord = [&]() {
-      if (!table) return;
-      for (size_t k = 0; k < table->fieldCount; ++k)
-        if (table->fields[k].required && !given[k])
-          Error(recordLine, std::string("[") + table->word + " " + std::to_string(recordNumber) +
-                                "] needs " + table->fields[k].name);
-    };
+  void FinishRecord() {
+    if (!table) return;
+    for (size_t k = 0; k < table->fieldCount; ++k)
+      if (table->fields[k].required && !given[k])
+        Error(recordLine, std::string("[") + table->word + " " + std::to_string(recordNumber) +
+                              "] needs " + table->fields[k].name);
+  }
 
-    int lineNo = 0;
-    size_t pos = 0;
-    while (pos < source.size()) {
-      const size_t nl = source.find('\n', pos);
-      std::string_view line(source.data() + pos,
-                            (nl == std::string::npos ? source.size() : nl) - pos);
-      pos = nl == std::string::npos ? source.size() : nl + 1;
-      ++lineNo;
-      line = Trim(line);
-      if (line.empty() || line.front() == '#') continue;
-      if (line.front() == '[') {
-        finishRecord();
-        table = nullptr;
-        record = nullptr;
-        badBlock = true;
-        const size_t close = line.find(']');
-        const std::string_view inside =
-            close == std::string_view::npos ? line : line.substr(1, close - 1);
-        const size_t space = inside.find(' ');
-        const std::string_view word = inside.substr(0, space);
-        int64_t n = 0;
-        const Table* found = nullptr;
-        for (const Table& t : kTables)
-          if (word == t.word) found = &t;
-        if (close != line.size() - 1 || !found || space == std::string_view::npos ||
-            !ParseInt(Trim(inside.substr(space)), n)) {
-          Error(lineNo, "a block starts with [card N], [attack N] or [defence N]");
-          continue;
-        }
-        if (n < 1 || n > found->count) {
-          Error(lineNo, std::string(found->word) + " numbers run from 1 to " +
-                            std::to_string(found->count));
-          continue;
-        }
-        int& first = seen[found][static_cast<size_t>(n)];
-        if (first) {
-          Error(lineNo, std::string("[") + found->word + " " + std::to_string(n) +
-                            "] was already given on line " + std::to_string(first));
-          continue;
-        }
-        first = lineNo;
-        badBlock = false;
-        table = found;
-        recordNumber = static_cast<int>(n);
-        recordLine = lineNo;
-        record = (out.*table->file).data() + table->recordSize * static_cast<size_t>(n);
-        given.assign(table->fieldCount, false);
-        continue;
-      }
-      const size_t eq = line.find('=');
-      if (eq == std::string_view::npos) {
-        Error(lineNo, "expected: field = value");
-        continue;
-      }
-      if (!table) {
-        if (!badBlock) Error(lineNo, "a field outside a block");
-        continue;
-      }
-      const std::string_view name = Trim(line.substr(0, eq));
-      const std::string_view value = Trim(line.substr(eq + 1));
-      size_t k = 0;
-      while (k < table->fieldCount && name != table->fields[k].name) ++k;
-      if (k == table->fieldCount) {
-        Error(lineNo, "no field " + std::string(name) + " in a " + table->word + " record");
-        continue;
-      }
-      if (given[k]) {
-        Error(lineNo, std::string(name) + " given twice");
-        continue;
-      }
-      given[k] = true;
-      SetField(table->fields[k], record, value, lineNo);
+  void StartBlock(std::string_view line, int lineNo) {
+    FinishRecord();
+    table = nullptr;
+    current = nullptr;
+    badBlock = true;
+    const size_t close = line.find(']');
+    const std::string_view inside =
+        close == std::string_view::npos ? line : line.substr(1, close - 1);
+    const size_t space = inside.find(' ');
+    const std::string_view word = inside.substr(0, space);
+    int64_t n = 0;
+    const Table* found = nullptr;
+    for (const Table& t : kTables)
+      if (word == t.word) found = &t;
+    if (close != line.size() - 1 || !found || space == std::string_view::npos ||
+        !ParseInt(Trim(inside.substr(space)), n)) {
+      Error(lineNo, "a block starts with [card N], [attack N] or [defence N]");
+      return;
     }
-    finishRecord();
+    if (n < 1 || n > found->count) {
+      Error(lineNo, std::string(found->word) + " numbers run from 1 to " +
+                        std::to_string(found->count));
+      return;
+    }
+    int& first = seen[found][static_cast<size_t>(n)];
+    if (first) {
+      Error(lineNo, std::string("[") + found->word + " " + std::to_string(n) +
+                        "] was already given on line " + std::to_string(first));
+      return;
+    }
+    first = lineNo;
+    badBlock = false;
+    table = found;
+    recordNumber = static_cast<int>(n);
+    recordLine = lineNo;
+    current = (out.*table->file).data() + table->recordSize * static_cast<size_t>(n);
+    given.assign(table->fieldCount, false);
+  }
 
+  void FieldLine(std::string_view line, int lineNo) {
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+      Error(lineNo, "expected: field = value");
+      return;
+    }
+    if (!table) {
+      if (!badBlock) Error(lineNo, "a field outside a block");
+      return;
+    }
+    const std::string_view name = Trim(line.substr(0, eq));
+    const std::string_view value = Trim(line.substr(eq + 1));
+    size_t k = 0;
+    while (k < table->fieldCount && name != table->fields[k].name) ++k;
+    if (k == table->fieldCount) {
+      Error(lineNo, "no field " + std::string(name) + " in a " + table->word + " record");
+      return;
+    }
+    if (given[k]) {
+      Error(lineNo, std::string(name) + " given twice");
+      return;
+    }
+    given[k] = true;
+    SetField(table->fields[k], current, value, lineNo);
+  }
+
+  // Every record of every table once; lineNo is the source's last line.
+  void CheckComplete(int lineNo) {
     for (const Table& t : kTables) {
       std::string missing;
       int have = 0;
@@ -403,6 +393,28 @@ struct Compiler {
         Error(lineNo, std::to_string(have) + " " + t.word + " records, " + std::to_string(t.count) +
                           " needed (missing: " + missing + ")");
     }
+  }
+
+  bool Run(const std::string& source) {
+    for (const Table& t : kTables) (out.*t.file).assign(t.recordSize * (t.count + 1), 0);
+    for (const Table& t : kTables) seen[&t].assign(static_cast<size_t>(t.count) + 1, 0);
+    int lineNo = 0;
+    size_t pos = 0;
+    while (pos < source.size()) {
+      const size_t nl = source.find('\n', pos);
+      std::string_view line(source.data() + pos,
+                            (nl == std::string::npos ? source.size() : nl) - pos);
+      pos = nl == std::string::npos ? source.size() : nl + 1;
+      ++lineNo;
+      line = Trim(line);
+      if (line.empty() || line.front() == '#') continue;
+      if (line.front() == '[')
+        StartBlock(line, lineNo);
+      else
+        FieldLine(line, lineNo);
+    }
+    FinishRecord();
+    CheckComplete(lineNo);
     return errors.empty();
   }
 };

@@ -229,15 +229,11 @@ void PixelToRgb(uint16_t p, uint8_t rgb[3]) {
   }
 }
 
-Picture Quantise(const toolpng::RgbaImage& image, const EncodeOptions& o) {
-  Picture pic;
-  pic.width = image.width;
-  pic.height = image.height;
-  pic.index.assign(static_cast<size_t>(image.width) * image.height, 0);
-  const uint16_t keyPixel = KeyPixel(o.keyRgb);
-  const size_t limit = static_cast<size_t>(std::clamp(o.colours, 1, o.key ? 255 : 256));
+namespace {
 
-  // Histogram of the pixels at 15 bits.
+// Histogram of the pixels at 15 bits, key pixels left out.
+std::vector<Entry> Histogram(const toolpng::RgbaImage& image, const EncodeOptions& o,
+                             uint16_t keyPixel) {
   std::vector<uint32_t> hist(32768, 0);
   for (int y = 0; y < image.height; ++y)
     for (int x = 0; x < image.width; ++x) {
@@ -249,51 +245,61 @@ Picture Quantise(const toolpng::RgbaImage& image, const EncodeOptions& o) {
   for (uint32_t p = 0; p < 32768; ++p)
     if (hist[p])
       entries.push_back({static_cast<uint16_t>(p), hist[p], PixelLab(static_cast<uint16_t>(p))});
+  return entries;
+}
 
-  // The palette: every colour when they fit, else median cut refined by k-means.
+// Every colour when they fit, else median cut refined by k-means.
+std::vector<uint16_t> ChoosePalette(std::vector<Entry>& entries, size_t limit,
+                                    const EncodeOptions& o, uint16_t keyPixel) {
   std::vector<uint16_t> palette;
   if (entries.size() <= limit) {
     for (const Entry& e : entries) palette.push_back(e.pixel);
-  } else {
-    std::vector<Lab> centres = MedianCut(entries, limit);
-    Refine(entries, centres, 8);
-    for (const Lab& c : centres) {
-      const auto rgb = FromLab(c);
-      palette.push_back(
-          AvoidKey(RgbToPixel(Round8(rgb[0]), Round8(rgb[1]), Round8(rgb[2])), o.key, keyPixel));
-    }
-    std::sort(palette.begin(), palette.end());
-    palette.erase(std::unique(palette.begin(), palette.end()), palette.end());
+    return palette;
   }
-  for (size_t i = 0; i < palette.size(); ++i) pic.palette[i] = palette[i];
-  if (o.key) pic.palette[kK16TransparentIndex] = keyPixel;
+  std::vector<Lab> centres = MedianCut(entries, limit);
+  Refine(entries, centres, 8);
+  for (const Lab& c : centres) {
+    const auto rgb = FromLab(c);
+    palette.push_back(
+        AvoidKey(RgbToPixel(Round8(rgb[0]), Round8(rgb[1]), Round8(rgb[2])), o.key, keyPixel));
+  }
+  std::sort(palette.begin(), palette.end());
+  palette.erase(std::unique(palette.begin(), palette.end()), palette.end());
+  return palette;
+}
 
-  std::vector<Lab> paletteLab;
-  paletteLab.reserve(palette.size());
-  for (uint16_t p : palette) paletteLab.push_back(PixelLab(p));
-  std::vector<int16_t> nearest(32768, -1);
-  auto lookup = [&](uint16_t p) {
-    if (nearest[p] < 0) {
+// The palette index nearest to a 15-bit colour, each colour worked out once.
+class Nearest {
+ public:
+  explicit Nearest(const std::vector<uint16_t>& palette) : nearest_(32768, -1) {
+    lab_.reserve(palette.size());
+    for (uint16_t p : palette) lab_.push_back(PixelLab(p));
+  }
+
+  uint8_t operator()(uint16_t p) {
+    if (nearest_[p] < 0) {
       const Lab c = PixelLab(p);
       size_t best = 0;
       double bd = 1e300;
-      for (size_t i = 0; i < paletteLab.size(); ++i) {
-        const double d = Dist(c, paletteLab[i]);
+      for (size_t i = 0; i < lab_.size(); ++i) {
+        const double d = Dist(c, lab_[i]);
         if (d < bd) {
           bd = d;
           best = i;
         }
       }
-      nearest[p] = static_cast<int16_t>(best);
+      nearest_[p] = static_cast<int16_t>(best);
     }
-    return static_cast<uint8_t>(nearest[p]);
-  };
-  if (palette.empty()) {
-    // Only key pixels.
-    std::fill(pic.index.begin(), pic.index.end(), o.key ? kK16TransparentIndex : 0);
-    return pic;
+    return static_cast<uint8_t>(nearest_[p]);
   }
 
+ private:
+  std::vector<Lab> lab_;
+  std::vector<int16_t> nearest_;
+};
+
+void MapPixels(const toolpng::RgbaImage& image, const EncodeOptions& o, uint16_t keyPixel,
+               Nearest& lookup, Picture& pic) {
   // Error diffusion works on the wanted 8-bit colour plus what earlier
   // pixels left over; two rows of carried error suffice.
   const int w = image.width;
@@ -330,6 +336,29 @@ Picture Quantise(const toolpng::RgbaImage& image, const EncodeOptions& o) {
     }
     std::swap(errNow, errNext);
   }
+}
+
+}  // namespace
+
+Picture Quantise(const toolpng::RgbaImage& image, const EncodeOptions& o) {
+  Picture pic;
+  pic.width = image.width;
+  pic.height = image.height;
+  pic.index.assign(static_cast<size_t>(image.width) * image.height, 0);
+  const uint16_t keyPixel = KeyPixel(o.keyRgb);
+  const size_t limit = static_cast<size_t>(std::clamp(o.colours, 1, o.key ? 255 : 256));
+
+  std::vector<Entry> entries = Histogram(image, o, keyPixel);
+  const std::vector<uint16_t> palette = ChoosePalette(entries, limit, o, keyPixel);
+  for (size_t i = 0; i < palette.size(); ++i) pic.palette[i] = palette[i];
+  if (o.key) pic.palette[kK16TransparentIndex] = keyPixel;
+  if (palette.empty()) {
+    // Only key pixels.
+    std::fill(pic.index.begin(), pic.index.end(), o.key ? kK16TransparentIndex : 0);
+    return pic;
+  }
+  Nearest lookup(palette);
+  MapPixels(image, o, keyPixel, lookup, pic);
   return pic;
 }
 

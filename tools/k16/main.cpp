@@ -30,50 +30,62 @@ bool ParseHex(const std::string& s, uint32_t& out) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
-  const std::string command = argv[1];
+struct Command {
+  std::string name;
   std::vector<std::string> files;
   k16tool::EncodeOptions options;
   bool alpha = false;
+};
+
+// The words after the command; 0, or the exit status for a mistake.
+int ParseOptions(int argc, char** argv, Command& c) {
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
-    if (command == "encode" && a == "--key") {
-      options.key = true;
-    } else if (command == "encode" && a.rfind("--key=", 0) == 0) {
-      options.key = true;
-      if (!ParseHex(a.substr(6), options.keyRgb)) {
+    const bool encode = c.name == "encode";
+    if (encode && a == "--key") {
+      c.options.key = true;
+    } else if (encode && a.rfind("--key=", 0) == 0) {
+      c.options.key = true;
+      if (!ParseHex(a.substr(6), c.options.keyRgb)) {
         std::fprintf(stderr, "k16: --key wants six hex digits RRGGBB, not \"%s\"\n",
                      a.substr(6).c_str());
         return 2;
       }
-    } else if (command == "encode" && a == "--dither") {
-      options.dither = true;
-    } else if (command == "encode" && a == "--colours" && i + 1 < argc) {
-      options.colours = std::atoi(argv[++i]);
-      if (options.colours < 1 || options.colours > 256) {
+    } else if (encode && a == "--dither") {
+      c.options.dither = true;
+    } else if (encode && a == "--colours" && i + 1 < argc) {
+      c.options.colours = std::atoi(argv[++i]);
+      if (c.options.colours < 1 || c.options.colours > 256) {
         std::fprintf(stderr, "k16: --colours wants 1 to 256\n");
         return 2;
       }
-    } else if (command == "decode" && a == "--alpha") {
-      alpha = true;
+    } else if (c.name == "decode" && a == "--alpha") {
+      c.alpha = true;
     } else if (a.size() > 1 && a[0] == '-') {
       std::fprintf(stderr, "k16: unknown option %s\n", a.c_str());
       return Usage();
     } else {
-      files.push_back(a);
+      c.files.push_back(a);
     }
   }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  Command c;
+  c.name = argv[1];
+  if (const int status = ParseOptions(argc, argv, c); status != 0) return status;
   std::string error, text;
   bool ok;
-  if (command == "encode" && files.size() == 2) {
-    ok = k16tool::EncodeFile(files[0], files[1], options, error);
-  } else if (command == "decode" && files.size() == 2) {
-    ok = k16tool::DecodeFile(files[0], files[1], alpha, error);
-  } else if (command == "info" && files.size() == 1) {
-    ok = k16tool::DescribeFile(files[0], text, error);
+  if (c.name == "encode" && c.files.size() == 2) {
+    ok = k16tool::EncodeFile(c.files[0], c.files[1], c.options, error);
+  } else if (c.name == "decode" && c.files.size() == 2) {
+    ok = k16tool::DecodeFile(c.files[0], c.files[1], c.alpha, error);
+  } else if (c.name == "info" && c.files.size() == 1) {
+    ok = k16tool::DescribeFile(c.files[0], text, error);
     if (ok) std::fputs(text.c_str(), stdout);
   } else {
     return Usage();

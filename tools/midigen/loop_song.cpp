@@ -91,6 +91,61 @@ bool IsNoteOff(const TimedEvent& e) {
   return kind == 0x80 || (kind == 0x90 && e.bytes.size() == 3 && e.bytes[2] == 0);
 }
 
+// What the song says about its loop before anything is changed.
+struct LoopLines {
+  std::vector<uint32_t> starts, ends;
+  uint32_t firstNote = UINT32_MAX;
+  std::vector<TimedEvent> tempos;
+};
+
+LoopLines FindLoopLines(const SmfFile& song) {
+  LoopLines f;
+  for (const Track& t : song.tracks) {
+    for (const TimedEvent& e : t.Events()) {
+      if (IsLine(e, "loop-start")) f.starts.push_back(e.tick);
+      if (IsLine(e, "loop-end")) f.ends.push_back(e.tick);
+      if (e.bytes.size() == 6 && e.bytes[0] == 0xFF && e.bytes[1] == 0x51) f.tempos.push_back(e);
+      if ((e.bytes[0] & 0xF0) == 0x90 && !IsNoteOff(e)) f.firstNote = std::min(f.firstNote, e.tick);
+    }
+  }
+  return f;
+}
+
+// The tempo in force at the loop's end: the last change at or before it.
+uint32_t TempoAt(const std::vector<TimedEvent>& tempos, uint32_t tick) {
+  uint32_t tempo = 500000, tempoTick = 0;
+  for (const TimedEvent& e : tempos) {
+    if (e.tick <= tick && e.tick >= tempoTick) {
+      tempo = (uint32_t{e.bytes[3]} << 16) | (uint32_t{e.bytes[4]} << 8) | e.bytes[5];
+      tempoTick = e.tick;
+    }
+  }
+  return tempo == 0 ? 500000 : tempo;
+}
+
+// The track without the loop lines, cut at end, with the loop marker at
+// loopStart when marked is false.
+Track LoopTrack(const Track& track, bool marked, uint32_t loopStart, uint32_t end) {
+  Track made;
+  for (const TimedEvent& e : track.Events()) {
+    if (IsLine(e, "loop-start") || IsLine(e, "loop-end") || IsLoopMarker(e)) continue;
+    if (!marked && e.tick >= loopStart) {
+      made.Marker(loopStart, "L");
+      marked = true;
+    }
+    if (e.tick <= end) {
+      made.Raw(e.tick, e.bytes);
+    } else if (IsNoteOff(e)) {
+      // A note still sounding at the new end is released there, so none
+      // hangs over the loop. Notes that would begin after it are left out.
+      made.Raw(end, e.bytes);
+    }
+  }
+  if (!marked) made.Marker(loopStart, "L");
+  made.EndAt(end);
+  return made;
+}
+
 }  // namespace
 
 bool ReadSmf(const std::vector<uint8_t>& bytes, SmfFile& out, std::string& error) {
@@ -130,41 +185,23 @@ bool ReadSmf(const std::vector<uint8_t>& bytes, SmfFile& out, std::string& error
 }
 
 bool MakeLoop(SmfFile& song, std::string& error) {
-  std::vector<uint32_t> starts, ends;
-  uint32_t firstNote = UINT32_MAX;
-  // The tempo in force at the loop's end: the last change at or before it.
-  std::vector<TimedEvent> tempos;
-  for (const Track& t : song.tracks) {
-    for (const TimedEvent& e : t.Events()) {
-      if (IsLine(e, "loop-start")) starts.push_back(e.tick);
-      if (IsLine(e, "loop-end")) ends.push_back(e.tick);
-      if (e.bytes.size() == 6 && e.bytes[0] == 0xFF && e.bytes[1] == 0x51) tempos.push_back(e);
-      if ((e.bytes[0] & 0xF0) == 0x90 && !IsNoteOff(e)) firstNote = std::min(firstNote, e.tick);
-    }
-  }
-  if (ends.size() != 1 || starts.size() > 1) {
-    error = ends.empty() ? "the score has no %%loop-end line"
-                         : "a %%loop line is played more than once (inside a repeat?)";
+  const LoopLines lines = FindLoopLines(song);
+  if (lines.ends.size() != 1 || lines.starts.size() > 1) {
+    error = lines.ends.empty() ? "the score has no %%loop-end line"
+                               : "a %%loop line is played more than once (inside a repeat?)";
     return false;
   }
-  const uint32_t loopEnd = ends[0];
-  const bool hasStart = !starts.empty();
-  const uint32_t loopStart = hasStart ? starts[0] : 0;
+  const uint32_t loopEnd = lines.ends[0];
+  const bool hasStart = !lines.starts.empty();
+  const uint32_t loopStart = hasStart ? lines.starts[0] : 0;
   // abc2midi puts a line that follows nothing but rests at the voice's start.
-  if (hasStart && loopStart <= firstNote) {
+  if (hasStart && loopStart <= lines.firstNote) {
     error =
         "the %%loop-start line comes before the first note: no intro plays (after rests "
         "alone, move it to a voice that plays)";
     return false;
   }
-  uint32_t tempo = 500000, tempoTick = 0;
-  for (const TimedEvent& e : tempos) {
-    if (e.tick <= loopEnd && e.tick >= tempoTick) {
-      tempo = (uint32_t{e.bytes[3]} << 16) | (uint32_t{e.bytes[4]} << 8) | e.bytes[5];
-      tempoTick = e.tick;
-    }
-  }
-  if (tempo == 0) tempo = 500000;
+  const uint32_t tempo = TempoAt(lines.tempos, loopEnd);
   const uint64_t restart = (uint64_t{kLoopRestartMs} * song.division * 1000 + tempo / 2) / tempo;
   if (loopEnd <= loopStart || loopEnd - loopStart <= restart) {
     error = "the loop must be longer than the player's restart (" + std::to_string(kLoopRestartMs) +
@@ -172,28 +209,8 @@ bool MakeLoop(SmfFile& song, std::string& error) {
     return false;
   }
   const auto end = static_cast<uint32_t>(loopEnd - restart);
-
-  for (size_t i = 0; i < song.tracks.size(); ++i) {
-    Track made;
-    bool marked = !hasStart || i != 0;
-    for (const TimedEvent& e : song.tracks[i].Events()) {
-      if (IsLine(e, "loop-start") || IsLine(e, "loop-end") || IsLoopMarker(e)) continue;
-      if (!marked && e.tick >= loopStart) {
-        made.Marker(loopStart, "L");
-        marked = true;
-      }
-      if (e.tick <= end) {
-        made.Raw(e.tick, e.bytes);
-      } else if (IsNoteOff(e)) {
-        // A note still sounding at the new end is released there, so none
-        // hangs over the loop. Notes that would begin after it are left out.
-        made.Raw(end, e.bytes);
-      }
-    }
-    if (!marked) made.Marker(loopStart, "L");
-    made.EndAt(end);
-    song.tracks[i] = std::move(made);
-  }
+  for (size_t i = 0; i < song.tracks.size(); ++i)
+    song.tracks[i] = LoopTrack(song.tracks[i], !hasStart || i != 0, loopStart, end);
   return true;
 }
 

@@ -153,6 +153,84 @@ bool PlayFor(const Options& o) {
   return true;
 }
 
+using LearnedAttack = std::array<uint8_t, kAttackArtsCount + 1>;
+using LearnedDefence = std::array<uint8_t, kDefenceArtsCount + 1>;
+
+// The arts the player knows at the start of every battle, as the database's
+// flags hold them.
+void LearnedArts(const Options& o, LearnedAttack& attack, LearnedDefence& defence) {
+  for (int32_t n : o.learned) {
+    if (n >= 1 && n <= kAttackArtsCount) attack[static_cast<size_t>(n)] = 1;
+  }
+  for (int i = 1; i <= kDefenceArtsCount; ++i) {
+    defence[static_cast<size_t>(i)] = o.defenceFromData ? db.defenceArts[i].learned : 0;
+  }
+  if (!o.defenceFromData) {
+    for (int32_t n : o.learnedDefence) {
+      if (n >= 1 && n <= kDefenceArtsCount) defence[static_cast<size_t>(n)] = 1;
+    }
+  }
+}
+
+// What the report says before any battle: what the player knows and holds,
+// and the names of everything.
+void DescribePlayer(const std::vector<uint32_t>& deck, const LearnedAttack& attack,
+                    const LearnedDefence& defence, Report& report) {
+  for (int i = 1; i <= kAttackArtsCount; ++i) report.learnedAttack[i] = attack[i] != 0;
+  for (int i = 1; i <= kDefenceArtsCount; ++i) report.learnedDefence[i] = defence[i] != 0;
+  for (size_t i = 0; i < deck.size() && i < kDeckCapacity; ++i) {
+    if (deck[i] >= 1 && deck[i] <= kCardCount) ++report.deckCopies[deck[i]];
+  }
+  for (size_t i = 1; i <= kAttackArtsCount; ++i)
+    report.attackNames[i] = posix::SjisToUtf8(recordText(db.attackArts[i].name));
+  for (size_t i = 1; i <= kDefenceArtsCount; ++i)
+    report.defenceNames[i] = posix::SjisToUtf8(recordText(db.defenceArts[i].name));
+  for (size_t i = 1; i <= kCardCount; ++i)
+    report.cardNames[i] = posix::SjisToUtf8(recordText(db.cards[i].name));
+}
+
+// The choices and exchanges of one battle until the battle is over; false
+// when the battle code fails.
+bool PlayOut(const Options& o, Report& report) {
+  bool alive = startBattle() != 0;
+  // The turn limit ends every battle; the bound only guards the tool.
+  for (int step = 0; alive && choosingMode(shell.InputMode) && step < 1000; ++step) {
+    alive = PlayFor(o);
+    std::vector<uint32_t> played;
+    for (const PlayedCard& p : battle.side[0].played) {
+      if (p.fromSlot != 0) played.push_back(p.card);
+    }
+    const int64_t artsBefore = PlayerArtsPerformed();
+    alive = alive && decideExchange();
+    // The player's art of this exchange is the only one of the player's
+    // that the resolution up to the next choice performs.
+    const bool inArt = PlayerArtsPerformed() > artsBefore;
+    for (uint32_t card : played) {
+      if (card < 1 || card > kCardCount) continue;
+      ++report.cardsPlayed[card];
+      if (inArt) ++report.cardsInArt[card];
+    }
+  }
+  return alive;
+}
+
+// The finished battle added to the totals.
+void AddUp(Report& report) {
+  ++report.battles;
+  ++report.endings[HowItEnded()];
+  if (player.result == 0) ++report.wins;
+  if (player.result == 1) ++report.draws;
+  if (player.result == 2) ++report.losses;
+  report.turns += battle.turn;
+  for (int s = 0; s < 2; ++s) {
+    report.damage[s] += battle.record.damage[s];
+    for (int i = 1; i <= kAttackArtsCount; ++i)
+      report.attackArts[s][i] += battle.record.attackArts[s][i];
+    for (int i = 1; i <= kDefenceArtsCount; ++i)
+      report.defenceArts[s][i] += battle.record.defenceArts[s][i];
+  }
+}
+
 }  // namespace
 
 bool ParseStrategy(const std::string& word, Strategy& out) {
@@ -210,30 +288,10 @@ bool Run(const Options& o, Report& report, std::string& error) {
                 o.shuffleOpponent ? 1 : 0, o.handSize);
 
   report = Report{};
-  std::array<uint8_t, kAttackArtsCount + 1> learnedAttack{};
-  std::array<uint8_t, kDefenceArtsCount + 1> learnedDefence{};
-  for (int32_t n : o.learned) {
-    if (n >= 1 && n <= kAttackArtsCount) learnedAttack[static_cast<size_t>(n)] = 1;
-  }
-  for (int i = 1; i <= kDefenceArtsCount; ++i) {
-    learnedDefence[static_cast<size_t>(i)] = o.defenceFromData ? db.defenceArts[i].learned : 0;
-  }
-  if (!o.defenceFromData) {
-    for (int32_t n : o.learnedDefence) {
-      if (n >= 1 && n <= kDefenceArtsCount) learnedDefence[static_cast<size_t>(n)] = 1;
-    }
-  }
-  for (int i = 1; i <= kAttackArtsCount; ++i) report.learnedAttack[i] = learnedAttack[i] != 0;
-  for (int i = 1; i <= kDefenceArtsCount; ++i) report.learnedDefence[i] = learnedDefence[i] != 0;
-  for (size_t i = 0; i < deck.size() && i < kDeckCapacity; ++i) {
-    if (deck[i] >= 1 && deck[i] <= kCardCount) ++report.deckCopies[deck[i]];
-  }
-  for (size_t i = 1; i <= kAttackArtsCount; ++i)
-    report.attackNames[i] = posix::SjisToUtf8(recordText(db.attackArts[i].name));
-  for (size_t i = 1; i <= kDefenceArtsCount; ++i)
-    report.defenceNames[i] = posix::SjisToUtf8(recordText(db.defenceArts[i].name));
-  for (size_t i = 1; i <= kCardCount; ++i)
-    report.cardNames[i] = posix::SjisToUtf8(recordText(db.cards[i].name));
+  LearnedAttack learnedAttack{};
+  LearnedDefence learnedDefence{};
+  LearnedArts(o, learnedAttack, learnedDefence);
+  DescribePlayer(deck, learnedAttack, learnedDefence, report);
   const auto t0 = std::chrono::steady_clock::now();
   for (int32_t b = 0; b < o.battles; ++b) {
     if (b > 0) {
@@ -255,43 +313,12 @@ bool Run(const Options& o, Report& report, std::string& error) {
     for (int i = 1; i <= kDefenceArtsCount; ++i) db.defenceArts[i].learned = learnedDefence[i];
     std::memcpy(scn.LineBuffer, line, sizeof line);
     shell.InputMode = mode::Busy;
-    bool alive = startBattle() != 0;
-    // The turn limit ends every battle; the bound only guards the tool.
-    for (int step = 0; alive && choosingMode(shell.InputMode) && step < 1000; ++step) {
-      alive = PlayFor(o);
-      std::vector<uint32_t> played;
-      for (const PlayedCard& p : battle.side[0].played) {
-        if (p.fromSlot != 0) played.push_back(p.card);
-      }
-      const int64_t artsBefore = PlayerArtsPerformed();
-      alive = alive && decideExchange();
-      // The player's art of this exchange is the only one of the player's
-      // that the resolution up to the next choice performs.
-      const bool inArt = PlayerArtsPerformed() > artsBefore;
-      for (uint32_t card : played) {
-        if (card < 1 || card > kCardCount) continue;
-        ++report.cardsPlayed[card];
-        if (inArt) ++report.cardsInArt[card];
-      }
-    }
-    if (!alive || shell.InputMode != mode::Running) {
+    if (!PlayOut(o, report) || shell.InputMode != mode::Running) {
       plat::SetHost(nullptr);
       error = "battle " + std::to_string(b + 1) + " did not come to an end";
       return false;
     }
-    ++report.battles;
-    ++report.endings[HowItEnded()];
-    if (player.result == 0) ++report.wins;
-    if (player.result == 1) ++report.draws;
-    if (player.result == 2) ++report.losses;
-    report.turns += battle.turn;
-    for (int s = 0; s < 2; ++s) {
-      report.damage[s] += battle.record.damage[s];
-      for (int i = 1; i <= kAttackArtsCount; ++i)
-        report.attackArts[s][i] += battle.record.attackArts[s][i];
-      for (int i = 1; i <= kDefenceArtsCount; ++i)
-        report.defenceArts[s][i] += battle.record.defenceArts[s][i];
-    }
+    AddUp(report);
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

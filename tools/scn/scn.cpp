@@ -83,210 +83,265 @@ bool OneOf(const std::string& word, std::initializer_list<const char*> words) {
   return false;
 }
 
+std::string Arg(const std::vector<std::string>& t, size_t k) {
+  return k < t.size() ? t[k] : std::string();
+}
+
+// A number written in the line that lies outside low..high.
+bool Outside(const std::vector<std::string>& t, size_t k, long long low, long long high) {
+  long long v = 0;
+  return LiteralValue(Arg(t, k), v) && (v < low || v > high);
+}
+
+std::string StrongMistake(const std::vector<std::string>& t) {
+  if (!OneOf(Arg(t, 1), {"begin", "end"}))
+    return "\".strong\" takes begin or end, not \"" + Arg(t, 1) + "\"";
+  return {};
+}
+
+std::string ArtsMistake(const std::vector<std::string>& t) {
+  if (Arg(t, 1) != "add") return "\".arts\" knows only \"add\", not \"" + Arg(t, 1) + "\"";
+  if (Arg(t, 2) != "attack")
+    return "\".arts add\" knows only \"attack\", not \"" + Arg(t, 2) + "\"";
+  if (t.size() < 4) return "\".arts add attack\" needs an art number";
+  if (Outside(t, 3, 1, 70)) return "attack art " + Arg(t, 3) + " is outside 1 to 70";
+  return {};
+}
+
+std::string CardMistake(const std::vector<std::string>& t) {
+  const std::string sub = Arg(t, 1);
+  if (!OneOf(sub, {"add", "sub", "num", "info", "dump"}))
+    return "\".card\" has no sub-command \"" + sub + "\" (add, sub, num, info, dump)";
+  const bool dump = sub == "dump";
+  if (t.size() < (dump ? 4u : 5u)) {
+    return "\".card " + sub + "\" needs " +
+           (dump            ? "a list and a count"
+            : sub == "info" ? "a field, a card and a variable"
+            : sub == "num"  ? "a list, a card and a variable"
+                            : "a list, a card and a count");
+  }
+  if (sub == "info" && !OneOf(Arg(t, 2), {"name", "description", "attribute"}))
+    return "\".card info\" has no field \"" + Arg(t, 2) + "\" (name, description, attribute)";
+  if (sub == "num" && !OneOf(Arg(t, 2), {"deck", "stock", "collection"}))
+    return "\".card num\" has no list \"" + Arg(t, 2) + "\" (deck, stock, collection)";
+  if (sub != "info" && sub != "num" && !OneOf(Arg(t, 2), {"deck", "stock"}))
+    return "\".card " + sub + "\" has no list \"" + Arg(t, 2) + "\" (deck, stock)";
+  if (!dump && Outside(t, 3, 1, 50)) return "card " + Arg(t, 3) + " is outside 1 to 50";
+  return {};
+}
+
+std::string BattleMistake(const std::vector<std::string>& t) {
+  if (t.size() < 11)
+    return "\".battle\" needs ten arguments: face, HP, max HP, MP, max MP, style, deck, "
+           "shuffle, hand size and kind";
+  if (Outside(t, 6, 1, 3)) return "the opponent's style " + Arg(t, 6) + " is outside 1 to 3";
+  if (Outside(t, 9, 1, 6)) return "the hand size " + Arg(t, 9) + " is outside 1 to 6";
+  return {};
+}
+
 // The words and numbers of the card, arts and strong commands that the game
 // would silently ignore: an unknown word or a number outside its table makes
 // the whole command do nothing. Returns why, or nothing when the line is fine.
 std::string GameCommandMistake(const std::vector<std::string>& t) {
-  auto arg = [&](size_t k) { return k < t.size() ? t[k] : std::string(); };
-  auto outside = [&](size_t k, long long low, long long high) {
-    long long v = 0;
-    return LiteralValue(arg(k), v) && (v < low || v > high);
+  using Check = std::string (*)(const std::vector<std::string>&);
+  static const std::map<std::string, Check> kChecks = {
+      {".strong", StrongMistake},
+      {".arts", ArtsMistake},
+      {".card", CardMistake},
+      {".battle", BattleMistake},
   };
-  const std::string& cmd = t[0];
-  if (cmd == ".strong" && !OneOf(arg(1), {"begin", "end"}))
-    return "\".strong\" takes begin or end, not \"" + arg(1) + "\"";
-  if (cmd == ".arts") {
-    if (arg(1) != "add") return "\".arts\" knows only \"add\", not \"" + arg(1) + "\"";
-    if (arg(2) != "attack") return "\".arts add\" knows only \"attack\", not \"" + arg(2) + "\"";
-    if (t.size() < 4) return "\".arts add attack\" needs an art number";
-    if (outside(3, 1, 70)) return "attack art " + arg(3) + " is outside 1 to 70";
-  }
-  if (cmd == ".card") {
-    const std::string& sub = arg(1);
-    if (!OneOf(sub, {"add", "sub", "num", "info", "dump"}))
-      return "\".card\" has no sub-command \"" + sub + "\" (add, sub, num, info, dump)";
-    const bool dump = sub == "dump";
-    if (t.size() < (dump ? 4u : 5u)) {
-      return "\".card " + sub + "\" needs " +
-             (dump            ? "a list and a count"
-              : sub == "info" ? "a field, a card and a variable"
-              : sub == "num"  ? "a list, a card and a variable"
-                              : "a list, a card and a count");
-    }
-    if (sub == "info" && !OneOf(arg(2), {"name", "description", "attribute"}))
-      return "\".card info\" has no field \"" + arg(2) + "\" (name, description, attribute)";
-    if (sub == "num" && !OneOf(arg(2), {"deck", "stock", "collection"}))
-      return "\".card num\" has no list \"" + arg(2) + "\" (deck, stock, collection)";
-    if (sub != "info" && sub != "num" && !OneOf(arg(2), {"deck", "stock"}))
-      return "\".card " + sub + "\" has no list \"" + arg(2) + "\" (deck, stock)";
-    if (!dump && outside(3, 1, 50)) return "card " + arg(3) + " is outside 1 to 50";
-  }
-  if (cmd == ".battle") {
-    if (t.size() < 11)
-      return "\".battle\" needs ten arguments: face, HP, max HP, MP, max MP, style, deck, "
-             "shuffle, hand size and kind";
-    if (outside(6, 1, 3)) return "the opponent's style " + arg(6) + " is outside 1 to 3";
-    if (outside(9, 1, 6)) return "the hand size " + arg(9) + " is outside 1 to 6";
-  }
-  return {};
+  const auto it = kChecks.find(t[0]);
+  return it == kChecks.end() ? std::string() : it->second(t);
 }
 
-}  // namespace
+struct Assignment {
+  std::string name;
+  Place at;
+};
 
-Result Compile(const std::vector<Source>& sources) {
-  // The same command table the game assembles at start-up.
-  WireSubsystems();
-  Result r;
-  std::map<std::string, size_t> byName;
-  for (size_t i = 0; i < sources.size(); ++i) byName[sources[i].name] = i;
-  std::vector<std::set<std::string>> labels(sources.size());
-  std::vector<Target> targets;
-  std::vector<std::string> converted(sources.size());
-  // Names the scripts may assign: the writable built-ins and what "config"
-  // declares.
-  std::set<std::string> assignable;
-  struct Assignment {
-    std::string name;
-    Place at;
-  };
-  std::vector<Assignment> assignments;
+// One run over every source: what each line declares (labels, variables)
+// and what it asks of the others (jump targets, assignments), checked
+// against each other once all are read.
+class Checker {
+ public:
+  explicit Checker(const std::vector<Source>& sources)
+      : sources_(sources), labels_(sources.size()), converted_(sources.size()) {
+    for (size_t i = 0; i < sources.size(); ++i) byName_[sources[i].name] = i;
+  }
 
-  auto error = [&](const Place& p, const std::string& why) {
-    r.errors.push_back(sources[p.source].path + ":" + std::to_string(p.line) + ": " + why);
-  };
+  Result Run() {
+    for (size_t s = 0; s < sources_.size(); ++s) ReadSource(s);
+    for (const Target& target : targets_) CheckTarget(target);
+    for (const Assignment& a : assignments_) {
+      if (!assignable_.count(a.name) && !IsWritableBuiltin(a.name.c_str()))
+        Error(a.at, "\"" + a.name + "\" is no variable that can be assigned");
+    }
+    if (r_.errors.empty()) r_.output = std::move(converted_);
+    return std::move(r_);
+  }
 
-  for (size_t s = 0; s < sources.size(); ++s) {
-    std::istringstream in(sources[s].text);
+ private:
+  void Error(const Place& p, const std::string& why) {
+    r_.errors.push_back(sources_[p.source].path + ":" + std::to_string(p.line) + ": " + why);
+  }
+  void Warn(const Place& p, const std::string& why) {
+    r_.warnings.push_back(sources_[p.source].path + ":" + std::to_string(p.line) + ": " + why);
+  }
+
+  void ReadSource(size_t s) {
+    std::istringstream in(sources_[s].text);
     std::string line;
     int lineNo = 0;
     std::vector<int> openBlocks;
     while (std::getline(in, line)) {
       ++lineNo;
-      const Place here{s, lineNo};
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      std::string sjis;
-      if (!posix::Utf8ToSjis(line, sjis)) {
-        const std::string bad = FirstUnencodable(line);
-        error(here, bad.empty() ? "the line is not valid UTF-8"
-                                : "\"" + bad + "\" has no Shift-JIS form");
-        continue;
-      }
-      // The reader's buffer holds kLineSize - 1 bytes with the line end.
-      if (sjis.size() + 1 > kLineSize - 1) {
-        error(here, "the line is " + std::to_string(sjis.size()) +
-                        " bytes in Shift-JIS; the game reads at most " +
-                        std::to_string(kLineSize - 2) + " and would split it");
-      }
-      converted[s] += sjis + "\n";
-
-      size_t start = 0;
-      while (start < sjis.size() && sjis[start] == '\t') ++start;
-      const std::string body = sjis.substr(start);
-      if (body.empty() || body[0] == '#') continue;
-      if (body[0] == ':') {
-        bool unclosed = false;
-        const auto t = Tokens(body, unclosed);
-        if (!labels[s].insert(t[0]).second) {
-          r.warnings.push_back(sources[s].path + ":" + std::to_string(lineNo) + ": label " + t[0] +
-                               " appears again; jumps find the first one");
-        }
-        continue;
-      }
-      if (body[0] != '.') continue;
-      bool unclosed = false;
-      const auto t = Tokens(body, unclosed);
-      if (unclosed) error(here, "a double quote is not closed");
-      const std::string& cmd = t[0];
-      // "config" only declares variables; the game reads nothing else there.
-      if (sources[s].name == "config") {
-        if (cmd == ".int" || cmd == ".str") {
-          for (size_t k = 1; k < t.size(); ++k) {
-            std::string name;
-            posix::Utf8ToSjis(t[k], name);
-            if (name.size() > kNameSize - 1) {
-              error(here, "the variable name " + t[k] + " is longer than " +
-                              std::to_string(kNameSize - 1) + " bytes in Shift-JIS");
-            }
-            assignable.insert(t[k]);
-          }
-        }
-        continue;
-      }
-      if (!FindCommand(cmd.c_str())) {
-        error(here, "unknown command " + cmd);
-        continue;
-      }
-      auto arg = [&](size_t k) { return k < t.size() ? t[k] : std::string(); };
-      if (cmd == ".cas") openBlocks.push_back(lineNo);
-      if (cmd == ".") {
-        if (openBlocks.empty()) {
-          error(here, "\".\" closes no \".cas\" block");
-        } else {
-          openBlocks.pop_back();
-        }
-      }
-      if (cmd == ".jmp") targets.push_back({arg(1), here});
-      if ((cmd == ".let" || cmd == ".rnd") && !HasVariables(arg(1)))
-        assignments.push_back({arg(1), here});
-      if (cmd == ".sub") {
-        if (arg(1) != "exit") targets.push_back({arg(1), here});
-        const std::string slot = arg(2);
-        if (!HasVariables(slot) && !(slot.size() == 1 && slot[0] >= '0' && slot[0] <= '9')) {
-          error(here, "the return slot must be 0 to 9");
-        }
-      }
-      if (const std::string why = GameCommandMistake(t); !why.empty()) {
-        error(here, why);
-      } else if (cmd == ".card" && (arg(1) == "num" || arg(1) == "info") && !HasVariables(arg(4))) {
-        // Both end in an assignment to their last argument.
-        assignments.push_back({arg(4), here});
-      }
-      long long kind = 0;
-      if (cmd == ".battle" && LiteralValue(arg(10), kind) && kind != 1 && kind != 2) {
-        r.warnings.push_back(sources[s].path + ":" + std::to_string(lineNo) + ": battle kind " +
-                             arg(10) + " has no background and no music (1 or 2 have)");
-      }
-      if (cmd == ".slt" && arg(1) == "add") {
-        if (t.size() < 4)
-          error(here, "\".slt add\" needs a text and a jump target");
-        else
-          targets.push_back({arg(3), here});
-      }
+      ReadLine({s, lineNo}, line, openBlocks);
     }
     for (int open : openBlocks) {
-      error({s, open}, "this \".cas\" block has no closing \".\"");
+      Error({s, open}, "this \".cas\" block has no closing \".\"");
     }
   }
 
-  for (const Target& target : targets) {
-    if (target.text.empty()) {
-      error(target.at, "the jump has no target");
-      continue;
+  void ReadLine(const Place& here, const std::string& line, std::vector<int>& openBlocks) {
+    std::string sjis;
+    if (!posix::Utf8ToSjis(line, sjis)) {
+      const std::string bad = FirstUnencodable(line);
+      Error(here, bad.empty() ? "the line is not valid UTF-8"
+                              : "\"" + bad + "\" has no Shift-JIS form");
+      return;
     }
-    if (HasVariables(target.text)) continue;  // known only when the game runs
+    // The reader's buffer holds kLineSize - 1 bytes with the line end.
+    if (sjis.size() + 1 > kLineSize - 1) {
+      Error(here, "the line is " + std::to_string(sjis.size()) +
+                      " bytes in Shift-JIS; the game reads at most " +
+                      std::to_string(kLineSize - 2) + " and would split it");
+    }
+    converted_[here.source] += sjis + "\n";
+
+    size_t start = 0;
+    while (start < sjis.size() && sjis[start] == '\t') ++start;
+    const std::string body = sjis.substr(start);
+    if (body.empty() || body[0] == '#') return;
+    bool unclosed = false;
+    if (body[0] == ':') {
+      const auto t = Tokens(body, unclosed);
+      if (!labels_[here.source].insert(t[0]).second)
+        Warn(here, "label " + t[0] + " appears again; jumps find the first one");
+      return;
+    }
+    if (body[0] != '.') return;
+    const auto t = Tokens(body, unclosed);
+    if (unclosed) Error(here, "a double quote is not closed");
+    // "config" only declares variables; the game reads nothing else there.
+    if (sources_[here.source].name == "config") {
+      if (t[0] == ".int" || t[0] == ".str") Declare(here, t);
+      return;
+    }
+    if (!FindCommand(t[0].c_str())) {
+      Error(here, "unknown command " + t[0]);
+      return;
+    }
+    CheckCommand(here, t, openBlocks);
+  }
+
+  void Declare(const Place& here, const std::vector<std::string>& t) {
+    for (size_t k = 1; k < t.size(); ++k) {
+      std::string name;
+      posix::Utf8ToSjis(t[k], name);
+      if (name.size() > kNameSize - 1) {
+        Error(here, "the variable name " + t[k] + " is longer than " +
+                        std::to_string(kNameSize - 1) + " bytes in Shift-JIS");
+      }
+      assignable_.insert(t[k]);
+    }
+  }
+
+  // ".cas" opens a block that a line of "." alone closes.
+  void TrackBlocks(const Place& here, const std::string& cmd, std::vector<int>& openBlocks) {
+    if (cmd == ".cas") openBlocks.push_back(here.line);
+    if (cmd != ".") return;
+    if (openBlocks.empty()) {
+      Error(here, "\".\" closes no \".cas\" block");
+    } else {
+      openBlocks.pop_back();
+    }
+  }
+
+  void CheckCommand(const Place& here, const std::vector<std::string>& t,
+                    std::vector<int>& openBlocks) {
+    const std::string& cmd = t[0];
+    TrackBlocks(here, cmd, openBlocks);
+    if (cmd == ".jmp") targets_.push_back({Arg(t, 1), here});
+    if ((cmd == ".let" || cmd == ".rnd") && !HasVariables(Arg(t, 1)))
+      assignments_.push_back({Arg(t, 1), here});
+    if (cmd == ".sub") {
+      if (Arg(t, 1) != "exit") targets_.push_back({Arg(t, 1), here});
+      const std::string slot = Arg(t, 2);
+      if (!HasVariables(slot) && !(slot.size() == 1 && slot[0] >= '0' && slot[0] <= '9')) {
+        Error(here, "the return slot must be 0 to 9");
+      }
+    }
+    if (const std::string why = GameCommandMistake(t); !why.empty()) {
+      Error(here, why);
+    } else if (cmd == ".card" && (Arg(t, 1) == "num" || Arg(t, 1) == "info") &&
+               !HasVariables(Arg(t, 4))) {
+      // Both end in an assignment to their last argument.
+      assignments_.push_back({Arg(t, 4), here});
+    }
+    long long kind = 0;
+    if (cmd == ".battle" && LiteralValue(Arg(t, 10), kind) && kind != 1 && kind != 2)
+      Warn(here, "battle kind " + Arg(t, 10) + " has no background and no music (1 or 2 have)");
+    if (cmd == ".slt" && Arg(t, 1) == "add") {
+      if (t.size() < 4)
+        Error(here, "\".slt add\" needs a text and a jump target");
+      else
+        targets_.push_back({Arg(t, 3), here});
+    }
+  }
+
+  void CheckTarget(const Target& target) {
+    if (target.text.empty()) {
+      Error(target.at, "the jump has no target");
+      return;
+    }
+    if (HasVariables(target.text)) return;  // known only when the game runs
     const size_t colon = target.text.find(':');
     const std::string file =
         colon == std::string::npos ? target.text : target.text.substr(0, colon);
     const std::string label = colon == std::string::npos ? "" : target.text.substr(colon);
     size_t in = target.at.source;
     if (!file.empty()) {
-      auto it = byName.find(file);
-      if (it == byName.end()) {
-        error(target.at, "no scenario \"" + file + "\"");
-        continue;
+      auto it = byName_.find(file);
+      if (it == byName_.end()) {
+        Error(target.at, "no scenario \"" + file + "\"");
+        return;
       }
       in = it->second;
     }
-    if (!label.empty() && !labels[in].count(label)) {
-      error(target.at, "no label " + label + " in " + sources[in].name);
+    if (!label.empty() && !labels_[in].count(label)) {
+      Error(target.at, "no label " + label + " in " + sources_[in].name);
     }
   }
-  for (const Assignment& a : assignments) {
-    if (!assignable.count(a.name) && !IsWritableBuiltin(a.name.c_str()))
-      error(a.at, "\"" + a.name + "\" is no variable that can be assigned");
-  }
-  if (r.errors.empty()) r.output = std::move(converted);
-  return r;
+
+  const std::vector<Source>& sources_;
+  Result r_;
+  std::map<std::string, size_t> byName_;
+  std::vector<std::set<std::string>> labels_;
+  std::vector<Target> targets_;
+  std::vector<std::string> converted_;
+  // Names the scripts may assign: the writable built-ins and what "config"
+  // declares.
+  std::set<std::string> assignable_;
+  std::vector<Assignment> assignments_;
+};
+
+}  // namespace
+
+Result Compile(const std::vector<Source>& sources) {
+  // The same command table the game assembles at start-up.
+  WireSubsystems();
+  return Checker(sources).Run();
 }
 
 }  // namespace scn_tool
