@@ -22,7 +22,7 @@ gap_floor_db=-45
 clip_db=0
 
 for tool in sox midicsv awk; do
-  command -v $tool >/dev/null 2>&1 || { echo "audio_check: $tool is missing (scripts/deps.sh)"; exit 2; }
+  command -v $tool >/dev/null 2>&1 || { echo "audio_check: $tool is missing (scripts/deps.sh --dev)"; exit 2; }
 done
 [ -x "$bin" ] && [ -d "$data" ] || { echo "audio_check: build the game first ($bin, $data)"; exit 2; }
 mkdir -p "$out"

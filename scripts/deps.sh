@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the game and its tests need, if any are missing;
-# more packages may be named as arguments (scripts/package.sh does).
+# Installs the Debian packages the game needs, if any are missing: what builds
+# it, makes its demo data and plays it. With --dev first, also what the tests,
+# the benchmarks, the Windows build and the lint need (scripts/test.sh). More
+# packages may be named as arguments (scripts/package.sh does).
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libpng-dev
+  libpng-dev libstb-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
-  libsdl2-dev
-  xvfb xdotool imagemagick x11-utils openbox
-  libfluidsynth-dev timgm6mb-soundfont
-  abcmidi midicsv sox
-  desktop-file-utils appstream
-  clang libclang-rt-dev
-  g++-mingw-w64-x86-64 wine64 unzip
+  libsdl2-dev libfluidsynth-dev timgm6mb-soundfont
+  abcmidi sox
+  x11-utils
 )
+if [ "${1:-}" = "--dev" ]; then
+  shift
+  packages+=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xdotool imagemagick openbox
+    midicsv
+    desktop-file-utils appstream
+    clang clang-tidy clang-format libclang-rt-dev
+    g++-mingw-w64-x86-64 wine64 unzip
+  )
+fi
 
 packages+=("$@")
 

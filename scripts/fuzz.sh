@@ -5,7 +5,7 @@
 # inputs a second and the coverage reached (edges, features). Fails when any harness finds a crash, a leak,
 # undefined behaviour or an input that takes too long; the input is kept in
 # build/fuzz/findings/<harness>/ and the end of the harness's log printed.
-# Installs nothing: scripts/deps.sh brings clang and libFuzzer.
+# Installs nothing: scripts/deps.sh --dev brings clang and libFuzzer.
 #
 #   scripts/fuzz.sh [SECONDS [HARNESS...]]   QF_FUZZ_JOBS=N sets the build's jobs (2)
 #
@@ -21,7 +21,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 if ! command -v clang++ >/dev/null; then
-  echo "fuzz.sh: clang++ is missing; run scripts/deps.sh" >&2
+  echo "fuzz.sh: clang++ is missing; run scripts/deps.sh --dev" >&2
   exit 2
 fi
 

@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh dpkg-dev lintian
+scripts/deps.sh --dev dpkg-dev lintian
 build=build/package
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DQF_TESTS=OFF -DQF_BENCH=OFF \

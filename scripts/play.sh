@@ -6,7 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh
-cmake --preset default >/dev/null
+# Playing needs neither the tests nor the benchmarks (nor their libraries);
+# scripts/test.sh builds those in build/ci.
+cmake --preset default -DQF_TESTS=OFF -DQF_BENCH=OFF >/dev/null
 cmake --build --preset default --target game
 
 bin=build/default/quillfen

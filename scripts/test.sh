@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
+scripts/deps.sh --dev
 for preset in ci ci-asan; do
   echo "== $preset =="
   cmake --preset "$preset" >/dev/null

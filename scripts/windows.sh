@@ -15,7 +15,7 @@ root=$PWD
 linux=${QF_LINUX_BUILD:-build/ci}
 tolerance=${QF_WINE_TOLERANCE:-1500}
 
-scripts/deps.sh
+scripts/deps.sh --dev
 echo "== Linux build for the data: $linux =="
 [ -f "$linux/build.ninja" ] || cmake --preset "$(basename "$linux")" >/dev/null
 nice -n 10 cmake --build "$linux" -j 2 --target demo_data quillfen
