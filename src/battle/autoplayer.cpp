@@ -9,7 +9,9 @@
 #include "battle/rules.h"
 #include "core/waits.h"
 #include "data/database.h"
+#include "data/player.h"
 #include "graphics/image.h"
+#include "script/presentation.h"
 
 namespace {
 
@@ -85,13 +87,24 @@ int64_t Worth(const ArtsRecord& art, bool attack) {
   return 0;
 }
 
+// Where the automation clicks: the battle's decide square under the marker,
+// and anywhere in the window to read a scenario's text on.
+constexpr plat::Point kDecideSquare{320, 100};
+constexpr plat::Point kReadOn{320, 240};
+
+plat::Point Middle(const Choice& c) { return {(c.left + c.right) / 2, (c.top + c.bottom) / 2}; }
+
+// A scripted run's automated battle: on from the first choice it plays until
+// the request is used up.
+struct Automation {
+  bool battling = false;
+};
+Automation automation;
+
 }  // namespace
 
-bool choosingMode(int32_t m) { return m == 12 || m == 13 || m == 16 || m == 17; }
-bool attackingMode(int32_t m) { return m == 12 || m == 16; }
-
 int greedyArt() {
-  const bool attack = attackingMode(shell.InputMode);
+  const bool attack = mode::PlayerAttacking(shell.InputMode);
   const ArtsRecord* table = attack ? db.attackArts : db.defenceArts;
   const int count = attack ? kAttackArtsCount : kDefenceArtsCount;
   const auto counts = HandCounts();
@@ -115,7 +128,7 @@ int greedySlots(int (&slots)[kHandSlots]) {
   const int art = greedyArt();
   if (art == 0) return 0;
   const ArtsRecord& record =
-      attackingMode(shell.InputMode) ? db.attackArts[art] : db.defenceArts[art];
+      mode::PlayerAttacking(shell.InputMode) ? db.attackArts[art] : db.defenceArts[art];
   int count = patternSlots(0, record.pattern, sizeof record.pattern, slots);
   // Cards without a symbol go along with the art, as the opponent's do.
   for (int k = 1; k <= battle.handSize && k <= kHandSlots && count < kHandSlots; ++k) {
@@ -129,13 +142,32 @@ int greedySlots(int (&slots)[kHandSlots]) {
 
 std::vector<plat::Point> greedyClicks() {
   std::vector<plat::Point> clicks;
-  if (!choosingMode(shell.InputMode)) return clicks;
+  if (!mode::PlayerChooses(shell.InputMode)) return clicks;
   int slots[kHandSlots];
   const int count = greedySlots(slots);
   for (int i = 0; i < count; ++i) {
     const SlotPosition p = handPosition(0, slots[i]);
     clicks.push_back({p.x + kCardWidth / 2, p.y - gfx.ViewOffset + kCardHeight / 2});
   }
-  clicks.push_back({320, 100});  // the decide square under the marker
+  clicks.push_back(kDecideSquare);
   return clicks;
 }
+
+std::vector<plat::Point> AutomatedClicks(const std::string& request) {
+  if (request != "battle") return {};
+  if (mode::PlayerChooses(shell.InputMode)) {
+    automation.battling = true;
+    return greedyClicks();
+  }
+  // A battle not won: the scenario's text is read on and its first choice
+  // taken (stories offer "try again" first) until the next battle starts.
+  if (automation.battling && player.result != 0) {
+    if (shell.InputMode == mode::Choice && scene.ChoiceCount > 0) return {Middle(scene.choices[1])};
+    if (shell.InputMode == mode::ClickWait || shell.InputMode == mode::ClickWaitClear)
+      return {kReadOn};
+  }
+  automation = Automation{};
+  return {};
+}
+
+void ResetAutomation() { automation = Automation{}; }
