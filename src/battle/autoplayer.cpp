@@ -39,6 +39,37 @@ bool Spellable(const char* pattern, size_t size, std::array<int32_t, 5> counts) 
 // well undo the player.
 constexpr uint32_t kDieCard = 42;
 
+// An attack art's other kinds.
+int64_t AttackSideWorth(const ArtsRecord& art) {
+  const int64_t v = art.effectValue;
+  switch (art.effectKind) {
+    case 4:
+    case 6:
+    case 11:
+    case 13:
+      // A barrier of either sign is meant to help its maker: raised own
+      // damage or guard, or the other side's lowered.
+      return (v < 0 ? -v : v) / 4;
+    default:
+      return v > 0 ? v / 4 : 0;
+  }
+}
+
+// A defence art against the attack the opponent has laid down.
+int64_t DefenceWorth(const ArtsRecord& art) {
+  const int64_t v = art.effectValue;
+  const BattleSide& them = battle.side[1];
+  const int attackArt = findArt(Role::Attack, them.playedPattern, sizeof them.playedPattern);
+  const int incomingKind = attackArt ? db.attackArts[attackArt].effectKind : 0;
+  const int64_t incoming = attackArt ? db.attackArts[attackArt].effectValue : 0;
+  const bool physical = incomingKind == 1, magic = incomingKind == 8;
+  if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic))
+    return -v * incoming / 100;
+  if ((art.effectKind == 3 && physical) || (art.effectKind == 10 && magic))
+    return v * incoming / 100;
+  return 0;
+}
+
 // What an art is worth to the player right now, in HP-like points: damage
 // dealt, damage kept off, HP or MP won back, poison cured. Other kinds count
 // for little.
@@ -61,30 +92,7 @@ int64_t Worth(const ArtsRecord& art, bool attack) {
     default:
       break;
   }
-  if (attack) {
-    switch (art.effectKind) {
-      case 4:
-      case 6:
-      case 11:
-      case 13:
-        // A barrier of either sign is meant to help its maker: raised own
-        // damage or guard, or the other side's lowered.
-        return (v < 0 ? -v : v) / 4;
-      default:
-        return v > 0 ? v / 4 : 0;
-    }
-  }
-  // Against the attack the opponent has laid down.
-  const BattleSide& them = battle.side[1];
-  const int attackArt = findArt(Role::Attack, them.playedPattern, sizeof them.playedPattern);
-  const int incomingKind = attackArt ? db.attackArts[attackArt].effectKind : 0;
-  const int64_t incoming = attackArt ? db.attackArts[attackArt].effectValue : 0;
-  const bool physical = incomingKind == 1, magic = incomingKind == 8;
-  if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic))
-    return -v * incoming / 100;
-  if ((art.effectKind == 3 && physical) || (art.effectKind == 10 && magic))
-    return v * incoming / 100;
-  return 0;
+  return attack ? AttackSideWorth(art) : DefenceWorth(art);
 }
 
 // Where the automation clicks: the battle's decide square under the marker,
