@@ -166,8 +166,8 @@ void ChooseFolders(Options& o) {
     o.dataDir = found.dir;
     installed = found.installed;
   }
-  o.saveDir = posix::ChooseSaveFolder(o.dataDir, installed, o.saveDir,
-                                      std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+  o.saveDir = posix::ChooseSaveFolder(o.dataDir, installed, o.saveDir, std::getenv("XDG_DATA_HOME"),
+                                      std::getenv("HOME"));
 }
 
 // The input script of --input into the host; false (said on stderr) when it

@@ -22,7 +22,7 @@ struct BacklogView {
   int32_t top = 0;  // first backlog line shown
   TextWindow pen, linesPen;
 };
-BacklogView view;
+BacklogView backlogView;
 
 uint32_t BacklogColour(const BacklogLine& line) {
   switch (line.window) {
@@ -42,20 +42,20 @@ int32_t BacklogMaxTop() {
 }
 
 void DrawLines(Image& panel) {
-  SetupAidPen(view.linesPen, &panel, kBacklogX, kBacklogY, kBacklogW, kBacklogRows, kAidWhite);
+  SetupAidPen(backlogView.linesPen, &panel, kBacklogX, kBacklogY, kBacklogW, kBacklogRows, kAidWhite);
   const auto count = static_cast<int32_t>(backlog.lines.size());
-  for (int32_t row = 0; row < kBacklogRows && view.top + row < count; ++row) {
-    const auto at = static_cast<size_t>(view.top) + static_cast<size_t>(row);
+  for (int32_t row = 0; row < kBacklogRows && backlogView.top + row < count; ++row) {
+    const auto at = static_cast<size_t>(backlogView.top) + static_cast<size_t>(row);
     const BacklogLine& line = backlog.lines[at];
     // Where the text moves to another window the speaker changes: a rule in
     // the gap between the lines keeps the two apart.
     if (row > 0 && backlog.lines[at - 1].window != line.window)
       FillImageRect(panel, kBacklogX, kBacklogY + row * kAidPitch - kAidLineGap / 2 - 1, kBacklogW,
                     1, kRuleColour);
-    view.linesPen.SetColours(BacklogColour(line), 0x000000);
+    backlogView.linesPen.SetColours(BacklogColour(line), 0x000000);
     std::string text = line.window == 0 ? texts::kChoiceMark + line.text : line.text;
-    view.linesPen.Print(text.c_str(), 1);
-    view.linesPen.NewLine();
+    backlogView.linesPen.Print(text.c_str(), 1);
+    backlogView.linesPen.NewLine();
   }
 }
 
@@ -67,22 +67,22 @@ void DrawScrollBar(Image& panel) {
   if (count > 0) {
     const int thumb = std::max(8, barHeight * std::min(count, kBacklogRows) / count);
     const int maxTop = BacklogMaxTop();
-    const int at = maxTop == 0 ? 0 : (barHeight - thumb) * view.top / maxTop;
+    const int at = maxTop == 0 ? 0 : (barHeight - thumb) * backlogView.top / maxTop;
     FillImageRect(panel, 612, barTop + at, 4, thumb, kAidHintColour);
   }
 }
 
 void DrawBacklog(Image& panel) {
-  SetupAidPen(view.pen, &panel, kBacklogX, 12, kBacklogW, 1, kAidWhite);
-  view.pen.Print(texts::kBacklogTitle, 1);
+  SetupAidPen(backlogView.pen, &panel, kBacklogX, 12, kBacklogW, 1, kAidWhite);
+  backlogView.pen.Print(texts::kBacklogTitle, 1);
   DrawLines(panel);
   DrawScrollBar(panel);
-  SetupAidPen(view.pen, &panel, kBacklogX, 446, kBacklogW, 1, kAidHintColour);
-  view.pen.Print(texts::kBacklogHint, 1);
+  SetupAidPen(backlogView.pen, &panel, kBacklogX, 446, kBacklogW, 1, kAidHintColour);
+  backlogView.pen.Print(texts::kBacklogHint, 1);
 }
 
 void ShowTop(int32_t top) {
-  view.top = top;
+  backlogView.top = top;
   RedrawView();
 }
 
@@ -93,17 +93,17 @@ bool BacklogMayOpen() {
 }
 
 void OpenBacklog() {
-  view.top = BacklogMaxTop();
+  backlogView.top = BacklogMaxTop();
   OpenView(View::Backlog, DrawBacklog);
 }
 
 void ScrollBacklog(int32_t lines) {
   const int32_t maxTop = BacklogMaxTop();
-  if (lines > 0 && view.top >= maxTop) {
+  if (lines > 0 && backlogView.top >= maxTop) {
     CloseView();  // down past the end: back to the game
     return;
   }
-  ShowTop(std::clamp(view.top + lines, 0, maxTop));
+  ShowTop(std::clamp(backlogView.top + lines, 0, maxTop));
 }
 
 // Every key but those that leave the game or change the display is swallowed.
@@ -140,7 +140,7 @@ bool BacklogKey(uint32_t vk) {
 }
 
 void ResetBacklogView() {
-  view.pen.Release();
-  view.linesPen.Release();
-  view.top = 0;
+  backlogView.pen.Release();
+  backlogView.linesPen.Release();
+  backlogView.top = 0;
 }

@@ -14,25 +14,25 @@ constexpr int kHelpKeysX = 40, kHelpWhatX = 272, kHelpY = 60, kHelpRows = 15;
 struct HelpView {
   TextWindow pen, keysPen;
 };
-HelpView view;
+HelpView helpView;
 
 void DrawHelp(Image& panel) {
-  SetupAidPen(view.pen, &panel, kHelpKeysX, 18, 560, 1, kAidWhite);
-  view.pen.Print(texts::kHelpTitle, 1);
-  SetupAidPen(view.keysPen, &panel, kHelpKeysX, kHelpY, kHelpWhatX - kHelpKeysX - 8, kHelpRows,
+  SetupAidPen(helpView.pen, &panel, kHelpKeysX, 18, 560, 1, kAidWhite);
+  helpView.pen.Print(texts::kHelpTitle, 1);
+  SetupAidPen(helpView.keysPen, &panel, kHelpKeysX, kHelpY, kHelpWhatX - kHelpKeysX - 8, kHelpRows,
               0xC0E8FF);
-  SetupAidPen(view.pen, &panel, kHelpWhatX, kHelpY, 608 - kHelpWhatX, kHelpRows, kAidWhite);
+  SetupAidPen(helpView.pen, &panel, kHelpWhatX, kHelpY, 608 - kHelpWhatX, kHelpRows, kAidWhite);
   for (const texts::HelpRow& row : texts::kHelpRows) {
-    view.keysPen.Print(row.keys, 1);
-    view.pen.Print(row.what, 1);
+    helpView.keysPen.Print(row.keys, 1);
+    helpView.pen.Print(row.what, 1);
     // A text that wraps pushes the next row down in both columns.
-    while (view.keysPen.CurrentLine() < view.pen.CurrentLine()) view.keysPen.NewLine();
-    while (view.pen.CurrentLine() < view.keysPen.CurrentLine()) view.pen.NewLine();
-    view.keysPen.NewLine();
-    view.pen.NewLine();
+    while (helpView.keysPen.CurrentLine() < helpView.pen.CurrentLine()) helpView.keysPen.NewLine();
+    while (helpView.pen.CurrentLine() < helpView.keysPen.CurrentLine()) helpView.pen.NewLine();
+    helpView.keysPen.NewLine();
+    helpView.pen.NewLine();
   }
-  SetupAidPen(view.pen, &panel, kHelpKeysX, 440, 560, 1, kAidHintColour);
-  view.pen.Print(texts::kHelpFooter, 1);
+  SetupAidPen(helpView.pen, &panel, kHelpKeysX, 440, 560, 1, kAidHintColour);
+  helpView.pen.Print(texts::kHelpFooter, 1);
 }
 
 }  // namespace
@@ -54,6 +54,6 @@ bool HelpKey(uint32_t vk, bool repeat) {
 }
 
 void ResetHelpView() {
-  view.pen.Release();
-  view.keysPen.Release();
+  helpView.pen.Release();
+  helpView.keysPen.Release();
 }

@@ -39,9 +39,7 @@ void SetupAidPen(TextWindow& pen, Image* target, int x, int y, int w, int rows, 
             kAidLineGap, 2, rows, colour, 0x000000, kBlueKey);
 }
 
-bool WindowSized(Image& image) {
-  return image.pixels || image.Create(kClientWidth, kClientHeight);
-}
+bool WindowSized(Image& image) { return image.pixels || image.Create(kClientWidth, kClientHeight); }
 
 void OpenView(View view, DrawView draw) {
   if (!WindowSized(overlay.panel)) return;
