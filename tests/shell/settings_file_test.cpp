@@ -8,7 +8,6 @@
 #include <tuple>
 
 #include "core/settings.h"
-#include "shell/app.h"
 #include "support/game_fixture.h"
 
 namespace {
