@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "battle/autoplayer.h"
 #include "core/waits.h"
 #include "platform/platform.h"
 #include "shell/app.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/settings.h"
-#include "shell/aids.h"
+#include "shell/settings_file.h"
 #include "support/fuzz_session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,7 +6,10 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "battle/autoplayer.h"
 #include "platform/headless/headless.h"
 #include "platform/posix/host_files.h"
 #include "platform/sdl/sdl_host.h"
@@ -61,116 +64,161 @@ int RunOn(posix::MessageHost& host) {
   return code;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const uint64_t started = posix::MonotonicMillis();
-  headless::Options hopt;
-  sdl::Options sopt;
-  std::string dataDir;
-  std::string saveDir;
-  std::string inputPath;
+struct Options {
+  headless::Options headless;
+  sdl::Options window;
+  std::string dataDir, saveDir, inputPath;
   bool wantHeadless = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&]() -> const char* {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "quillfen: %s needs a value\n", arg.c_str());
-        std::exit(2);
-      }
-      return argv[++i];
-    };
+};
+
+// The command line, one option at a time.
+struct Arguments {
+  int argc;
+  char** argv;
+  int at = 1;
+  // The value after the option just read; without one the program ends.
+  const char* Value() {
+    if (at + 1 >= argc) {
+      std::fprintf(stderr, "quillfen: %s needs a value\n", argv[at]);
+      std::exit(2);
+    }
+    return argv[++at];
+  }
+};
+
+// The window's options; false when arg is none of them.
+bool WindowOption(const std::string& arg, Arguments& args, sdl::Options& o) {
+  if (arg == "--scale") {
+    o.scale = std::atoi(args.Value());
+    o.scaleGiven = true;
+  } else if (arg == "--fit") {
+    o.fitFullScreen = o.fitGiven = true;
+  } else if (arg == "--no-fit") {
+    o.fitFullScreen = false;
+    o.fitGiven = true;
+  } else if (arg == "--verbose") {
+    o.verbose = true;
+  } else if (arg == "--timing") {
+    o.reportTiming = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The headless run's options but --headless and --input; false when arg is
+// none of them.
+bool HeadlessOption(const std::string& arg, Arguments& args, headless::Options& o) {
+  if (arg == "--screenshot-dir") {
+    o.screenshotDir = args.Value();
+  } else if (arg == "--until") {
+    o.until = std::strtoull(args.Value(), nullptr, 10);
+  } else if (arg == "--log") {
+    o.logFile = args.Value();
+  } else if (arg == "--audio-out") {
+    o.audioOut = args.Value();
+  } else if (arg == "--quiet") {
+    o.echo = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The exit code when the options end the program before it starts (--help,
+// or one that is wrong); -1 when it runs.
+int ParseOptions(int argc, char** argv, Options& o) {
+  for (Arguments args{argc, argv}; args.at < argc; ++args.at) {
+    const std::string arg = argv[args.at];
     if (arg == "--data") {
-      dataDir = value();
+      o.dataDir = args.Value();
     } else if (arg == "--save-dir") {
-      saveDir = value();
-    } else if (arg == "--scale") {
-      sopt.scale = std::atoi(value());
-      sopt.scaleGiven = true;
-      if (sopt.scale < 1 || sopt.scale > 4) {
-        std::fprintf(stderr, "quillfen: --scale takes 1 to 4\n");
-        return 2;
-      }
-    } else if (arg == "--fit") {
-      sopt.fitFullScreen = sopt.fitGiven = true;
-    } else if (arg == "--no-fit") {
-      sopt.fitFullScreen = false;
-      sopt.fitGiven = true;
-    } else if (arg == "--verbose") {
-      sopt.verbose = true;
-    } else if (arg == "--timing") {
-      sopt.reportTiming = true;
+      o.saveDir = args.Value();
     } else if (arg == "--headless") {
-      wantHeadless = true;
+      o.wantHeadless = true;
     } else if (arg == "--input") {
-      inputPath = value();
-    } else if (arg == "--screenshot-dir") {
-      hopt.screenshotDir = value();
-    } else if (arg == "--until") {
-      hopt.until = std::strtoull(value(), nullptr, 10);
-    } else if (arg == "--log") {
-      hopt.logFile = value();
-    } else if (arg == "--audio-out") {
-      hopt.audioOut = value();
-    } else if (arg == "--quiet") {
-      hopt.echo = false;
+      o.inputPath = args.Value();
     } else if (arg == "--help" || arg == "-h") {
       Usage();
       return 0;
-    } else {
+    } else if (!WindowOption(arg, args, o.window) && !HeadlessOption(arg, args, o.headless)) {
       std::fprintf(stderr, "quillfen: unknown option %s\n", arg.c_str());
       Usage();
       return 2;
     }
+    if (o.window.scaleGiven && (o.window.scale < 1 || o.window.scale > 4)) {
+      std::fprintf(stderr, "quillfen: --scale takes 1 to 4\n");
+      return 2;
+    }
   }
+  return -1;
+}
 
-  // The data is read where it was found; what the game writes goes to the
-  // player's own folder unless the data directory is a writable one of a
-  // build (ChooseSaveFolder).
+// The data is read where it was found; what the game writes goes to the
+// player's own folder unless the data directory is a writable one of a
+// build (ChooseSaveFolder).
+void ChooseFolders(Options& o) {
   bool installed = false;
-  if (dataDir.empty()) {
+  if (o.dataDir.empty()) {
     const std::string programFolder = posix::ExecutableFolder();
     const posix::DataChoice found = posix::FindDataDirectory(
         programFolder, {programFolder + "/" QF_INSTALLED_DATA_RELATIVE, QF_INSTALLED_DATA});
-    dataDir = found.dir;
+    o.dataDir = found.dir;
     installed = found.installed;
   }
-  saveDir = posix::ChooseSaveFolder(dataDir, installed, saveDir, std::getenv("XDG_DATA_HOME"),
-                                    std::getenv("HOME"));
+  o.saveDir = posix::ChooseSaveFolder(o.dataDir, installed, o.saveDir, std::getenv("XDG_DATA_HOME"),
+                                      std::getenv("HOME"));
+}
 
-  if (!wantHeadless && sdl::SdlHost::Start()) {
-    sopt.dataDir = dataDir;
-    sopt.saveDir = saveDir;
-    sopt.startedAtMs = started;
-    sdl::SdlHost host(sopt);
-    return RunOn(host);
+// The input script of --input into the host; false (said on stderr) when it
+// cannot be read or parsed.
+bool LoadInput(const std::string& path, headless::HeadlessHost& host) {
+  std::string text, error;
+  std::vector<headless::InputEvent> events;
+  if (!ReadText(path, text)) {
+    std::fprintf(stderr, "quillfen: cannot read input script %s\n", path.c_str());
+    return false;
   }
-  if (!wantHeadless) std::fprintf(stderr, "quillfen: running headless instead\n");
+  if (!headless::ParseInputScript(text, events, error)) {
+    std::fprintf(stderr, "quillfen: %s:%s\n", path.c_str(), error.c_str());
+    return false;
+  }
+  host.SetInput(std::move(events));
+  return true;
+}
 
-  hopt.dataDir = dataDir;
-  hopt.saveDir = saveDir;
-  headless::HeadlessHost host(hopt);
+int RunHeadless(Options& o) {
+  o.headless.dataDir = o.dataDir;
+  o.headless.saveDir = o.saveDir;
+  headless::HeadlessHost host(o.headless);
   headless::CloseOnTermination();
   if (!host.StartupError().empty()) {
     std::fprintf(stderr, "quillfen: %s\n", host.StartupError().c_str());
     return 2;
   }
-  if (!inputPath.empty()) {
-    std::string text, error;
-    std::vector<headless::InputEvent> events;
-    if (!ReadText(inputPath, text)) {
-      std::fprintf(stderr, "quillfen: cannot read input script %s\n", inputPath.c_str());
-      return 2;
-    }
-    if (!headless::ParseInputScript(text, events, error)) {
-      std::fprintf(stderr, "quillfen: %s:%s\n", inputPath.c_str(), error.c_str());
-      return 2;
-    }
-    host.SetInput(std::move(events));
-  }
+  if (!o.inputPath.empty() && !LoadInput(o.inputPath, host)) return 2;
   host.SetAutomation(&AutomatedClicks);
   const int code = RunOn(host);
   std::string audioError;
   if (!host.FinishAudio(audioError)) std::fprintf(stderr, "quillfen: %s\n", audioError.c_str());
   return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const uint64_t started = posix::MonotonicMillis();
+  Options o;
+  const int ended = ParseOptions(argc, argv, o);
+  if (ended >= 0) return ended;
+  ChooseFolders(o);
+  if (!o.wantHeadless && sdl::SdlHost::Start()) {
+    o.window.dataDir = o.dataDir;
+    o.window.saveDir = o.saveDir;
+    o.window.startedAtMs = started;
+    sdl::SdlHost host(o.window);
+    return RunOn(host);
+  }
+  if (!o.wantHeadless) std::fprintf(stderr, "quillfen: running headless instead\n");
+  return RunHeadless(o);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "battle/autoplayer.h"
 #include "platform/platform.h"
 #include "shell/app.h"
 #include "support/files.h"

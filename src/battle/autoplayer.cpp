@@ -9,7 +9,9 @@
 #include "battle/rules.h"
 #include "core/waits.h"
 #include "data/database.h"
+#include "data/player.h"
 #include "graphics/image.h"
+#include "script/presentation.h"
 
 namespace {
 
@@ -37,6 +39,37 @@ bool Spellable(const char* pattern, size_t size, std::array<int32_t, 5> counts) 
 // well undo the player.
 constexpr uint32_t kDieCard = 42;
 
+// An attack art's other kinds.
+int64_t AttackSideWorth(const ArtsRecord& art) {
+  const int64_t v = art.effectValue;
+  switch (art.effectKind) {
+    case 4:
+    case 6:
+    case 11:
+    case 13:
+      // A barrier of either sign is meant to help its maker: raised own
+      // damage or guard, or the other side's lowered.
+      return (v < 0 ? -v : v) / 4;
+    default:
+      return v > 0 ? v / 4 : 0;
+  }
+}
+
+// A defence art against the attack the opponent has laid down.
+int64_t DefenceWorth(const ArtsRecord& art) {
+  const int64_t v = art.effectValue;
+  const BattleSide& them = battle.side[1];
+  const int attackArt = findArt(Role::Attack, them.playedPattern, sizeof them.playedPattern);
+  const int incomingKind = attackArt ? db.attackArts[attackArt].effectKind : 0;
+  const int64_t incoming = attackArt ? db.attackArts[attackArt].effectValue : 0;
+  const bool physical = incomingKind == 1, magic = incomingKind == 8;
+  if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic))
+    return -v * incoming / 100;
+  if ((art.effectKind == 3 && physical) || (art.effectKind == 10 && magic))
+    return v * incoming / 100;
+  return 0;
+}
+
 // What an art is worth to the player right now, in HP-like points: damage
 // dealt, damage kept off, HP or MP won back, poison cured. Other kinds count
 // for little.
@@ -59,39 +92,27 @@ int64_t Worth(const ArtsRecord& art, bool attack) {
     default:
       break;
   }
-  if (attack) {
-    switch (art.effectKind) {
-      case 4:
-      case 6:
-      case 11:
-      case 13:
-        // A barrier of either sign is meant to help its maker: raised own
-        // damage or guard, or the other side's lowered.
-        return (v < 0 ? -v : v) / 4;
-      default:
-        return v > 0 ? v / 4 : 0;
-    }
-  }
-  // Against the attack the opponent has laid down.
-  const BattleSide& them = battle.side[1];
-  const int attackArt = findArt(Role::Attack, them.playedPattern, sizeof them.playedPattern);
-  const int incomingKind = attackArt ? db.attackArts[attackArt].effectKind : 0;
-  const int64_t incoming = attackArt ? db.attackArts[attackArt].effectValue : 0;
-  const bool physical = incomingKind == 1, magic = incomingKind == 8;
-  if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic))
-    return -v * incoming / 100;
-  if ((art.effectKind == 3 && physical) || (art.effectKind == 10 && magic))
-    return v * incoming / 100;
-  return 0;
+  return attack ? AttackSideWorth(art) : DefenceWorth(art);
 }
+
+// Where the automation clicks: the battle's decide square under the marker,
+// and anywhere in the window to read a scenario's text on.
+constexpr plat::Point kDecideSquare{320, 100};
+constexpr plat::Point kReadOn{320, 240};
+
+plat::Point Middle(const Choice& c) { return {(c.left + c.right) / 2, (c.top + c.bottom) / 2}; }
+
+// A scripted run's automated battle: on from the first choice it plays until
+// the request is used up.
+struct Automation {
+  bool battling = false;
+};
+Automation automation;
 
 }  // namespace
 
-bool choosingMode(int32_t m) { return m == 12 || m == 13 || m == 16 || m == 17; }
-bool attackingMode(int32_t m) { return m == 12 || m == 16; }
-
 int greedyArt() {
-  const bool attack = attackingMode(shell.InputMode);
+  const bool attack = mode::PlayerAttacking(shell.InputMode);
   const ArtsRecord* table = attack ? db.attackArts : db.defenceArts;
   const int count = attack ? kAttackArtsCount : kDefenceArtsCount;
   const auto counts = HandCounts();
@@ -115,7 +136,7 @@ int greedySlots(int (&slots)[kHandSlots]) {
   const int art = greedyArt();
   if (art == 0) return 0;
   const ArtsRecord& record =
-      attackingMode(shell.InputMode) ? db.attackArts[art] : db.defenceArts[art];
+      mode::PlayerAttacking(shell.InputMode) ? db.attackArts[art] : db.defenceArts[art];
   int count = patternSlots(0, record.pattern, sizeof record.pattern, slots);
   // Cards without a symbol go along with the art, as the opponent's do.
   for (int k = 1; k <= battle.handSize && k <= kHandSlots && count < kHandSlots; ++k) {
@@ -129,13 +150,32 @@ int greedySlots(int (&slots)[kHandSlots]) {
 
 std::vector<plat::Point> greedyClicks() {
   std::vector<plat::Point> clicks;
-  if (!choosingMode(shell.InputMode)) return clicks;
+  if (!mode::PlayerChooses(shell.InputMode)) return clicks;
   int slots[kHandSlots];
   const int count = greedySlots(slots);
   for (int i = 0; i < count; ++i) {
     const SlotPosition p = handPosition(0, slots[i]);
     clicks.push_back({p.x + kCardWidth / 2, p.y - gfx.ViewOffset + kCardHeight / 2});
   }
-  clicks.push_back({320, 100});  // the decide square under the marker
+  clicks.push_back(kDecideSquare);
   return clicks;
 }
+
+std::vector<plat::Point> AutomatedClicks(const std::string& request) {
+  if (request != "battle") return {};
+  if (mode::PlayerChooses(shell.InputMode)) {
+    automation.battling = true;
+    return greedyClicks();
+  }
+  // A battle not won: the scenario's text is read on and its first choice
+  // taken (stories offer "try again" first) until the next battle starts.
+  if (automation.battling && player.result != 0) {
+    if (shell.InputMode == mode::Choice && scene.ChoiceCount > 0) return {Middle(scene.choices[1])};
+    if (shell.InputMode == mode::ClickWait || shell.InputMode == mode::ClickWaitClear)
+      return {kReadOn};
+  }
+  automation = Automation{};
+  return {};
+}
+
+void ResetAutomation() { automation = Automation{}; }

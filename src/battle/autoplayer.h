@@ -2,14 +2,11 @@
 // autoplay's, which cannot know in advance which cards a shuffled hand holds.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "battle/battle.h"
 #include "platform/platform.h"
-
-// Modes in which the player lays down cards and decides.
-bool choosingMode(int32_t mode);
-bool attackingMode(int32_t mode);
 
 // The learned art (of the role the current mode chooses for) that the hand
 // can spell and MP pay for and that is worth most right now: damage dealt,
@@ -26,3 +23,10 @@ int greedySlots(int (&slots)[kHandSlots]);
 // its pattern in the hand, then the decide square. Window coordinates; empty
 // outside the choosing modes.
 std::vector<plat::Point> greedyClicks();
+
+// Answers a scripted run's automated request with the clicks a player would
+// make now; none when the request is used up. "battle": the greedy choice at
+// each of the battle's choices; after a battle lost or drawn, the clicks that
+// read the scenario on and take its first choice, until a battle is won.
+std::vector<plat::Point> AutomatedClicks(const std::string& request);
+void ResetAutomation();

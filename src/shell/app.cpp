@@ -1,8 +1,14 @@
 #include "shell/app.h"
 
 #include "core/settings.h"
+#include "graphics/blit.h"
 #include "script/backlog.h"
 #include "shell/aids.h"
+#include "shell/display.h"
+#include "shell/notes.h"
+#include "shell/overlay.h"
+#include "shell/setting_keys.h"
+#include "shell/settings_file.h"
 
 #include "battle/autoplayer.h"
 #include "battle/battle.h"
@@ -82,12 +88,43 @@ Step CmdBgm() {
   return Step::Next;
 }
 
-// A scripted run's automated battle: on from the first choice it plays until
-// the request is used up.
-struct Automation {
-  bool battling = false;
-};
-Automation automation;
+// The paint: the game's picture, with a view or a note over it when one is up.
+void PresentFrame() {
+  if (const Image* framed = FrameWithNote()) {
+    Present(0, 0, kClientWidth, kClientHeight, *framed, 0, 0);
+    return;
+  }
+  if (const Image* panel = ViewPanel())
+    Present(0, 0, kClientWidth, kClientHeight, *panel, 0, 0);
+  else
+    Present(0, 0, kClientWidth, kClientHeight, gfx.Screen, 0, gfx.ViewOffset);
+}
+
+void OnTimer(uintptr_t timer) {
+  if (timer == kAutoTimer)
+    QuitUnless(AutoWaitEnded());
+  else if (timer == kToastTimer)
+    NoteTimer();
+  else
+    BlinkClickCursor();
+}
+
+void OnWheel(uintptr_t wParam) {
+  const int delta = static_cast<int16_t>((wParam >> 16) & 0xFFFF);
+  int notches = delta / 120;
+  if (notches == 0 && delta != 0) notches = delta > 0 ? 1 : -1;  // a fine-grained wheel
+  AidsWheel(notches);
+}
+
+// Leaving full screen, the window goes behind the one the player went to;
+// true when that answered the message.
+bool OnDeactivated() {
+  AidsDeactivated();
+  if (shell.FullScreen != 1) return false;
+  ToggleDisplayMode();
+  plat::host().SendWindowToBack();
+  return true;
+}
 
 }  // namespace
 
@@ -109,7 +146,8 @@ void WireSubsystems() {
   SetModeHandlers(mode::SaveMenu, {saveMenuClick, nullptr, nullptr, nullptr});
   SetModeHandlers(mode::SaveSlots, {slotClick, nullptr, nullptr, nullptr});
   SetModeHandlers(mode::LoadSlots, {slotClick, nullptr, nullptr, nullptr});
-  for (int32_t m : {12, 13, 16, 17})
+  for (int32_t m : {mode::PlayerAttacks, mode::PlayerIntercepts, mode::PlayerAttacksSecond,
+                    mode::PlayerInterceptsSecond})
     SetModeHandlers(m, {battleClick, battleRightClick, nullptr, battleHover});
   SetModeHandlers(mode::DeckEditor,
                   {deckEditorPress, deckEditorDetail, deckEditorRelease, deckEditorMove});
@@ -143,7 +181,7 @@ void ResetGameState() {
   ResetAids();
   ResetBacklog();
   ResetSettings();
-  automation = Automation{};
+  ResetAutomation();
 }
 
 intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
@@ -153,27 +191,17 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
   if (id >= plat::msg::MouseMove && id <= plat::msg::RButtonUp && AidsMouse(id, x, y)) return 0;
   switch (id) {
     case plat::msg::User + 1:
-      if (!ResumeScript()) h.PostQuit(0);
+      QuitUnless(ResumeScript());
       return 0;
     case plat::msg::Paint:
       PresentFrame();
       return 0;
     case plat::msg::Timer:
-      if (wParam == kAutoTimer) {
-        if (!AutoWaitEnded()) h.PostQuit(0);
-      } else if (wParam == kToastTimer) {
-        AidsToastTimer();
-      } else {
-        BlinkClickCursor();
-      }
+      OnTimer(wParam);
       return 0;
-    case plat::msg::MouseWheel: {
-      const int delta = static_cast<int16_t>((wParam >> 16) & 0xFFFF);
-      int notches = delta / 120;
-      if (notches == 0 && delta != 0) notches = delta > 0 ? 1 : -1;  // a fine-grained wheel
-      AidsWheel(notches);
+    case plat::msg::MouseWheel:
+      OnWheel(wParam);
       return 0;
-    }
     case plat::msg::KeyUp:
       AidsKeyUp(static_cast<uint32_t>(wParam));
       return 0;
@@ -203,16 +231,8 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
       }
       break;
     case plat::msg::Activate:
-      if ((wParam & 0xFFFF) == plat::activate::Inactive) {
-        AidsDeactivated();
-        if (shell.FullScreen == 1) {
-          ToggleDisplayMode();
-          h.SendWindowToBack();
-          return 0;
-        }
-        break;
-      }
-      return 0;
+      if ((wParam & 0xFFFF) != plat::activate::Inactive || OnDeactivated()) return 0;
+      break;
     case plat::msg::Close:
       h.DestroyWindow();
       return 0;
@@ -233,7 +253,8 @@ int GameMain() {
   if (!h.OpenWindow(texts::kWindowTitle, WindowProc)) return 1;
   StartupLoading();
   ReadConfig();
-  ApplyStartupSettings();
+  ApplyVolumes();
+  ApplyRememberedDisplayMode();
   // Without "start" there is nothing to run: no message loop, nothing saved.
   if (!OpenScenario("start")) return 0;
   h.Post(plat::msg::User + 1, 0, 0);
@@ -241,24 +262,4 @@ int GameMain() {
   while (h.Get(m)) h.Dispatch(m);
   Shutdown();
   return h.QuitCode();
-}
-
-std::vector<plat::Point> AutomatedClicks(const std::string& request) {
-  if (request != "battle") return {};
-  if (choosingMode(shell.InputMode)) {
-    automation.battling = true;
-    return greedyClicks();
-  }
-  // A battle not won: the scenario's text is read on and its first choice
-  // taken (stories offer "try again" first) until the next battle starts.
-  if (automation.battling && player.result != 0) {
-    if (shell.InputMode == mode::Choice && scene.ChoiceCount > 0) {
-      const Choice& c = scene.choices[1];
-      return {{(c.left + c.right) / 2, (c.top + c.bottom) / 2}};
-    }
-    if (shell.InputMode == mode::ClickWait || shell.InputMode == mode::ClickWaitClear)
-      return {{320, 240}};
-  }
-  automation = Automation{};
-  return {};
 }

@@ -87,30 +87,35 @@ void CardNum() {
   AssignThroughLet(variable, value);
 }
 
-// "info": field card variable. A card outside the table gives an empty text.
-void CardInfo() {
-  enum class Field { Name, Description, Attribute };
+enum class Field { Other, Name, Description, Attribute };
+
+Field NextField() {
   const char* word = NextWord();
-  Field field;
-  if (Is(word, "name"))
-    field = Field::Name;
-  else if (Is(word, "description"))
-    field = Field::Description;
-  else if (Is(word, "attribute"))
-    field = Field::Attribute;
-  else
-    return;
+  if (Is(word, "name")) return Field::Name;
+  if (Is(word, "description")) return Field::Description;
+  if (Is(word, "attribute")) return Field::Attribute;
+  return Field::Other;
+}
+
+// The field of a card as text; empty for a card outside the table.
+void FieldText(Field field, int32_t card, char (&text)[kLineSize]) {
+  if (!ValidCard(card)) return;
+  const CardRecord& record = db.cards[card];
+  if (field == Field::Name) CopyField(text, record.name, sizeof record.name);
+  if (field == Field::Description) CopyField(text, record.description, sizeof record.description);
+  if (field == Field::Attribute)
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(record.attribute));
+}
+
+// "info": field card variable.
+void CardInfo() {
+  const Field field = NextField();
+  if (field == Field::Other) return;
   const int32_t card = NextValue();
   char variable[kLineSize];
   NextToken(variable, scn.LineBuffer);
   char text[kLineSize] = {};
-  if (ValidCard(card)) {
-    const CardRecord& record = db.cards[card];
-    if (field == Field::Name) CopyField(text, record.name, sizeof record.name);
-    if (field == Field::Description) CopyField(text, record.description, sizeof record.description);
-    if (field == Field::Attribute)
-      std::snprintf(text, sizeof text, "%d", static_cast<int>(record.attribute));
-  }
+  FieldText(field, card, text);
   char quoted[kLineSize + 2];
   std::snprintf(quoted, sizeof quoted, "\"%s\"", text);
   AssignThroughLet(variable, quoted);

@@ -1,7 +1,7 @@
 #include "shell/input.h"
 
 #include "platform/platform.h"
-#include "shell/texts.h"
+#include "shell/display.h"
 
 InputRouting routing;
 
@@ -15,11 +15,11 @@ void SetScreenOpener(ScreenButton button, ScreenOpener open) {
   routing.openers[static_cast<int>(button)] = open;
 }
 
-namespace {
-
 void QuitUnless(bool ok) {
   if (!ok) plat::host().PostQuit(0);
 }
+
+namespace {
 
 const ModeHandlers* HandlersInForce() {
   const int32_t m = shell.InputMode;
@@ -109,32 +109,4 @@ void OnKeyDown(uint32_t virtualKey) {
     default:
       break;
   }
-}
-
-void ToggleDisplayMode() {
-  auto& h = plat::host();
-  if (shell.FullScreen == 0) {
-    switch (h.TestFullScreen()) {
-      case plat::DisplayTest::Successful:
-        h.EnterFullScreen();
-        shell.FullScreen = 1;
-        break;
-      case plat::DisplayTest::Restart:
-        h.ShowMessageBox(texts::kDisplayRestart, nullptr);
-        break;
-      case plat::DisplayTest::BadMode:
-        h.ShowMessageBox(texts::kDisplayBadMode, nullptr);
-        break;
-      case plat::DisplayTest::Failed:
-        h.ShowMessageBox(texts::kDisplayFailed, nullptr);
-        break;
-    }
-  } else {
-    h.LeaveFullScreen();
-    shell.FullScreen = 0;
-  }
-}
-
-void RestoreDisplayAtExit() {
-  if (shell.FullScreen == 1) plat::host().LeaveFullScreen();
 }

@@ -11,6 +11,9 @@
 // the quit message.
 using PointHandler = bool (*)(int x, int y);
 
+// Posts the quit message unless ok: the answer of a handler or a wait.
+void QuitUnless(bool ok);
+
 struct ModeHandlers {
   PointHandler leftDown = nullptr;
   PointHandler rightDown = nullptr;
@@ -45,6 +48,3 @@ void OnMouseMove(int x, int y);
 void OnKeyDown(uint32_t virtualKey);
 
 ScreenButton ScreenButtonAt(int x, int y);
-
-void ToggleDisplayMode();
-void RestoreDisplayAtExit();

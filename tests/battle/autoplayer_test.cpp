@@ -30,7 +30,7 @@ TEST_F(AutoBattleTest, TheGreedyChoiceClicksItsPatternsCardsThenDecides) {
   WriteStory(".battle fg\\foe 300 300 40 40 1 foe 0 5 1");
   Run(kStart);
   MakeHost();
-  shell.InputMode = 12;
+  shell.InputMode = mode::PlayerAttacks;
   gfx.ViewOffset = 142;
   // Cards 3 (attribute 3), 1 and 6 (attribute 1), 2 (attribute 2), an empty
   // slot and card 5, without a symbol, which goes along with any art; the
@@ -51,7 +51,7 @@ TEST_F(AutoBattleTest, TheGreedyChoiceClicksItsPatternsCardsThenDecides) {
   battle.side[0].hand[5].inHand = 0;
   EXPECT_EQ(clicks(), "320,100 ") << "nothing to spell: decide only";
   // Defending against attack art 1: the defence art's fourth-attribute card.
-  shell.InputMode = 13;
+  shell.InputMode = mode::PlayerIntercepts;
   std::strcpy(battle.side[1].playedPattern, db.attackArts[1].pattern);
   battle.side[0].hand[3] = {4, 1};
   EXPECT_EQ(clicks(), "267,265 585,265 320,100 ");

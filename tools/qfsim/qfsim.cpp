@@ -129,7 +129,7 @@ int ChooseLearned(bool attack) {
 }
 
 bool PlayRules(int32_t style) {
-  const bool attack = attackingMode(shell.InputMode);
+  const bool attack = mode::PlayerAttacking(shell.InputMode);
   const int32_t theirStyle = battle.opponentStyle;
   battle.opponentStyle = style;
   SwapSides();
@@ -194,7 +194,7 @@ void DescribePlayer(const std::vector<uint32_t>& deck, const LearnedAttack& atta
 bool PlayOut(const Options& o, Report& report) {
   bool alive = startBattle() != 0;
   // The turn limit ends every battle; the bound only guards the tool.
-  for (int step = 0; alive && choosingMode(shell.InputMode) && step < 1000; ++step) {
+  for (int step = 0; alive && mode::PlayerChooses(shell.InputMode) && step < 1000; ++step) {
     alive = PlayFor(o);
     std::vector<uint32_t> played;
     for (const PlayedCard& p : battle.side[0].played) {
