@@ -24,8 +24,11 @@ done < <(grep -nHE "$declared" "${core[@]}" || true)
 
 body=$(sed -n '/^void ResetGameState() {/,/^}/p' src/shell/*.cpp)
 [ -n "$body" ] || fail "ResetGameState not found in src/shell"
-# The wiring it calls first resets the tables it fills.
-grep -q '^  WireSubsystems();' <<<"$body" && body+=$'\n'$(sed -n '/^void WireSubsystems() {/,/^}/p' src/shell/*.cpp)
+# A reset may be called by one of the functions it calls (the wiring resets
+# the tables it fills, ResetAids the views).
+for callee in $(sed -n 's/^  \([A-Za-z]*\)();$/\1/p' <<<"$body"); do
+  body+=$'\n'$(sed -n "/^void $callee() {/,/^}/p" "${core[@]}")
+done
 mapfile -t instances < <(grep -hE '^[A-Z][A-Za-z0-9_]* [a-z][A-Za-z0-9_]*;$' "${core[@]}" | sed 's/^[^ ]* //; s/;$//' | sort)
 for name in "${instances[@]}"; do
   row=$(grep -E "^\| \`$name\` \|" README.md || true)
