@@ -63,7 +63,7 @@ void OpponentLays(Role role) {
 }
 
 void PlayerLays(bool attack) {
-  shell.InputMode = attack ? 12 : 13;
+  shell.InputMode = attack ? mode::PlayerAttacks : mode::PlayerIntercepts;
   const int art = greedyArt();
   Check(art >= 0 && art <= (attack ? kAttackArtsCount : kDefenceArtsCount));
   int slots[kHandSlots];

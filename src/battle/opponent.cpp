@@ -215,8 +215,9 @@ bool playOpponentCards() {
   if (battle.turn == 1) battle.idleSince = 0;
 
   const int32_t playMode = shell.InputMode;
-  const bool attacks = playMode == 14 || playMode == 18;
-  const bool intercepts = playMode == 15 || playMode == 19;
+  const bool attacks = mode::OpponentAttacking(playMode);
+  const bool intercepts =
+      playMode == mode::OpponentIntercepts || playMode == mode::OpponentInterceptsSecond;
   const int art = attacks ? chooseAttack() : intercepts ? chooseDefence() : 0;
 
   if (art != 0) {
@@ -234,13 +235,13 @@ bool playOpponentCards() {
 
   shell.InputMode = mode::Busy;
   switch (playMode) {
-    case 14:
-      return handOverToPlayer(13);
-    case 18:
-      return handOverToPlayer(17);
-    case 15:
+    case mode::OpponentAttacks:
+      return handOverToPlayer(mode::PlayerIntercepts);
+    case mode::OpponentAttacksSecond:
+      return handOverToPlayer(mode::PlayerInterceptsSecond);
+    case mode::OpponentIntercepts:
       return resolveExchange(0, 0);
-    case 19:
+    case mode::OpponentInterceptsSecond:
       return resolveExchange(1, 0);
     default:
       return true;
