@@ -1,5 +1,7 @@
 // What the played cards do besides their art, the lasting barriers and
 // fields the arts leave behind, and the poison and curse a battle can bring.
+#include "battle/effects.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

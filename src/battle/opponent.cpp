@@ -2,6 +2,8 @@
 // afford, guided by the arts' weights, its style and a few situations, and
 // it plays the cards that spell the art's pattern. It has no lookahead and,
 // apart from the turn of its first stall, no memory.
+#include "battle/opponent.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -9,6 +11,7 @@
 #include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/rules.h"
+#include "battle/turn.h"
 #include "core/waits.h"
 
 namespace {
@@ -119,26 +122,6 @@ ArtKind playerAttackKind() {
 }
 
 }  // namespace
-
-int patternSlots(int side, const char* pattern, size_t maxLength, int (&slots)[kHandSlots]) {
-  const size_t length = strnlen(pattern, maxLength);
-  const BattleSide& me = battle.side[side];
-  bool taken[kHandSlots + 1] = {};
-  int count = 0;
-  for (size_t i = 0; i + 1 < length && count < kHandSlots; i += 2) {
-    const int attribute = symbolAttribute(pattern + i);
-    if (attribute == 0) continue;
-    for (int k = 1; k <= handLimit(); ++k) {
-      const HandSlot& slot = me.hand[k];
-      if (slot.card != 0 && slot.inHand && !taken[k] && cardAttribute(slot.card) == attribute) {
-        taken[k] = true;
-        slots[count++] = k;
-        break;
-      }
-    }
-  }
-  return count;
-}
 
 bool playCardsOf(int side, const char* pattern, size_t maxLength) {
   int slots[kHandSlots];

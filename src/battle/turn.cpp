@@ -10,6 +10,8 @@
 #include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/card_detail.h"
+#include "battle/effects.h"
+#include "battle/opponent.h"
 #include "battle/rules.h"
 #include "core/random.h"
 #include "core/waits.h"

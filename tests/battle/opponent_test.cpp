@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "battle/opponent.h"
 #include "core/waits.h"
 #include "data/player.h"
 #include "support/battle_fixture.h"

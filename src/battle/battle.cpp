@@ -1,12 +1,14 @@
-// Setting a battle up from ".battle" and taking it down again, and the deck
-// and hand operations every turn uses.
+// The battle's state: set up from ".battle" and taken down again, the
+// places and records it reads, and the deck and hand operations every turn
+// uses.
+#include "battle/battle.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/battle_texts.h"
 #include "battle/snapshot.h"
