@@ -19,6 +19,7 @@
 #include "graphics/blit.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
+#include "graphics/transition.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "graphics/screen_change.h"
+#include "graphics/mosaic_change.h"
 
 struct ScreenState {
   // The mode in force when a screen opened (a click wait or choices).
