@@ -50,7 +50,7 @@ struct FullTable {
     battle.attackMarker = 1;
     battle.patternHint = 1;
     battle.list = {1, 12, true, true};
-    shell.InputMode = 12;
+    shell.InputMode = mode::PlayerAttacks;
     msgwin.window[2].Setup(&gfx.Screen, 4, 486, 632, 134, texts::kFaceGothic, 18, 400, 0, 0, 2, 8,
                            0xFFFFFF, 0x000000, kBlueKey);
     for (int i = 0; i < 7; ++i) {

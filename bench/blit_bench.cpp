@@ -12,6 +12,7 @@
 
 #include "graphics/blit.h"
 #include "graphics/image.h"
+#include "graphics/transition.h"
 #include "platform/headless/headless.h"
 #include "shell/app.h"
 

@@ -6,7 +6,10 @@
 #include "battle/arts.h"
 #include "battle/autoplayer.h"
 #include "battle/battle.h"
+#include "battle/effects.h"
+#include "battle/opponent.h"
 #include "battle/rules.h"
+#include "battle/turn.h"
 #include "core/waits.h"
 #include "data/player.h"
 #include "support/parser_session.h"
@@ -63,7 +66,7 @@ void OpponentLays(Role role) {
 }
 
 void PlayerLays(bool attack) {
-  shell.InputMode = attack ? 12 : 13;
+  shell.InputMode = attack ? mode::PlayerAttacks : mode::PlayerIntercepts;
   const int art = greedyArt();
   Check(art >= 0 && art <= (attack ? kAttackArtsCount : kDefenceArtsCount));
   int slots[kHandSlots];

@@ -52,26 +52,26 @@ void setField(int32_t BattleState::*slot, int32_t v) {
 
 // The kinds both tables share: recovery in percent of the maximum, and the
 // status cures and guards, all on the side performing the art.
-bool applyOwnKind(int s, int32_t kind, int32_t v) {
+bool applyOwnKind(int s, ArtKind kind, int32_t v) {
   BattleSide& me = battle.side[s];
   const SideVitals vitals = sideVitals(s);
   switch (kind) {
-    case 15:
+    case ArtKind::HpRecovery:
       me.hpRecovery = percentOf(vitals.maxHp, v);
       return true;
-    case 18:
+    case ArtKind::MpRecovery:
       me.mpRecovery = percentOf(vitals.maxMp, v);
       return true;
-    case 22:
+    case ArtKind::CurePoison:
       me.poisoned = 0;
       return true;
-    case 23:
+    case ArtKind::PoisonGuard:
       me.poisonGuard = 1;
       return true;
-    case 28:
+    case ArtKind::CureCurse:
       me.curseTurns = 0;
       return true;
-    case 29:
+    case ArtKind::CurseGuard:
       me.curseGuard = 1;
       return true;
     default:
@@ -79,52 +79,52 @@ bool applyOwnKind(int s, int32_t kind, int32_t v) {
   }
 }
 
-void applyAttackKind(int s, int32_t kind, int32_t v) {
+void applyAttackKind(int s, ArtKind kind, int32_t v) {
   if (applyOwnKind(s, kind, v)) return;
   BattleSide& me = battle.side[s];
   // A barrier with a negative value is a curse laid on the other side.
   BattleSide& target = battle.side[v >= 0 ? s : 1 - s];
   switch (kind) {
-    case 1:
+    case ArtKind::PhysicalDamage:
       me.physDamage = v;
       break;
-    case 4:
+    case ArtKind::PhysicalAttackBarrier:
       setBarrier(target, &BattleSide::physAttackUp, v);
       break;
-    case 5:
+    case ArtKind::PhysicalAttackField:
       setField(&BattleState::physAttackField, v);
       break;
-    case 6:
+    case ArtKind::PhysicalGuardBarrier:
       setBarrier(target, &BattleSide::physGuard, v);
       break;
-    case 7:
+    case ArtKind::PhysicalGuardField:
       setField(&BattleState::physGuardField, v);
       break;
-    case 8:
+    case ArtKind::MagicDamage:
       me.magicDamage = v;
       break;
-    case 11:
+    case ArtKind::MagicAttackBarrier:
       setBarrier(target, &BattleSide::magicAttackUp, v);
       break;
-    case 12:
+    case ArtKind::MagicAttackField:
       setField(&BattleState::magicAttackField, v);
       break;
-    case 13:
+    case ArtKind::MagicGuardBarrier:
       setBarrier(target, &BattleSide::magicGuard, v);
       break;
-    case 14:
+    case ArtKind::MagicGuardField:
       setField(&BattleState::magicGuardField, v);
       break;
-    case 16:
+    case ArtKind::HpRecoveryBarrier:
       setBarrier(me, &BattleSide::hpRecoveryUp, v);
       break;
-    case 17:
+    case ArtKind::HpRecoveryField:
       setField(&BattleState::hpRecoveryField, v);
       break;
-    case 19:
+    case ArtKind::MpRecoveryBarrier:
       setBarrier(me, &BattleSide::mpRecoveryUp, v);
       break;
-    case 20:
+    case ArtKind::MpRecoveryField:
       setField(&BattleState::mpRecoveryField, v);
       break;
     default:
@@ -133,21 +133,21 @@ void applyAttackKind(int s, int32_t kind, int32_t v) {
 }
 
 // The interceptor's art works on what the attacker has already produced.
-void applyDefenceKind(int s, int32_t kind, int32_t v) {
+void applyDefenceKind(int s, ArtKind kind, int32_t v) {
   if (applyOwnKind(s, kind, v)) return;
   BattleSide& me = battle.side[s];
   BattleSide& other = battle.side[1 - s];
   switch (kind) {
-    case 2:
+    case ArtKind::PhysicalScale:
       other.physDamage = percentOf(wrapAdd(v, 100), other.physDamage);
       break;
-    case 3:
+    case ArtKind::PhysicalCounter:
       me.physDamage = percentOf(other.physDamage, v);
       break;
-    case 9:
+    case ArtKind::MagicScale:
       other.magicDamage = percentOf(wrapAdd(v, 100), other.magicDamage);
       break;
-    case 10:
+    case ArtKind::MagicCounter:
       me.magicDamage = percentOf(other.magicDamage, v);
       break;
     default:
@@ -239,10 +239,10 @@ bool performArt(int s, Role role) {
   if (performs) {
     const ArtsRecord& art = table[found];
     if (role == Role::Attack) {
-      applyAttackKind(s, art.effectKind, art.effectValue);
+      applyAttackKind(s, artKind(art), art.effectValue);
       ++battle.record.attackArts[s][found];
     } else {
-      applyDefenceKind(s, art.effectKind, art.effectValue);
+      applyDefenceKind(s, artKind(art), art.effectValue);
       ++battle.record.defenceArts[s][found];
     }
   }

@@ -38,8 +38,6 @@ struct Rect {
   }
 };
 
-bool ChoosingMode(int32_t m) { return m == 12 || m == 13 || m == 16 || m == 17; }
-
 void Sprite(const Rect& clip, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
             int32_t sy) {
   CopyClippedKeyed(gfx.Screen, dx, dy, w, h, gfx.PartsSheet, sx, sy, clip.x, clip.y, clip.w, clip.h,
@@ -142,7 +140,7 @@ void DrawBattleIn(const Rect& clip, int32_t inputMode) {
     Sprite(clip, 289, 211, kMarkerSize, kMarkerSize, (battle.attackMarker - 1) * kMarkerSize,
            kMarkerY);
   }
-  if (ChoosingMode(inputMode)) {
+  if (mode::PlayerChooses(inputMode)) {
     Sprite(clip, 289, 273, 62, 53, 500, 276);
     if (battle.list.upShown) Sprite(clip, 610, 484, 28, 26, 562, 276);
     if (battle.list.downShown) Sprite(clip, 610, 592, 28, 26, 562, 302);
@@ -153,7 +151,7 @@ void DrawBattleIn(const Rect& clip, int32_t inputMode) {
   DrawIcons(clip);
   // The list's lines are printed once per change of the list; a redraw of
   // the screen under them would otherwise leave the player an empty list.
-  if (ChoosingMode(inputMode) && Rect{4, 486, 632, 134}.Meets(clip)) {
+  if (mode::PlayerChooses(inputMode) && Rect{4, 486, 632, 134}.Meets(clip)) {
     const TextWindow& window = msgwin.window[2];
     LineRecord line{};
     for (int i = 1; window.GetLine(i, line) && line.text[0] != '\0'; ++i) {
@@ -205,11 +203,11 @@ void AppendColumn(char* line, size_t& used, const char* text, size_t n, size_t w
 }
 
 ArtsRecord* ListArts(int32_t inputMode, int& count) {
-  if (inputMode == 12 || inputMode == 16) {
+  if (mode::PlayerAttacking(inputMode)) {
     count = kAttackArtsCount;
     return db.attackArts;
   }
-  if (inputMode == 13 || inputMode == 17) {
+  if (mode::PlayerChooses(inputMode)) {  // the choosing modes that are no attack intercept
     count = kDefenceArtsCount;
     return db.defenceArts;
   }

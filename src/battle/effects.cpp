@@ -1,5 +1,7 @@
 // What the played cards do besides their art, the lasting barriers and
 // fields the arts leave behind, and the poison and curse a battle can bring.
+#include "battle/effects.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +19,7 @@
 #include "graphics/blit.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
+#include "graphics/transition.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
 
@@ -308,14 +311,12 @@ bool EitherRole(int s, int entry, uint32_t card, bool& handled) {
   return true;
 }
 
-bool InAttack(int s, int entry, uint32_t card) {
-  const int o = 1 - s;
+// What an attack card does to the attacker's damage, charge, drain and
+// figures alone. False for any other card.
+bool AttackAmounts(int s, uint32_t card) {
   BattleSide& me = battle.side[s];
   const SideVitals mine = sideVitals(s);
   switch (card) {
-    case 1:
-      // The opponent's look at the next card would show the player nothing.
-      return s == 0 ? ShowNextDeckCard() : true;
     case 3:
       Scale(me.mpCharge, 95);
       break;
@@ -334,34 +335,12 @@ bool InAttack(int s, int entry, uint32_t card) {
     case 19:
       AddIfSet(me.physDamage, 200);
       break;
-    case 10:
-      return fillHand(s);
-    case 11:
-      // The card can turn on its own player.
-      if (chance(50)) {
-        curseSide(s);
-        break;
-      }
-      return messageBox({texts::kCardNotCursed}, kShownMs);
     case 13:
       AddIfSet(me.magicDamage, 200);
-      break;
-    case 16:
-      if (!chance(75)) return Failure();
-      poisonSide(o);
-      break;
-    case 18:
-      ScaleBarriers(s, 120);
-      ScaleFields(120);
       break;
     case 20:
     case 29:
       Scale(me.physDamage, 140);
-      break;
-    case 21:
-      Scale(mine.mp, 90);
-      ScaleBarriers(s, 140);
-      ScaleFields(140);
       break;
     case 23:
       TakeIfSet(me.physDamage, 500);
@@ -371,10 +350,6 @@ bool InAttack(int s, int entry, uint32_t card) {
       Scale(me.physDamage, 150);
       Scale(mine.hp, 70);
       break;
-    case 26:
-      if (!chance(30)) return Failure();
-      DiscardHand(o);
-      return Dissolve(s, entry);
     case 32:
       AddIfSet(me.physDamage, 700);
       break;
@@ -384,6 +359,55 @@ bool InAttack(int s, int entry, uint32_t card) {
     case 34:
       AddIfSet(me.physDamage, 1000);
       break;
+    case 41:
+      me.physDamage = me.magicDamage = 0;
+      break;
+    case 45:
+      TakeIfSet(me.magicDamage, 500);
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// The rest: looks, draws and chances, barriers and fields, and what the
+// card does to the other side.
+bool InAttack(int s, int entry, uint32_t card) {
+  if (AttackAmounts(s, card)) return true;
+  const int o = 1 - s;
+  BattleSide& me = battle.side[s];
+  const SideVitals mine = sideVitals(s);
+  switch (card) {
+    case 1:
+      // The opponent's look at the next card would show the player nothing.
+      return s == 0 ? ShowNextDeckCard() : true;
+    case 10:
+      return fillHand(s);
+    case 11:
+      // The card can turn on its own player.
+      if (chance(50)) {
+        curseSide(s);
+        break;
+      }
+      return messageBox({texts::kCardNotCursed}, kShownMs);
+    case 16:
+      if (!chance(75)) return Failure();
+      poisonSide(o);
+      break;
+    case 18:
+      ScaleBarriers(s, 120);
+      ScaleFields(120);
+      break;
+    case 21:
+      Scale(mine.mp, 90);
+      ScaleBarriers(s, 140);
+      ScaleFields(140);
+      break;
+    case 26:
+      if (!chance(30)) return Failure();
+      DiscardHand(o);
+      return Dissolve(s, entry);
     case 35:
       CancelPlay(o);
       return Dissolve(s, entry);
@@ -391,17 +415,11 @@ bool InAttack(int s, int entry, uint32_t card) {
       if (const int art = findArt(Role::Defence, battle.side[o].playedPattern, kPlayedPatternSize))
         AddCapped(mine.mp, db.defenceArts[art].mpCost, mine.maxMp);
       break;
-    case 41:
-      me.physDamage = me.magicDamage = 0;
-      break;
     case 44:
       for (int i = 0; i < 6; ++i) {
         int32_t& b = *Barriers(me, i);
         b = Saturate(int64_t{b} * 3);
       }
-      break;
-    case 45:
-      TakeIfSet(me.magicDamage, 500);
       break;
     case 46:
       clearBarriers(o);
@@ -416,29 +434,19 @@ bool InAttack(int s, int entry, uint32_t card) {
   return true;
 }
 
-bool InInterception(int s, int entry, uint32_t card) {
+// The same for the interceptor's cards.
+bool InterceptionAmounts(int s, uint32_t card) {
   const int o = 1 - s;
   BattleSide& me = battle.side[s];
   BattleSide& them = battle.side[o];
   const SideVitals mine = sideVitals(s), theirs = sideVitals(o);
   switch (card) {
-    case 1:
-      return ShowFirstHandCard(o);
-    case 2:
-      if (!chance(50)) return Failure();
-      poisonSide(o);
-      break;
     case 5:
       AddIfSet(me.hpRecovery, 100);
       break;
     case 7:
       Scale(me.hpRecovery, 105);
       Scale(me.mpRecovery, 105);
-      break;
-    case 11:
-      if (!chance(50)) return Failure();
-      me.poisoned = 0;
-      me.curseTurns = 0;
       break;
     case 12:
       Scale(theirs.hp, 95);
@@ -460,10 +468,6 @@ bool InInterception(int s, int entry, uint32_t card) {
       break;
     case 23:
       TakeIfSet(them.magicDamage, 500);
-      break;
-    case 26:
-      if (!chance(30)) return Failure();
-      them.physDamage = them.magicDamage = 0;
       break;
     case 29:
       Scale(them.magicDamage, 110);
@@ -487,6 +491,33 @@ bool InInterception(int s, int entry, uint32_t card) {
       break;
     case 45:
       TakeIfSet(them.physDamage, 1000);
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+bool InInterception(int s, int entry, uint32_t card) {
+  if (InterceptionAmounts(s, card)) return true;
+  const int o = 1 - s;
+  BattleSide& me = battle.side[s];
+  BattleSide& them = battle.side[o];
+  switch (card) {
+    case 1:
+      return ShowFirstHandCard(o);
+    case 2:
+      if (!chance(50)) return Failure();
+      poisonSide(o);
+      break;
+    case 11:
+      if (!chance(50)) return Failure();
+      me.poisoned = 0;
+      me.curseTurns = 0;
+      break;
+    case 26:
+      if (!chance(30)) return Failure();
+      them.physDamage = them.magicDamage = 0;
       break;
     case 48:
       DiscardHand(o);

@@ -2,6 +2,8 @@
 // afford, guided by the arts' weights, its style and a few situations, and
 // it plays the cards that spell the art's pattern. It has no lookahead and,
 // apart from the turn of its first stall, no memory.
+#include "battle/opponent.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -9,13 +11,11 @@
 #include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/rules.h"
+#include "battle/turn.h"
 #include "core/waits.h"
 
 namespace {
 
-constexpr int kRecoverHp = 15;
-constexpr int kRecoverMp = 18;
-constexpr int kCurePoison = 22;
 constexpr uint32_t kCancelCard = 35;  // its attack cancels the interceptor's play
 
 int handLimit() { return std::clamp(battle.handSize, 1, kHandSlots); }
@@ -51,7 +51,7 @@ int heaviest(Role role, Filter keep) {
   int chosen = 0;
   for (int i = 1; i <= count; ++i) {
     const ArtsRecord& art = table[i];
-    if (art.candidate && keep(art.effectKind) && art.weight >= best) {
+    if (art.candidate && keep(artKind(art)) && art.weight >= best) {
       best = art.weight;
       chosen = i;
     }
@@ -60,7 +60,17 @@ int heaviest(Role role, Filter keep) {
 }
 
 int heaviestAny(Role role) {
-  return heaviest(role, [](int32_t) { return true; });
+  return heaviest(role, [](ArtKind) { return true; });
+}
+
+// Filters for heaviest: the kinds named, or every kind but those.
+template <typename... Kinds>
+auto anyOf(Kinds... kinds) {
+  return [=](ArtKind kind) { return ((kind == kinds) || ...); };
+}
+template <typename... Kinds>
+auto noneOf(Kinds... kinds) {
+  return [=](ArtKind kind) { return ((kind != kinds) && ...); };
 }
 
 // A poisoned opponent cures itself first when it can.
@@ -69,7 +79,7 @@ int cureIfPoisoned(Role role) {
   int count = 0;
   const ArtsRecord* table = artsTable(role, count);
   for (int i = 1; i <= count; ++i) {
-    if (table[i].candidate && table[i].effectKind == kCurePoison) return i;
+    if (table[i].candidate && artKind(table[i]) == ArtKind::CurePoison) return i;
   }
   return 0;
 }
@@ -79,62 +89,39 @@ int attackByStyle() {
   const bool lowHp = me.hp <= me.maxHp / 2;
   switch (battle.opponentStyle) {
     case 1:
-      return heaviest(Role::Attack, [&](int32_t kind) {
-        if (kind == kRecoverHp) return lowHp;
-        if (kind == kRecoverMp) return me.mp <= me.maxMp / 5;
+      return heaviest(Role::Attack, [&](ArtKind kind) {
+        if (kind == ArtKind::HpRecovery) return lowHp;
+        if (kind == ArtKind::MpRecovery) return me.mp <= me.maxMp / 5;
         return true;
       });
     case 2:
-      if (int art = heaviest(Role::Attack,
-                             [](int32_t kind) { return kind != kRecoverHp && kind != kRecoverMp; }))
+      if (int art = heaviest(Role::Attack, noneOf(ArtKind::HpRecovery, ArtKind::MpRecovery)))
         return art;
       return heaviestAny(Role::Attack);
     case 3:
       if (!lowHp) {
-        return heaviest(Role::Attack, [&](int32_t kind) {
-          if (kind == kRecoverHp) return me.hp != me.maxHp;
-          if (kind == kRecoverMp) return me.mp != me.maxMp;
+        return heaviest(Role::Attack, [&](ArtKind kind) {
+          if (kind == ArtKind::HpRecovery) return me.hp != me.maxHp;
+          if (kind == ArtKind::MpRecovery) return me.mp != me.maxMp;
           return true;
         });
       }
-      if (int art = heaviest(Role::Attack, [](int32_t kind) { return kind != kRecoverHp; }))
-        return art;
-      if (int art = heaviest(Role::Attack, [](int32_t kind) { return kind != kRecoverMp; }))
-        return art;
+      if (int art = heaviest(Role::Attack, noneOf(ArtKind::HpRecovery))) return art;
+      if (int art = heaviest(Role::Attack, noneOf(ArtKind::MpRecovery))) return art;
       return heaviestAny(Role::Attack);
     default:
       return 0;
   }
 }
 
-// The effect kind of the attack art the player's pattern spells, or 0.
-int32_t playerAttackKind() {
+// The effect kind of the attack art the player's pattern spells.
+ArtKind playerAttackKind() {
   const BattleSide& player = battle.side[0];
   const int art = findArt(Role::Attack, player.playedPattern, sizeof player.playedPattern);
-  return art ? db.attackArts[art].effectKind : 0;
+  return art ? artKind(db.attackArts[art]) : ArtKind::None;
 }
 
 }  // namespace
-
-int patternSlots(int side, const char* pattern, size_t maxLength, int (&slots)[kHandSlots]) {
-  const size_t length = strnlen(pattern, maxLength);
-  const BattleSide& me = battle.side[side];
-  bool taken[kHandSlots + 1] = {};
-  int count = 0;
-  for (size_t i = 0; i + 1 < length && count < kHandSlots; i += 2) {
-    const int attribute = symbolAttribute(pattern + i);
-    if (attribute == 0) continue;
-    for (int k = 1; k <= handLimit(); ++k) {
-      const HandSlot& slot = me.hand[k];
-      if (slot.card != 0 && slot.inHand && !taken[k] && cardAttribute(slot.card) == attribute) {
-        taken[k] = true;
-        slots[count++] = k;
-        break;
-      }
-    }
-  }
-  return count;
-}
 
 bool playCardsOf(int side, const char* pattern, size_t maxLength) {
   int slots[kHandSlots];
@@ -175,7 +162,7 @@ int chooseAttack() {
   int art = cureIfPoisoned(Role::Attack);
   if (art == 0 && battle.side[0].deckLeft == 0) {
     // The player is running out of cards: press the attack home.
-    art = heaviest(Role::Attack, [](int32_t kind) { return kind == 1 || kind == 8; });
+    art = heaviest(Role::Attack, anyOf(ArtKind::PhysicalDamage, ArtKind::MagicDamage));
   }
   if (art == 0) art = attackByStyle();
   return art;
@@ -186,26 +173,26 @@ int chooseDefence() {
   for (int n = 1; n <= handLimit(); ++n) {
     if (player.played[n].card == kCancelCard) return 0;
   }
-  const int32_t k = playerAttackKind();
+  const ArtKind k = playerAttackKind();
   markCandidates(Role::Defence);
   if (int art = cureIfPoisoned(Role::Defence)) return art;
-  if (player.deckLeft == 0 && k == 0) return 0;
+  if (player.deckLeft == 0 && k == ArtKind::None) return 0;
   if (battle.opponentStyle < 1 || battle.opponentStyle > 3) return 0;
 
   const SideVitals me = sideVitals(1);
   if (me.hp <= me.maxHp / 3) {
-    if (int art = heaviest(Role::Defence, [](int32_t kind) { return kind == kRecoverHp; }))
-      return art;
+    if (int art = heaviest(Role::Defence, anyOf(ArtKind::HpRecovery))) return art;
   }
-  if (k == 1) {
-    if (int art = heaviest(Role::Defence, [](int32_t kind) { return kind == 2 || kind == 3; }))
+  if (k == ArtKind::PhysicalDamage) {
+    if (int art = heaviest(Role::Defence, anyOf(ArtKind::PhysicalScale, ArtKind::PhysicalCounter)))
       return art;
-  } else if (k == 8) {
-    if (int art = heaviest(Role::Defence, [](int32_t kind) { return kind == 9 || kind == 10; }))
+  } else if (k == ArtKind::MagicDamage) {
+    if (int art = heaviest(Role::Defence, anyOf(ArtKind::MagicScale, ArtKind::MagicCounter)))
       return art;
   }
   const int art = heaviestAny(Role::Defence);
-  if (art != 0 && db.defenceArts[art].effectKind == kRecoverMp && me.mp >= me.maxMp / 2) return 0;
+  if (art != 0 && artKind(db.defenceArts[art]) == ArtKind::MpRecovery && me.mp >= me.maxMp / 2)
+    return 0;
   return art;
 }
 
@@ -215,8 +202,9 @@ bool playOpponentCards() {
   if (battle.turn == 1) battle.idleSince = 0;
 
   const int32_t playMode = shell.InputMode;
-  const bool attacks = playMode == 14 || playMode == 18;
-  const bool intercepts = playMode == 15 || playMode == 19;
+  const bool attacks = mode::OpponentAttacking(playMode);
+  const bool intercepts =
+      playMode == mode::OpponentIntercepts || playMode == mode::OpponentInterceptsSecond;
   const int art = attacks ? chooseAttack() : intercepts ? chooseDefence() : 0;
 
   if (art != 0) {
@@ -234,13 +222,13 @@ bool playOpponentCards() {
 
   shell.InputMode = mode::Busy;
   switch (playMode) {
-    case 14:
-      return handOverToPlayer(13);
-    case 18:
-      return handOverToPlayer(17);
-    case 15:
+    case mode::OpponentAttacks:
+      return handOverToPlayer(mode::PlayerIntercepts);
+    case mode::OpponentAttacksSecond:
+      return handOverToPlayer(mode::PlayerInterceptsSecond);
+    case mode::OpponentIntercepts:
       return resolveExchange(0, 0);
-    case 19:
+    case mode::OpponentInterceptsSecond:
       return resolveExchange(1, 0);
     default:
       return true;

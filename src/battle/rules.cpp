@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "battle/battle_screen.h"
 #include "core/random.h"
 #include "core/waits.h"
+#include "data/database.h"
 #include "graphics/blit.h"
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
@@ -45,3 +47,24 @@ bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs) {
 }
 
 bool chance(int32_t p) { return NextRandom() % 100 < p; }
+
+int patternSlots(int side, const char* pattern, size_t maxLength, int (&slots)[kHandSlots]) {
+  const size_t length = strnlen(pattern, maxLength);
+  const BattleSide& me = battle.side[side];
+  const int hand = std::clamp(battle.handSize, 1, kHandSlots);
+  bool taken[kHandSlots + 1] = {};
+  int count = 0;
+  for (size_t i = 0; i + 1 < length && count < kHandSlots; i += 2) {
+    const int attribute = symbolAttribute(pattern + i);
+    if (attribute == 0) continue;
+    for (int k = 1; k <= hand; ++k) {
+      const HandSlot& slot = me.hand[k];
+      if (slot.card != 0 && slot.inHand && !taken[k] && cardAttribute(slot.card) == attribute) {
+        taken[k] = true;
+        slots[count++] = k;
+        break;
+      }
+    }
+  }
+  return count;
+}

@@ -10,6 +10,8 @@
 #include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/card_detail.h"
+#include "battle/effects.h"
+#include "battle/opponent.h"
 #include "battle/rules.h"
 #include "core/random.h"
 #include "core/waits.h"
@@ -49,8 +51,6 @@ int PlayedCount(int side) {
   return n;
 }
 
-bool AttackMode(int32_t m) { return m == 12 || m == 16; }
-
 // The barrier and field icons of both sides open their help.
 bool HelpIcons(int x, int y) {
   const int off = gfx.ViewOffset;
@@ -75,7 +75,7 @@ int32_t PatternHint() {
   const char* pattern = battle.side[0].playedPattern;
   const int code = patternCode(pattern);
   if (code == 0) return 0;
-  const bool attack = AttackMode(shell.InputMode);
+  const bool attack = mode::PlayerAttacking(shell.InputMode);
   const uint8_t* known = attack ? player.knownAttackPatterns : player.knownDefencePatterns;
   if (!known[code]) return 0;
   return findArt(attack ? Role::Attack : Role::Defence, pattern,
@@ -128,7 +128,7 @@ bool HandClick(int k) {
 
 // The player's turn to choose: the view down, the mode, the marker and the
 // list of arts the hand can reach.
-bool PlayerChooses(int32_t choosingMode) {
+bool HandOverToPlayer(int32_t choosingMode) {
   if (!scrollViewDown()) return false;
   shell.InputMode = choosingMode;
   battle.attackMarker = 1;
@@ -146,15 +146,15 @@ bool decideExchange() {
   PlayWave(kDecisionSound, plat::kWaveAsync);
   plat::host().SleepMs(100);
   switch (remembered) {
-    case 12:
-      shell.InputMode = 15;
+    case mode::PlayerAttacks:
+      shell.InputMode = mode::OpponentIntercepts;
       return playOpponentCards();
-    case 13:
+    case mode::PlayerIntercepts:
       return resolveExchange(0, 1);
-    case 16:
-      shell.InputMode = 19;
+    case mode::PlayerAttacksSecond:
+      shell.InputMode = mode::OpponentInterceptsSecond;
       return playOpponentCards();
-    case 17:
+    case mode::PlayerInterceptsSecond:
       return resolveExchange(1, 1);
     default:
       return true;
@@ -188,8 +188,8 @@ bool startTurn() {
   if (!turnBanner()) return false;
   drawBattle(0, 0, kClientWidth, kClientHeight);
   InvalidateAll();
-  if (NextRandom() % 2 == 0) return PlayerChooses(12);
-  shell.InputMode = 14;
+  if (NextRandom() % 2 == 0) return HandOverToPlayer(mode::PlayerAttacks);
+  shell.InputMode = mode::OpponentAttacks;
   battle.attackMarker = 2;
   redrawBattle();
   return playOpponentCards();
@@ -226,13 +226,13 @@ bool resolveExchange(int e, int a) {
   if (e == 0) {
     if (!compactBothHands()) return false;
     if (a == 0) {
-      shell.InputMode = 18;
+      shell.InputMode = mode::OpponentAttacksSecond;
       battle.attackMarker = 2;
       redrawBattle();
       return playOpponentCards();
     }
     if (!scrollViewDown()) return false;
-    shell.InputMode = 16;
+    shell.InputMode = mode::PlayerAttacksSecond;
     battle.attackMarker = 1;
     rebuildCandidates();
     drawBattle(0, gfx.ViewOffset, kClientWidth, kClientHeight);

@@ -70,11 +70,47 @@ constexpr int kAttackArtsCount = 70;
 constexpr int kDefenceArtsCount = 34;
 constexpr int kPatternCodes = 5461;  // codes 0..5460
 constexpr int kMaxPatternSymbols = 6;
-constexpr int kEffectKindMax = 29;
+
+// What an art does, its record's effectKind. Attack arts use the damage,
+// barrier, field, recovery and status kinds; defence arts scale or return
+// the attacker's damage and share the recovery and status kinds. Kinds 21
+// and 24 to 27 are valid in the data and do nothing.
+enum class ArtKind : int32_t {
+  None = 0,  // no art: the dummy record, or a pattern that spells none
+  PhysicalDamage = 1,
+  PhysicalScale = 2,    // defence: the attacker's physical damage in percent
+  PhysicalCounter = 3,  // defence: a share of it dealt back
+  PhysicalAttackBarrier = 4,
+  PhysicalAttackField = 5,
+  PhysicalGuardBarrier = 6,
+  PhysicalGuardField = 7,
+  MagicDamage = 8,
+  MagicScale = 9,
+  MagicCounter = 10,
+  MagicAttackBarrier = 11,
+  MagicAttackField = 12,
+  MagicGuardBarrier = 13,
+  MagicGuardField = 14,
+  HpRecovery = 15,  // in percent of the maximum, either role
+  HpRecoveryBarrier = 16,
+  HpRecoveryField = 17,
+  MpRecovery = 18,
+  MpRecoveryBarrier = 19,
+  MpRecoveryField = 20,
+  CurePoison = 22,
+  PoisonGuard = 23,
+  CureCurse = 28,
+  CurseGuard = 29,
+};
+constexpr int kEffectKindMin = static_cast<int>(ArtKind::PhysicalDamage);
+constexpr int kEffectKindMax = static_cast<int>(ArtKind::CurseGuard);
 
 inline constexpr const char* kCardDataFile = "CardData.dat";
 inline constexpr const char* kAttackArtsFile = "AtArts.dat";
 inline constexpr const char* kDefenceArtsFile = "DfArts.dat";
+
+// The record keeps the file's number, whatever it is.
+constexpr ArtKind artKind(const ArtsRecord& art) { return static_cast<ArtKind>(art.effectKind); }
 
 // Record 0 of every table is a dummy: cards and arts are numbered from 1.
 struct Database {

@@ -38,10 +38,3 @@ int Mosaic(Image& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Image
 int FillImageRect(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour);
 int DarkenRect(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour);
 int BrightenRect(Image& image, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour);
-
-// One step of a screen transition from the top 640 x 480 of src into dst:
-// copies this step's pixels, invalidates them and updates the window. Step 0,
-// a type outside 0-9 or images smaller than 640 x 480 do nothing. Always 1.
-int Transition(Image& dst, const Image& src, int32_t type, int32_t step);
-// The highest step of each type that still changes something.
-int32_t TransitionLastStep(int32_t type);

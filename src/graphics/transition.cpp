@@ -1,10 +1,9 @@
-// Screen transitions: each call moves one step's pixels of the top 640 x 480
-// from the finished page into the screen image and invalidates them.
+#include "graphics/transition.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "graphics/blit.h"
 #include "platform/platform.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "graphics/graphics_texts.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
+#include "graphics/mosaic_change.h"
 #include "graphics/textwindow.h"
 #include "screens/saves.h"
 #include "screens/screen_change.h"

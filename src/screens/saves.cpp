@@ -10,6 +10,7 @@
 #include "graphics/blit.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
+#include "graphics/mosaic_change.h"
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
 #include "screens/screen_change.h"

@@ -6,7 +6,7 @@
 #include "graphics/graphics_texts.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
-#include "graphics/screen_change.h"
+#include "graphics/mosaic_change.h"
 #include "graphics/textwindow.h"
 #include "script/presentation.h"
 

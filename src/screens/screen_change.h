@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "graphics/screen_change.h"
-
 struct ScreenState {
   // The mode in force when a screen opened (a click wait or choices).
   int32_t previousMode = 0;

@@ -71,12 +71,6 @@ void RegisterScriptCommands();
 // scenario position under it. The run goes on.
 void ReportScriptError(const char* problem);
 
-// The presentation's side of the interpreter (its placeholders trace).
-// A text line in scn.LineBuffer is shown in the current message window.
-Step ShowTextLine();
-// Before any command, an unfinished text skip is completed.
-void FinishTextSkip();
-
 // The arguments of the sound commands, read as the script reads every
 // argument. ".wav" and ".mid": a name (expanded) and a mode (a value).
 int32_t ReadNameAndMode(char* line, char* name);

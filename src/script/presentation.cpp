@@ -8,6 +8,7 @@
 #include "graphics/blit.h"
 #include "graphics/k16.h"
 #include "graphics/number_font.h"
+#include "graphics/transition.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
 #include "script/backlog.h"

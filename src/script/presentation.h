@@ -62,6 +62,12 @@ void HighlightChoices(int x, int y);
 void StartSkip();
 void FinishSkip();
 
+// What the interpreter hands the presentation. A text line in
+// scn.LineBuffer is shown in the current message window.
+Step ShowTextLine();
+// Before any command, an unfinished text skip is completed.
+void FinishTextSkip();
+
 // The script's input handlers for the modes it waits in, for the shell's
 // routing table; each answers false when the program must end.
 bool SkipPress(int x, int y);            // typing: either button

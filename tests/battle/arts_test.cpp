@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "battle/arts.h"
 #include "battle/arts_texts.h"
 #include "data/player.h"
 #include "support/battle_fixture.h"

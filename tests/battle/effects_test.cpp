@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "battle/battle_screen.h"
+#include "battle/effects.h"
 #include "battle/effects_texts.h"
 #include "core/random.h"
 #include "core/waits.h"

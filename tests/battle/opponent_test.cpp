@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "battle/opponent.h"
 #include "core/waits.h"
 #include "data/player.h"
 #include "support/battle_fixture.h"
@@ -179,17 +180,23 @@ class OpponentPlayTest : public OpponentTest {
     return trace + " idle " + std::to_string(battle.idleSince) + " mode " +
            std::to_string(shell.InputMode) + " view " + std::to_string(gfx.ViewOffset);
   }
+  // What Plays reports when the opponent hands over in mode next, the view down.
+  static std::string HandsOver(const std::string& trace, int32_t next) {
+    return trace + " mode " + std::to_string(next) + " view " + std::to_string(kMaxViewOffset);
+  }
 };
 
 TEST_F(OpponentPlayTest, TheArtIsSpelledFromTheLowestSlotsAndSymbolFreeCardsGoAlong) {
   ArtsRecord& art = Usable(A, 3, 1, 5, {2, 1, 1});
   battle.idleSince = 2;
   std::strcpy(battle.side[1].playedPattern, "old");
-  EXPECT_EQ(Plays(14, 4), "slots 3 1 4 2 idle 0 mode 13 view 142");
+  EXPECT_EQ(Plays(mode::OpponentAttacks, 4),
+            HandsOver("slots 3 1 4 2 idle 0", mode::PlayerIntercepts));
   EXPECT_EQ(std::string(battle.side[1].playedPattern), Spell({2, 1, 1}));
   // A symbol the hand cannot supply plays nothing; the rest still do.
   std::memcpy(art.pattern, Spell({3, 2, 2, 2}).c_str(), 9);
-  EXPECT_EQ(Plays(18, 4), "slots 3 5 2 idle 0 mode 17 view 142");
+  EXPECT_EQ(Plays(mode::OpponentAttacksSecond, 4),
+            HandsOver("slots 3 5 2 idle 0", mode::PlayerInterceptsSecond));
 }
 
 TEST_F(OpponentPlayTest, AStalledOpponentThrowsItsHandAwayFromTheSecondTurnOn) {
@@ -197,18 +204,19 @@ TEST_F(OpponentPlayTest, AStalledOpponentThrowsItsHandAwayFromTheSecondTurnOn) {
   battle.side[1].hand[3].card = 0;  // an empty slot is never played
   // Turn 3: its first failure; turn 4: only the symbol-free card again;
   // turn 5 throws the hand.
-  EXPECT_EQ(Plays(14, 3), "slots 2 idle 3 mode 13 view 142");
-  EXPECT_EQ(Plays(14, 4), "slots 2 idle 3 mode 13 view 142");
-  EXPECT_EQ(Plays(18, 5), "slots 1 2 4 5 idle 3 mode 17 view 142");
+  EXPECT_EQ(Plays(mode::OpponentAttacks, 3), HandsOver("slots 2 idle 3", mode::PlayerIntercepts));
+  EXPECT_EQ(Plays(mode::OpponentAttacks, 4), HandsOver("slots 2 idle 3", mode::PlayerIntercepts));
+  EXPECT_EQ(Plays(mode::OpponentAttacksSecond, 5),
+            HandsOver("slots 1 2 4 5 idle 3", mode::PlayerInterceptsSecond));
   // A chosen art ends the stall; the count starts again from the next failure.
   Usable(A, 1, 1, 1);
-  EXPECT_EQ(Plays(14, 6), "slots 2 idle 0 mode 13 view 142");
+  EXPECT_EQ(Plays(mode::OpponentAttacks, 6), HandsOver("slots 2 idle 0", mode::PlayerIntercepts));
   db.attackArts[1].mpCost = kNever;
-  EXPECT_EQ(Plays(14, 7), "slots 2 idle 7 mode 13 view 142");
-  EXPECT_EQ(Plays(14, 8), "slots 2 idle 7 mode 13 view 142");
+  EXPECT_EQ(Plays(mode::OpponentAttacks, 7), HandsOver("slots 2 idle 7", mode::PlayerIntercepts));
+  EXPECT_EQ(Plays(mode::OpponentAttacks, 8), HandsOver("slots 2 idle 7", mode::PlayerIntercepts));
   // Turn 1 starts afresh whatever was left over.
   battle.idleSince = 3;
-  EXPECT_EQ(Plays(14, 1), "slots 2 idle 1 mode 13 view 142");
+  EXPECT_EQ(Plays(mode::OpponentAttacks, 1), HandsOver("slots 2 idle 1", mode::PlayerIntercepts));
 }
 
 }  // namespace

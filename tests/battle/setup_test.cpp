@@ -102,8 +102,8 @@ TEST_F(BattleRunTest, TheCommandsArgumentsSetTheFiguresAndDealTheHands) {
 TEST_F(BattleRunTest, SetUpDealsWithTimedSlidesAndDrawsEveryPieceInPlace) {
   WriteStory(".battle fg\\foe 300 320 40 50 9 foe 0 5 1");
   Run(std::string(kStart) + "wait screenshot battle\n");
-  const bool attacking = shell.InputMode == 12;
-  ASSERT_TRUE(attacking || shell.InputMode == 13) << shell.InputMode;
+  const bool attacking = shell.InputMode == mode::PlayerAttacks;
+  ASSERT_TRUE(attacking || shell.InputMode == mode::PlayerIntercepts) << shell.InputMode;
   EXPECT_EQ(battle.attackMarker, attacking ? 1 : 2);
   EXPECT_EQ(gfx.ViewOffset, kMaxViewOffset);
   // The set-up silenced the scene's sound first; then ten deals, each a
@@ -228,7 +228,8 @@ TEST_F(BattleRunTest, TheCardDetailAndALongCandidateListAnswerTheirClicks) {
   }
   EXPECT_EQ(Shot("closed"), Shot("battle"));
   EXPECT_EQ(WindowText(4).substr(0, 9), Sjis("「Card3」"));
-  EXPECT_TRUE(shell.InputMode == 12 || shell.InputMode == 13) << "back to choosing";
+  EXPECT_TRUE(shell.InputMode == mode::PlayerAttacks || shell.InputMode == mode::PlayerIntercepts)
+      << "back to choosing";
   // The arrows: down only on the first page, both on the second.
   EXPECT_EQ(ShotAt(dataDir, "battle", 620, 592 - 142 + 10), kArrowDown);
   EXPECT_NE(ShotAt(dataDir, "battle", 620, 484 - 142 + 10), kArrowUp);

@@ -38,25 +38,34 @@ class TurnTest : public BattlePositionTest {
 };
 
 // The turn, the mode and the marker after deciding, with the view down
-// and the decision's sound once; from 16 and 17 a new turn's coin decides
-// whether the player attacks (12, marker 1) or intercepts (13, marker 2).
+// and the decision's sound once; from the second exchange a new turn's coin
+// decides whether the player attacks (marker 1) or intercepts (marker 2).
 TEST_F(TurnTest, DecidingInEachModeLeadsToItsNextWait) {
-  // From 16 and 17 the coin is the generator's next value: even, the player
-  // attacks. The seeds between them give both kinds of coin.
+  // In the second exchange the coin is the generator's next value: even, the
+  // player attacks. The seeds between them give both kinds of coin.
   bool coins[2] = {false, false};
-  for (auto [mode, seed] : {std::pair{12, 1u}, {13, 1u}, {16, 1u}, {17, 2u}, {16, 3u}, {17, 4u}}) {
-    FreshTurn(mode);
+  for (auto [from, seed] : {std::pair{mode::PlayerAttacks, 1u},
+                            {mode::PlayerIntercepts, 1u},
+                            {mode::PlayerAttacksSecond, 1u},
+                            {mode::PlayerInterceptsSecond, 2u},
+                            {mode::PlayerAttacksSecond, 3u},
+                            {mode::PlayerInterceptsSecond, 4u}}) {
+    FreshTurn(from);
     SeedRandom(seed);
     const bool even = NextRandom() % 2 == 0;
     SeedRandom(seed);
     ASSERT_TRUE(decideExchange());
-    const std::string got = std::to_string(battle.turn) + " " + std::to_string(shell.InputMode) +
-                            "/" + std::to_string(battle.attackMarker);
-    const char* want = mode == 12 ? "1 17/2" : mode == 13 ? "1 16/1" : even ? "2 12/1" : "2 13/2";
-    if (mode >= 16) coins[even] = true;
-    EXPECT_EQ(got, want) << mode << " seed " << seed;
-    EXPECT_EQ(gfx.ViewOffset, kMaxViewOffset) << mode;
-    EXPECT_EQ(WaveTimes("bwav\\Decision.wav").size(), 1u) << mode;
+    const bool second = from == mode::PlayerAttacksSecond || from == mode::PlayerInterceptsSecond;
+    const std::tuple<int32_t, int32_t, int32_t> want =
+        from == mode::PlayerAttacks      ? std::tuple(1, mode::PlayerInterceptsSecond, 2)
+        : from == mode::PlayerIntercepts ? std::tuple(1, mode::PlayerAttacksSecond, 1)
+        : even                           ? std::tuple(2, mode::PlayerAttacks, 1)
+                                         : std::tuple(2, mode::PlayerIntercepts, 2);
+    if (second) coins[even] = true;
+    EXPECT_EQ(std::tuple(battle.turn, shell.InputMode, battle.attackMarker), want)
+        << from << " seed " << seed;
+    EXPECT_EQ(gfx.ViewOffset, kMaxViewOffset) << from;
+    EXPECT_EQ(WaveTimes("bwav\\Decision.wav").size(), 1u) << from;
   }
   EXPECT_TRUE(coins[0] && coins[1]);
   // The decide square is the marker's whole 62 x 62 square, corners included.
@@ -137,7 +146,7 @@ TEST_F(TurnTest, TakingBackReturnsTheCardAndThoseAfterItSymbolBySymbol) {
     SCOPED_TRACE(testing::Message() << "cards " << row.cards.size() << " first " << row.cards[0]
                                     << " clicks " << row.clicks.size());
     MakeHost();
-    shell.InputMode = 12;
+    shell.InputMode = mode::PlayerAttacks;
     gfx.ViewOffset = kMaxViewOffset;
     Deal(0, row.cards);
     BattleSide& me = battle.side[0];
@@ -216,12 +225,12 @@ TEST_F(TurnTest, EachStepOfAnExchangeActsOnWhatTheStepsBeforeItLeft) {
   }
   SetFigures(0, "s.pAU=100 o.pG=50 f.pA=30 o.poisoned=1 s.hp=500");
   battle.opponentStyle = 9;
-  shell.InputMode = 15;
+  shell.InputMode = mode::OpponentIntercepts;
   ASSERT_TRUE(resolveExchange(0, 0));
   // 200 x 140 % = 280, +100 = 380, half = 190, -50 = 140, +30 = 170; the
   // opponent's 300 HP less 170, less 30 of poison.
   EXPECT_EQ(std::tuple(battle.opponentHp, player.hp, battle.record.damage[0], shell.InputMode),
-            std::tuple(100, 500, int64_t{170}, 17));
+            std::tuple(100, 500, int64_t{170}, mode::PlayerInterceptsSecond));
 }
 
 using HelpTextTest = GameTest;

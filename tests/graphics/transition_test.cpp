@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
-#include "graphics/blit.h"
 #include "graphics/image.h"
+#include "graphics/transition.h"
 #include "support/gfx_pixels.h"
 
 namespace {

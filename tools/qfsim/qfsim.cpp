@@ -14,6 +14,7 @@
 #include "battle/arts.h"
 #include "battle/autoplayer.h"
 #include "battle/battle.h"
+#include "battle/opponent.h"
 #include "battle/rules.h"
 #include "battle/turn.h"
 #include "core/random.h"

@@ -1,4 +1,4 @@
-#include "graphics/screen_change.h"
+#include "graphics/mosaic_change.h"
 
 #include "core/waits.h"
 #include "graphics/blit.h"

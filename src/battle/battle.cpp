@@ -1,12 +1,14 @@
-// Setting a battle up from ".battle" and taking it down again, and the deck
-// and hand operations every turn uses.
+// The battle's state: set up from ".battle" and taken down again, the
+// places and records it reads, and the deck and hand operations every turn
+// uses.
+#include "battle/battle.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#include "battle/battle.h"
 #include "battle/battle_screen.h"
 #include "battle/battle_texts.h"
 #include "battle/snapshot.h"
@@ -19,7 +21,7 @@
 #include "graphics/graphics_texts.h"
 #include "graphics/image.h"
 #include "graphics/k16.h"
-#include "graphics/screen_change.h"
+#include "graphics/mosaic_change.h"
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
 #include "script/interpreter.h"
@@ -195,13 +197,12 @@ bool fillBothHands() { return fillHand(0) && fillHand(1); }
 
 bool compactBothHands() { return compactHand(0) && compactHand(1); }
 
-int startBattle() {
-  // Skip mode reads a story on; a battle is no story to read past.
-  shell.SkipMode = false;
-  shell.InBattle = true;
-  StopAllSound();
+namespace {
 
-  char face[kLineSize], deckName[kLineSize];
+// The opponent's face, figures and deck, as ".battle" names them; the
+// player brings the deck it has built.
+void ReadOpponent(char (&face)[kLineSize]) {
+  char deckName[kLineSize];
   NextName(face);
   battle.opponentHp = NextNumber();
   battle.opponentMaxHp = NextNumber();
@@ -211,13 +212,19 @@ int startBattle() {
   NextName(deckName);
 
   BattleSide& me = battle.side[0];
-  BattleSide& them = battle.side[1];
   static_assert(sizeof me.deck == sizeof player.deck.cards);
   std::memcpy(me.deck, player.deck.cards, sizeof me.deck);
   char file[kLineSize + 8];
   std::snprintf(file, sizeof file, "%s.dec", deckName);
   ReadDeckFile(file);
+}
 
+// Both decks from their first card, hands and rows empty; the next
+// argument says whether the opponent's deck is shuffled, the player's
+// always is.
+void PrepareDecks() {
+  BattleSide& me = battle.side[0];
+  BattleSide& them = battle.side[1];
   for (BattleSide* s : {&me, &them}) {
     s->drawIndex = 1;
     for (int k = 1; k <= kHandSlots; ++k) {
@@ -231,12 +238,11 @@ int startBattle() {
 
   if (NextNumber() == 1) shuffleDeck(them.deck, them.deckLeft);
   shuffleDeck(me.deck, me.deckLeft);
+}
 
-  // The screen has room for six cards a hand, and a hand needs one.
-  battle.handSize = std::clamp(NextNumber(), 1, kHandSlots);
-  const int32_t battleKind = NextNumber();
-  if (battleKind == 1 || battleKind == 2) LoadK16At(gfx.WorkPage, kBattleBack, 0, 0);
-
+// Nothing of the last battle carries over: turn 1 with no marker, fields,
+// barriers or afflictions, and an empty list and record.
+void ClearBattleState() {
   battle.attackMarker = 0;
   battle.turn = 1;
   battle.patternHint = 0;
@@ -246,19 +252,24 @@ int startBattle() {
   battle.record = BattleRecord{};
   battle.idleSince = 0;
   battle.hoverSide = -1;
-  for (BattleSide* s : {&me, &them}) {
-    s->physAttackUp = s->physGuard = s->magicAttackUp = s->magicGuard = 0;
-    s->hpRecoveryUp = s->mpRecoveryUp = 0;
-    s->poisoned = s->poisonGuard = s->curseGuard = 0;
-    s->curseTurns = 0;
-    s->drain = 0;
+  for (BattleSide& s : battle.side) {
+    s.physAttackUp = s.physGuard = s.magicAttackUp = s.magicGuard = 0;
+    s.hpRecoveryUp = s.mpRecoveryUp = 0;
+    s.poisoned = s.poisonGuard = s.curseGuard = 0;
+    s.curseTurns = 0;
+    s.drain = 0;
   }
+}
 
+// The scene is kept for the way back and mosaics out; the battle screen,
+// both faces on the parts sheet, mosaics in. False when the program is
+// closing.
+bool BringInBattleScreen(const char* face) {
   takeSnapshot();
   SetupBattleWindows();
 
   gfx.ViewOffset = 0;
-  if (!screenChangeOut()) return 0;
+  if (!screenChangeOut()) return false;
 
   LoadK16At(gfx.PartsSheet, "source2.K16", 0, 0);
   LoadFace(kPlayerFace);
@@ -269,8 +280,29 @@ int startBattle() {
 
   drawBattle(0, 0, kBattleWidth, kBattleHeight);
   Image::SwapBuffers(gfx.Screen, gfx.BackPage);
-  if (!screenChangeIn()) return 0;
+  if (!screenChangeIn()) return false;
   drawBattle(0, 0, kBattleWidth, kBattleHeight);
+  return true;
+}
+
+}  // namespace
+
+int startBattle() {
+  // Skip mode reads a story on; a battle is no story to read past.
+  shell.SkipMode = false;
+  shell.InBattle = true;
+  StopAllSound();
+
+  char face[kLineSize];
+  ReadOpponent(face);
+  PrepareDecks();
+  // The screen has room for six cards a hand, and a hand needs one.
+  battle.handSize = std::clamp(NextNumber(), 1, kHandSlots);
+  const int32_t battleKind = NextNumber();
+  if (battleKind == 1 || battleKind == 2) LoadK16At(gfx.WorkPage, kBattleBack, 0, 0);
+
+  ClearBattleState();
+  if (!BringInBattleScreen(face)) return 0;
 
   if (battleKind == 1) PlayMusic("bmid\\card2.mid", 1);
   if (battleKind == 2) PlayMusic("bmid\\card15.mid", 1);
