@@ -42,11 +42,11 @@ constexpr uint32_t kDieCard = 42;
 // An attack art's other kinds.
 int64_t AttackSideWorth(const ArtsRecord& art) {
   const int64_t v = art.effectValue;
-  switch (art.effectKind) {
-    case 4:
-    case 6:
-    case 11:
-    case 13:
+  switch (artKind(art)) {
+    case ArtKind::PhysicalAttackBarrier:
+    case ArtKind::PhysicalGuardBarrier:
+    case ArtKind::MagicAttackBarrier:
+    case ArtKind::MagicGuardBarrier:
       // A barrier of either sign is meant to help its maker: raised own
       // damage or guard, or the other side's lowered.
       return (v < 0 ? -v : v) / 4;
@@ -60,12 +60,14 @@ int64_t DefenceWorth(const ArtsRecord& art) {
   const int64_t v = art.effectValue;
   const BattleSide& them = battle.side[1];
   const int attackArt = findArt(Role::Attack, them.playedPattern, sizeof them.playedPattern);
-  const int incomingKind = attackArt ? db.attackArts[attackArt].effectKind : 0;
+  const ArtKind incomingKind = attackArt ? artKind(db.attackArts[attackArt]) : ArtKind::None;
   const int64_t incoming = attackArt ? db.attackArts[attackArt].effectValue : 0;
-  const bool physical = incomingKind == 1, magic = incomingKind == 8;
-  if ((art.effectKind == 2 && physical) || (art.effectKind == 9 && magic))
+  const bool physical = incomingKind == ArtKind::PhysicalDamage;
+  const bool magic = incomingKind == ArtKind::MagicDamage;
+  const ArtKind kind = artKind(art);
+  if ((kind == ArtKind::PhysicalScale && physical) || (kind == ArtKind::MagicScale && magic))
     return -v * incoming / 100;
-  if ((art.effectKind == 3 && physical) || (art.effectKind == 10 && magic))
+  if ((kind == ArtKind::PhysicalCounter && physical) || (kind == ArtKind::MagicCounter && magic))
     return v * incoming / 100;
   return 0;
 }
@@ -76,18 +78,18 @@ int64_t DefenceWorth(const ArtsRecord& art) {
 int64_t Worth(const ArtsRecord& art, bool attack) {
   const SideVitals me = sideVitals(0);
   const int64_t v = art.effectValue;
-  switch (art.effectKind) {
-    case 1:
-    case 8:
+  switch (artKind(art)) {
+    case ArtKind::PhysicalDamage:
+    case ArtKind::MagicDamage:
       return attack ? v : 0;
-    case 15:
+    case ArtKind::HpRecovery:
       return std::min<int64_t>(int64_t{me.maxHp} * v / 100, me.maxHp - me.hp);
-    case 18:
+    case ArtKind::MpRecovery:
       return std::min<int64_t>(int64_t{me.maxMp} * v / 100, me.maxMp - me.mp) / 2;
-    case 22:
+    case ArtKind::CurePoison:
       // A few exchanges of poison spared.
       return battle.side[0].poisoned ? 3 * int64_t{std::min(me.maxHp / 10, 999)} : 0;
-    case 28:
+    case ArtKind::CureCurse:
       return battle.side[0].curseTurns > 1 ? 50 : 0;
     default:
       break;
