@@ -53,7 +53,8 @@ struct EffectRow {
 #define OH "o.hand2=0 o.hand3=0 o.hand4=0 "
 #define OP "o.played1=0 o.from1=0 o.pattern=0 "
 
-std::vector<EffectRow> EffectTable() {
+// A table, one row per card and role, however long it grows.
+std::vector<EffectRow> EffectTable() {  // NOLINT(readability-function-size)
   using namespace texts;
   std::vector<EffectRow> rows = {
       {1, A, 1, -1, "", "", kShow, nullptr, Probe::DeckCard},
