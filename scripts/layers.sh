@@ -51,6 +51,17 @@ while IFS= read -r file; do
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done < <(find src -name '*.h' -o -name '*.cpp' | sort)
 
+# One header per source file, beside it, and no two files of src/ and tools/
+# sharing a name, so a name says which file it is. Program entries (main.cpp,
+# win32_main.cpp) declare nothing.
+while IFS= read -r file; do
+  [ -f "${file%.cpp}.h" ] || { echo "$file: no header of its own beside it"; status=1; }
+done < <(find src tools -name '*.cpp' ! -name main.cpp ! -name win32_main.cpp | sort)
+while IFS= read -r name; do
+  echo "two files share the name $name:" $(find src tools -name "$name" | sort)
+  status=1
+done < <(find src tools \( -name '*.h' -o -name '*.cpp' \) ! -name main.cpp -printf '%f\n' | sort | uniq -d)
+
 echo "layer order (lowest first): ${order[*]}"
 for key in "${!edges[@]}"; do echo "  $key: ${edges[$key]} ${bad[$key]:-}"; done | sort
 for key in "${!bad[@]}"; do [ -n "${edges[$key]:-}" ] || echo "  $key: ${bad[$key]}"; done | sort
