@@ -215,6 +215,10 @@ class HeadlessHost : public posix::MessageHost {
   void Record(const std::string& line);
   void FireDue(bool idle);
   void Fire(const InputEvent& e);
+  void FireScreenshot(const InputEvent& e);
+  // Asks the automation for its clicks and puts them before the request,
+  // which comes again once they are done.
+  void FireAutomation(const InputEvent& e);
   uint64_t NextEventTime();
   void Idle(uint64_t deadline);
   void AdvanceTo(uint64_t t);
