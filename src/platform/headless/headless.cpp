@@ -141,8 +141,11 @@ bool ReadTrigger(std::istringstream& words, std::string& word, InputEvent& e, st
 // The mouse actions, each at a point: 0 when word is none of them.
 int ReadPointerAction(std::istringstream& words, const std::string& word, InputEvent& e,
                       std::vector<InputEvent>& produced, std::string& why) {
-  constexpr std::pair<const char*, K> kButtons[] = {
-      {"move", K::Move}, {"ldown", K::LDown}, {"lup", K::LUp}, {"rdown", K::RDown}, {"rup", K::RUp}};
+  constexpr std::pair<const char*, K> kButtons[] = {{"move", K::Move},
+                                                    {"ldown", K::LDown},
+                                                    {"lup", K::LUp},
+                                                    {"rdown", K::RDown},
+                                                    {"rup", K::RUp}};
   const bool click = word == "click" || word == "rclick";
   const auto* button = std::find_if(std::begin(kButtons), std::end(kButtons),
                                     [&](const auto& b) { return word == b.first; });
