@@ -93,55 +93,6 @@ bool DataDirectory::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime
 // write of the same name replaces.
 void DataDirectory::RemoveStaleTemporaries() const {}
 
-// The headless run on Windows routes its files as on Linux: with a save
-// folder named, reads look there first and writes go there.
-GameFiles::GameFiles(std::string dataRoot, std::string saveRoot)
-    : data_(std::move(dataRoot)), saved_(!saveRoot.empty()) {
-  if (saved_) save_ = DataDirectory(std::move(saveRoot));
-}
-
-bool GameFiles::Resolve(const char* nameSjis, std::string& hostPath, std::string* why) const {
-  if (saved_ && save_.Exists(nameSjis)) return save_.Resolve(nameSjis, hostPath, why);
-  return data_.Resolve(nameSjis, hostPath, why);
-}
-
-bool GameFiles::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
-  return (saved_ && save_.Exists(nameSjis) ? save_ : data_).Read(nameSjis, out);
-}
-
-bool GameFiles::Exists(const char* nameSjis) const {
-  return (saved_ && save_.Exists(nameSjis)) || data_.Exists(nameSjis);
-}
-
-plat::WriteResult GameFiles::Write(const char* nameSjis, const void* data, size_t size) const {
-  return Writable().Write(nameSjis, data, size);
-}
-
-bool GameFiles::Remove(const char* nameSjis) const {
-  // Gone for the game means gone from both folders, as on Linux.
-  bool removed = Writable().Remove(nameSjis);
-  if (saved_ && data_.Remove(nameSjis)) removed = true;
-  return removed && !Exists(nameSjis);
-}
-
-bool GameFiles::ResetAttributes(const char* nameSjis) const {
-  return Writable().ResetAttributes(nameSjis);
-}
-
-bool GameFiles::MakeFolder(const char* nameSjis) const { return Writable().MakeFolder(nameSjis); }
-
-bool GameFiles::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& out) const {
-  return (saved_ && save_.Exists(nameSjis) ? save_ : data_).WriteTime(nameSjis, utc, out);
-}
-
-void GameFiles::RemoveStaleTemporaries() const {}
-
-bool GameFiles::MakeSaveRoot() const {
-  if (!saved_) return true;
-  return CreateDirectoryW(WideOfUtf8(save_.Root()).c_str(), nullptr) != 0 ||
-         GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
 FolderLock::~FolderLock() {
   void* h = reinterpret_cast<void*>(handle_);
   if (handle_ != -1) win32::CloseFolderLock(h);
