@@ -3,6 +3,8 @@
 // code-page-932 names, text through GDI (or the built-in face), the runtime's
 // calendar, and no synthesiser (a headless run on Windows renders its waves
 // only).
+#include "platform/win32/headless_support.h"
+
 #include <windows.h>
 
 #include <ctime>
@@ -12,11 +14,12 @@
 
 #include "platform/posix/fluid_synth.h"
 #include "platform/posix/fonts.h"
+#include "platform/posix/glyphs.h"
 #include "platform/posix/host_files.h"
 #include "platform/win32/gdi_text.h"
 #include "platform/win32/win32_files.h"
 
-namespace {
+namespace win32 {
 
 std::wstring WideOfUtf8(const std::string& utf8) {
   if (utf8.empty()) return {};
@@ -38,6 +41,13 @@ std::string Utf8OfWide(const std::wstring& wide) {
                         nullptr, nullptr);
   return out;
 }
+
+}  // namespace win32
+
+namespace {
+
+using win32::Utf8OfWide;
+using win32::WideOfUtf8;
 
 win32::DataFolder FolderOf(const std::string& rootUtf8) {
   return win32::DataFolder(WideOfUtf8(rootUtf8));
