@@ -74,6 +74,7 @@ if(QF_WINDOWS_TESTS)
     src/platform/posix/message_host.cpp
     src/platform/posix/periodic_timer.cpp
     src/platform/posix/audio_mix.cpp
+    src/platform/posix/fs_routing.cpp
     src/platform/posix/glyphs.cpp
     src/platform/win32/headless_support.cpp)
   target_link_libraries(quillfen_headless PUBLIC quillfen_core quillfen_win32)

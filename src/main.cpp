@@ -11,7 +11,7 @@
 
 #include "battle/autoplayer.h"
 #include "platform/headless/headless.h"
-#include "platform/posix/host_files.h"
+#include "platform/posix/fs_routing.h"
 #include "platform/sdl/sdl_host.h"
 #include "shell/app.h"
 #include "shell/texts.h"

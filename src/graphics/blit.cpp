@@ -102,10 +102,16 @@ void CopyKeyedRows(Image& dst, const Image& src, const Blit& b, uint16_t key) {
     rows::CopyKeyed(DstRow(dst, b.dy + r, b.dx), SrcRow(src, b.sy + r, b.sx), b.w, key);
 }
 
-int Stretch(Image& dst, int64_t dx, int64_t dy, int64_t dw, int64_t dh, const Image& src,
-            int64_t sx, int64_t sy, int64_t sw, int64_t sh, bool keyed, uint16_t key) {
-  if (!dst.pixels || !src.pixels) return 0;
-  // 1. The source against its image; the destination scales along.
+// A stretch that survived clipping: n x rows destination pixels at (ox, oy)
+// from m x rowsIn source pixels at (sx, sy), each side at least 2.
+struct StretchBlit {
+  int32_t ox, oy, n, rows, sx, sy, m, rowsIn;
+};
+
+// The source against its image (the destination scales along), then that
+// destination against its image (the source follows).
+bool ClipStretch(const Image& dst, const Image& src, int64_t dx, int64_t dy, int64_t dw, int64_t dh,
+                 int64_t sx, int64_t sy, int64_t sw, int64_t sh, StretchBlit& out) {
   int64_t sx1 = sx, sw1 = sw, sy1 = sy, sh1 = sh;
   auto cutSource = [](int64_t& s, int64_t& n, int64_t size) {
     if (s >= size) return false;
@@ -117,24 +123,28 @@ int Stretch(Image& dst, int64_t dx, int64_t dy, int64_t dw, int64_t dh, const Im
     if (s + n > size) n = size - s;
     return true;
   };
-  if (!cutSource(sx1, sw1, src.width) || !cutSource(sy1, sh1, src.height)) return 0;
+  if (!cutSource(sx1, sw1, src.width) || !cutSource(sy1, sh1, src.height)) return false;
   // sw and sh are at least 1 here: a cut that leaves n >= 1 needs that.
   const int64_t dx1 = dx + (sx1 - sx) * dw / sw, dy1 = dy + (sy1 - sy) * dh / sh;
   const int64_t dw1 = dw * sw1 / sw, dh1 = dh * sh1 / sh;
-  // 2. That destination against its image; the source follows.
   clip::Span x{dx1, 0, dw1}, y{dy1, 0, dh1};
-  if (!clip::AgainstDest(x, 0, dst.width) || !clip::AgainstDest(y, 0, dst.height)) return 0;
+  if (!clip::AgainstDest(x, 0, dst.width) || !clip::AgainstDest(y, 0, dst.height)) return false;
   // dw1 and dh1 are at least 1 here, for the same reason.
   const int64_t sx2 = sx1 + (x.d - dx1) * sw1 / dw1, sy2 = sy1 + (y.d - dy1) * sh1 / dh1;
   const int64_t sw2 = sw1 * x.n / dw1, sh2 = sh1 * y.n / dh1;
-  // 3. Both walks need two ends.
-  if (sx2 >= src.width || sy2 >= src.height || sw2 < 2 || sh2 < 2 || x.n < 2 || y.n < 2) return 0;
+  // Both walks need two ends.
+  if (sx2 >= src.width || sy2 >= src.height || sw2 < 2 || sh2 < 2 || x.n < 2 || y.n < 2)
+    return false;
+  out = {static_cast<int32_t>(x.d), static_cast<int32_t>(y.d), static_cast<int32_t>(x.n),
+         static_cast<int32_t>(y.n), static_cast<int32_t>(sx2), static_cast<int32_t>(sy2),
+         static_cast<int32_t>(sw2), static_cast<int32_t>(sh2)};
+  return true;
+}
 
-  const int32_t n = static_cast<int32_t>(x.n), m = static_cast<int32_t>(sw2);
-  const int32_t rowsOut = static_cast<int32_t>(y.n), rowsIn = static_cast<int32_t>(sh2);
-  std::unique_ptr<int32_t[]> advance(new (std::nothrow) int32_t[n]);
-  if (!advance) return 0;
-  // Bresenham: the first and last columns of both spans correspond.
+// Bresenham over the columns: the steps through the source after each of the
+// n destination pixels, the first and last columns of both spans
+// corresponding; the last step goes back to the row's start.
+void ColumnSteps(int32_t n, int32_t m, int32_t* advance) {
   int64_t err = 1 - n;
   for (int32_t i = 0; i < n - 1; ++i) {
     err += 2 * int64_t{m - 1};
@@ -146,29 +156,38 @@ int Stretch(Image& dst, int64_t dx, int64_t dy, int64_t dw, int64_t dh, const Im
     advance[i] = a;
   }
   advance[n - 1] = -(m - 1);
+}
 
-  const int32_t ox = static_cast<int32_t>(x.d), oy = static_cast<int32_t>(y.d);
-  int32_t srow = static_cast<int32_t>(sy2);
-  int64_t rowErr = 1 - rowsOut;
-  for (int32_t r = 0; r < rowsOut; ++r) {
-    const uint16_t* sp = SrcRow(src, srow, static_cast<int32_t>(sx2));
-    uint16_t* dp = DstRow(dst, oy + r, ox);
+int Stretch(Image& dst, int64_t dx, int64_t dy, int64_t dw, int64_t dh, const Image& src,
+            int64_t sx, int64_t sy, int64_t sw, int64_t sh, bool keyed, uint16_t key) {
+  if (!dst.pixels || !src.pixels) return 0;
+  StretchBlit b;
+  if (!ClipStretch(dst, src, dx, dy, dw, dh, sx, sy, sw, sh, b)) return 0;
+  std::unique_ptr<int32_t[]> advance(new (std::nothrow) int32_t[b.n]);
+  if (!advance) return 0;
+  ColumnSteps(b.n, b.m, advance.get());
+
+  int32_t srow = b.sy;
+  int64_t rowErr = 1 - b.rows;
+  for (int32_t r = 0; r < b.rows; ++r) {
+    const uint16_t* sp = SrcRow(src, srow, b.sx);
+    uint16_t* dp = DstRow(dst, b.oy + r, b.ox);
     if (keyed) {
-      for (int32_t i = 0; i < n; ++i) {
+      for (int32_t i = 0; i < b.n; ++i) {
         if (*sp != key) dp[i] = *sp;
         sp += advance[i];
       }
     } else {
-      for (int32_t i = 0; i < n; ++i) {
+      for (int32_t i = 0; i < b.n; ++i) {
         dp[i] = *sp;
         sp += advance[i];
       }
     }
-    if (r == rowsOut - 1) break;
-    rowErr += 2 * int64_t{rowsIn - 1};
+    if (r == b.rows - 1) break;
+    rowErr += 2 * int64_t{b.rowsIn - 1};
     while (rowErr >= 0) {
       ++srow;
-      rowErr -= 2 * int64_t{rowsOut - 1};
+      rowErr -= 2 * int64_t{b.rows - 1};
     }
   }
   return 1;

@@ -1,8 +1,7 @@
-// PNG files of the game's pictures, made without any library so that every
-// platform writes its screenshots the same way.
+// PNG files of the game's pictures, for F11 and the headless screenshots.
+// The bytes are made in memory and handed to the platform, which writes them.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -13,13 +12,3 @@
 // shorter than a row, or the picture is too large for one file.
 std::vector<uint8_t> EncodePng555(const uint16_t* pixels, int width, int height, int strideInPixels,
                                   bool bottomUp);
-
-// A zlib stream (RFC 1950) of data under 4 GiB, as the file keeps its image
-// data.
-std::vector<uint8_t> ZlibCompress(const uint8_t* data, size_t size);
-
-// The checksums the file carries: CRC-32 over each chunk, Adler-32 over the
-// uncompressed image data. Both continue from an earlier result, so data may
-// come in parts.
-uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0);
-uint32_t Adler32(const uint8_t* data, size_t size, uint32_t adler = 1);

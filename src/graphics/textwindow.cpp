@@ -148,49 +148,50 @@ void TextWindow::Print(const char* text, int present) {
     cx += cx & 1;
     const bool lineStarted = LineUsable(currentLine) && lines[currentLine].text[0] != '\0';
     if (lineStarted) penX += charSpacing;
-
-    const int e = cx + 2 * (penX - x + shadowOffset);
-    bool wrap;
-    if (len == 1) {
-      wrap = e > 2 * width;
-    } else {
-      wrap = e > 2 * textAreaWidth ||
-             (e > 2 * width && !MustNotBeginLine(c, static_cast<unsigned char>(ch[1])));
-    }
-    // A line record holds 83 bytes; a longer line goes on in the next one.
-    if (!wrap && lineStarted &&
-        std::strlen(lines[currentLine].text) + static_cast<size_t>(len) > kLineTextMax) {
-      wrap = true;
-    }
-    if (wrap) {
+    if (Wraps(ch, len, cx, lineStarted)) {
       if (present == 1) flush(currentLine);
       nextLine();
     }
     // Past the last line record there is nowhere to keep the text: it is
     // dropped, and the lines already printed stay as they are.
-    if (!LineUsable(currentLine)) continue;
-
-    LineRecord& line = lines[currentLine];
-    if (line.text[0] == '\0') {
-      line.left = penX;
-      line.top = penY;
-      line.bottom = penY + fontSize + shadowOffset;
-    }
-    const size_t used = std::strlen(line.text);
-    std::memcpy(line.text + used, ch, static_cast<size_t>(len));
-    line.text[used + static_cast<size_t>(len)] = '\0';
-    line.right = penX + cx / 2 + shadowOffset;
-
-    if (surface.pixels) {
-      host.DrawChar(font, ch, len, shadowColour, surface, 2 * (penX - x + shadowOffset),
-                    2 * (penY - y + shadowOffset));
-      host.DrawChar(font, ch, len, textColour, surface, 2 * (penX - x), 2 * (penY - y));
-    }
-    penX += cx / 2;
+    if (LineUsable(currentLine)) PlaceChar(ch, len, cx, surface);
   }
   if (present == 1 && LineUsable(currentLine) && lines[currentLine].text[0] != '\0') {
     flush(currentLine);
   }
+}
+
+bool TextWindow::Wraps(const char* ch, int len, int cx, bool lineStarted) const {
+  const int e = cx + 2 * (penX - x + shadowOffset);
+  if (len == 1 ? e > 2 * width
+               : e > 2 * textAreaWidth ||
+                     (e > 2 * width && !MustNotBeginLine(static_cast<unsigned char>(ch[0]),
+                                                         static_cast<unsigned char>(ch[1]))))
+    return true;
+  // A line record holds 83 bytes; a longer line goes on in the next one.
+  return lineStarted &&
+         std::strlen(lines[currentLine].text) + static_cast<size_t>(len) > kLineTextMax;
+}
+
+void TextWindow::PlaceChar(const char* ch, int len, int cx, const plat::Surface& surface) {
+  LineRecord& line = lines[currentLine];
+  if (line.text[0] == '\0') {
+    line.left = penX;
+    line.top = penY;
+    line.bottom = penY + fontSize + shadowOffset;
+  }
+  const size_t used = std::strlen(line.text);
+  std::memcpy(line.text + used, ch, static_cast<size_t>(len));
+  line.text[used + static_cast<size_t>(len)] = '\0';
+  line.right = penX + cx / 2 + shadowOffset;
+
+  if (surface.pixels) {
+    auto& host = plat::host();
+    host.DrawChar(font, ch, len, shadowColour, surface, 2 * (penX - x + shadowOffset),
+                  2 * (penY - y + shadowOffset));
+    host.DrawChar(font, ch, len, textColour, surface, 2 * (penX - x), 2 * (penY - y));
+  }
+  penX += cx / 2;
 }
 
 void TextWindow::NewLine() {

@@ -67,6 +67,13 @@ class TextWindow {
   bool LineUsable(int i) const { return i >= 1 && i <= capacity; }
   void FillDib(int left, int top, int right, int bottom);
   plat::Surface DibSurface();
+  // Whether a character cx half-pixels wide goes to the next line: past the
+  // window (a two-byte one that may not begin a line hangs into the text
+  // area), or past what the line record holds.
+  bool Wraps(const char* ch, int len, int cx, bool lineStarted) const;
+  // Keeps the character in the current line's record, draws it with its
+  // shadow and moves the pen past it.
+  void PlaceChar(const char* ch, int len, int cx, const plat::Surface& surface);
 
   Image dib;  // 2 x textAreaWidth by 2 x height
   plat::FontHandle font = 0;

@@ -183,33 +183,32 @@ void Append(Song& song, const RawEvent& e, uint32_t delta) {
   out.push_back(Entry(delta, e.status, e.data1, e.data2));
 }
 
-// Null when the song is read, otherwise why not.
-const char* ParseInto(const uint8_t* data, size_t size, Song& song) {
-  song.Clear();
-  if (!data || size < 14) return "too short for a MIDI file";
+// The header's division as the song's ticks; null when known, else why not.
+const char* TakeDivision(uint16_t division, Song& song) {
+  if (!(division & 0x8000)) {
+    song.division = division;
+    return nullptr;
+  }
+  // Time code: frames per second (the high byte, negated) times ticks per
+  // frame give ticks per second, whatever the tempo events say. A fixed
+  // tempo of one second per "quarter note" makes the division exactly
+  // that; 29 is 30 frames a second slowed by 1000/1001.
+  const int fps = 256 - (division >> 8);
+  const uint32_t perFrame = division & 0xFF;
+  if ((fps != 24 && fps != 25 && fps != 29 && fps != 30) || perFrame == 0)
+    return "an unknown time code division";
+  song.division = (fps == 29 ? 30 : fps) * perFrame;
+  song.tempo = fps == 29 ? 1001000 : 1000000;
+  song.timecode = true;
+  return nullptr;
+}
+
+// Chunks of other kinds may stand among the tracks; only "MTrk" chunks
+// are tracks. A last track cut short by the end of the file keeps what is
+// there, as a track cut inside an event does.
+const char* FindTracks(const uint8_t* data, size_t size, std::vector<TrackReader>& tracks) {
   const uint64_t headerLength = Be32(data + 4);
   const unsigned trackCount = Be16(data + 10);
-  const uint16_t division = Be16(data + 12);
-  if (division & 0x8000) {
-    // Time code: frames per second (the high byte, negated) times ticks per
-    // frame give ticks per second, whatever the tempo events say. A fixed
-    // tempo of one second per "quarter note" makes the division exactly
-    // that; 29 is 30 frames a second slowed by 1000/1001.
-    const int fps = 256 - (division >> 8);
-    const uint32_t perFrame = division & 0xFF;
-    if ((fps != 24 && fps != 25 && fps != 29 && fps != 30) || perFrame == 0)
-      return "an unknown time code division";
-    song.division = (fps == 29 ? 30 : fps) * perFrame;
-    song.tempo = fps == 29 ? 1001000 : 1000000;
-    song.timecode = true;
-  } else {
-    song.division = division;
-  }
-
-  // Chunks of other kinds may stand among the tracks; only "MTrk" chunks
-  // are tracks. A last track cut short by the end of the file keeps what is
-  // there, as a track cut inside an event does.
-  std::vector<TrackReader> tracks;
   uint64_t chunk = 8 + headerLength;
   while (tracks.size() < trackCount) {
     if (chunk + 8 > size) return "fewer tracks than its header names";
@@ -222,8 +221,11 @@ const char* ParseInto(const uint8_t* data, size_t size, Song& song) {
     }
     chunk += 8 + length;
   }
+  return nullptr;
+}
 
-  // First pass: sizes, so the list is allocated once.
+// A first pass over the tracks for the sizes, so the lists are allocated once.
+void ReserveFor(const std::vector<TrackReader>& tracks, Song& song) {
   size_t entries = 0, sysexCount = 0, markerBytes = 0;
   for (TrackReader t : tracks) {
     RawEvent e;
@@ -237,15 +239,16 @@ const char* ParseInto(const uint8_t* data, size_t size, Song& song) {
   song.events.reserve(entries + 1000);
   song.sysex.reserve(std::min<size_t>(sysexCount, 0x10000));
   song.markerText.reserve(markerBytes);
+}
 
-  // Merge. Each pass takes the smallest pending delta and then, track by
-  // track in order, appends at most one event of every track that is due and
-  // reads that track's next delta; a track whose next delta is 0 is due again
-  // in the following pass. Events of several tracks on one tick therefore
-  // alternate between the tracks. Rather than visiting every track on every
-  // pass (quadratic in the track count), the due tracks come off a heap
-  // ordered by (absolute tick, pass within that tick, track), which is the
-  // same order.
+// Each pass takes the smallest pending delta and then, track by track in
+// order, appends at most one event of every track that is due and reads that
+// track's next delta; a track whose next delta is 0 is due again in the
+// following pass. Events of several tracks on one tick therefore alternate
+// between the tracks. Rather than visiting every track on every pass
+// (quadratic in the track count), the due tracks come off a heap ordered by
+// (absolute tick, pass within that tick, track), which is the same order.
+void MergeTracks(std::vector<TrackReader>& tracks, Song& song) {
   struct Due {
     uint64_t tick;   // absolute tick of the track's next event
     uint64_t round;  // the pass, counted from the first one at that tick
@@ -282,6 +285,17 @@ const char* ParseInto(const uint8_t* data, size_t size, Song& song) {
     heap.push_back(due);
     std::push_heap(heap.begin(), heap.end(), std::greater<>{});
   }
+}
+
+// Null when the song is read, otherwise why not.
+const char* ParseInto(const uint8_t* data, size_t size, Song& song) {
+  song.Clear();
+  if (!data || size < 14) return "too short for a MIDI file";
+  if (const char* why = TakeDivision(Be16(data + 12), song)) return why;
+  std::vector<TrackReader> tracks;
+  if (const char* why = FindTracks(data, size, tracks)) return why;
+  ReserveFor(tracks, song);
+  MergeTracks(tracks, song);
   song.eventCount = song.events.size();
   song.loaded = true;
   return nullptr;

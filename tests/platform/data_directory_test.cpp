@@ -15,7 +15,7 @@
 #include <future>
 #include <limits>
 
-#include "platform/posix/host_files.h"
+#include "platform/posix/fs_routing.h"
 #include "support/game_fixture.h"
 
 namespace {

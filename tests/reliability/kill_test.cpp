@@ -29,7 +29,7 @@
 
 #include "data/save_file.h"
 #include "platform/headless/headless.h"
-#include "platform/posix/host_files.h"
+#include "platform/posix/fs_routing.h"
 #include "support/files.h"
 
 namespace fs = std::filesystem;

@@ -99,6 +99,144 @@ void HeadlessHost::TakeTermination() {
   Post(plat::msg::Close, 0, 0);
 }
 
+namespace {
+
+using K = InputEvent::Kind;
+
+// The time a line may start with ("wait", "wait+MS", "@MS", "+MS"); word
+// becomes the action after it. False with why when it is malformed.
+bool ReadTrigger(std::istringstream& words, std::string& word, InputEvent& e, std::string& why) {
+  if (word.rfind("wait", 0) == 0) {
+    // "wait+MS": a pause of MS once the game waits, as a reader takes.
+    e.trigger = InputEvent::Trigger::Wait;
+    if (word.size() > 4) {
+      char* end = nullptr;
+      e.ms = std::strtoull(word.c_str() + 5, &end, 10);
+      if (word[4] != '+' || word.size() < 6 || *end != '\0') {
+        why = "bad wait \"" + word + "\"";
+        return false;
+      }
+    }
+    if (!(words >> word)) {
+      why = "an action must follow \"wait\"";
+      return false;
+    }
+  } else if (word[0] == '@' || word[0] == '+') {
+    char* end = nullptr;
+    const unsigned long long ms = std::strtoull(word.c_str() + 1, &end, 10);
+    if (word.size() < 2 || *end != '\0') {
+      why = "bad time \"" + word + "\"";
+      return false;
+    }
+    e.trigger = word[0] == '@' ? InputEvent::Trigger::At : InputEvent::Trigger::After;
+    e.ms = ms;
+    if (!(words >> word)) {
+      why = "an action must follow the time";
+      return false;
+    }
+  }
+  return true;
+}
+
+// The mouse actions, each at a point: 0 when word is none of them.
+int ReadPointerAction(std::istringstream& words, const std::string& word, InputEvent& e,
+                      std::vector<InputEvent>& produced, std::string& why) {
+  constexpr std::pair<const char*, K> kButtons[] = {{"move", K::Move},
+                                                    {"ldown", K::LDown},
+                                                    {"lup", K::LUp},
+                                                    {"rdown", K::RDown},
+                                                    {"rup", K::RUp}};
+  const bool click = word == "click" || word == "rclick";
+  const auto* button = std::find_if(std::begin(kButtons), std::end(kButtons),
+                                    [&](const auto& b) { return word == b.first; });
+  if (!click && button == std::end(kButtons)) return 0;
+  if (!(words >> e.x >> e.y)) {
+    why = word + " needs X Y";
+    return -1;
+  }
+  if (click) {
+    const bool left = word == "click";
+    produced = ClickEvents(e, left ? K::LDown : K::RDown, left ? K::LUp : K::RUp);
+  } else {
+    e.kind = button->second;
+    produced = {e};
+  }
+  return 1;
+}
+
+// "key" is a press and its release; "keydown" and "keyup" let a key be held.
+bool ReadKeyAction(std::istringstream& words, std::string word, InputEvent& e,
+                   std::vector<InputEvent>& produced, std::string& why) {
+  std::string name;
+  if (!(words >> name) || !ParseKey(name, e.key)) {
+    std::string known;
+    for (const auto& [n, k] : kKeys) known += std::string(known.empty() ? "" : ", ") + n;
+    why = word.append(" needs one of ").append(known);
+    return false;
+  }
+  e.kind = word == "keyup" ? K::KeyUp : K::Key;
+  produced = {e};
+  if (word == "key") {
+    InputEvent up = e;
+    up.kind = K::KeyUp;
+    up.trigger = InputEvent::Trigger::After;
+    up.ms = 0;
+    produced.push_back(up);
+  }
+  return true;
+}
+
+// The events an action word and its arguments make.
+bool ReadAction(std::istringstream& words, const std::string& word, InputEvent& e,
+                std::vector<InputEvent>& produced, std::string& why) {
+  if (const int pointer = ReadPointerAction(words, word, e, produced, why)) return pointer > 0;
+  if (word == "key" || word == "keydown" || word == "keyup")
+    return ReadKeyAction(words, word, e, produced, why);
+  if (word == "wheel") {
+    if (!(words >> e.x)) {
+      why = "wheel needs the notches, positive up";
+      return false;
+    }
+    e.kind = K::Wheel;
+  } else if (word == "altenter") {
+    e.kind = K::SysKey;
+    e.key = plat::vk::Return;
+  } else if (word == "close" || word == "activate" || word == "deactivate") {
+    e.kind = word == "close" ? K::Close : word == "activate" ? K::Activate : K::Deactivate;
+  } else if (word == "autobattle") {
+    e.kind = K::Auto;
+    e.name = "battle";
+  } else if (word == "screenshot") {
+    e.kind = K::Screenshot;
+    words >> e.name;
+  } else {
+    why = "unknown action \"" + word + "\"";
+    return false;
+  }
+  produced = {e};
+  return true;
+}
+
+// One line without its comment: false with why when it is malformed.
+bool ReadLine(const std::string& line, int lineNo, std::vector<InputEvent>& out, std::string& why) {
+  std::istringstream words(line);
+  std::string word;
+  if (!(words >> word)) return true;
+  InputEvent e;
+  e.sourceLine = lineNo;
+  std::vector<InputEvent> produced;
+  if (!ReadTrigger(words, word, e, why) || !ReadAction(words, word, e, produced, why)) return false;
+  std::string extra;
+  if (words >> extra) {
+    why = "unexpected \"" + extra + "\"";
+    return false;
+  }
+  out.insert(out.end(), produced.begin(), produced.end());
+  return true;
+}
+
+}  // namespace
+
 bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std::string& error) {
   std::istringstream in(text);
   std::string line;
@@ -108,91 +246,11 @@ bool ParseInputScript(const std::string& text, std::vector<InputEvent>& out, std
     ++lineNo;
     const size_t hash = line.find('#');
     if (hash != std::string::npos) line.erase(hash);
-    std::istringstream words(line);
-    std::string word;
-    if (!(words >> word)) continue;
-    auto fail = [&](const std::string& why) {
+    std::string why;
+    if (!ReadLine(line, lineNo, out, why)) {
       error = "line " + std::to_string(lineNo) + ": " + why;
       return false;
-    };
-    InputEvent e;
-    e.sourceLine = lineNo;
-    if (word.rfind("wait", 0) == 0) {
-      // "wait+MS": a pause of MS once the game waits, as a reader takes.
-      e.trigger = InputEvent::Trigger::Wait;
-      if (word.size() > 4) {
-        char* end = nullptr;
-        e.ms = std::strtoull(word.c_str() + 5, &end, 10);
-        if (word[4] != '+' || word.size() < 6 || *end != '\0')
-          return fail("bad wait \"" + word + "\"");
-      }
-      if (!(words >> word)) return fail("an action must follow \"wait\"");
-    } else if (word[0] == '@' || word[0] == '+') {
-      char* end = nullptr;
-      const unsigned long long ms = std::strtoull(word.c_str() + 1, &end, 10);
-      if (word.size() < 2 || *end != '\0') return fail("bad time \"" + word + "\"");
-      e.trigger = word[0] == '@' ? InputEvent::Trigger::At : InputEvent::Trigger::After;
-      e.ms = ms;
-      if (!(words >> word)) return fail("an action must follow the time");
     }
-    using K = InputEvent::Kind;
-    auto readPoint = [&]() { return static_cast<bool>(words >> e.x >> e.y); };
-    std::vector<InputEvent> produced;
-    if (word == "click" || word == "rclick") {
-      if (!readPoint()) return fail(word + " needs X Y");
-      const bool left = word == "click";
-      produced = ClickEvents(e, left ? K::LDown : K::RDown, left ? K::LUp : K::RUp);
-    } else if (word == "move" || word == "ldown" || word == "lup" || word == "rdown" ||
-               word == "rup") {
-      if (!readPoint()) return fail(word + " needs X Y");
-      e.kind = word == "move"    ? K::Move
-               : word == "ldown" ? K::LDown
-               : word == "lup"   ? K::LUp
-               : word == "rdown" ? K::RDown
-                                 : K::RUp;
-      produced = {e};
-    } else if (word == "key" || word == "keydown" || word == "keyup") {
-      std::string name;
-      if (!(words >> name) || !ParseKey(name, e.key)) {
-        std::string known;
-        for (const auto& [n, k] : kKeys) known += std::string(known.empty() ? "" : ", ") + n;
-        return fail(word.append(" needs one of ").append(known));
-      }
-      // "key" is a press and its release; the others let a key be held.
-      e.kind = word == "keyup" ? K::KeyUp : K::Key;
-      produced = {e};
-      if (word == "key") {
-        InputEvent up = e;
-        up.kind = K::KeyUp;
-        up.trigger = InputEvent::Trigger::After;
-        up.ms = 0;
-        produced.push_back(up);
-      }
-    } else if (word == "wheel") {
-      if (!(words >> e.x)) return fail("wheel needs the notches, positive up");
-      e.kind = K::Wheel;
-      produced = {e};
-    } else if (word == "altenter") {
-      e.kind = K::SysKey;
-      e.key = plat::vk::Return;
-      produced = {e};
-    } else if (word == "close" || word == "activate" || word == "deactivate") {
-      e.kind = word == "close" ? K::Close : word == "activate" ? K::Activate : K::Deactivate;
-      produced = {e};
-    } else if (word == "autobattle") {
-      e.kind = K::Auto;
-      e.name = "battle";
-      produced = {e};
-    } else if (word == "screenshot") {
-      e.kind = K::Screenshot;
-      words >> e.name;
-      produced = {e};
-    } else {
-      return fail("unknown action \"" + word + "\"");
-    }
-    std::string extra;
-    if (words >> extra) return fail("unexpected \"" + extra + "\"");
-    out.insert(out.end(), produced.begin(), produced.end());
   }
   return true;
 }
@@ -320,7 +378,6 @@ void HeadlessHost::FireDue(bool idle) {
 }
 
 void HeadlessHost::Fire(const InputEvent& e) {
-  using K = InputEvent::Kind;
   const intptr_t at = plat::PackPoint(e.x, e.y);
   auto mouse = [&](uint32_t id, const char* what) {
     cursor_ = {e.x, e.y};
@@ -371,39 +428,45 @@ void HeadlessHost::Fire(const InputEvent& e) {
     case K::Deactivate:
       Post(plat::msg::Activate, plat::activate::Inactive, 0);
       break;
-    case K::Screenshot: {
-      UpdateNow();
-      char name[32];
-      std::snprintf(name, sizeof name, "shot-%04d", ++shotCount_);
-      SaveScreenshot(e.name.empty() ? name : e.name);
+    case K::Screenshot:
+      FireScreenshot(e);
       break;
-    }
-    case K::Auto: {
-      // e lives in events_, which grows here.
-      const InputEvent request = e;
-      const std::vector<plat::Point> clicks =
-          automation_ ? automation_(request.name) : std::vector<plat::Point>{};
-      if (clicks.empty()) {
-        Record("auto " + request.name + ": done");
-        break;
-      }
-      std::vector<InputEvent> more;
-      for (const plat::Point& p : clicks) {
-        InputEvent pause;
-        pause.trigger = InputEvent::Trigger::Wait;
-        pause.ms = kAutoPauseMs;
-        pause.x = p.x;
-        pause.y = p.y;
-        pause.sourceLine = request.sourceLine;
-        const auto click = ClickEvents(pause, K::LDown, K::LUp);
-        more.insert(more.end(), click.begin(), click.end());
-      }
-      more.push_back(request);
-      events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(nextEvent_), more.begin(),
-                     more.end());
+    case K::Auto:
+      FireAutomation(e);
       break;
-    }
   }
+}
+
+void HeadlessHost::FireScreenshot(const InputEvent& e) {
+  UpdateNow();
+  char name[32];
+  std::snprintf(name, sizeof name, "shot-%04d", ++shotCount_);
+  SaveScreenshot(e.name.empty() ? name : e.name);
+}
+
+void HeadlessHost::FireAutomation(const InputEvent& e) {
+  // e lives in events_, which grows here.
+  const InputEvent request = e;
+  const std::vector<plat::Point> clicks =
+      automation_ ? automation_(request.name) : std::vector<plat::Point>{};
+  if (clicks.empty()) {
+    Record("auto " + request.name + ": done");
+    return;
+  }
+  std::vector<InputEvent> more;
+  for (const plat::Point& p : clicks) {
+    InputEvent pause;
+    pause.trigger = InputEvent::Trigger::Wait;
+    pause.ms = kAutoPauseMs;
+    pause.x = p.x;
+    pause.y = p.y;
+    pause.sourceLine = request.sourceLine;
+    const auto click = ClickEvents(pause, K::LDown, K::LUp);
+    more.insert(more.end(), click.begin(), click.end());
+  }
+  more.push_back(request);
+  events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(nextEvent_), more.begin(),
+                 more.end());
 }
 
 bool HeadlessHost::Peek() {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/headless/headless_sound.h"
 #include "platform/platform.h"
 #include "platform/posix/file_handle.h"
 #include "platform/posix/message_host.h"
@@ -133,26 +134,7 @@ class HeadlessHost : public posix::MessageHost {
 
   // --- sound ---------------------------------------------------------------
   // Every MIDI, wave and volume call with the virtual time it was made at.
-  struct SoundCall {
-    enum class Kind {
-      MidiOpen,
-      MidiShort,
-      MidiLong,
-      MidiReset,
-      MidiClose,
-      Wave,
-      WaveStop,
-      Volume
-    } kind;
-    uint64_t at = 0;
-    uint32_t message = 0;       // MidiShort
-    std::vector<uint8_t> data;  // MidiLong
-    std::string name;           // Wave (Shift-JIS)
-    uint32_t flags = 0;         // Wave
-    // Volume: the percentages in effect from then on, clamped as the
-    // player hears them.
-    int music = 100, effects = 100;
-  };
+  using SoundCall = headless::SoundCall;
   std::vector<SoundCall> sound;
   bool midiOpen = false;
   bool PeriodicTimerActive() const { return periodic_.id != 0; }
@@ -215,6 +197,10 @@ class HeadlessHost : public posix::MessageHost {
   void Record(const std::string& line);
   void FireDue(bool idle);
   void Fire(const InputEvent& e);
+  void FireScreenshot(const InputEvent& e);
+  // Asks the automation for its clicks and puts them before the request,
+  // which comes again once they are done.
+  void FireAutomation(const InputEvent& e);
   uint64_t NextEventTime();
   void Idle(uint64_t deadline);
   void AdvanceTo(uint64_t t);

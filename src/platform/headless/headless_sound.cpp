@@ -1,6 +1,8 @@
 // The headless backend's sound: every call recorded with its virtual time,
 // the music timer driven by the virtual clock, and an optional offline
 // rendering of the whole run into a WAV file.
+#include "platform/headless/headless_sound.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,7 +20,7 @@ namespace {
 constexpr uint32_t kRenderRate = posix::kMixRate;
 constexpr uint64_t kRenderTailMs = 1500;                // let the last notes ring out
 constexpr uint64_t kRenderLimitMs = 30ull * 60 * 1000;  // a runaway run stays a sane file
-using Kind = HeadlessHost::SoundCall::Kind;
+using Kind = SoundCall::Kind;
 }  // namespace
 
 bool HeadlessHost::MidiOpen() {
@@ -109,21 +111,20 @@ void HeadlessHost::PlayWave(const char* nameSjis, uint32_t flags) {
   }
 }
 
-bool HeadlessHost::FinishAudio(std::string& error) {
-  if (audioDone_ || options_.audioOut.empty()) return true;
-  audioDone_ = true;
+bool RenderSound(const std::vector<SoundCall>& calls, uint64_t nowMs, const posix::GameFiles& files,
+                 const std::string& path) {
   std::string problem;
   const std::string soundFont = posix::FindSoundFont(problem);
   posix::FluidSynthOut synth;
   if (soundFont.empty()) {
     std::fprintf(stderr, "quillfen: audio: %s; the music is left out of %s\n", problem.c_str(),
-                 options_.audioOut.c_str());
+                 path.c_str());
   } else if (!synth.Open(soundFont, kRenderRate, posix::kSynthGain, problem)) {
     std::fprintf(stderr, "quillfen: audio: %s; the music is left out\n", problem.c_str());
   }
 
-  uint64_t endMs = now_;
-  for (const auto& c : sound) endMs = std::max(endMs, c.at);
+  uint64_t endMs = nowMs;
+  for (const auto& c : calls) endMs = std::max(endMs, c.at);
   endMs = std::min(endMs + kRenderTailMs, kRenderLimitMs);
   const uint64_t totalFrames = endMs * kRenderRate / 1000;
 
@@ -144,7 +145,7 @@ bool HeadlessHost::FinishAudio(std::string& error) {
       frame += static_cast<uint64_t>(n);
     }
   };
-  for (const auto& c : sound) {
+  for (const auto& c : calls) {
     renderTo(c.at * kRenderRate / 1000);
     switch (c.kind) {
       case Kind::MidiShort:
@@ -169,7 +170,7 @@ bool HeadlessHost::FinishAudio(std::string& error) {
       case Kind::Wave: {
         std::vector<uint8_t> bytes;
         voice.Stop();
-        if (data().Read(c.name.c_str(), bytes))
+        if (files.Read(c.name.c_str(), bytes))
           voice.Start(std::move(bytes), (c.flags & plat::kWaveLoop) != 0);
         break;
       }
@@ -180,7 +181,13 @@ bool HeadlessHost::FinishAudio(std::string& error) {
     }
   }
   renderTo(totalFrames);
-  if (!posix::WriteWave16(options_.audioOut.c_str(), out, kRenderRate)) {
+  return posix::WriteWave16(path.c_str(), out, kRenderRate);
+}
+
+bool HeadlessHost::FinishAudio(std::string& error) {
+  if (audioDone_ || options_.audioOut.empty()) return true;
+  audioDone_ = true;
+  if (!RenderSound(sound, now_, data(), options_.audioOut)) {
     error = "cannot write the audio file " + options_.audioOut;
     return false;
   }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/posix/glyphs.h"
 #include "platform/posix/host_files.h"
 
 namespace posix {

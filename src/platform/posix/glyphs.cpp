@@ -1,12 +1,13 @@
 // The parts of the font book that do not depend on where glyphs come from:
 // the built-in face, measuring and drawing a glyph's ink. The Windows build
 // of the headless backend shares them with the FreeType one.
+#include "platform/posix/glyphs.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "platform/posix/fonts.h"
 #include "platform/posix/host_files.h"
 
 namespace posix {

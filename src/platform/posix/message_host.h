@@ -11,7 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/fonts.h"
-#include "platform/posix/host_files.h"
+#include "platform/posix/fs_routing.h"
 
 namespace posix {
 

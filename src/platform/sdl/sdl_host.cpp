@@ -114,78 +114,52 @@ int Clamp16(double v) { return static_cast<int>(std::clamp(std::floor(v), -32768
 // The virtual-key code of a key the game knows, 0 for the others. Keys are
 // told by the character they type, so "+" and "?" are where the layout has
 // them.
+constexpr std::pair<SDL_Keycode, uint32_t> kVirtualKeys[] = {
+    {SDLK_RETURN, plat::vk::Return},
+    {SDLK_KP_ENTER, plat::vk::Return},
+    {SDLK_ESCAPE, plat::vk::Escape},
+    {SDLK_TAB, plat::vk::Tab},
+    {SDLK_LCTRL, plat::vk::Control},
+    {SDLK_RCTRL, plat::vk::Control},
+    {SDLK_LSHIFT, plat::vk::Shift},
+    {SDLK_RSHIFT, plat::vk::Shift},
+    {SDLK_PAGEUP, plat::vk::PageUp},
+    {SDLK_PAGEDOWN, plat::vk::PageDown},
+    {SDLK_HOME, plat::vk::Home},
+    {SDLK_END, plat::vk::End},
+    {SDLK_UP, plat::vk::Up},
+    {SDLK_DOWN, plat::vk::Down},
+    {SDLK_a, plat::vk::A},
+    {SDLK_m, plat::vk::M},
+    {SDLK_t, plat::vk::T},
+    {SDLK_F1, plat::vk::F1},
+    {SDLK_F2, plat::vk::F2},
+    {SDLK_F4, plat::vk::F4},
+    {SDLK_F11, plat::vk::F11},
+    {SDLK_F12, plat::vk::F12},
+    {SDLK_MINUS, plat::vk::Minus},
+    {SDLK_KP_MINUS, plat::vk::Subtract},
+    {SDLK_PLUS, plat::vk::Plus},
+    {SDLK_EQUALS, plat::vk::Plus},
+    {SDLK_KP_PLUS, plat::vk::Add},
+    {SDLK_SLASH, plat::vk::Slash},
+    {SDLK_QUESTION, plat::vk::Slash},
+    {SDLK_LEFTBRACKET, plat::vk::LeftBracket},
+    {SDLK_RIGHTBRACKET, plat::vk::RightBracket},
+    {SDLK_SPACE, 0x20},
+};
+
 uint32_t VirtualKey(const SDL_Keysym& key) {
-  const bool shift = (key.mod & KMOD_SHIFT) != 0;
-  switch (key.sym) {
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-      return plat::vk::Return;
-    case SDLK_ESCAPE:
-      return plat::vk::Escape;
-    case SDLK_TAB:
-      return plat::vk::Tab;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL:
-      return plat::vk::Control;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT:
-      return plat::vk::Shift;
-    case SDLK_PAGEUP:
-      return plat::vk::PageUp;
-    case SDLK_PAGEDOWN:
-      return plat::vk::PageDown;
-    case SDLK_HOME:
-      return plat::vk::Home;
-    case SDLK_END:
-      return plat::vk::End;
-    case SDLK_UP:
-      return plat::vk::Up;
-    case SDLK_DOWN:
-      return plat::vk::Down;
-    case SDLK_a:
-      return plat::vk::A;
-    case SDLK_m:
-      return plat::vk::M;
-    case SDLK_t:
-      return plat::vk::T;
-    case SDLK_F1:
-      return plat::vk::F1;
-    case SDLK_F2:
-      return plat::vk::F2;
-    case SDLK_F4:
-      return plat::vk::F4;
-    case SDLK_F11:
-      return plat::vk::F11;
-    case SDLK_F12:
-      return plat::vk::F12;
-    case SDLK_MINUS:
-      return plat::vk::Minus;
-    case SDLK_KP_MINUS:
-      return plat::vk::Subtract;
-    case SDLK_PLUS:
-    case SDLK_EQUALS:
-      return plat::vk::Plus;
-    case SDLK_SEMICOLON:  // "+" is its shifted character on Japanese keyboards
-      return shift ? plat::vk::Plus : 0;
-    case SDLK_KP_PLUS:
-      return plat::vk::Add;
-    case SDLK_SLASH:
-    case SDLK_QUESTION:
-      return plat::vk::Slash;
-    case SDLK_LEFTBRACKET:
-      return plat::vk::LeftBracket;
-    case SDLK_RIGHTBRACKET:
-      return plat::vk::RightBracket;
-    case SDLK_SPACE:
-      return 0x20;
-    default:
-      // Other letters and digits as the system codes them, so that any key
-      // closes the help page as it does on Windows.
-      if (key.sym >= SDLK_a && key.sym <= SDLK_z)
-        return static_cast<uint32_t>(key.sym - SDLK_a) + 'A';
-      if (key.sym >= SDLK_0 && key.sym <= SDLK_9) return static_cast<uint32_t>(key.sym);
-      return 0;
+  for (const auto& [sym, vk] : kVirtualKeys) {
+    if (key.sym == sym) return vk;
   }
+  // "+" is the shifted character of this key on Japanese keyboards.
+  if (key.sym == SDLK_SEMICOLON) return (key.mod & KMOD_SHIFT) != 0 ? plat::vk::Plus : 0;
+  // Other letters and digits as the system codes them, so that any key
+  // closes the help page as it does on Windows.
+  if (key.sym >= SDLK_a && key.sym <= SDLK_z) return static_cast<uint32_t>(key.sym - SDLK_a) + 'A';
+  if (key.sym >= SDLK_0 && key.sym <= SDLK_9) return static_cast<uint32_t>(key.sym);
+  return 0;
 }
 
 // Keys whose held repeat means something: scrolling and the volume steps.
@@ -230,21 +204,10 @@ void SdlHost::Translate(const SDL_Event& e) {
       }
       break;
     }
-    case SDL_KEYDOWN: {
-      const uint32_t vk = VirtualKey(e.key.keysym);
-      if (e.key.repeat && !Repeats(vk)) break;
-      if (vk == plat::vk::Return && (e.key.keysym.mod & KMOD_ALT)) {
-        Post(plat::msg::SysKeyDown, plat::vk::Return, 0);
-        break;
-      }
-      if (vk) Post(plat::msg::KeyDown, vk, e.key.repeat ? plat::kKeyRepeat : 0);
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      TranslateKey(e.key);
       break;
-    }
-    case SDL_KEYUP: {
-      const uint32_t vk = VirtualKey(e.key.keysym);
-      if (vk) Post(plat::msg::KeyUp, vk, 0);
-      break;
-    }
     case SDL_MOUSEWHEEL: {
       int notches = e.wheel.y;
       if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
@@ -256,28 +219,46 @@ void SdlHost::Translate(const SDL_Event& e) {
       break;
     }
     case SDL_WINDOWEVENT:
-      switch (e.window.event) {
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-          Post(plat::msg::Activate, plat::activate::Active, 0);
-          break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-          Post(plat::msg::Activate, plat::activate::Inactive, 0);
-          break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-          layoutChanged_ = true;
-          Invalidate(nullptr);
-          break;
-        case SDL_WINDOWEVENT_EXPOSED:
-          Invalidate(nullptr);
-          break;
-        case SDL_WINDOWEVENT_CLOSE:
-          Post(plat::msg::Close, 0, 0);
-          break;
-        default:
-          break;
-      }
+      TranslateWindow(e.window);
       break;
     case SDL_QUIT:
+      Post(plat::msg::Close, 0, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+void SdlHost::TranslateKey(const SDL_KeyboardEvent& key) {
+  const uint32_t vk = VirtualKey(key.keysym);
+  if (key.type == SDL_KEYUP) {
+    if (vk) Post(plat::msg::KeyUp, vk, 0);
+    return;
+  }
+  if (key.repeat && !Repeats(vk)) return;
+  if (vk == plat::vk::Return && (key.keysym.mod & KMOD_ALT)) {
+    Post(plat::msg::SysKeyDown, plat::vk::Return, 0);
+    return;
+  }
+  if (vk) Post(plat::msg::KeyDown, vk, key.repeat ? plat::kKeyRepeat : 0);
+}
+
+void SdlHost::TranslateWindow(const SDL_WindowEvent& window) {
+  switch (window.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+      Post(plat::msg::Activate, plat::activate::Active, 0);
+      break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      Post(plat::msg::Activate, plat::activate::Inactive, 0);
+      break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      layoutChanged_ = true;
+      Invalidate(nullptr);
+      break;
+    case SDL_WINDOWEVENT_EXPOSED:
+      Invalidate(nullptr);
+      break;
+    case SDL_WINDOWEVENT_CLOSE:
       Post(plat::msg::Close, 0, 0);
       break;
     default:

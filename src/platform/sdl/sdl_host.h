@@ -15,6 +15,8 @@
 struct SDL_Window;
 struct SDL_Surface;
 union SDL_Event;
+struct SDL_KeyboardEvent;
+struct SDL_WindowEvent;
 
 namespace sdl {
 
@@ -85,6 +87,8 @@ class SdlHost final : public posix::MessageHost {
  private:
   void Pump();
   void Translate(const SDL_Event& e);
+  void TranslateKey(const SDL_KeyboardEvent& key);
+  void TranslateWindow(const SDL_WindowEvent& window);
   void Block(uint64_t deadline);
   // Where the 640 x 480 picture lies in the window: a whole factor (or, in
   // full screen with --fit, the largest that keeps the shape), centred.

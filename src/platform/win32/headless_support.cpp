@@ -3,6 +3,8 @@
 // code-page-932 names, text through GDI (or the built-in face), the runtime's
 // calendar, and no synthesiser (a headless run on Windows renders its waves
 // only).
+#include "platform/win32/headless_support.h"
+
 #include <windows.h>
 
 #include <ctime>
@@ -12,11 +14,12 @@
 
 #include "platform/posix/fluid_synth.h"
 #include "platform/posix/fonts.h"
+#include "platform/posix/glyphs.h"
 #include "platform/posix/host_files.h"
 #include "platform/win32/gdi_text.h"
 #include "platform/win32/win32_files.h"
 
-namespace {
+namespace win32 {
 
 std::wstring WideOfUtf8(const std::string& utf8) {
   if (utf8.empty()) return {};
@@ -38,6 +41,13 @@ std::string Utf8OfWide(const std::wstring& wide) {
                         nullptr, nullptr);
   return out;
 }
+
+}  // namespace win32
+
+namespace {
+
+using win32::Utf8OfWide;
+using win32::WideOfUtf8;
 
 win32::DataFolder FolderOf(const std::string& rootUtf8) {
   return win32::DataFolder(WideOfUtf8(rootUtf8));
@@ -92,55 +102,6 @@ bool DataDirectory::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime
 // process that dies leaves its temporary beside the target, which the next
 // write of the same name replaces.
 void DataDirectory::RemoveStaleTemporaries() const {}
-
-// The headless run on Windows routes its files as on Linux: with a save
-// folder named, reads look there first and writes go there.
-GameFiles::GameFiles(std::string dataRoot, std::string saveRoot)
-    : data_(std::move(dataRoot)), saved_(!saveRoot.empty()) {
-  if (saved_) save_ = DataDirectory(std::move(saveRoot));
-}
-
-bool GameFiles::Resolve(const char* nameSjis, std::string& hostPath, std::string* why) const {
-  if (saved_ && save_.Exists(nameSjis)) return save_.Resolve(nameSjis, hostPath, why);
-  return data_.Resolve(nameSjis, hostPath, why);
-}
-
-bool GameFiles::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
-  return (saved_ && save_.Exists(nameSjis) ? save_ : data_).Read(nameSjis, out);
-}
-
-bool GameFiles::Exists(const char* nameSjis) const {
-  return (saved_ && save_.Exists(nameSjis)) || data_.Exists(nameSjis);
-}
-
-plat::WriteResult GameFiles::Write(const char* nameSjis, const void* data, size_t size) const {
-  return Writable().Write(nameSjis, data, size);
-}
-
-bool GameFiles::Remove(const char* nameSjis) const {
-  // Gone for the game means gone from both folders, as on Linux.
-  bool removed = Writable().Remove(nameSjis);
-  if (saved_ && data_.Remove(nameSjis)) removed = true;
-  return removed && !Exists(nameSjis);
-}
-
-bool GameFiles::ResetAttributes(const char* nameSjis) const {
-  return Writable().ResetAttributes(nameSjis);
-}
-
-bool GameFiles::MakeFolder(const char* nameSjis) const { return Writable().MakeFolder(nameSjis); }
-
-bool GameFiles::WriteTime(const char* nameSjis, bool utc, plat::CalendarTime& out) const {
-  return (saved_ && save_.Exists(nameSjis) ? save_ : data_).WriteTime(nameSjis, utc, out);
-}
-
-void GameFiles::RemoveStaleTemporaries() const {}
-
-bool GameFiles::MakeSaveRoot() const {
-  if (!saved_) return true;
-  return CreateDirectoryW(WideOfUtf8(save_.Root()).c_str(), nullptr) != 0 ||
-         GetLastError() == ERROR_ALREADY_EXISTS;
-}
 
 FolderLock::~FolderLock() {
   void* h = reinterpret_cast<void*>(handle_);
