@@ -127,13 +127,15 @@ bool IsFolder(const std::string& path) {
 }
 
 bool MakePrivateFolders(const std::string& path) {
-  fs::path made;
-  for (const fs::path& part : PathOf(path)) {
+  // From below the root: a drive ("C:") is no folder that could be made.
+  const fs::path target = PathOf(path);
+  fs::path made = target.root_path();
+  for (const fs::path& part : target.relative_path()) {
     made /= part;
     std::error_code ec;
     // Private: the player's saves are nobody else's business.
     if (fs::create_directory(made, ec)) fs::permissions(made, fs::perms::owner_all, ec);
-    if (ec) return false;
+    if (ec && !fs::is_directory(made, ec)) return false;
   }
   return true;
 }
