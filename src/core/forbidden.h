@@ -75,7 +75,7 @@
 #define perror(...) core_uses_the_platform_layer_for_perror
 // One argument removes a file; three or four are the algorithm, which stays.
 #define QF_REMOVE_BY_ARITY(a1, a2, a3, a4, name, ...) name
-#define remove(...)                                                                            \
+#define remove(...)                                                                        \
   QF_REMOVE_BY_ARITY(__VA_ARGS__, remove, remove, core_uses_the_platform_layer_for_remove, \
                      core_uses_the_platform_layer_for_remove, )                            \
   (__VA_ARGS__)

@@ -22,11 +22,11 @@ inline constexpr int32_t Collection = 10;
 // The battle's modes, 12 to 19: who plays cards in which exchange of the
 // turn. The player's four take clicks; the opponent's last only while its
 // routine runs.
-inline constexpr int32_t PlayerAttacks = 12;         // first exchange, the player attacks
-inline constexpr int32_t PlayerIntercepts = 13;      // first exchange, the opponent attacked
-inline constexpr int32_t OpponentAttacks = 14;       // first exchange, the opponent attacks
-inline constexpr int32_t OpponentIntercepts = 15;    // first exchange, the player attacked
-inline constexpr int32_t PlayerAttacksSecond = 16;   // second exchange, the player attacks
+inline constexpr int32_t PlayerAttacks = 12;        // first exchange, the player attacks
+inline constexpr int32_t PlayerIntercepts = 13;     // first exchange, the opponent attacked
+inline constexpr int32_t OpponentAttacks = 14;      // first exchange, the opponent attacks
+inline constexpr int32_t OpponentIntercepts = 15;   // first exchange, the player attacked
+inline constexpr int32_t PlayerAttacksSecond = 16;  // second exchange, the player attacks
 inline constexpr int32_t PlayerInterceptsSecond = 17;
 inline constexpr int32_t OpponentAttacksSecond = 18;
 inline constexpr int32_t OpponentInterceptsSecond = 19;

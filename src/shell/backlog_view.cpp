@@ -42,7 +42,8 @@ int32_t BacklogMaxTop() {
 }
 
 void DrawLines(Image& panel) {
-  SetupAidPen(backlogView.linesPen, &panel, kBacklogX, kBacklogY, kBacklogW, kBacklogRows, kAidWhite);
+  SetupAidPen(backlogView.linesPen, &panel, kBacklogX, kBacklogY, kBacklogW, kBacklogRows,
+              kAidWhite);
   const auto count = static_cast<int32_t>(backlog.lines.size());
   for (int32_t row = 0; row < kBacklogRows && backlogView.top + row < count; ++row) {
     const auto at = static_cast<size_t>(backlogView.top) + static_cast<size_t>(row);

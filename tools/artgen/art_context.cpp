@@ -22,8 +22,8 @@ Colour Paint::At(double x, double y) const {
       const Stop& b = stops[i];
       const float span = b.pos - a.pos;
       const float f = span > 0 ? static_cast<float>((t - a.pos) / span) : 1.0f;
-      return {a.c.r + (b.c.r - a.c.r) * f, a.c.g + (b.c.g - a.c.g) * f,
-              a.c.b + (b.c.b - a.c.b) * f, a.c.a + (b.c.a - a.c.a) * f};
+      return {a.c.r + (b.c.r - a.c.r) * f, a.c.g + (b.c.g - a.c.g) * f, a.c.b + (b.c.b - a.c.b) * f,
+              a.c.a + (b.c.a - a.c.a) * f};
     }
   }
   return stops.back().c;

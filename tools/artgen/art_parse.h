@@ -11,8 +11,7 @@
 
 namespace artgen {
 
-bool Tokenise(const std::string& text, int number, std::vector<std::string>& out,
-              std::string& err);
+bool Tokenise(const std::string& text, int number, std::vector<std::string>& out, std::string& err);
 bool Substitute(Context& ctx, int line, std::string& tok);
 
 bool PlainNumber(const std::string& s, double& v);

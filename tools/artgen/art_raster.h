@@ -19,7 +19,7 @@ Mask Dilate(const Mask& m, double radius);
 enum class Blend { kOver, kAdd, kMultiply, kScreen };
 
 // The paint through the mask, moved by offX, offY and clipped to ctx.clip.
-void Draw(Context& ctx, const Mask& m, const Paint& paint, double alpha, Blend blend,
-          int offX = 0, int offY = 0);
+void Draw(Context& ctx, const Mask& m, const Paint& paint, double alpha, Blend blend, int offX = 0,
+          int offY = 0);
 
 }  // namespace artgen

@@ -189,8 +189,7 @@ void RenderGlyphs(FT_Face face, const Layout& lay, FT_Pos embolden, Mask& m) {
 // Shadow under outline under fill; the shadow falls from the outlined body.
 bool PaintText(Context& ctx, const Line& l, const Args& a, const TextStyle& s, const Mask& m) {
   Paint fill;
-  if (!ParsePaint(ctx, l.number, OptOr(a, "colour", "#FFFFFF"), fill, "text colour"))
-    return false;
+  if (!ParsePaint(ctx, l.number, OptOr(a, "colour", "#FFFFFF"), fill, "text colour")) return false;
   Mask body = m;
   Paint outline;
   auto ol = a.opt.find("outline");

@@ -96,14 +96,14 @@ struct Command {
   BlockCommand block;
 };
 const Command kCommands[] = {
-    {"canvas", CmdCanvas, nullptr},    {"dither", CmdDither, nullptr},
-    {"seed", CmdSeed, nullptr},        {"set", CmdSet, nullptr},
-    {"paint", CmdPaint, nullptr},      {"fill", CmdFill, nullptr},
-    {"key", CmdKey, nullptr},          {"rect", CmdRect, nullptr},
-    {"ellipse", CmdEllipse, nullptr},  {"poly", CmdPolygon, nullptr},
+    {"canvas", CmdCanvas, nullptr},     {"dither", CmdDither, nullptr},
+    {"seed", CmdSeed, nullptr},         {"set", CmdSet, nullptr},
+    {"paint", CmdPaint, nullptr},       {"fill", CmdFill, nullptr},
+    {"key", CmdKey, nullptr},           {"rect", CmdRect, nullptr},
+    {"ellipse", CmdEllipse, nullptr},   {"poly", CmdPolygon, nullptr},
     {"polyline", CmdPolyline, nullptr}, {"line", CmdLine, nullptr},
-    {"text", CmdText, nullptr},        {"noise", CmdNoise, nullptr},
-    {"region", nullptr, CmdRegion},    {"repeat", nullptr, CmdRepeat},
+    {"text", CmdText, nullptr},         {"noise", CmdNoise, nullptr},
+    {"region", nullptr, CmdRegion},     {"repeat", nullptr, CmdRepeat},
 };
 
 bool Run(Context& ctx, const Program& prog, size_t from, size_t to) {

@@ -332,8 +332,8 @@ struct Compiler {
       return;
     }
     if (n < 1 || n > found->count) {
-      Error(lineNo, std::string(found->word) + " numbers run from 1 to " +
-                        std::to_string(found->count));
+      Error(lineNo,
+            std::string(found->word) + " numbers run from 1 to " + std::to_string(found->count));
       return;
     }
     int& first = seen[found][static_cast<size_t>(n)];

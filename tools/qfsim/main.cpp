@@ -140,8 +140,8 @@ bool ParseArgs(int argc, char** argv, qfsim::Options& o, bool& csv, std::string&
       continue;
     }
     const auto& flags = Flags();
-    const auto f = std::find_if(flags.begin(), flags.end(),
-                                [&](const Flag& e) { return a == e.name; });
+    const auto f =
+        std::find_if(flags.begin(), flags.end(), [&](const Flag& e) { return a == e.name; });
     const bool usable = f != flags.end() && (value || !f->takesValue);
     if (!usable || !f->apply(value, o, why)) {
       if (why.empty()) why = "cannot use " + a + (value ? std::string(" ") + value : "");

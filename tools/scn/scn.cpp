@@ -207,8 +207,8 @@ class Checker {
     std::string sjis;
     if (!posix::Utf8ToSjis(line, sjis)) {
       const std::string bad = FirstUnencodable(line);
-      Error(here, bad.empty() ? "the line is not valid UTF-8"
-                              : "\"" + bad + "\" has no Shift-JIS form");
+      Error(here,
+            bad.empty() ? "the line is not valid UTF-8" : "\"" + bad + "\" has no Shift-JIS form");
       return;
     }
     // The reader's buffer holds kLineSize - 1 bytes with the line end.
