@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The browser page: installs emscripten and what it needs, makes the demo
+# data with a Linux build's tools, builds the page into build/web
+# (quillfen.html, .js, .wasm, .data and the IPA faces beside them).
+#   --serve  then serves it on localhost and prints the address
+#   --check  then plays its opening in headless chromium against the
+#            headless backend's screens (the CTest web_page_in_chromium)
+#
+# QF_LINUX_BUILD: the Linux build folder whose tools make the data (build/ci).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+linux=${QF_LINUX_BUILD:-build/ci}
+mode=${1:-}
+
+if [ "$mode" != --check-built ]; then
+  scripts/deps.sh emscripten node-acorn chromium npm
+  echo "== Linux build for the data: $linux =="
+  [ -f "$linux/build.ninja" ] || cmake --preset "$(basename "$linux")" >/dev/null
+  nice -n 10 cmake --build "$linux" -j 2 --target demo_data quillfen
+
+  echo "== the page =="
+  # emscripten's optimiser finds Debian's acorn there.
+  export NODE_PATH=/usr/share/nodejs
+  cmake --preset web -DQF_DATA_FROM="$root/$linux/data" >/dev/null
+  nice -n 10 cmake --build build/web -j 2
+  ls -l build/web/quillfen.html build/web/quillfen.js build/web/quillfen.wasm build/web/quillfen.data
+fi
+
+case "$mode" in
+  --serve)
+    port=${QF_WEB_PORT:-8640}
+    echo "Quillfen: http://127.0.0.1:$port/quillfen.html"
+    cd build/web && exec python3 -m http.server "$port" --bind 127.0.0.1
+    ;;
+  --check | --check-built)
+    [ -d web/node_modules/playwright-core ] || (cd web && npm ci --no-audit --no-fund --ignore-scripts)
+    work=$root/build/web-check
+    rm -rf "$work"
+    mkdir -p "$work"
+    cat >"$work/input.txt" <<'INPUT'
+wait screenshot arrival
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait screenshot ordo
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait+1200 click 320 240
+wait screenshot menu
+INPUT
+    # On a fresh copy of the data: the game writes its progress at the end.
+    cp -r "$linux/data" "$work/data"
+    "$linux/quillfen" --headless --quiet --data "$work/data" --input "$work/input.txt" \
+      --screenshot-dir "$work/headless" --log "$work/headless.log"
+    node web/check.mjs build/web "$work/headless" "${QF_WEB_TOLERANCE:-3000}"
+    ;;
+esac

@@ -1,0 +1,262 @@
+// The page's side of the browser backend: the canvas, its input queued for
+// the game's pump, the waits that give the browser its loop back, text
+// drawn with the web fonts, the wave effects and the save folder in IndexedDB.
+mergeInto(LibraryManager.library, {
+  $QF__postset: 'QF.init();',
+  $QF: {
+    events: [], wake: null, cursor: [0, 0], ctx: null, glyphCtx: null,
+    audio: null, gain: null, voice: null, volume: 1, syncing: false, syncAgain: false,
+    faces: ['QfGothic', 'QfMincho'], ascent: [0.88, 0.88],
+    push: function(e) {
+      QF.events.push(e);
+      if (QF.wake) { var w = QF.wake; QF.wake = null; w(); }
+    },
+    at: function(ev) {
+      var c = Module['canvas'], r = c.getBoundingClientRect();
+      var x = Math.floor((ev.clientX - r.left) * 640 / r.width);
+      var y = Math.floor((ev.clientY - r.top) * 480 / r.height);
+      QF.cursor = [x, y];
+      return QF.cursor;
+    },
+    // The virtual-key code of a key the game knows, as the desktop backend
+    // tells keys: by the character they type.
+    vk: function(ev) {
+      var k = ev.key, code = ev.code;
+      if (code === 'NumpadAdd') return 0x6B;
+      if (code === 'NumpadSubtract') return 0x6D;
+      var named = { 'Enter': 0x0D, 'Escape': 0x1B, 'Tab': 0x09, 'Control': 0x11, 'Shift': 0x10,
+        'PageUp': 0x21, 'PageDown': 0x22, 'Home': 0x24, 'End': 0x23, 'ArrowUp': 0x26,
+        'ArrowDown': 0x28, 'F1': 0x70, 'F2': 0x71, 'F4': 0x73, 'F11': 0x7A, 'F12': 0x7B,
+        '-': 0xBD, '+': 0xBB, '=': 0xBB, '/': 0xBF, '?': 0xBF, '[': 0xDB, ']': 0xDD, ' ': 0x20 };
+      if (named.hasOwnProperty(k)) return named[k];
+      if (k.length === 1) {
+        var u = k.toUpperCase().charCodeAt(0);
+        if ((u >= 65 && u <= 90) || (u >= 48 && u <= 57)) return u;
+      }
+      return 0;
+    },
+    startAudio: function() {
+      if (QF.audio) { if (QF.audio.state === 'suspended') QF.audio.resume(); return; }
+      var A = window.AudioContext || window.webkitAudioContext;
+      if (!A) return;
+      QF.audio = new A();
+      QF.gain = QF.audio.createGain();
+      QF.gain.gain.value = QF.volume;
+      QF.gain.connect(QF.audio.destination);
+    },
+    init: function() {
+      if (typeof window === 'undefined') return;
+      var c = Module['canvas'];
+      QF.ctx = c.getContext('2d');
+      var g = document.createElement('canvas');
+      QF.glyphCtx = g.getContext('2d', { willReadFrequently: true });
+      c.addEventListener('contextmenu', function(ev) { ev.preventDefault(); });
+      c.addEventListener('mousemove', function(ev) {
+        var p = QF.at(ev); QF.push([1, 0, p[0], p[1]]);
+      });
+      c.addEventListener('mousedown', function(ev) {
+        QF.startAudio(); c.focus();
+        var p = QF.at(ev); QF.push([2, ev.button, p[0], p[1]]); ev.preventDefault();
+      });
+      window.addEventListener('mouseup', function(ev) {
+        var p = QF.at(ev); QF.push([3, ev.button, p[0], p[1]]);
+      });
+      c.addEventListener('wheel', function(ev) {
+        var n = ev.deltaY < 0 ? 1 : ev.deltaY > 0 ? -1 : 0;
+        if (n) { var p = QF.at(ev); QF.push([6, n, p[0], p[1]]); }
+        ev.preventDefault();
+      }, { passive: false });
+      window.addEventListener('keydown', function(ev) {
+        QF.startAudio();
+        var v = QF.vk(ev);
+        if (!v) return;
+        ev.preventDefault();
+        QF.push([4, v, ev.repeat ? 1 : 0, ev.altKey ? 1 : 0]);
+      });
+      window.addEventListener('keyup', function(ev) {
+        var v = QF.vk(ev);
+        if (v) { ev.preventDefault(); QF.push([5, v, 0, 0]); }
+      });
+      window.addEventListener('focus', function() { QF.push([7, 1, 0, 0]); });
+      window.addEventListener('blur', function() { QF.push([7, 0, 0, 0]); });
+    },
+    // The typographic ascender over the em, from the font file's OS/2 table:
+    // where the desktop book puts the baseline in a cell one em high.
+    typoAscent: function(buffer) {
+      var d = new DataView(buffer), n = d.getUint16(4);
+      for (var i = 0; i < n; i++) {
+        var rec = 12 + i * 16;
+        if (d.getUint32(rec) === 0x4F532F32) {  // 'OS/2'
+          var o = d.getUint32(rec + 8);
+          var asc = d.getInt16(o + 68), desc = d.getInt16(o + 70);
+          if (asc - desc > 0) return asc / (asc - desc);
+        }
+      }
+      return 0.88;
+    }
+  },
+
+  qf_next_event__deps: ['$QF'],
+  qf_next_event: function(out) {
+    var e = QF.events.shift();
+    if (!e) return 0;
+    for (var i = 0; i < 4; i++) HEAP32[(out >> 2) + i] = e[i];
+    return 1;
+  },
+
+  qf_wait__deps: ['$QF'],
+  qf_wait: function(ms) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var done = false, timer = 0;
+      var finish = function() {
+        if (done) return;
+        done = true;
+        if (timer) clearTimeout(timer);
+        QF.wake = null;
+        wakeUp();
+      };
+      if (ms >= 0) timer = setTimeout(finish, ms);
+      if (QF.events.length) { setTimeout(finish, 0); return; }
+      QF.wake = finish;
+    });
+  },
+
+  qf_present__deps: ['$QF'],
+  qf_present: function(ptr, x, y, w, h) {
+    var img = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, ptr, 640 * 480 * 4), 640, 480);
+    QF.ctx.putImageData(img, 0, 0, x, y, w, h);
+  },
+
+  qf_first_frame: function() {
+    Module['firstFrameMs'] = performance.now();
+    if (Module['onFirstFrame']) Module['onFirstFrame'](Module['firstFrameMs']);
+  },
+
+  qf_cursor__deps: ['$QF'],
+  qf_cursor: function(out) {
+    HEAP32[out >> 2] = QF.cursor[0];
+    HEAP32[(out >> 2) + 1] = QF.cursor[1];
+  },
+
+  qf_alert: function(text) { window.alert(UTF8ToString(text)); },
+
+  qf_download: function(name, data, size) {
+    var blob = new Blob([HEAPU8.slice(data, data + size)], { type: 'image/png' });
+    var a = document.createElement('a');
+    a.href = URL.createObjectURL(blob);
+    a.download = UTF8ToString(name);
+    document.body.appendChild(a);
+    a.click();
+    setTimeout(function() { URL.revokeObjectURL(a.href); a.remove(); }, 1000);
+  },
+
+  // Brings the save folder back before the game reads anything, and loads
+  // the faces: the game measures text from its first screen on.
+  qf_sync_in__deps: ['$QF'],
+  qf_sync_in: function(folder) {
+    var path = UTF8ToString(folder);
+    return Asyncify.handleSleep(function(wakeUp) {
+      try { FS.mkdir(path); } catch (e) {}
+      FS.mount(IDBFS, {}, path);
+      var fonts = [['QfGothic', 'ipag.ttf'], ['QfMincho', 'ipam.ttf']].map(function(f, i) {
+        return fetch(f[1]).then(function(r) { return r.arrayBuffer(); }).then(function(b) {
+          QF.ascent[i] = QF.typoAscent(b);
+          var face = new FontFace(f[0], b);
+          document.fonts.add(face);
+          return face.load();
+        }).catch(function(e) { console.warn('quillfen: no face ' + f[1] + ': ' + e); });
+      });
+      var saves = new Promise(function(resolve) {
+        FS.syncfs(true, function(err) {
+          if (err) console.warn('quillfen: the saves could not be read: ' + err);
+          resolve();
+        });
+      });
+      Promise.all(fonts.concat([saves])).then(function() { wakeUp(); });
+    });
+  },
+
+  // One sync at a time; writes during one are taken by the next.
+  qf_sync_out__deps: ['$QF'],
+  qf_sync_out: function() {
+    if (QF.syncing) { QF.syncAgain = true; return; }
+    QF.syncing = true;
+    var run = function() {
+      FS.syncfs(false, function(err) {
+        if (err) console.warn('quillfen: the saves could not be kept: ' + err);
+        if (QF.syncAgain) { QF.syncAgain = false; run(); return; }
+        QF.syncing = false;
+        Module['savesSynced'] = (Module['savesSynced'] || 0) + 1;
+      });
+    };
+    run();
+  },
+
+  qf_play_wave__deps: ['$QF'],
+  qf_play_wave: function(data, size, loop, sync) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      if (QF.voice) { try { QF.voice.stop(); } catch (e) {} QF.voice = null; }
+      QF.startAudio();
+      if (!size || !QF.audio) { wakeUp(); return; }
+      var bytes = HEAPU8.slice(data, data + size).buffer;
+      if (!sync) wakeUp();
+      QF.audio.decodeAudioData(bytes, function(buffer) {
+        var s = QF.audio.createBufferSource();
+        s.buffer = buffer;
+        s.loop = !!loop;
+        s.connect(QF.gain);
+        QF.voice = s;
+        if (sync) s.onended = function() { wakeUp(); };
+        s.start();
+      }, function() { if (sync) wakeUp(); });
+    });
+  },
+
+  qf_effects_volume__deps: ['$QF'],
+  qf_effects_volume: function(f) {
+    QF.volume = f;
+    if (QF.gain) QF.gain.gain.value = f;
+  },
+
+  qf_glyph__deps: ['$QF'],
+  qf_glyph: function(face, px, bold, codepoint, halfWidth, info, ink, cap) {
+    var name = QF.faces[face];
+    if (!document.fonts.check(px + 'px ' + name)) return 0;
+    var side = px * 4 + 8, pad = px * 2;
+    var g = QF.glyphCtx;
+    if (g.canvas.width !== side) { g.canvas.width = side; g.canvas.height = side; }
+    g.setTransform(1, 0, 0, 1, 0, 0);
+    g.clearRect(0, 0, side, side);
+    g.font = (bold ? 'bold ' : '') + px + 'px ' + name;
+    g.textBaseline = 'alphabetic';
+    g.fillStyle = '#000';
+    var ch = String.fromCodePoint(codepoint);
+    var advance = Math.round(g.measureText(ch).width);
+    var half = Math.floor(px / 2), sx = 1;
+    // Half-width characters keep half the em, as in the original faces.
+    if (halfWidth && advance > half) { sx = half / advance; advance = half; }
+    var base = Math.round(QF.ascent[face] * px);
+    g.setTransform(sx, 0, 0, 1, pad, pad + base);
+    g.fillText(ch, 0, 0);
+    var a = g.getImageData(0, 0, side, side).data;
+    var x0 = side, y0 = side, x1 = -1, y1 = -1;
+    for (var y = 0; y < side; y++) {
+      for (var x = 0; x < side; x++) {
+        if (a[(y * side + x) * 4 + 3] >= 128) {
+          if (x < x0) x0 = x; if (x > x1) x1 = x; if (y < y0) y0 = y; if (y > y1) y1 = y;
+        }
+      }
+    }
+    var w = x1 >= x0 ? x1 - x0 + 1 : 0, h = y1 >= y0 ? y1 - y0 + 1 : 0;
+    if (w * h > cap) return 0;
+    for (var yy = 0; yy < h; yy++) {
+      for (var xx = 0; xx < w; xx++) {
+        HEAPU8[ink + yy * w + xx] = a[((y0 + yy) * side + x0 + xx) * 4 + 3] >= 128 ? 1 : 0;
+      }
+    }
+    var i32 = info >> 2;
+    HEAP32[i32] = advance; HEAP32[i32 + 1] = w ? x0 - pad : 0; HEAP32[i32 + 2] = h ? y0 - pad : 0;
+    HEAP32[i32 + 3] = w; HEAP32[i32 + 4] = h;
+    return 1;
+  }
+});

@@ -1,0 +1,79 @@
+// The browser backend: the 640 x 480 picture in a <canvas>, the page's mouse
+// and keys as window messages, waits that hand the browser its event loop
+// back (Asyncify), the data directory packed beside the page and the game's
+// writes in a folder IndexedDB keeps across reloads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/posix/message_host.h"
+
+namespace web {
+
+// Where the page's files live in emscripten's file system.
+constexpr const char* kDataDir = "/data";
+constexpr const char* kSaveDir = "/save";
+
+class WebHost final : public posix::MessageHost {
+ public:
+  WebHost();
+
+  bool OpenWindow(const char* titleSjis, plat::WindowProc proc) override;
+  void DestroyWindow() override;
+  bool Peek() override;
+  bool Get(plat::Message& out) override;
+  void WaitReady(uint64_t deadline) override;
+  // The page keeps its pointer events while a button is held anyway.
+  void CaptureMouse() override {}
+  void ReleaseMouse() override {}
+  plat::Point CursorPos() override;
+  uint64_t Millis() override;
+  void SleepMs(uint32_t ms) override;
+  void Beep() override {}
+  void ShowMessageBox(const char* textSjis, const char* captionSjis) override;
+  void Trace(const char* textSjis) override;
+  void Warn(const char* textSjis) override;
+  // A page cannot change the display's mode; the browser's own full screen
+  // (F11 of the browser) scales the canvas instead.
+  plat::DisplayTest TestFullScreen() override { return plat::DisplayTest::Failed; }
+  void EnterFullScreen() override {}
+  void LeaveFullScreen() override {}
+  void SendWindowToBack() override {}
+  void ChooseWindowSize(int& scale, bool& fit) override {
+    (void)scale;
+    (void)fit;
+  }
+  plat::WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) override;
+  bool RemoveFile(const char* nameSjis) override;
+  bool MakeFolder(const char* nameSjis) override;
+  bool FileWriteTime(const char* nameSjis, plat::CalendarTime& out) override {
+    return data().WriteTime(nameSjis, false, out);
+  }
+  int64_t UnixSeconds() override { return posix::UnixSeconds(); }
+  plat::CalendarTime LocalCalendar(int64_t s) override { return posix::BreakDown(s, false); }
+  bool NormaliseCalendar(plat::CalendarTime& t) override { return posix::Normalise(t, false); }
+
+  // No synthesiser in the page yet: the music is silent, the effects play.
+  bool MidiOpen() override { return false; }
+  void MidiShortMessage(uint32_t) override {}
+  void MidiLongMessage(const uint8_t*, size_t) override {}
+  void MidiReset() override {}
+  void MidiClose() override {}
+  uint32_t StartPeriodicTimer(uint32_t, PeriodicCallback, void*) override { return 0; }
+  void KillPeriodicTimer(uint32_t) override {}
+  void PlayWave(const char* nameSjis, uint32_t flags) override;
+  void SetVolumes(int musicPercent, int effectsPercent) override;
+
+ private:
+  void Pump();
+  void Block(uint64_t deadline);
+  void FramePainted(const std::vector<plat::Rect>& rects) override;
+  void NameRefused(const char* nameSjis, const std::string& why) override;
+
+  std::vector<uint8_t> rgba_;  // the frame as the canvas takes it
+  bool firstFrameShown_ = false;
+};
+
+}  // namespace web

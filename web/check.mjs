@@ -1,0 +1,135 @@
+// Plays the page's opening in Debian's chromium by real mouse events and
+// compares the canvas with the headless backend's screenshots of the same
+// moments; then reloads and looks for what the game wrote in its save folder.
+// usage: node check.mjs PAGE_DIR HEADLESS_SHOTS_DIR [TOLERANCE]
+import { chromium } from 'playwright-core';
+import http from 'node:http';
+import fs from 'node:fs';
+import path from 'node:path';
+
+const [pageDir, shotsDir, tol] = process.argv.slice(2);
+const tolerance = Number(tol || 3000);
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.png': 'image/png', '.ttf': 'font/ttf', '.data': 'application/octet-stream' };
+const server = http.createServer((req, res) => {
+  const url = decodeURIComponent(req.url.split('?')[0]);
+  const file = url.startsWith('/shots/') ? path.join(shotsDir, url.slice(7))
+                                         : path.join(pageDir, url);
+  fs.readFile(file, (err, body) => {
+    if (err) { res.writeHead(404); res.end(); return; }
+    res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+    res.end(body);
+  });
+});
+await new Promise((r) => server.listen(0, '127.0.0.1', r));
+const base = `http://127.0.0.1:${server.address().port}`;
+const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
+  args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required'] });
+let failed = 0;
+try {
+  const page = await browser.newPage({ viewport: { width: 640, height: 480 } });
+  page.on('console', (m) => { if (process.env.QF_WEB_VERBOSE) console.log('page:', m.text()); });
+  page.on('crash', () => console.log('the page crashed'));
+  page.on('pageerror', (e) => { console.log('page error:', e.message); failed++; });
+  page.on('dialog', (d) => { console.log('alert:', d.message()); failed++; d.dismiss(); });
+  const started = Date.now();
+  await page.goto(`${base}/quillfen.html`);
+  await page.waitForFunction(() => window.Module && Module.firstFrameMs, null, { timeout: 60000 });
+  const firstFrame = await page.evaluate(() => Math.round(Module.firstFrameMs));
+  console.log(`first frame ${firstFrame} ms after navigation (${Date.now() - started} ms here)`);
+
+  // The comparisons run in the page: a frame is 1.2 million numbers.
+  await page.evaluate(() => {
+    window.qfPixels = () => document.getElementById('canvas').getContext('2d')
+      .getImageData(0, 0, 640, 480).data;
+    // Pixels off by more than 6 % in a channel.
+    window.qfDiffer = (a, b) => {
+      let n = 0;
+      for (let i = 0; i < a.length; i += 4) {
+        if (Math.abs(a[i] - b[i]) > 15 || Math.abs(a[i + 1] - b[i + 1]) > 15 ||
+            Math.abs(a[i + 2] - b[i + 2]) > 15) n++;
+      }
+      return n;
+    };
+  });
+  // Still for about three seconds, longer than the story's timed pauses; the
+  // click cursor's blink aside.
+  const settle = async () => {
+    await page.evaluate(() => { window.qfPrev = qfPixels(); });
+    for (let i = 0, still = 0; i < 150 && still < 5; i++) {
+      await page.waitForTimeout(600);
+      const n = await page.evaluate(() => {
+        const now = qfPixels(), d = qfDiffer(now, qfPrev);
+        qfPrev = now;
+        return d;
+      });
+      still = n < 300 ? still + 1 : 0;
+    }
+  };
+  const againstHeadless = (name) => page.evaluate(async (url) => {
+    const img = new Image();
+    img.src = url;
+    await img.decode();
+    const c = document.createElement('canvas');
+    c.width = 640; c.height = 480;
+    const g = c.getContext('2d');
+    g.drawImage(img, 0, 0);
+    return qfDiffer(qfPrev, g.getImageData(0, 0, 640, 480).data);
+  }, `${base}/shots/${name}.png`);
+  const box = await page.locator('#canvas').boundingBox();
+  const click = async (x = 320, y = 240) => {
+    await page.mouse.click(box.x + x * box.width / 640, box.y + y * box.height / 480);
+  };
+  const shots = [];
+  const check = async (name) => {
+    await settle();
+    const n = await againstHeadless(name);
+    console.log(`${name}: ${n} pixels differ (tolerance ${tolerance})`);
+    shots.push(`${name} ${n}`);
+    if (n > tolerance) {
+      failed++;
+      await page.locator('#canvas').screenshot({ path: `${shotsDir}/${name}.web.png` });
+    }
+  };
+  await check('arrival');
+  await click(); await settle(); await click();
+  await check('ordo');
+  for (let i = 0; i < 4; i++) { await click(); await settle(); }
+  await click();
+  await check('menu');
+
+  // What the game wrote is in IndexedDB and comes back with the page.
+  const listing = () => page.evaluate(() => {
+    const out = [];
+    const walk = (d) => {
+      for (const n of FS.readdir(d)) {
+        if (n === '.' || n === '..') continue;
+        const p = `${d}/${n}`;
+        if (FS.isDir(FS.stat(p).mode)) walk(p); else out.push(p);
+      }
+    };
+    walk('/save');
+    return out.sort();
+  });
+  await page.waitForFunction(() => !Module.savesSynced || Module.savesSynced > 0, null,
+                             { timeout: 10000 });
+  await page.waitForTimeout(1000);
+  const before = await listing();
+  await page.reload();
+  await page.waitForFunction(() => window.Module && Module.firstFrameMs, null, { timeout: 60000 });
+  const after = await listing();
+  const kept = before.filter((f) => after.includes(f));
+  console.log(`save folder: ${before.length} files written, ${kept.length} back after a reload` +
+              (before.length ? ` (${before.join(', ')})` : ''));
+  if (kept.length !== before.length) failed++;
+  const size = (f) => fs.statSync(path.join(pageDir, f)).size;
+  const all = fs.readdirSync(pageDir).filter((f) => /^(quillfen\.|ipa.\.ttf$)/.test(f))
+    .reduce((s, f) => s + size(f), 0);
+  console.log(`sizes: wasm ${size('quillfen.wasm')}, data ${size('quillfen.data')}, ` +
+              `js ${size('quillfen.js')}, all with the faces ${all} bytes`);
+  console.log(failed ? `web check failed: ${failed}` : `web check: the screens matched (${shots.join(', ')})`);
+} finally {
+  await browser.close();
+  server.close();
+}
+process.exit(failed ? 1 : 0);
