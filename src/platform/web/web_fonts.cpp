@@ -70,9 +70,9 @@ const FontBook::Glyph& FontBook::GlyphOf(Font& font, const char* ch, int len) {
   // A glyph's ink stays inside a box twice the cell's height each way.
   const int side = font.pixelHeight * 4 + 8;
   std::vector<uint8_t> ink(static_cast<size_t>(side) * side);
-  if (font.face < 0 ||
-      !qf_glyph(font.face, font.pixelHeight, font.bold, static_cast<int>(SjisCharToUnicode(ch, len)),
-                len == 1, info.data(), ink.data(), static_cast<int>(ink.size()))) {
+  if (font.face < 0 || !qf_glyph(font.face, font.pixelHeight, font.bold,
+                                 static_cast<int>(SjisCharToUnicode(ch, len)), len == 1,
+                                 info.data(), ink.data(), static_cast<int>(ink.size()))) {
     g = BuiltinGlyph(ch, len, font.pixelHeight);
   } else {
     g.advance = info[0];

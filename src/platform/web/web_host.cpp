@@ -59,7 +59,8 @@ bool IsPng(const char* nameSjis) {
 }  // namespace
 
 WebHost::WebHost()
-    : MessageHost(kDataDir, false, kSaveDir), rgba_(static_cast<size_t>(kWidth) * kHeight * 4, 255) {}
+    : MessageHost(kDataDir, false, kSaveDir),
+      rgba_(static_cast<size_t>(kWidth) * kHeight * 4, 255) {}
 
 bool WebHost::OpenWindow(const char* titleSjis, plat::WindowProc proc) {
   (void)titleSjis;  // the page has its own title
