@@ -17,6 +17,7 @@ target_compile_options(quillfen_core PRIVATE ${QF_WEB_WARNINGS})
 # as they are; emscripten's file system stands under them.
 add_library(quillfen_web STATIC
   src/platform/posix/host_files.cpp
+  src/platform/posix/fs_routing.cpp
   src/platform/posix/glyphs.cpp
   src/platform/posix/message_host.cpp
   src/platform/web/web_host.cpp
