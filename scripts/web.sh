@@ -14,7 +14,11 @@ linux=${QF_LINUX_BUILD:-build/ci}
 mode=${1:-}
 
 if [ "$mode" != --check-built ]; then
-  scripts/deps.sh emscripten node-acorn chromium npm
+  # Node and npm may come with the machine rather than from Debian, whose npm
+  # then conflicts; Debian's are asked for only when there are none.
+  extra=()
+  command -v npm >/dev/null 2>&1 || extra=(nodejs npm)
+  scripts/deps.sh emscripten node-acorn chromium "${extra[@]}"
   echo "== Linux build for the data: $linux =="
   [ -f "$linux/build.ninja" ] || cmake --preset "$(basename "$linux")" >/dev/null
   nice -n 10 cmake --build "$linux" -j 2 --target demo_data quillfen

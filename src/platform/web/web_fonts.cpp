@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/posix/fonts.h"
+#include "platform/posix/glyphs.h"
 #include "platform/posix/host_files.h"
 
 extern "C" {
