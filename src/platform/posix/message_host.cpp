@@ -173,4 +173,23 @@ bool MessageHost::ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
   return ResolveForRead(nameSjis, path) && ReadHostFile(path, out, maxBytes);
 }
 
+bool PumpedHost::Peek() {
+  Pump();
+  plat::Message m;
+  return TakeReady(m, false, Millis());
+}
+
+bool PumpedHost::Get(plat::Message& out) {
+  for (;;) {
+    Pump();
+    if (TakeReady(out, true, Millis())) return out.id != plat::msg::Quit;
+    Block(plat::kNoDeadline);
+  }
+}
+
+void PumpedHost::WaitReady(uint64_t deadline) {
+  if (Peek() || Millis() >= deadline) return;
+  Block(deadline);
+}
+
 }  // namespace posix

@@ -116,4 +116,21 @@ class MessageHost : public plat::Host {
   std::map<uint32_t, TimerState> timers_;
 };
 
+// A host fed by a live event source (a desktop window, a browser page): the
+// waits pump the source into the queue and sleep in it until an event or the
+// deadline, the same on every such host.
+class PumpedHost : public MessageHost {
+ public:
+  using MessageHost::MessageHost;
+  bool Peek() override;
+  bool Get(plat::Message& out) override;
+  void WaitReady(uint64_t deadline) override;
+
+ protected:
+  // Moves what the source has into the queue.
+  virtual void Pump() = 0;
+  // Sleeps until the source has an event or the clock reaches the deadline.
+  virtual void Block(uint64_t deadline) = 0;
+};
+
 }  // namespace posix

@@ -24,7 +24,7 @@ bool SdlHost::Start() {
 }
 
 SdlHost::SdlHost(Options options)
-    : MessageHost(options.dataDir, false, options.saveDir), options_(std::move(options)) {
+    : PumpedHost(options.dataDir, false, options.saveDir), options_(std::move(options)) {
   options_.scale = std::clamp(options_.scale, 1, 4);
 }
 
@@ -282,25 +282,6 @@ void SdlHost::Block(uint64_t deadline) {
   const uint64_t now = Millis();
   if (until <= now) return;
   SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint64_t>(until - now, INT_MAX)));
-}
-
-bool SdlHost::Peek() {
-  Pump();
-  plat::Message m;
-  return TakeReady(m, false, Millis());
-}
-
-bool SdlHost::Get(plat::Message& out) {
-  for (;;) {
-    Pump();
-    if (TakeReady(out, true, Millis())) return out.id != plat::msg::Quit;
-    Block(plat::kNoDeadline);
-  }
-}
-
-void SdlHost::WaitReady(uint64_t deadline) {
-  if (Peek() || Millis() >= deadline) return;
-  Block(deadline);
 }
 
 void SdlHost::CaptureMouse() { SDL_CaptureMouse(SDL_TRUE); }

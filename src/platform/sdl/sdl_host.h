@@ -32,7 +32,7 @@ struct Options {
   uint64_t startedAtMs = 0;   // process start (posix::MonotonicMillis), for that report
 };
 
-class SdlHost final : public posix::MessageHost {
+class SdlHost final : public posix::PumpedHost {
  public:
   // Starts SDL's video; false (with the reason on stderr) when there is no
   // display to open a window on.
@@ -43,9 +43,6 @@ class SdlHost final : public posix::MessageHost {
 
   bool OpenWindow(const char* titleSjis, plat::WindowProc proc) override;
   void DestroyWindow() override;
-  bool Peek() override;
-  bool Get(plat::Message& out) override;
-  void WaitReady(uint64_t deadline) override;
   void CaptureMouse() override;
   void ReleaseMouse() override;
   plat::Point CursorPos() override;
@@ -85,11 +82,11 @@ class SdlHost final : public posix::MessageHost {
   void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:
-  void Pump();
+  void Pump() override;
   void Translate(const SDL_Event& e);
   void TranslateKey(const SDL_KeyboardEvent& key);
   void TranslateWindow(const SDL_WindowEvent& window);
-  void Block(uint64_t deadline);
+  void Block(uint64_t deadline) override;
   // Where the 640 x 480 picture lies in the window: a whole factor (or, in
   // full screen with --fit, the largest that keeps the shape), centred.
   void Layout();

@@ -59,7 +59,7 @@ bool IsPng(const char* nameSjis) {
 }  // namespace
 
 WebHost::WebHost()
-    : MessageHost(kDataDir, false, kSaveDir),
+    : PumpedHost(kDataDir, false, kSaveDir),
       rgba_(static_cast<size_t>(kWidth) * kHeight * 4, 255) {}
 
 bool WebHost::OpenWindow(const char* titleSjis, plat::WindowProc proc) {
@@ -150,25 +150,6 @@ void WebHost::Block(uint64_t deadline) {
   const uint64_t now = Millis();
   if (until <= now) return;
   qf_wait(static_cast<int>(std::min<uint64_t>(until - now, 1u << 30)));
-}
-
-bool WebHost::Peek() {
-  Pump();
-  plat::Message m;
-  return TakeReady(m, false, Millis());
-}
-
-bool WebHost::Get(plat::Message& out) {
-  for (;;) {
-    Pump();
-    if (TakeReady(out, true, Millis())) return out.id != plat::msg::Quit;
-    Block(plat::kNoDeadline);
-  }
-}
-
-void WebHost::WaitReady(uint64_t deadline) {
-  if (Peek() || Millis() >= deadline) return;
-  Block(deadline);
 }
 
 plat::Point WebHost::CursorPos() {

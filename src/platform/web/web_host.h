@@ -16,15 +16,12 @@ namespace web {
 constexpr const char* kDataDir = "/data";
 constexpr const char* kSaveDir = "/save";
 
-class WebHost final : public posix::MessageHost {
+class WebHost final : public posix::PumpedHost {
  public:
   WebHost();
 
   bool OpenWindow(const char* titleSjis, plat::WindowProc proc) override;
   void DestroyWindow() override;
-  bool Peek() override;
-  bool Get(plat::Message& out) override;
-  void WaitReady(uint64_t deadline) override;
   // The page keeps its pointer events while a button is held anyway.
   void CaptureMouse() override {}
   void ReleaseMouse() override {}
@@ -67,8 +64,8 @@ class WebHost final : public posix::MessageHost {
   void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:
-  void Pump();
-  void Block(uint64_t deadline);
+  void Pump() override;
+  void Block(uint64_t deadline) override;
   void FramePainted(const std::vector<plat::Rect>& rects) override;
   void NameRefused(const char* nameSjis, const std::string& why) override;
 
