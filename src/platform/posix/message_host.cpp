@@ -192,4 +192,22 @@ void PumpedHost::WaitReady(uint64_t deadline) {
   Block(deadline);
 }
 
+bool RepeatCounts(uint32_t vk) {
+  switch (vk) {
+    case plat::vk::PageUp:
+    case plat::vk::PageDown:
+    case plat::vk::Up:
+    case plat::vk::Down:
+    case plat::vk::Minus:
+    case plat::vk::Plus:
+    case plat::vk::Subtract:
+    case plat::vk::Add:
+    case plat::vk::LeftBracket:
+    case plat::vk::RightBracket:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace posix

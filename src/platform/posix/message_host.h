@@ -133,4 +133,8 @@ class PumpedHost : public MessageHost {
   virtual void Block(uint64_t deadline) = 0;
 };
 
+// A key held down repeats on a live host; only these keys' repeats mean
+// something to the game (scrolling and the volume steps), the rest are dropped.
+bool RepeatCounts(uint32_t vk);
+
 }  // namespace posix

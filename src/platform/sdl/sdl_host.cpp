@@ -162,24 +162,6 @@ uint32_t VirtualKey(const SDL_Keysym& key) {
   return 0;
 }
 
-// Keys whose held repeat means something: scrolling and the volume steps.
-bool Repeats(uint32_t vk) {
-  switch (vk) {
-    case plat::vk::PageUp:
-    case plat::vk::PageDown:
-    case plat::vk::Up:
-    case plat::vk::Down:
-    case plat::vk::Minus:
-    case plat::vk::Plus:
-    case plat::vk::Subtract:
-    case plat::vk::Add:
-    case plat::vk::LeftBracket:
-    case plat::vk::RightBracket:
-      return true;
-    default:
-      return false;
-  }
-}
 }  // namespace
 
 void SdlHost::Translate(const SDL_Event& e) {
@@ -235,7 +217,7 @@ void SdlHost::TranslateKey(const SDL_KeyboardEvent& key) {
     if (vk) Post(plat::msg::KeyUp, vk, 0);
     return;
   }
-  if (key.repeat && !Repeats(vk)) return;
+  if (key.repeat && !posix::RepeatCounts(vk)) return;
   if (vk == plat::vk::Return && (key.keysym.mod & KMOD_ALT)) {
     Post(plat::msg::SysKeyDown, plat::vk::Return, 0);
     return;

@@ -28,25 +28,6 @@ namespace {
 // What the page's listeners queue, as qf_next_event hands it over.
 enum Event { kMove = 1, kDown, kUp, kKeyDown, kKeyUp, kWheel, kFocus, kClose };
 
-// Keys whose held repeat means something: scrolling and the volume steps.
-bool Repeats(uint32_t vk) {
-  switch (vk) {
-    case plat::vk::PageUp:
-    case plat::vk::PageDown:
-    case plat::vk::Up:
-    case plat::vk::Down:
-    case plat::vk::Minus:
-    case plat::vk::Plus:
-    case plat::vk::Subtract:
-    case plat::vk::Add:
-    case plat::vk::LeftBracket:
-    case plat::vk::RightBracket:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // The expansion of 5 bits to 8 that the PNG writer uses, so that the canvas
 // shows the very colours of a screenshot.
 uint8_t Expand5(unsigned v) { return static_cast<uint8_t>((v << 3) | (v >> 2)); }
@@ -109,7 +90,7 @@ void WebHost::Pump() {
       case kKeyDown: {
         const auto vk = static_cast<uint32_t>(e[1]);
         const bool repeat = e[2] != 0;
-        if (repeat && !Repeats(vk)) break;
+        if (repeat && !posix::RepeatCounts(vk)) break;
         if (vk == plat::vk::Return && e[3]) {
           Post(plat::msg::SysKeyDown, plat::vk::Return, 0);
           break;
