@@ -75,8 +75,23 @@ struct Writer {
   bool More() { return in.ConsumeIntegralInRange<int>(0, 15) != 0; }
   void Arg(const std::string& a) { out += " " + a; }
 
+  // One command line: its name and arguments. The pick is split by kind of
+  // command only to keep each function short.
   void Command() {
-    switch (in.ConsumeIntegralInRange<int>(0, 33)) {
+    const int pick = in.ConsumeIntegralInRange<int>(0, 33);
+    if (pick <= 13)
+      FlowCommand(pick);
+    else if (pick <= 18)
+      PictureCommand(pick);
+    else if (pick <= 27)
+      CardCommand(pick);
+    else
+      SoundCommand(pick);
+    out += "\n";
+  }
+
+  void FlowCommand(int pick) {
+    switch (pick) {
       case 0:
         out += ".clk";
         if (More()) Arg(Value());
@@ -134,6 +149,11 @@ struct Writer {
         out += in.ConsumeBool() ? ".wat" : ".cwt";
         if (More()) Arg(Value());
         break;
+    }
+  }
+
+  void PictureCommand(int pick) {
+    switch (pick) {
       case 14:
         out += ".update";
         if (More()) Arg(Value());
@@ -155,6 +175,11 @@ struct Writer {
         out += ".event";
         if (More()) Arg(in.ConsumeBool() ? "begin" : "end");
         break;
+    }
+  }
+
+  void CardCommand(int pick) {
+    switch (pick) {
       case 19:
         out += ".let";
         if (More()) Arg(Pick(kVariables));
@@ -205,6 +230,11 @@ struct Writer {
         out += ".strong";
         if (More()) Arg(in.ConsumeBool() ? "begin" : "end");
         break;
+    }
+  }
+
+  void SoundCommand(int pick) {
+    switch (pick) {
       case 28:
         // A battle takes the rest of the run's time: fewer of them.
         if (in.ConsumeIntegralInRange<int>(0, 3) != 0) {
@@ -240,7 +270,6 @@ struct Writer {
         out += Pick(kTexts);
         break;
     }
-    out += "\n";
   }
 
   void Lines(int count) {
