@@ -189,10 +189,17 @@ else
   xdotool key --window "$window" alt+Return 2>/dev/null
   sleep 2
 fi
+# Esc asks first; Enter answers yes.
 xdotool key --window "$window" Escape 2>/dev/null
+sleep 1
+if ! kill -0 "$wine_pid" 2>/dev/null; then
+  echo "the game ended on Esc without asking"
+  failed=$((failed + 1))
+fi
+xdotool key --window "$window" Return 2>/dev/null
 for _ in $(seq 100); do kill -0 "$wine_pid" 2>/dev/null || break; sleep 0.2; done
 if kill -0 "$wine_pid" 2>/dev/null; then
-  echo "the game did not end on Esc"
+  echo "the game did not end on Esc and Enter"
   failed=$((failed + 1))
 fi
 wait "$wine_pid" 2>/dev/null || true
@@ -207,4 +214,4 @@ if [ "$failed" -ne 0 ]; then
   echo "Windows checks failed: $failed (the files are in $work)"
   exit 1
 fi
-echo "Windows: ${tests_passed:-0} unit tests passed under Wine; the screens matched ($shots); Esc ended the game"
+echo "Windows: ${tests_passed:-0} unit tests passed under Wine; the screens matched ($shots); Esc asked and Enter ended the game"

@@ -76,6 +76,8 @@ bool ParseSettings(const std::string& text, Settings& out, std::string& why) {
       ok = ReadInt(value, 0, 100, s.effectsVolume);
     } else if (key == "muted") {
       ok = ReadBool(value, s.muted);
+    } else if (key == "confirm_quit") {
+      ok = ReadBool(value, s.confirmQuit);
     } else if (key == "auto_delay") {
       ok = ReadInt(value, 0, 60000, s.autoDelay);
     } else if (key.empty()) {
@@ -108,6 +110,8 @@ std::string FormatSettings(const Settings& s) {
   line("muted", s.muted ? "1" : "0");
   t += "# milliseconds an automatic wait lasts, before its line's length is added\n";
   line("auto_delay", std::to_string(s.autoDelay));
+  t += "# 1: ask before Esc, F12 or the window's close button end the game\n";
+  line("confirm_quit", s.confirmQuit ? "1" : "0");
   return t;
 }
 

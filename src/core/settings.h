@@ -16,6 +16,7 @@ struct Settings {
   int32_t effectsVolume = 100;
   bool muted = false;
   int32_t autoDelay = 1500;  // ms an automatic click wait lasts before its line's length
+  bool confirmQuit = true;   // ask before Esc, F12 or the close button end the game
 };
 extern Settings settings;
 

@@ -64,7 +64,9 @@ constexpr uint32_t Up = 0x26;
 constexpr uint32_t Down = 0x28;
 constexpr uint32_t A = 0x41;  // letters are their capitals' codes
 constexpr uint32_t M = 0x4D;
+constexpr uint32_t N = 0x4E;
 constexpr uint32_t T = 0x54;
+constexpr uint32_t Y = 0x59;
 constexpr uint32_t Add = 0x6B;       // keypad +
 constexpr uint32_t Subtract = 0x6D;  // keypad -
 constexpr uint32_t F1 = 0x70;
@@ -183,6 +185,8 @@ class Host {
   virtual uint64_t RealMillis() { return Millis(); }
   virtual void SleepMs(uint32_t ms) = 0;
   virtual void Beep() = 0;
+  // False where nobody answers a question: a scripted or headless run.
+  virtual bool Interactive() { return true; }
 
   // --- dialogs and diagnostics --------------------------------------------
   // Modal OK box owned by the window; caption may be null (no caption).

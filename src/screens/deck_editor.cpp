@@ -356,6 +356,14 @@ bool deckEditorRelease(int x, int y) {
   return true;
 }
 
+bool deckEditorBack() {
+  if (deckEditor.dragSource == 0) return closeScreen();
+  EraseDragRectangle();
+  deckEditor.dragSource = 0;
+  deckEditor.dragPosition = 0;
+  return true;
+}
+
 bool deckEditorDetail(int x, int y) {
   if (deckEditor.dragSource != 0) return true;
   int pile = 0;

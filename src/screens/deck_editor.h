@@ -40,5 +40,7 @@ void drawDeckEditor();
 // answers false when the program must end; movement never does.
 [[nodiscard]] bool deckEditorPress(int x, int y);
 [[nodiscard]] bool deckEditorRelease(int x, int y);
+// Esc: a card being dragged goes back where it was; else the screen closes.
+[[nodiscard]] bool deckEditorBack();
 [[nodiscard]] bool deckEditorDetail(int x, int y);
 bool deckEditorMove(int x, int y);

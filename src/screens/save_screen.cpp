@@ -24,6 +24,9 @@ namespace {
 
 constexpr int kButtonX = 160, kButtonW = 320, kButtonH = 32;
 constexpr int kSaveY = 152, kLoadY = 200, kStartOverY = 248, kBackY = 296;
+// Each slot owns a band of five listing lines, whatever its text's length,
+// so that every slot's text sits in its own panel.
+constexpr int kLinesPerSlot = 5;
 
 bool Within(int v, int top, int height) { return v >= top && v < top + height; }
 
@@ -85,12 +88,36 @@ void FormatSlotListing(const SaveSnapshot& s, const plat::CalendarTime& t, char*
                 s.date.mday, s.deckCount, s.stockCount, s.hp, s.maxhp, s.mp, s.maxmp, s.money);
 }
 
+SaveScreenState saveScreen;
+
+void ResetSaveScreen() { saveScreen.caption.Release(); }
+
+namespace {
+
+// Which of SAVE and LOAD the player chose, on the foot bar left of its own
+// label: a click on a slot does what this says.
+void DrawModeCaption() {
+  const char* text = shell.InputMode == mode::SaveSlots   ? texts::kPickSaveSlot
+                     : shell.InputMode == mode::LoadSlots ? texts::kPickLoadSlot
+                                                          : nullptr;
+  if (!text) return;
+  TextWindow& pen = saveScreen.caption;
+  pen.Setup(&gfx.Screen, 12, 458, 400, 16, texts::kFaceGothic, 14, 700, 0, 0, 1, 1, 0xA0E7FF,
+            0x000000, kBlueKey);
+  pen.Print(text, 1);
+}
+
+}  // namespace
+
 void drawSlotListing() {
   auto& h = plat::host();
   Copy(gfx.Screen, 0, 0, 640, 480, gfx.WorkPage, 0, 0);
+  DrawModeCaption();
   TextWindow& w = Listing();
   w.ClearAll();
+  const int firstLine = w.CurrentLine();
   for (int slot = 1; slot <= kSaveSlotCount; ++slot) {
+    while (w.CurrentLine() < firstLine + (slot - 1) * kLinesPerSlot) w.NewLine();
     SaveSnapshot s;
     std::vector<uint8_t> variables;
     const SlotState state = readSaveFile(slot, static_cast<int32_t>(vars.ints.size()),
@@ -107,9 +134,6 @@ void drawSlotListing() {
     } else {
       // Numbers from a file that is not a whole save would mislead.
       w.Print(texts::kSlotDamaged, 1);
-    }
-    if (slot < kSaveSlotCount) {
-      for (int n = 0; n < 4; ++n) w.NewLine();
     }
   }
   InvalidateAll();
@@ -139,18 +163,23 @@ bool saveMenuClick(int x, int y) {
   } else if (Within(y, kStartOverY, kButtonH)) {
     return StartOver();
   } else if (Within(y, kBackY, kButtonH)) {
-    drawSlotListing();
-    return closeScreen();
+    return saveScreenBack();
   }
   return true;
 }
 
-bool slotClick(int x, int y) {
-  if (x >= 4 && x < 636 && y >= 456 && y < 476) {
-    DrawMenu();
-    shell.InputMode = mode::SaveMenu;
-    return true;
+bool saveScreenBack() {
+  if (shell.InputMode == mode::SaveMenu) {
+    drawSlotListing();
+    return closeScreen();
   }
+  DrawMenu();
+  shell.InputMode = mode::SaveMenu;
+  return true;
+}
+
+bool slotClick(int x, int y) {
+  if (x >= 4 && x < 636 && y >= 456 && y < 476) return saveScreenBack();
   if (x < 0 || x >= 640 || y < 0 || y >= 450) return true;
   const int slot = y / 150 + 1;
   if (shell.InputMode == mode::SaveSlots) {

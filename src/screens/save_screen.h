@@ -5,7 +5,15 @@
 #include <cstddef>
 
 #include "data/save_file.h"
+#include "graphics/textwindow.h"
 #include "platform/platform.h"
+
+// The pen of the caption that says which of SAVE and LOAD was chosen.
+struct SaveScreenState {
+  TextWindow caption;
+};
+extern SaveScreenState saveScreen;
+void ResetSaveScreen();
 
 // The third button of the status bar; false when the program must end.
 [[nodiscard]] bool openSaveScreen();
@@ -13,6 +21,8 @@
 // must end.
 [[nodiscard]] bool saveMenuClick(int x, int y);
 [[nodiscard]] bool slotClick(int x, int y);
+// Esc: from the slots back to the menu, from the menu out of the screen.
+[[nodiscard]] bool saveScreenBack();
 // The page with the three slots, into Screen.
 void drawSlotListing();
 

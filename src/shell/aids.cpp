@@ -12,6 +12,7 @@
 #include "shell/input.h"
 #include "shell/notes.h"
 #include "shell/overlay.h"
+#include "shell/quit_box.h"
 #include "shell/screenshots.h"
 #include "shell/setting_keys.h"
 
@@ -40,6 +41,8 @@ bool ViewKey(uint32_t vk, bool repeat) {
       return BacklogKey(vk);
     case View::Help:
       return HelpKey(vk, repeat);
+    case View::Quit:
+      return QuitBoxKey(vk);
     case View::None:
       break;
   }
@@ -122,16 +125,18 @@ bool AidsWheel(int notches) {
     ScrollBacklog(-3 * notches);
     return true;
   }
-  if (OpenedView() == View::Help) return true;
+  if (OpenedView() != View::None) return true;
   if (notches > 0 && BacklogMayOpen()) OpenBacklog();
   return true;
 }
 
-bool AidsMouse(uint32_t message, int, int) {
+bool AidsMouse(uint32_t message, int x, int y) {
   const View view = OpenedView();
   if (view == View::None) return false;
-  if (message == plat::msg::RButtonDown ||
-      (view == View::Help && message == plat::msg::LButtonDown))
+  if (view == View::Quit)
+    QuitBoxMouse(message, x, y);
+  else if (message == plat::msg::RButtonDown ||
+           (view == View::Help && message == plat::msg::LButtonDown))
     CloseView();
   // The buttons' state still follows, so that a release after closing is
   // not taken for a held button.

@@ -7,6 +7,7 @@
 #include "shell/display.h"
 #include "shell/notes.h"
 #include "shell/overlay.h"
+#include "shell/quit_box.h"
 #include "shell/setting_keys.h"
 #include "shell/settings_file.h"
 
@@ -143,15 +144,16 @@ void WireSubsystems() {
   SetModeHandlers(mode::ClickWaitClear,
                   {ClickWaitClearPress, ClickWaitClearPress, nullptr, nullptr});
   SetModeHandlers(mode::Choice, {ChoicePress, nullptr, nullptr, ChoiceMove});
-  SetModeHandlers(mode::SaveMenu, {saveMenuClick, nullptr, nullptr, nullptr});
-  SetModeHandlers(mode::SaveSlots, {slotClick, nullptr, nullptr, nullptr});
-  SetModeHandlers(mode::LoadSlots, {slotClick, nullptr, nullptr, nullptr});
+  SetModeHandlers(mode::SaveMenu, {saveMenuClick, nullptr, nullptr, nullptr, saveScreenBack});
+  SetModeHandlers(mode::SaveSlots, {slotClick, nullptr, nullptr, nullptr, saveScreenBack});
+  SetModeHandlers(mode::LoadSlots, {slotClick, nullptr, nullptr, nullptr, saveScreenBack});
   for (int32_t m : {mode::PlayerAttacks, mode::PlayerIntercepts, mode::PlayerAttacksSecond,
                     mode::PlayerInterceptsSecond})
     SetModeHandlers(m, {battleClick, battleRightClick, nullptr, battleHover});
-  SetModeHandlers(mode::DeckEditor,
-                  {deckEditorPress, deckEditorDetail, deckEditorRelease, deckEditorMove});
-  SetModeHandlers(mode::Collection, {collectionClick, collectionDetail, nullptr, nullptr});
+  SetModeHandlers(mode::DeckEditor, {deckEditorPress, deckEditorDetail, deckEditorRelease,
+                                     deckEditorMove, deckEditorBack});
+  SetModeHandlers(mode::Collection,
+                  {collectionClick, collectionDetail, nullptr, nullptr, closeScreen});
   SetScreenOpener(ScreenButton::SaveLoad, openSaveScreen);
   SetScreenOpener(ScreenButton::DeckEditor, openDeckEditor);
   SetScreenOpener(ScreenButton::Collection, openCollectionViewer);
@@ -173,6 +175,7 @@ void ResetGameState() {
   ResetScreens();
   ResetDeckEditor();
   ResetCollection();
+  ResetSaveScreen();
   ResetBattle();
   ResetRandom();
   ResetSound();
@@ -234,7 +237,11 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
       if ((wParam & 0xFFFF) != plat::activate::Inactive || OnDeactivated()) return 0;
       break;
     case plat::msg::Close:
-      h.DestroyWindow();
+      // A second close while the box asks is the answer.
+      if (QuitAsks() && OpenedView() != View::Quit)
+        AskQuit();
+      else
+        QuitNow();
       return 0;
     case plat::msg::Destroy:
       RestoreDisplayAtExit();

@@ -97,6 +97,12 @@ void OnKeyDown(uint32_t virtualKey) {
       break;
     }
     case plat::vk::Escape:
+      if (const ModeHandlers* m = HandlersInForce(); m && m->back) {
+        QuitUnless(m->back());
+        break;
+      }
+      h.Post(plat::msg::Close, 0, 0);
+      break;
     case plat::vk::F12:
       h.Post(plat::msg::Close, 0, 0);
       break;

@@ -14,11 +14,17 @@ using PointHandler = bool (*)(int x, int y);
 // Posts the quit message unless ok: the answer of a handler or a wait.
 void QuitUnless(bool ok);
 
+// What Esc does on a screen that has a way back: the same as its own back
+// button, so the key a player reaches for to leave a screen does not end
+// the game. False when the program must end.
+using BackHandler = bool (*)();
+
 struct ModeHandlers {
   PointHandler leftDown = nullptr;
   PointHandler rightDown = nullptr;
   PointHandler leftUp = nullptr;
   PointHandler move = nullptr;
+  BackHandler back = nullptr;
 };
 
 // The three screens the status bar's buttons open; each answers false when

@@ -8,7 +8,7 @@
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
 
-enum class View { None, Backlog, Help };
+enum class View { None, Backlog, Help, Quit };
 
 // Draws a view's text onto the dimmed scene.
 using DrawView = void (*)(Image& panel);

@@ -2,7 +2,7 @@
 # The desktop backend in a real X server: the window shows, pixel for pixel,
 # what the headless backend shows at the same moments of the same run; a
 # click reaches the game; Alt+Enter twice returns to the centred window; Esc
-# closes it; and the demo's opening is heard through SDL's audio.
+# asks before it ends the game and Enter answers yes; and the demo's opening is heard through SDL's audio.
 set -euo pipefail
 bin=$1 src=$2 demo=${3:-} work=$(mktemp -d)
 pids=()
@@ -59,12 +59,19 @@ xdotool key --window "$wid" alt+Return
 poll 50 geometry_is "0,0 1024x768" || fail "Alt+Enter did not go full screen"
 xdotool key --window "$wid" alt+Return
 poll 50 geometry_is "$start" || fail "Alt+Enter did not return to the window"
-# The window is gone before the key is released: xdotool may complain, and
-# the release must still reach the server, or the next window sees Esc held.
-xdotool key --window "$wid" Escape 2>/dev/null || true
+# A player at the window is asked first: the game runs on under the box.
+xdotool key --window "$wid" Escape
 game_gone() { ! kill -0 "$game" 2>/dev/null; }
-poll 50 game_gone || fail "Esc did not close the game"
-xdotool keyup Escape 2>/dev/null || true
+sleep 0.5
+game_gone && fail "Esc ended the game without asking"
+import -window "$wid" "png24:$work/asked.png"
+same "$work/asked.png" "$work/second.png" && fail "Esc showed no question"
+[ -n "${QF_DESKTOP_SHOTS:-}" ] && cp "$work/asked.png" "$QF_DESKTOP_SHOTS/quit-box.png"
+# The window is gone before the key is released: xdotool may complain, and
+# the release must still reach the server, or the next window sees it held.
+xdotool key --window "$wid" Return 2>/dev/null || true
+poll 50 game_gone || fail "Enter in the quit box did not end the game"
+xdotool keyup Return 2>/dev/null || true
 
 # Sound: the title bell, then the town's music from 3.9 s, through SDL's disk
 # driver into a file; its progress goes to a folder of the test's own.
@@ -81,4 +88,4 @@ if [ -n "$demo" ] && command -v sox >/dev/null 2>&1; then
   audible 0 1.5 || fail "the title bell is silent"
   audible 4.2 0.8 || fail "the town's music is silent"
 fi
-echo "desktop window: frames as headless, click, full screen and back, Esc, sound"
+echo "desktop window: frames as headless, click, full screen and back, Esc asks, sound"

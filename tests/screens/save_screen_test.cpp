@@ -77,18 +77,18 @@ TEST_F(SaveScreenTest, TheListingShowsTheFileTimeTheGameAndEachSlotInItsBand) {
   shell.InputMode = mode::ClickWait;
   ASSERT_TRUE(openSaveScreen());
   EXPECT_EQ(shell.InputMode, mode::SaveMenu);
-  // Size 26 with a gap of 4: a line every 30 pixels from y 44; four new
-  // lines after each slot.
+  // Size 26 with a gap of 4: a line every 30 pixels from y 44; each slot
+  // five lines from the top of its band, however long the one above.
   const std::pair<int, std::string> lines[] = {{1, "2026/4/2 7:03:00"},
                                                {2, " 2001/4/1"},
                                                {3, " Card:30/12 HP:250/300 MP:20/30 \\:1500"},
-                                               {8, Sjis("               ―― Damaged ――")},
-                                               {13, Sjis("               ―― No Data ――")}};
+                                               {7, Sjis("               ―― Damaged ――")},
+                                               {12, Sjis("               ―― No Data ――")}};
   for (const auto& [i, shown] : lines) {
     EXPECT_EQ(Line(i), shown) << i;
     EXPECT_EQ(Top(i), 44 + 30 * (i - 1)) << i;
   }
-  EXPECT_EQ(Line(7) + Line(9) + Line(12), "");
+  EXPECT_EQ(Line(4) + Line(5) + Line(6) + Line(8) + Line(11), "");
   EXPECT_EQ(msgwin.window[4].X(), 12);
   // The menu: the page darkened by 0x646464 (12 of 31 a channel), the four
   // buttons of "saveback" at x 160 one under the other.
@@ -100,6 +100,19 @@ TEST_F(SaveScreenTest, TheListingShowsTheFileTimeTheGameAndEachSlotInItsBand) {
     EXPECT_EQ(At(479, tops[b] + 31), kButton[b]) << b;
     EXPECT_NE(At(479, tops[b] + 32), kButton[b]) << b;
     EXPECT_NE(At(480, tops[b]), kButton[b]) << b;
+  }
+  // The slots say which button chose them; Esc's way back is the bar's.
+  LineRecord caption{};
+  EXPECT_FALSE(saveScreen.caption.GetLine(1, caption) && caption.text[0]);
+  const std::pair<int, std::string> modes[] = {{152, Sjis("セーブ　SAVE：セーブする枠を選ぶ")},
+                                               {200, Sjis("ロード　LOAD：ロードする枠を選ぶ")}};
+  for (const auto& [y, shown] : modes) {
+    ASSERT_TRUE(saveMenuClick(300, y + 10));
+    ASSERT_TRUE(saveScreen.caption.GetLine(1, caption));
+    EXPECT_EQ(std::string(caption.text), shown);
+    EXPECT_EQ(Line(12), Sjis("               ―― No Data ――"));
+    ASSERT_TRUE(saveScreenBack());
+    EXPECT_EQ(shell.InputMode, mode::SaveMenu);
   }
 }
 
@@ -285,3 +298,12 @@ TEST_F(SaveScreenTest, InitDeletesEverySlotTheListingWouldShow) {
 }
 
 }  // namespace
+
+// Esc on a menu screen is its way back (slots, menu, then the scene), not
+// the end of the game: every Esc but the last is delivered to a game that
+// still runs.
+TEST_F(SaveScreenTest, EscLeavesTheSlotsTheMenuAndTheCollectionOneStepAtATime) {
+  Run("",
+      "wait click 578 458\nwait key esc\nwait click 620 458\nwait click 300 162\n"
+      "wait key esc\nwait key esc\n");
+}

@@ -49,6 +49,32 @@ TEST_F(ShellTest, StartUpRunsStartAndEscF12CloseOrTheEndOfInputEndIt) {
   }
 }
 
+// Where a player sits at the window, Esc, F12 and the close button ask
+// first: the box takes every input, N or Esc goes back to the game as it
+// was, and only the box's yes ends it. Turned off, they end it at once.
+TEST_F(ShellTest, WithAPlayerThereQuittingAsksAndOnlyYesEnds) {
+  const std::pair<const char*, int> runs[] = {
+      {"key esc\n+100 click 5 5\n+100 key n\n+100 key f12\n+100 key esc\n+100 close\n+100 "
+       "click 262 256\n@60000 move 1 1",
+       3},
+      {"key esc\n@60000 move 1 1", 1}};
+  for (const auto& [input, closes] : runs) {
+    ResetGameState();
+    WriteData("config.scn", ".int a\n");
+    WriteData("start.scn", ".show msg1\nHello\n.clk\nBye\n.clk\n");
+    WriteData("settings.txt", closes == 1 ? "confirm_quit = 0\n" : "");
+    MakeHost(input);
+    host->options().interactive = true;
+    EXPECT_EQ(RunGame(), 0);
+    const auto& sent = host->sentToProc;
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), Close), closes) << input;
+    EXPECT_EQ(sent.back(), Destroy);
+    EXPECT_LT(host->Millis(), 60000u) << input;
+    LineRecord line{};
+    EXPECT_FALSE(msgwin.window[1].GetLine(2, line) && line.text[0]) << "the click passed the box";
+  }
+}
+
 // A scenario that loops without ever waiting still hears Esc and the close
 // button, and the progress it gave before the loop is written at the end.
 TEST_F(ShellTest, ABusyLoopThatNeverWaitsStillClosesWithProgressWritten) {

@@ -55,6 +55,8 @@ constexpr std::pair<const char*, uint32_t> kKeys[] = {{"enter", plat::vk::Return
                                                       {"down", plat::vk::Down},
                                                       {"a", plat::vk::A},
                                                       {"m", plat::vk::M},
+                                                      {"n", plat::vk::N},
+                                                      {"y", plat::vk::Y},
                                                       {"t", plat::vk::T},
                                                       {"minus", plat::vk::Minus},
                                                       {"plus", plat::vk::Plus},

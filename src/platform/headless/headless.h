@@ -37,6 +37,8 @@ struct Options {
   // With realClock: run the music timer on a real thread, as the desktop
   // backends do, so a benchmark can see what playing music costs.
   bool threadedTimer = false;
+  // A player answers questions (the quit box): off, since a script cannot.
+  bool interactive = false;
   // Render the run's music and wave effects into this WAV file at the end.
   std::string audioOut;
 };
@@ -183,6 +185,7 @@ class HeadlessHost : public posix::MessageHost {
   plat::CalendarTime LocalCalendar(int64_t s) override { return posix::BreakDown(s, true); }
   bool NormaliseCalendar(plat::CalendarTime& t) override { return posix::Normalise(t, true); }
   bool MidiOpen() override;
+  bool Interactive() override { return options_.interactive; }
   void MidiShortMessage(uint32_t message) override;
   void MidiLongMessage(const uint8_t* data, size_t size) override;
   void MidiReset() override;
