@@ -105,6 +105,7 @@ bool WindowKey(uint32_t vk) {
 void ResetAids() {
   ResetBacklogView();
   ResetHelpView();
+  ResetQuitBox();
   ResetNotes();
   ResetOverlay();
 }

@@ -77,6 +77,8 @@ bool QuitBoxKey(uint32_t vk) {
   }
 }
 
+void ResetQuitBox() { quitBox.pen.Release(); }
+
 void QuitBoxMouse(uint32_t message, int x, int y) {
   if (message == plat::msg::RButtonDown) CloseView();
   if (message != plat::msg::LButtonDown) return;

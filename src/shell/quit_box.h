@@ -17,3 +17,5 @@ void QuitNow();
 // While the box is open: true when it used the input up.
 bool QuitBoxKey(uint32_t virtualKey);
 void QuitBoxMouse(uint32_t message, int x, int y);
+
+void ResetQuitBox();
