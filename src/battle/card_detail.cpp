@@ -42,6 +42,21 @@ std::string HelpText(const char* head, const HelpSlot (&slots)[6], const char* t
 
 constexpr int32_t kBoxX = 120, kBoxY = 160, kBoxW = 400, kBoxH = 160;
 
+// The detail's text on a panel of its own, dark and framed in gold, so that
+// no card or label of the page behind runs into it.
+constexpr int32_t kPanelMargin = 8;
+constexpr uint32_t kPanelFill = 0x301810, kPanelFrame = 0x68B8D9;  // 0xBBGGRR
+
+void DrawDetailPanel(const TextWindow& text) {
+  const int32_t x = text.X() - kPanelMargin, y = text.Y() - kPanelMargin;
+  const int32_t w = text.Width() + 2 * kPanelMargin, h = text.Height() + 2 * kPanelMargin;
+  FillImageRect(gfx.Screen, x, y, w, h, kPanelFill);
+  FillImageRect(gfx.Screen, x, y, w, 1, kPanelFrame);
+  FillImageRect(gfx.Screen, x, y + h - 1, w, 1, kPanelFrame);
+  FillImageRect(gfx.Screen, x, y, 1, h, kPanelFrame);
+  FillImageRect(gfx.Screen, x + w - 1, y, 1, h, kPanelFrame);
+}
+
 bool ShowHelp(const std::string& text) {
   const int32_t remembered = shell.InputMode;
   shell.InputMode = mode::Busy;
@@ -69,6 +84,7 @@ bool showCardDetail(int card) {
   LoadK16RectKeyed(gfx.Screen, picture.c_str(), 16, top + 32, 300, 414, 0, 0);
 
   TextWindow& window = msgwin.window[4];
+  DrawDetailPanel(window);
   window.ClearAll();
   for (const std::string& piece :
        {std::string(texts::kDetailOpen), recordText(record->name), std::string(texts::kDetailClose),

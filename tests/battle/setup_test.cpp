@@ -226,6 +226,9 @@ TEST_F(BattleRunTest, TheCardDetailAndALongCandidateListAnswerTheirClicks) {
     EXPECT_LT(sum(ShotAt(dataDir, "detail", x, y)), sum(ShotAt(dataDir, "battle", x, y)))
         << x << "," << y;
   }
+  // The text on its own panel, framed in gold round the detail window.
+  EXPECT_EQ(ShotAt(dataDir, "detail", 328, 200), Rgb5(27, 23, 13));
+  EXPECT_EQ(ShotAt(dataDir, "detail", 631, 471), Rgb5(27, 23, 13));
   EXPECT_EQ(Shot("closed"), Shot("battle"));
   EXPECT_EQ(WindowText(4).substr(0, 9), Sjis("「Card3」"));
   EXPECT_TRUE(shell.InputMode == mode::PlayerAttacks || shell.InputMode == mode::PlayerIntercepts)
