@@ -6,11 +6,13 @@ import { chromium } from 'playwright-core';
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
+import { report } from './sizes.mjs';
 
 const [pageDir, shotsDir, tol] = process.argv.slice(2);
 const tolerance = Number(tol || 3000);
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
-  '.png': 'image/png', '.ttf': 'font/ttf', '.data': 'application/octet-stream' };
+  '.png': 'image/png', '.ttf': 'font/ttf', '.woff2': 'font/woff2', '.json': 'application/json',
+  '.data': 'application/octet-stream' };
 const server = http.createServer((req, res) => {
   const url = decodeURIComponent(req.url.split('?')[0]);
   const file = url.startsWith('/shots/') ? path.join(shotsDir, url.slice(7))
@@ -122,11 +124,7 @@ try {
   console.log(`save folder: ${before.length} files written, ${kept.length} back after a reload` +
               (before.length ? ` (${before.join(', ')})` : ''));
   if (kept.length !== before.length) failed++;
-  const size = (f) => fs.statSync(path.join(pageDir, f)).size;
-  const all = fs.readdirSync(pageDir).filter((f) => /^(quillfen\.|ipa.\.ttf$)/.test(f))
-    .reduce((s, f) => s + size(f), 0);
-  console.log(`sizes: wasm ${size('quillfen.wasm')}, data ${size('quillfen.data')}, ` +
-              `js ${size('quillfen.js')}, all with the faces ${all} bytes`);
+  if (report(pageDir).over.length) failed++;
   console.log(failed ? `web check failed: ${failed}` : `web check: the screens matched (${shots.join(', ')})`);
 } finally {
   await browser.close();

@@ -79,20 +79,6 @@ mergeInto(LibraryManager.library, {
       });
       window.addEventListener('focus', function() { QF.push([7, 1, 0, 0]); });
       window.addEventListener('blur', function() { QF.push([7, 0, 0, 0]); });
-    },
-    // The typographic ascender over the em, from the font file's OS/2 table:
-    // where the desktop book puts the baseline in a cell one em high.
-    typoAscent: function(buffer) {
-      var d = new DataView(buffer), n = d.getUint16(4);
-      for (var i = 0; i < n; i++) {
-        var rec = 12 + i * 16;
-        if (d.getUint32(rec) === 0x4F532F32) {  // 'OS/2'
-          var o = d.getUint32(rec + 8);
-          var asc = d.getInt16(o + 68), desc = d.getInt16(o + 70);
-          if (asc - desc > 0) return asc / (asc - desc);
-        }
-      }
-      return 0.88;
     }
   },
 
@@ -158,21 +144,23 @@ mergeInto(LibraryManager.library, {
     return Asyncify.handleSleep(function(wakeUp) {
       try { FS.mkdir(path); } catch (e) {}
       FS.mount(IDBFS, {}, path);
-      var fonts = [['QfGothic', 'ipag.ttf'], ['QfMincho', 'ipam.ttf']].map(function(f, i) {
-        return fetch(f[1]).then(function(r) { return r.arrayBuffer(); }).then(function(b) {
-          QF.ascent[i] = QF.typoAscent(b);
-          var face = new FontFace(f[0], b);
+      // faces.json names the files and their ascents, made with them.
+      var fonts = fetch('faces.json').then(function(r) { return r.json(); }).then(function(list) {
+        return Promise.all(list.faces.map(function(f, i) {
+          QF.faces[i] = f.family;
+          QF.ascent[i] = f.ascent;
+          var face = new FontFace(f.family, 'url(' + f.file + ')');
           document.fonts.add(face);
           return face.load();
-        }).catch(function(e) { console.warn('quillfen: no face ' + f[1] + ': ' + e); });
-      });
+        }));
+      }).catch(function(e) { console.warn('quillfen: the faces did not load: ' + e); });
       var saves = new Promise(function(resolve) {
         FS.syncfs(true, function(err) {
           if (err) console.warn('quillfen: the saves could not be read: ' + err);
           resolve();
         });
       });
-      Promise.all(fonts.concat([saves])).then(function() { wakeUp(); });
+      Promise.all([fonts, saves]).then(function() { wakeUp(); });
     });
   },
 
