@@ -25,6 +25,8 @@ if [ "$mode" != --check-built ]; then
   nice -n 10 cmake --build "$linux" -j 2 --target demo_data quillfen
 
   echo "== the page =="
+  # The synthesiser the page plays its music with, and the check's driver.
+  [ -d web/node_modules/js-synthesizer ] || (cd web && npm ci --no-audit --no-fund --ignore-scripts)
   # emscripten's optimiser finds Debian's acorn there.
   export NODE_PATH=/usr/share/nodejs
   cmake --preset web -DQF_DATA_FROM="$root/$linux/data" >/dev/null
