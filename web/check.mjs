@@ -149,6 +149,9 @@ try {
   };
   await check('arrival');
   await idleCost();
+  // No sound is started before the player's first gesture.
+  const early = await page.evaluate(() => !!Module.audioOut().context);
+  if (early) { console.log('an AudioContext was made before the first click'); failed++; }
   await click();
   await listen();
   await settle(); await click();
