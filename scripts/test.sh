@@ -4,7 +4,9 @@
 # sequencer and timer tests under ThreadSanitizer, then the
 # Windows build under Wine (scripts/windows.sh), then checks the
 # formatting and runs clang-tidy over the sources, and fuzzes every file
-# format the game reads for QF_FUZZ_SECONDS (30) a harness. The ci presets have build
+# format the game reads for QF_FUZZ_SECONDS (30) a harness, and last builds the
+# browser page and plays it in chromium (scripts/web.sh --check, about five
+# minutes from clean on two cores). The ci presets have build
 # folders of their own, so -Werror never sticks in build/default.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,3 +29,5 @@ ctest --preset tsan -j "$(nproc)"
 QF_LINUX_BUILD=build/ci scripts/windows.sh
 scripts/lint.sh build/ci
 scripts/fuzz.sh "${QF_FUZZ_SECONDS:-30}"
+# The browser page, made from that build's data, played in chromium.
+QF_LINUX_BUILD=build/ci scripts/web.sh --check

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The browser page: installs emscripten and what it needs, makes the demo
-# data with a Linux build's tools, builds the page into build/web
-# (quillfen.html, .js, .wasm, .data and the IPA faces beside them).
+# data with a Linux build's tools, builds the page into build/web/page
+# (quillfen.html, .js, .wasm, .data and the faces beside them), prints its
+# sizes and fails when they are over the budget (web/sizes.mjs).
 #   --serve  then serves it on localhost and prints the address
 #   --check  then plays its opening in headless chromium against the
 #            headless backend's screens (the CTest web_page_in_chromium)
@@ -18,24 +19,27 @@ if [ "$mode" != --check-built ]; then
   # then conflicts; Debian's are asked for only when there are none.
   extra=()
   command -v npm >/dev/null 2>&1 || extra=(nodejs npm)
-  scripts/deps.sh emscripten node-acorn chromium "${extra[@]}"
+  scripts/deps.sh emscripten node-acorn chromium fonttools python3-brotli "${extra[@]}"
   echo "== Linux build for the data: $linux =="
   [ -f "$linux/build.ninja" ] || cmake --preset "$(basename "$linux")" >/dev/null
   nice -n 10 cmake --build "$linux" -j 2 --target demo_data quillfen
 
   echo "== the page =="
+  # The synthesiser the page plays its music with, and the check's driver.
+  [ -d web/node_modules/js-synthesizer ] || (cd web && npm ci --no-audit --no-fund --ignore-scripts)
   # emscripten's optimiser finds Debian's acorn there.
   export NODE_PATH=/usr/share/nodejs
   cmake --preset web -DQF_DATA_FROM="$root/$linux/data" >/dev/null
   nice -n 10 cmake --build build/web -j 2
-  ls -l build/web/quillfen.html build/web/quillfen.js build/web/quillfen.wasm build/web/quillfen.data
+  echo "== the page's sizes =="
+  node web/sizes.mjs build/web/page
 fi
 
 case "$mode" in
   --serve)
     port=${QF_WEB_PORT:-8640}
     echo "Quillfen: http://127.0.0.1:$port/quillfen.html"
-    cd build/web && exec python3 -m http.server "$port" --bind 127.0.0.1
+    cd build/web/page && exec python3 -m http.server "$port" --bind 127.0.0.1
     ;;
   --check | --check-built)
     [ -d web/node_modules/playwright-core ] || (cd web && npm ci --no-audit --no-fund --ignore-scripts)
@@ -58,6 +62,6 @@ INPUT
     cp -r "$linux/data" "$work/data"
     "$linux/quillfen" --headless --quiet --data "$work/data" --input "$work/input.txt" \
       --screenshot-dir "$work/headless" --log "$work/headless.log"
-    node web/check.mjs build/web "$work/headless" "${QF_WEB_TOLERANCE:-3000}"
+    node web/check.mjs build/web/page "$work/headless" "${QF_WEB_TOLERANCE:-3000}"
     ;;
 esac

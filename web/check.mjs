@@ -1,16 +1,20 @@
 // Plays the page's opening in Debian's chromium by real mouse events and
 // compares the canvas with the headless backend's screenshots of the same
-// moments; then reloads and looks for what the game wrote in its save folder.
+// moments; measures what the page costs while it waits for the first click,
+// listens after that click for the sound and for the music; then reloads and
+// looks for what the game wrote in its save folder.
 // usage: node check.mjs PAGE_DIR HEADLESS_SHOTS_DIR [TOLERANCE]
 import { chromium } from 'playwright-core';
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
+import { report } from './sizes.mjs';
 
 const [pageDir, shotsDir, tol] = process.argv.slice(2);
 const tolerance = Number(tol || 3000);
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
-  '.png': 'image/png', '.ttf': 'font/ttf', '.data': 'application/octet-stream' };
+  '.png': 'image/png', '.ttf': 'font/ttf', '.woff2': 'font/woff2', '.json': 'application/json',
+  '.data': 'application/octet-stream' };
 const server = http.createServer((req, res) => {
   const url = decodeURIComponent(req.url.split('?')[0]);
   const file = url.startsWith('/shots/') ? path.join(shotsDir, url.slice(7))
@@ -24,7 +28,7 @@ const server = http.createServer((req, res) => {
 await new Promise((r) => server.listen(0, '127.0.0.1', r));
 const base = `http://127.0.0.1:${server.address().port}`;
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
-  args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required'] });
+  args: ['--no-sandbox'] });
 let failed = 0;
 try {
   const page = await browser.newPage({ viewport: { width: 640, height: 480 } });
@@ -80,6 +84,58 @@ try {
   const click = async (x = 320, y = 240) => {
     await page.mouse.click(box.x + x * box.width / 640, box.y + y * box.height / 480);
   };
+  // The processor's time over a few seconds of waiting for a click, as the
+  // browser counts it: all tasks, and the script among them.
+  const idleCost = async () => {
+    const cdp = await page.context().newCDPSession(page);
+    await cdp.send('Performance.enable');
+    const sample = async () => {
+      const m = Object.fromEntries((await cdp.send('Performance.getMetrics')).metrics
+        .map((x) => [x.name, x.value]));
+      return [m.Timestamp, m.TaskDuration, m.ScriptDuration];
+    };
+    const [t0, task0, script0] = await sample();
+    await page.waitForTimeout(4000);
+    const [t1, task1, script1] = await sample();
+    const pc = (v) => `${(100 * v / (t1 - t0)).toFixed(1)} %`;
+    console.log(`waiting for a click: tasks ${pc(task1 - task0)}, script ${pc(script1 - script0)} ` +
+                `of ${(t1 - t0).toFixed(1)} s`);
+    await cdp.detach();
+  };
+  // After the first click the page's output sounds, and so does the music
+  // alone: an analyser on each reads more than silence within 20 seconds.
+  const listen = async () => {
+    const heard = await page.evaluate(async () => {
+      const out = Module.audioOut();
+      const deadline = performance.now() + 20000;
+      while (!(out.context && out.context.state === 'running') && performance.now() < deadline) {
+        await new Promise((r) => setTimeout(r, 100));
+      }
+      if (!out.context) return { state: 'no context' };
+      const tap = (node) => {
+        const a = out.context.createAnalyser();
+        a.fftSize = 2048;
+        node.connect(a);
+        return a;
+      };
+      const taps = { output: tap(out.master), music: tap(out.music) };
+      const peak = { output: 0, music: 0 };
+      const buf = new Float32Array(2048);
+      while (performance.now() < deadline && !(peak.output > 1e-3 && peak.music > 1e-3)) {
+        await new Promise((r) => setTimeout(r, 50));
+        for (const k in taps) {
+          taps[k].getFloatTimeDomainData(buf);
+          for (const v of buf) peak[k] = Math.max(peak[k], Math.abs(v));
+        }
+      }
+      return { state: out.context.state, musicReady: !!Module.musicReady, peak };
+    });
+    console.log(`after the first click: audio ${heard.state}, synthesiser ` +
+                `${heard.musicReady ? 'up' : 'not up'}, peak ` +
+                (heard.peak ? `${heard.peak.output.toFixed(3)} out, ${heard.peak.music.toFixed(3)} music`
+                            : 'none'));
+    if (!heard.peak || !(heard.peak.output > 1e-3 && heard.peak.music > 1e-3)) failed++;
+  };
   const shots = [];
   const check = async (name) => {
     await settle();
@@ -92,7 +148,13 @@ try {
     }
   };
   await check('arrival');
-  await click(); await settle(); await click();
+  await idleCost();
+  // No sound is started before the player's first gesture.
+  const early = await page.evaluate(() => !!Module.audioOut().context);
+  if (early) { console.log('an AudioContext was made before the first click'); failed++; }
+  await click();
+  await listen();
+  await settle(); await click();
   await check('ordo');
   for (let i = 0; i < 4; i++) { await click(); await settle(); }
   await click();
@@ -122,11 +184,7 @@ try {
   console.log(`save folder: ${before.length} files written, ${kept.length} back after a reload` +
               (before.length ? ` (${before.join(', ')})` : ''));
   if (kept.length !== before.length) failed++;
-  const size = (f) => fs.statSync(path.join(pageDir, f)).size;
-  const all = fs.readdirSync(pageDir).filter((f) => /^(quillfen\.|ipa.\.ttf$)/.test(f))
-    .reduce((s, f) => s + size(f), 0);
-  console.log(`sizes: wasm ${size('quillfen.wasm')}, data ${size('quillfen.data')}, ` +
-              `js ${size('quillfen.js')}, all with the faces ${all} bytes`);
+  if (report(pageDir).over.length) failed++;
   console.log(failed ? `web check failed: ${failed}` : `web check: the screens matched (${shots.join(', ')})`);
 } finally {
   await browser.close();

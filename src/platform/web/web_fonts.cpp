@@ -56,7 +56,7 @@ void FontBook::Delete(plat::FontHandle handle) { fonts_.erase(handle); }
 std::string FontBook::FileOf(plat::FontHandle handle) const {
   auto it = fonts_.find(handle);
   if (it == fonts_.end() || it->second->face < 0) return "builtin";
-  return it->second->face == 1 ? "ipam.ttf" : "ipag.ttf";
+  return it->second->face == 1 ? "qf-mincho.woff2" : "qf-gothic.woff2";
 }
 
 const FontBook::Glyph& FontBook::GlyphOf(Font& font, const char* ch, int len) {

@@ -1,14 +1,20 @@
 // The page's side of the browser backend: the canvas, its input queued for
 // the game's pump, the waits that give the browser its loop back, text
-// drawn with the web fonts, the wave effects and the save folder in IndexedDB.
+// drawn with the web fonts and the save folder in IndexedDB. The sound is in
+// web_audio.js.
 mergeInto(LibraryManager.library, {
+  $QF__deps: ['$QFA'],
   $QF__postset: 'QF.init();',
   $QF: {
-    events: [], wake: null, cursor: [0, 0], ctx: null, glyphCtx: null,
-    audio: null, gain: null, voice: null, volume: 1, syncing: false, syncAgain: false,
+    events: [], wake: null, wakeOnEvents: false, cursor: [0, 0], ctx: null, glyphCtx: null,
+    syncing: false, syncAgain: false,
     faces: ['QfGothic', 'QfMincho'], ascent: [0.88, 0.88],
     push: function(e) {
       QF.events.push(e);
+      if (QF.wakeOnEvents) QF.nudge();
+    },
+    // Ends the game's wait, if it is in one.
+    nudge: function() {
       if (QF.wake) { var w = QF.wake; QF.wake = null; w(); }
     },
     at: function(ev) {
@@ -35,19 +41,11 @@ mergeInto(LibraryManager.library, {
       }
       return 0;
     },
-    startAudio: function() {
-      if (QF.audio) { if (QF.audio.state === 'suspended') QF.audio.resume(); return; }
-      var A = window.AudioContext || window.webkitAudioContext;
-      if (!A) return;
-      QF.audio = new A();
-      QF.gain = QF.audio.createGain();
-      QF.gain.gain.value = QF.volume;
-      QF.gain.connect(QF.audio.destination);
-    },
     init: function() {
       if (typeof window === 'undefined') return;
       var c = Module['canvas'];
       QF.ctx = c.getContext('2d');
+      QFA.onWaveEnd = QF.nudge;
       var g = document.createElement('canvas');
       QF.glyphCtx = g.getContext('2d', { willReadFrequently: true });
       c.addEventListener('contextmenu', function(ev) { ev.preventDefault(); });
@@ -55,7 +53,7 @@ mergeInto(LibraryManager.library, {
         var p = QF.at(ev); QF.push([1, 0, p[0], p[1]]);
       });
       c.addEventListener('mousedown', function(ev) {
-        QF.startAudio(); c.focus();
+        QFA.start(); c.focus();
         var p = QF.at(ev); QF.push([2, ev.button, p[0], p[1]]); ev.preventDefault();
       });
       window.addEventListener('mouseup', function(ev) {
@@ -67,7 +65,7 @@ mergeInto(LibraryManager.library, {
         ev.preventDefault();
       }, { passive: false });
       window.addEventListener('keydown', function(ev) {
-        QF.startAudio();
+        QFA.start();
         var v = QF.vk(ev);
         if (!v) return;
         ev.preventDefault();
@@ -79,20 +77,6 @@ mergeInto(LibraryManager.library, {
       });
       window.addEventListener('focus', function() { QF.push([7, 1, 0, 0]); });
       window.addEventListener('blur', function() { QF.push([7, 0, 0, 0]); });
-    },
-    // The typographic ascender over the em, from the font file's OS/2 table:
-    // where the desktop book puts the baseline in a cell one em high.
-    typoAscent: function(buffer) {
-      var d = new DataView(buffer), n = d.getUint16(4);
-      for (var i = 0; i < n; i++) {
-        var rec = 12 + i * 16;
-        if (d.getUint32(rec) === 0x4F532F32) {  // 'OS/2'
-          var o = d.getUint32(rec + 8);
-          var asc = d.getInt16(o + 68), desc = d.getInt16(o + 70);
-          if (asc - desc > 0) return asc / (asc - desc);
-        }
-      }
-      return 0.88;
     }
   },
 
@@ -104,8 +88,10 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
+  // Sleeps until ms have passed (-1: no end), a wave the game waits for has
+  // ended, or, when events is set, the page has an event for the game.
   qf_wait__deps: ['$QF'],
-  qf_wait: function(ms) {
+  qf_wait: function(ms, events) {
     return Asyncify.handleSleep(function(wakeUp) {
       var done = false, timer = 0;
       var finish = function() {
@@ -116,8 +102,9 @@ mergeInto(LibraryManager.library, {
         wakeUp();
       };
       if (ms >= 0) timer = setTimeout(finish, ms);
-      if (QF.events.length) { setTimeout(finish, 0); return; }
+      if (events && QF.events.length) { setTimeout(finish, 0); return; }
       QF.wake = finish;
+      QF.wakeOnEvents = !!events;
     });
   },
 
@@ -158,21 +145,23 @@ mergeInto(LibraryManager.library, {
     return Asyncify.handleSleep(function(wakeUp) {
       try { FS.mkdir(path); } catch (e) {}
       FS.mount(IDBFS, {}, path);
-      var fonts = [['QfGothic', 'ipag.ttf'], ['QfMincho', 'ipam.ttf']].map(function(f, i) {
-        return fetch(f[1]).then(function(r) { return r.arrayBuffer(); }).then(function(b) {
-          QF.ascent[i] = QF.typoAscent(b);
-          var face = new FontFace(f[0], b);
+      // faces.json names the files and their ascents, made with them.
+      var fonts = fetch('faces.json').then(function(r) { return r.json(); }).then(function(list) {
+        return Promise.all(list.faces.map(function(f, i) {
+          QF.faces[i] = f.family;
+          QF.ascent[i] = f.ascent;
+          var face = new FontFace(f.family, 'url(' + f.file + ')');
           document.fonts.add(face);
           return face.load();
-        }).catch(function(e) { console.warn('quillfen: no face ' + f[1] + ': ' + e); });
-      });
+        }));
+      }).catch(function(e) { console.warn('quillfen: the faces did not load: ' + e); });
       var saves = new Promise(function(resolve) {
         FS.syncfs(true, function(err) {
           if (err) console.warn('quillfen: the saves could not be read: ' + err);
           resolve();
         });
       });
-      Promise.all(fonts.concat([saves])).then(function() { wakeUp(); });
+      Promise.all([fonts, saves]).then(function() { wakeUp(); });
     });
   },
 
@@ -190,32 +179,6 @@ mergeInto(LibraryManager.library, {
       });
     };
     run();
-  },
-
-  qf_play_wave__deps: ['$QF'],
-  qf_play_wave: function(data, size, loop, sync) {
-    return Asyncify.handleSleep(function(wakeUp) {
-      if (QF.voice) { try { QF.voice.stop(); } catch (e) {} QF.voice = null; }
-      QF.startAudio();
-      if (!size || !QF.audio) { wakeUp(); return; }
-      var bytes = HEAPU8.slice(data, data + size).buffer;
-      if (!sync) wakeUp();
-      QF.audio.decodeAudioData(bytes, function(buffer) {
-        var s = QF.audio.createBufferSource();
-        s.buffer = buffer;
-        s.loop = !!loop;
-        s.connect(QF.gain);
-        QF.voice = s;
-        if (sync) s.onended = function() { wakeUp(); };
-        s.start();
-      }, function() { if (sync) wakeUp(); });
-    });
-  },
-
-  qf_effects_volume__deps: ['$QF'],
-  qf_effects_volume: function(f) {
-    QF.volume = f;
-    if (QF.gain) QF.gain.gain.value = f;
   },
 
   qf_glyph__deps: ['$QF'],

@@ -6,19 +6,25 @@
 #include <array>
 #include <cstdio>
 
+#include "platform/posix/audio_mix.h"
 #include "platform/posix/host_files.h"
 
 // The page's side, in web_glue.js.
 extern "C" {
 int qf_next_event(int* out);
-void qf_wait(int ms);
+void qf_wait(int ms, int events);
 void qf_present(const uint8_t* rgba, int x, int y, int w, int h);
 void qf_cursor(int* out);
 void qf_alert(const char* utf8);
 void qf_sync_out();
 void qf_download(const char* nameUtf8, const uint8_t* data, int size);
-void qf_play_wave(const uint8_t* data, int size, int loop, int sync);
-void qf_effects_volume(double factor);
+void qf_play_wave(const uint8_t* data, int size, int loop);
+int qf_wave_busy();
+void qf_volumes(double music, double effects);
+void qf_midi_open(double gain);
+void qf_midi_short(uint32_t message);
+void qf_midi_long(const uint8_t* data, int size);
+void qf_midi_reset();
 void qf_first_frame();
 }
 
@@ -73,6 +79,7 @@ void WebHost::FramePainted(const std::vector<plat::Rect>& rects) {
 }
 
 void WebHost::Pump() {
+  RunPeriodic();
   std::array<int, 4> e{};
   while (qf_next_event(e.data())) {
     const auto at = [&] { return plat::PackPoint(e[2], e[3]); };
@@ -122,16 +129,58 @@ void WebHost::Pump() {
 // The browser gets its event loop back until an event comes or the earlier
 // of the deadline and the next window timer: the page stays responsive and
 // spends nothing while the game waits.
-void WebHost::Block(uint64_t deadline) {
-  const uint64_t until = std::min(deadline, NextTimerDue());
+void WebHost::Block(uint64_t deadline) { WaitFor(std::min(deadline, NextTimerDue()), true); }
+
+void WebHost::WaitFor(uint64_t until, bool events) {
+  if (periodic_.id != 0) until = std::min(until, periodic_.due);
   if (until == plat::kNoDeadline) {
-    qf_wait(-1);
-    return;
+    qf_wait(-1, events);
+  } else if (const uint64_t now = Millis(); until > now) {
+    qf_wait(static_cast<int>(std::min<uint64_t>(until - now, 1u << 30)), events);
   }
-  const uint64_t now = Millis();
-  if (until <= now) return;
-  qf_wait(static_cast<int>(std::min<uint64_t>(until - now, 1u << 30)));
+  RunPeriodic();
 }
+
+// As the desktop's timer thread: periods missed are dropped, not made up in
+// a burst, and the next call is at least a millisecond away, so that a late
+// timer never keeps the page from its loop.
+void WebHost::RunPeriodic() {
+  const uint64_t now = Millis();
+  if (inPeriodic_ || periodic_.id == 0 || periodic_.due > now) return;
+  inPeriodic_ = true;
+  periodic_.due = std::max(periodic_.due + periodic_.period, now + 1);
+  periodic_.callback(periodic_.id, periodic_.user);
+  inPeriodic_ = false;
+}
+
+uint32_t WebHost::StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) {
+  if (++lastPeriodicId_ == 0) ++lastPeriodicId_;
+  periodic_.id = lastPeriodicId_;
+  periodic_.period = std::max<uint32_t>(periodMs, 1);
+  periodic_.due = Millis() + periodic_.period;
+  periodic_.callback = callback;
+  periodic_.user = user;
+  return periodic_.id;
+}
+
+// No call can be running but from inside the callback itself, which then
+// simply ends the timer.
+void WebHost::KillPeriodicTimer(uint32_t timerId) {
+  if (timerId == periodic_.id) periodic_.id = 0;
+}
+
+bool WebHost::MidiOpen() {
+  qf_midi_open(posix::kSynthGain);
+  return true;
+}
+
+void WebHost::MidiShortMessage(uint32_t message) { qf_midi_short(message); }
+
+void WebHost::MidiLongMessage(const uint8_t* data, size_t size) {
+  if (data && size <= (1u << 20)) qf_midi_long(data, static_cast<int>(size));
+}
+
+void WebHost::MidiReset() { qf_midi_reset(); }
 
 plat::Point WebHost::CursorPos() {
   std::array<int, 2> p{};
@@ -141,7 +190,13 @@ plat::Point WebHost::CursorPos() {
 
 uint64_t WebHost::Millis() { return static_cast<uint64_t>(emscripten_get_now()); }
 
-void WebHost::SleepMs(uint32_t ms) { qf_wait(static_cast<int>(ms)); }
+// The whole time, whatever events come meanwhile; the music goes on.
+void WebHost::SleepMs(uint32_t ms) {
+  const uint64_t until = Millis() + ms;
+  do {
+    WaitFor(until, false);
+  } while (Millis() < until);
+}
 
 void WebHost::ShowMessageBox(const char* textSjis, const char* captionSjis) {
   std::string text = posix::SjisToUtf8(textSjis);
@@ -191,20 +246,22 @@ bool WebHost::MakeFolder(const char* nameSjis) {
 }
 
 // The page decodes the whole file itself; a synchronous wave waits on the
-// browser's loop until it has ended.
+// browser's loop until it has ended, the music playing on meanwhile.
 void WebHost::PlayWave(const char* nameSjis, uint32_t flags) {
   std::vector<uint8_t> bytes;
   if (!nameSjis || !ReadWholeFile(nameSjis, bytes)) {
-    qf_play_wave(nullptr, 0, 0, 0);
+    qf_play_wave(nullptr, 0, 0);
     return;
   }
-  qf_play_wave(bytes.data(), static_cast<int>(bytes.size()), (flags & plat::kWaveLoop) != 0,
-               (flags & plat::kWaveAsync) == 0);
+  qf_play_wave(bytes.data(), static_cast<int>(bytes.size()), (flags & plat::kWaveLoop) != 0);
+  if ((flags & plat::kWaveAsync) != 0) return;
+  while (qf_wave_busy()) WaitFor(plat::kNoDeadline, false);
 }
 
+// Music and effects balanced as the desktop mixes them.
 void WebHost::SetVolumes(int musicPercent, int effectsPercent) {
-  (void)musicPercent;
-  qf_effects_volume(std::clamp(effectsPercent, 0, 100) / 100.0);
+  const auto factor = [](int percent) { return std::clamp(percent, 0, 100) / 100.0; };
+  qf_volumes(factor(musicPercent), factor(effectsPercent) * posix::kWaveGain);
 }
 
 }  // namespace web

@@ -52,14 +52,18 @@ class WebHost final : public posix::PumpedHost {
   plat::CalendarTime LocalCalendar(int64_t s) override { return posix::BreakDown(s, false); }
   bool NormaliseCalendar(plat::CalendarTime& t) override { return posix::Normalise(t, false); }
 
-  // No synthesiser in the page yet: the music is silent, the effects play.
-  bool MidiOpen() override { return false; }
-  void MidiShortMessage(uint32_t) override {}
-  void MidiLongMessage(const uint8_t*, size_t) override {}
-  void MidiReset() override {}
-  void MidiClose() override {}
-  uint32_t StartPeriodicTimer(uint32_t, PeriodicCallback, void*) override { return 0; }
-  void KillPeriodicTimer(uint32_t) override {}
+  // The page's General MIDI synthesiser (web_audio.js), which comes up with
+  // the sound on the player's first click or key: opening never fails, and
+  // what is sent before then sets the channels without sounding.
+  bool MidiOpen() override;
+  void MidiShortMessage(uint32_t message) override;
+  void MidiLongMessage(const uint8_t* data, size_t size) override;
+  void MidiReset() override;
+  void MidiClose() override {}  // the synthesiser stays; opening again resets it
+  // The music's timer runs on the game's own thread, in its waits and pumps:
+  // the page has no other.
+  uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override;
+  void KillPeriodicTimer(uint32_t timerId) override;
   void PlayWave(const char* nameSjis, uint32_t flags) override;
   void SetVolumes(int musicPercent, int effectsPercent) override;
 
@@ -68,6 +72,22 @@ class WebHost final : public posix::PumpedHost {
   void Block(uint64_t deadline) override;
   void FramePainted(const std::vector<plat::Rect>& rects) override;
   void NameRefused(const char* nameSjis, const std::string& why) override;
+  // Hands the browser its loop back until the earlier of until and the music
+  // timer's next call, or an event when events is set; then makes that call
+  // if it is due.
+  void WaitFor(uint64_t until, bool events);
+  void RunPeriodic();
+
+  struct Periodic {
+    uint32_t id = 0;  // 0: none
+    uint32_t period = 1;
+    uint64_t due = 0;
+    PeriodicCallback callback = nullptr;
+    void* user = nullptr;
+  };
+  Periodic periodic_;
+  uint32_t lastPeriodicId_ = 0;
+  bool inPeriodic_ = false;
 
   std::vector<uint8_t> rgba_;  // the frame as the canvas takes it
   bool firstFrameShown_ = false;
