@@ -115,7 +115,7 @@ TEST(BattleSheet, EveryPieceInItsPlaceAndNothingOutsideThem) {
       {"opponent's face frame", {700, 138, 100, 138}, kWhole},
       {"player's marker", {0, 276, 62, 62}, kSprite},
       {"opponent's marker", {62, 276, 62, 62}, kSprite},
-      {"turn label", {124, 276, 165, 61}, kSprite}, {"decide label", {500, 276, 62, 53}, kSprite},
+      {"turn label", {124, 276, 165, 61}, kSprite}, {"decide pointer", {500, 276, 62, 53}, kSprite},
       {"arrow up", {562, 276, 28, 26}, kIcon}, {"arrow down", {562, 302, 28, 26}, kIcon},
       {"poison", {600, 276, 28, 28}, kSprite}, {"curse", {628, 276, 28, 28}, kSprite},
       {"barrier", {600, 304, 21, 25}, kIcon}, {"field", {621, 304, 20, 25}, kIcon},
