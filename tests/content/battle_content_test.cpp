@@ -120,7 +120,7 @@ TEST(BattleSheet, EveryPieceInItsPlaceAndNothingOutsideThem) {
       {"poison", {600, 276, 28, 28}, kSprite}, {"curse", {628, 276, 28, 28}, kSprite},
       {"barrier", {600, 304, 21, 25}, kIcon}, {"field", {621, 304, 20, 25}, kIcon},
       {"poison guard", {600, 329, 28, 28}, kIcon}, {"curse guard", {628, 329, 28, 28}, kIcon},
-      {"win", {0, 338, 158, 60}, kSprite}, {"loss", {158, 338, 202, 60}, kSprite},
+      {"click cue", {660, 276, 32, 28}, kSprite}, {"win", {0, 338, 158, 60}, kSprite}, {"loss", {158, 338, 202, 60}, kSprite},
       {"draw", {360, 338, 224, 60}, kSprite},
       // clang-format on
   };
