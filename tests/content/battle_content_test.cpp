@@ -1,7 +1,8 @@
 // The demo's pictures as a player meets them: every picture a scene, a
 // battle or a card names is there, has the size it is drawn at and shows no
-// colour key where it is copied or zoomed whole, and the battle's sheet has
-// every piece in the place the battle takes it from.
+// colour key where it is copied or zoomed whole, the player's battle face is
+// the heroine's, and the battle's sheet has every piece in the place the
+// battle takes it from.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -97,6 +98,19 @@ TEST(DemoPictures, TheProgramsOwnPicturesAndEveryCardInTheirSizes) {
     pictures.emplace_back("cardl/cardl" + std::to_string(n) + ".K16", 300, 414, true);
   }
   for (const auto& [file, w, h, keyless] : pictures) ExpectPicture(file, w, h, keyless);
+}
+
+// The player plays Mio: the battle's own face for the player is her
+// portrait, in the square the battle shows.
+TEST(DemoPictures, ThePlayersBattleFaceIsTheHeroines) {
+  const Pic face = Load("fg/tavrin.k16"), mio = Load("face_mio.K16");
+  int differ = 0;
+  for (int y = 18; y < 18 + 98; ++y)
+    for (int x = 18; x < 18 + 98; ++x) {
+      const size_t at = static_cast<size_t>(y) * 134 + x;
+      differ += face.p.palette[face.p.index[at]] != mio.p.palette[mio.p.index[at]];
+    }
+  EXPECT_EQ(differ, 0);
 }
 
 // Every piece the battle takes from the sheet; sprites stand on the key at
