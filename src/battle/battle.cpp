@@ -252,6 +252,7 @@ void ClearBattleState() {
   battle.record = BattleRecord{};
   battle.idleSince = 0;
   battle.hoverSide = -1;
+  battle.decideLit = false;
   for (BattleSide& s : battle.side) {
     s.physAttackUp = s.physGuard = s.magicAttackUp = s.magicGuard = 0;
     s.hpRecoveryUp = s.mpRecoveryUp = 0;

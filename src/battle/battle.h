@@ -88,6 +88,9 @@ struct BattleState {
   // The played card highlighted under the pointer: side 0/1, entry 1..6;
   // side -1 when none is.
   int32_t hoverSide = -1, hoverEntry = 0;
+  // The pointer is over the decide square while the player chooses: the
+  // square is drawn brightened.
+  bool decideLit = false;
   BattleRecord record;
 
   bool AnyField() const {

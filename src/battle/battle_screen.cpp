@@ -21,6 +21,8 @@ namespace {
 // Regions of the battle sheet.
 constexpr int32_t kPlayedRowY = 400;  // played pictures: y 400 + 138 x side
 constexpr int32_t kMarkerY = 276, kMarkerSize = 62;
+// Where the marker stands on the table: the square a click decides in.
+constexpr int32_t kMarkerX = 289, kMarkerTop = 211;
 constexpr int32_t kTurnLabelX = 124, kTurnLabelW = 165, kTurnLabelH = 61;
 constexpr int32_t kTurnDigitsX = 289, kTurnDigitsH = 62, kTurnDigitWidth = 42;
 constexpr int32_t kBannerY = 338, kBannerH = 60;
@@ -137,11 +139,15 @@ void DrawBattleIn(const Rect& clip, int32_t inputMode) {
               clip.w, clip.h);
   DrawSlots(clip);
   if (battle.attackMarker == 1 || battle.attackMarker == 2) {
-    Sprite(clip, 289, 211, kMarkerSize, kMarkerSize, (battle.attackMarker - 1) * kMarkerSize,
-           kMarkerY);
+    Sprite(clip, kMarkerX, kMarkerTop, kMarkerSize, kMarkerSize,
+           (battle.attackMarker - 1) * kMarkerSize, kMarkerY);
   }
   if (mode::PlayerChooses(inputMode)) {
-    Sprite(clip, 289, 273, 62, 53, 500, 276);
+    if (battle.decideLit) {
+      const Rect lit = Rect{kMarkerX, kMarkerTop, kMarkerSize, kMarkerSize}.Intersect(clip);
+      if (lit.w > 0 && lit.h > 0) BrightenRect(gfx.Screen, lit.x, lit.y, lit.w, lit.h, 0x404040);
+    }
+    Sprite(clip, kMarkerX, kMarkerTop + kMarkerSize, 62, 53, 500, 276);
     if (battle.list.upShown) Sprite(clip, 610, 484, 28, 26, 562, 276);
     if (battle.list.downShown) Sprite(clip, 610, 592, 28, 26, 562, 302);
   }
@@ -401,6 +407,13 @@ bool playedCardAt(int x, int y, int& side, int& entry) {
     }
   }
   return found;
+}
+
+void hoverDecide(bool over) {
+  if (over == battle.decideLit) return;
+  battle.decideLit = over;
+  drawBattle(kMarkerX, kMarkerTop, kMarkerSize, kMarkerSize);
+  InvalidateArea(kMarkerX, kMarkerTop - gfx.ViewOffset, kMarkerSize, kMarkerSize);
 }
 
 void hoverPlayed(int x, int y) {

@@ -38,6 +38,9 @@ void candidatesDown();
 // The played card under the pointer (window coordinates) drawn on top of
 // its neighbours; the previous highlight is taken away first.
 void hoverPlayed(int x, int y);
+// The decide square brightened while the pointer is over it (over), or
+// back as it was; nothing is drawn when that does not change.
+void hoverDecide(bool over);
 // The played card under the window point: side and entry, or false.
 bool playedCardAt(int x, int y, int& side, int& entry);
 

@@ -12,6 +12,7 @@
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
 #include "platform/platform.h"
+#include "script/presentation.h"
 
 void subtractFloor(int32_t& x, int32_t v) {
   // A negative amount (from data) adds: held at the top of the range.
@@ -31,19 +32,49 @@ int32_t percentOf(int32_t a, int32_t p) {
                               100);
 }
 
+namespace {
+
+constexpr int32_t kBoxX = 120, kBoxY = 160, kBoxW = 400, kBoxH = 160;
+// The story's click cue, drawn alike on the battle sheet.
+constexpr int32_t kCueSheetX = 660, kCueSheetY = 276;
+
+// The cue blinks after the message's last line, as the story's does, or
+// under its end when the line reaches the box's edge.
+void StartMessageCue() {
+  const TextWindow& window = msgwin.window[1];
+  LineRecord r{};
+  int line = 0;
+  for (int i = window.Capacity(); i >= 1 && line == 0; --i) {
+    if (window.GetLine(i, r) && r.text[0] != '\0') line = i;
+  }
+  if (line == 0) return;
+  int32_t x = r.right, y = r.top;
+  if (x + kCueW > kBoxX + kBoxW) {
+    x = kBoxX + kBoxW - kCueW;
+    y = std::min(r.bottom, kBoxY + kBoxH - kCueH);
+  }
+  StartClickCue(x, y, kCueSheetX, kCueSheetY);
+  plat::host().UpdateNow();
+}
+
+}  // namespace
+
 void drawMessageBox(std::initializer_list<const char*> pieces) {
   TextWindow& window = msgwin.window[1];
   window.ClearAll();
-  DarkenRect(gfx.Screen, 120, 160, 400, 160, 0x646464);
+  DarkenRect(gfx.Screen, kBoxX, kBoxY, kBoxW, kBoxH, 0x646464);
   for (const char* piece : pieces) window.Print(piece, 1);
-  InvalidateArea(120, 160 - gfx.ViewOffset, 400, 160);
+  InvalidateArea(kBoxX, kBoxY - gfx.ViewOffset, kBoxW, kBoxH);
   plat::host().UpdateNow();
 }
 
 bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs) {
   drawMessageBox(pieces);
   FrameStart();
-  return WaitOrClick(waitMs) != 0;
+  StartMessageCue();
+  const bool ok = WaitOrClick(waitMs) != 0;
+  StopClickCue();
+  return ok;
 }
 
 bool chance(int32_t p) { return NextRandom() % 100 < p; }

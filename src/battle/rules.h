@@ -26,8 +26,8 @@ int32_t percentOf(int32_t a, int32_t p);
 // pieces one by one, each presented at once, invalidates the box and
 // updates the window.
 void drawMessageBox(std::initializer_list<const char*> pieces);
-// The box drawn, then a wait for a click or waitMs. False when the program
-// is closing.
+// The box drawn, then a wait for a click or waitMs, with the story's click
+// cue blinking after the message. False when the program is closing.
 [[nodiscard]] bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs);
 
 // A text field of a card or arts record, which need not end in a

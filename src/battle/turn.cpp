@@ -32,6 +32,10 @@ bool OnHandSlot(int x, int y, int k) {
   return Inside(x, p.x, p.x + kCardWidth) && Inside(y, p.y - kMaxViewOffset, p.y - 4);
 }
 
+// The decide square: the marker's 62 x 62 square, seen with the view
+// scrolled down.
+bool OnDecideSquare(int x, int y) { return x >= 289 && x <= 350 && y >= 69 && y <= 130; }
+
 int HandSlotAt(int x, int y) {
   for (int k = 1; k <= battle.handSize; ++k) {
     if (OnHandSlot(x, y, k)) return k;
@@ -142,6 +146,8 @@ bool HandOverToPlayer(int32_t choosingMode) {
 bool decideExchange() {
   const int32_t remembered = shell.InputMode;
   shell.InputMode = mode::Busy;
+  // The square lit under the pointer is no button while the exchange runs.
+  battle.decideLit = false;
   if (!scrollViewUp()) return false;
   PlayWave(kDecisionSound, plat::kWaveAsync);
   plat::host().SleepMs(100);
@@ -293,7 +299,7 @@ bool battleClick(int x, int y) {
   if (const int k = HandSlotAt(x, y)) {
     if (!HandClick(k)) return false;
   }
-  if (x >= 289 && x <= 350 && y >= 69 && y <= 130) {
+  if (OnDecideSquare(x, y)) {
     // Whatever the click passed on to would act on the next exchange's
     // screen, or on the scenario's.
     return decideExchange();
@@ -316,5 +322,6 @@ bool battleRightClick(int x, int y) {
 
 bool battleHover(int x, int y) {
   hoverPlayed(x, y);
+  hoverDecide(mode::PlayerChooses(shell.InputMode) && OnDecideSquare(x, y));
   return true;
 }

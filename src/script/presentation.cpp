@@ -25,7 +25,6 @@ constexpr uint32_t kBlack = 0x000000;
 // Milliseconds an automatic click wait adds for each character shown since
 // the last wait: about a leisurely reader's pace.
 constexpr int32_t kAutoMsPerChar = 80;
-constexpr int kCursorW = 32, kCursorH = 28;
 
 constexpr const char* kLayerNames[kLayerCount] = {"back", "place", "face1", "face2", "msg1",
                                                   "msg2", "msg3",  "msg4",  "date"};
@@ -225,11 +224,16 @@ void ShowClickCursor(bool clearAfter) {
     }
   }
   w.GetLine(line, r);
-  scene.CursorX = r.right;
-  scene.CursorY = r.top;
+  StartClickCue(r.right, r.top, scene.cursorSpriteX, 304);
+}
+
+void StartClickCue(int32_t x, int32_t y, int32_t spriteX, int32_t spriteY) {
+  scene.CursorX = x;
+  scene.CursorY = y;
+  scene.cursorSpriteX = spriteX;
+  scene.cursorSpriteY = spriteY;
   scene.CursorShown = 0;
-  Copy(gfx.BackPage, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.Screen, scene.CursorX,
-       scene.CursorY);
+  Copy(gfx.BackPage, x, y, kCueW, kCueH, gfx.Screen, x, y);
   scene.cursorRunning = true;
   plat::host().StartTimer(kClickTimer, 100);
 }
@@ -237,22 +241,28 @@ void ShowClickCursor(bool clearAfter) {
 void BlinkClickCursor() {
   if (!scene.cursorRunning) return;
   if (scene.CursorShown == 0) {
-    CopyKeyed(gfx.Screen, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.PartsSheet,
-              scene.cursorSpriteX, 304, kMagenta);
+    CopyKeyed(gfx.Screen, scene.CursorX, scene.CursorY, kCueW, kCueH, gfx.PartsSheet,
+              scene.cursorSpriteX, scene.cursorSpriteY, kMagenta);
     scene.CursorShown = 1;
   } else {
-    Copy(gfx.Screen, scene.CursorX, scene.CursorY, kCursorW, kCursorH, gfx.BackPage, scene.CursorX,
+    Copy(gfx.Screen, scene.CursorX, scene.CursorY, kCueW, kCueH, gfx.BackPage, scene.CursorX,
          scene.CursorY);
     scene.CursorShown = 0;
   }
-  InvalidateArea(scene.CursorX, scene.CursorY, kCursorW, kCursorH);
+  // Screen is the battle's taller image while a battle waits, seen from
+  // its view offset.
+  InvalidateArea(scene.CursorX, scene.CursorY - gfx.ViewOffset, kCueW, kCueH);
+}
+
+void StopClickCue() {
+  if (scene.CursorShown) BlinkClickCursor();
+  scene.cursorRunning = false;
+  plat::host().StopTimer(kClickTimer);
 }
 
 void HideClickCursor() {
   if (!WindowVisible(scene.CurrentWindow)) return;
-  if (scene.CursorShown) BlinkClickCursor();
-  scene.cursorRunning = false;
-  plat::host().StopTimer(kClickTimer);
+  StopClickCue();
 }
 
 void HighlightChoices(int x, int y) {

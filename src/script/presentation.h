@@ -31,7 +31,7 @@ struct Presentation {
   int32_t SkipX = 0;
   int32_t CursorX = 0, CursorY = 0;
   int32_t CursorShown = 0;
-  int32_t cursorSpriteX = 630;
+  int32_t cursorSpriteX = 630, cursorSpriteY = 304;
   bool cursorRunning = false;            // between ShowClickCursor and HideClickCursor
   Choice choices[kMaxChoices + 1] = {};  // 1..kMaxChoices
   int32_t ChoiceCount = 0;
@@ -56,6 +56,13 @@ void ClearWindow();
 void ShowClickCursor(bool clearAfter);
 void HideClickCursor();
 void BlinkClickCursor();
+// The blinking click cue by itself, for any screen that waits for a click:
+// a kCueW x kCueH sprite of the parts sheet at (spriteX, spriteY), blinking
+// at (x, y) of Screen, what lies under it kept in BackPage. StopClickCue
+// leaves Screen as it was.
+inline constexpr int32_t kCueW = 32, kCueH = 28;
+void StartClickCue(int32_t x, int32_t y, int32_t spriteX, int32_t spriteY);
+void StopClickCue();
 void HighlightChoices(int x, int y);
 // Mode 5's left click: 1 to go on, 0 when the program must end.
 [[nodiscard]] int ChooseAt(int x, int y);

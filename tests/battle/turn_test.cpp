@@ -84,6 +84,43 @@ TEST_F(TurnTest, DecidingInEachModeLeadsToItsNextWait) {
   EXPECT_EQ(decided, "1110000");
 }
 
+// The pointer over the decide square lights that whole square, and only it,
+// while the player chooses; a redraw keeps the light, the opponent's modes
+// show none, and deciding puts it out for the next choice.
+TEST_F(TurnTest, TheDecideSquareLightsUnderThePointerWhileThePlayerChooses) {
+  FreshTurn(mode::PlayerIntercepts);
+  battle.attackMarker = 2;
+  drawBattle(0, 0, kBattleWidth, kBattleHeight);
+  // Corners of the square, the table beside it and the pointer below it.
+  const std::pair<int, int> points[] = {{289, 211}, {350, 272}, {288, 211}, {320, 273}};
+  std::vector<uint16_t> before;
+  for (auto [x, y] : points) before.push_back(gfx.Screen.At(x, y));
+  auto lit = [&] {
+    std::string changed;
+    for (size_t i = 0; i < before.size(); ++i)
+      changed += gfx.Screen.At(points[i].first, points[i].second) != before[i] ? '1' : '0';
+    return changed;
+  };
+  std::string seen;
+  for (auto [x, y] : {std::pair{320, 155}, {289, 130}, {0, 0}, {351, 100}, {350, 69}}) {
+    ASSERT_TRUE(battleHover(x, y));
+    seen += lit() + " ";
+  }
+  drawBattle(0, 0, kBattleWidth, kBattleHeight);
+  seen += lit() + " ";
+  shell.InputMode = mode::OpponentAttacks;
+  ASSERT_TRUE(battleHover(320, 100));
+  seen += lit() + " ";
+  EXPECT_EQ(seen, "0000 1100 0000 0000 1100 1100 0000 ");
+
+  FreshTurn(mode::PlayerIntercepts);
+  ASSERT_TRUE(battleHover(320, 100));
+  ASSERT_TRUE(decideExchange());
+  ASSERT_EQ(shell.InputMode, mode::PlayerAttacksSecond);
+  drawBattle(0, 0, kBattleWidth, kBattleHeight);
+  EXPECT_EQ(gfx.Screen.At(289, 211), kPlayerMarker);
+}
+
 TEST(OutcomeTest, HpDecidesOverCardsTurnThirtyDrawsAndBothAtZeroIsADraw) {
   struct Row {
     int32_t myHp;

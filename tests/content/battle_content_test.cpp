@@ -1,7 +1,8 @@
 // The demo's pictures as a player meets them: every picture a scene, a
 // battle or a card names is there, has the size it is drawn at and shows no
-// colour key where it is copied or zoomed whole, and the battle's sheet has
-// every piece in the place the battle takes it from.
+// colour key where it is copied or zoomed whole, the player's battle face is
+// the heroine's, and the battle's sheet has every piece in the place the
+// battle takes it from.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -99,6 +100,19 @@ TEST(DemoPictures, TheProgramsOwnPicturesAndEveryCardInTheirSizes) {
   for (const auto& [file, w, h, keyless] : pictures) ExpectPicture(file, w, h, keyless);
 }
 
+// The player plays Mio: the battle's own face for the player is her
+// portrait, in the square the battle shows.
+TEST(DemoPictures, ThePlayersBattleFaceIsTheHeroines) {
+  const Pic face = Load("fg/tavrin.k16"), mio = Load("face_mio.K16");
+  int differ = 0;
+  for (int y = 18; y < 18 + 98; ++y)
+    for (int x = 18; x < 18 + 98; ++x) {
+      const size_t at = static_cast<size_t>(y) * 134 + x;
+      differ += face.p.palette[face.p.index[at]] != mio.p.palette[mio.p.index[at]];
+    }
+  EXPECT_EQ(differ, 0);
+}
+
 // Every piece the battle takes from the sheet; sprites stand on the key at
 // their corners, so that they sit on the table.
 TEST(BattleSheet, EveryPieceInItsPlaceAndNothingOutsideThem) {
@@ -115,12 +129,12 @@ TEST(BattleSheet, EveryPieceInItsPlaceAndNothingOutsideThem) {
       {"opponent's face frame", {700, 138, 100, 138}, kWhole},
       {"player's marker", {0, 276, 62, 62}, kSprite},
       {"opponent's marker", {62, 276, 62, 62}, kSprite},
-      {"turn label", {124, 276, 165, 61}, kSprite}, {"decide label", {500, 276, 62, 53}, kSprite},
+      {"turn label", {124, 276, 165, 61}, kSprite}, {"decide pointer", {500, 276, 62, 53}, kSprite},
       {"arrow up", {562, 276, 28, 26}, kIcon}, {"arrow down", {562, 302, 28, 26}, kIcon},
       {"poison", {600, 276, 28, 28}, kSprite}, {"curse", {628, 276, 28, 28}, kSprite},
       {"barrier", {600, 304, 21, 25}, kIcon}, {"field", {621, 304, 20, 25}, kIcon},
       {"poison guard", {600, 329, 28, 28}, kIcon}, {"curse guard", {628, 329, 28, 28}, kIcon},
-      {"win", {0, 338, 158, 60}, kSprite}, {"loss", {158, 338, 202, 60}, kSprite},
+      {"click cue", {660, 276, 32, 28}, kSprite}, {"win", {0, 338, 158, 60}, kSprite}, {"loss", {158, 338, 202, 60}, kSprite},
       {"draw", {360, 338, 224, 60}, kSprite},
       // clang-format on
   };

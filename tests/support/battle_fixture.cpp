@@ -30,7 +30,7 @@ constexpr Region kSheet[] = {
     {600, 304, 21, 25, kBarrier},     {621, 304, 20, 25, kField},
     {600, 329, 28, 28, kPoisonGuard}, {628, 329, 28, 28, kCurseGuard},
     {0, 338, 158, 60, kWin},          {158, 338, 202, 60, kLoss},
-    {360, 338, 224, 60, kDraw},
+    {360, 338, 224, 60, kDraw},       {660, 276, 32, 28, kCue},
 };
 
 template <typename T>

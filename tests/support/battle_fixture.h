@@ -26,7 +26,8 @@ constexpr uint16_t kPlayerBack = Rgb5(2, 2, 20), kOpponentBack = Rgb5(20, 2, 2),
                    kArrowDown = Rgb5(31, 0, 16), kPoison = Rgb5(1, 30, 30),
                    kCurse = Rgb5(30, 1, 29), kBarrier = Rgb5(5, 25, 5), kField = Rgb5(25, 5, 5),
                    kPoisonGuard = Rgb5(9, 19, 29), kCurseGuard = Rgb5(29, 19, 9),
-                   kWin = Rgb5(31, 31, 31), kLoss = Rgb5(3, 3, 3), kDraw = Rgb5(16, 16, 16);
+                   kWin = Rgb5(31, 31, 31), kLoss = Rgb5(3, 3, 3), kDraw = Rgb5(16, 16, 16),
+                   kCue = Rgb5(27, 23, 4);
 
 // The colour of card n's picture (and of its big picture).
 constexpr uint16_t CardColour(int n) { return Rgb5(n % 32, 8 + n / 32 * 8, 12); }
