@@ -6,6 +6,32 @@ mergeInto(LibraryManager.library, {
   $QF__deps: ['$QFA'],
   $QF__postset: 'QF.init();',
   $QF: {
+    // The whole page fills the screen, so the canvas keeps its sharp scaling.
+    // gameFull is what the game believes; where the browser refuses or
+    // leaves full screen itself (its own Esc), the game is sent the F4 that
+    // brings it back in step.
+    gameFull: false, requesting: false,
+    fullScreen: function(on) {
+      var d = document;
+      QF.gameFull = on;
+      if (on) {
+        if (d.fullscreenElement || QF.requesting || !d.documentElement.requestFullscreen) return;
+        QF.requesting = true;
+        d.documentElement.requestFullscreen().then(function() {
+          QF.requesting = false;
+        }, function() {
+          QF.requesting = false;
+          if (QF.gameFull) QF.outOfStep();
+        });
+      } else if (d.fullscreenElement && d.exitFullscreen) {
+        d.exitFullscreen().catch(function() {});
+      }
+    },
+    outOfStep: function() {
+      QF.gameFull = false;
+      QF.push([4, 0x73, 0, 0]);
+      QF.push([5, 0x73, 0, 0]);
+    },
     events: [], wake: null, wakeOnEvents: false, cursor: [0, 0], ctx: null, glyphCtx: null,
     syncing: false, syncAgain: false,
     faces: ['QfGothic', 'QfMincho'], ascent: [0.88, 0.88],
@@ -69,11 +95,16 @@ mergeInto(LibraryManager.library, {
         var v = QF.vk(ev);
         if (!v) return;
         ev.preventDefault();
+        // Only here, in the key press, does the browser grant full screen.
+        if (!ev.repeat && (v === 0x73 || (v === 0x0D && ev.altKey))) QF.fullScreen(!document.fullscreenElement);
         QF.push([4, v, ev.repeat ? 1 : 0, ev.altKey ? 1 : 0]);
       });
       window.addEventListener('keyup', function(ev) {
         var v = QF.vk(ev);
         if (v) { ev.preventDefault(); QF.push([5, v, 0, 0]); }
+      });
+      document.addEventListener('fullscreenchange', function() {
+        if (!document.fullscreenElement && QF.gameFull && !QF.requesting) QF.outOfStep();
       });
       window.addEventListener('focus', function() { QF.push([7, 1, 0, 0]); });
       window.addEventListener('blur', function() { QF.push([7, 0, 0, 0]); });
@@ -126,6 +157,10 @@ mergeInto(LibraryManager.library, {
   },
 
   qf_alert: function(text) { window.alert(UTF8ToString(text)); },
+
+  // The game's own switch; where the key press already asked, nothing more.
+  qf_full_screen__deps: ['$QF'],
+  qf_full_screen: function(on) { QF.fullScreen(!!on); },
 
   qf_download: function(name, data, size) {
     var blob = new Blob([HEAPU8.slice(data, data + size)], { type: 'image/png' });

@@ -26,6 +26,7 @@ void qf_midi_short(uint32_t message);
 void qf_midi_long(const uint8_t* data, int size);
 void qf_midi_reset();
 void qf_first_frame();
+void qf_full_screen(int on);
 }
 
 namespace web {
@@ -263,5 +264,8 @@ void WebHost::SetVolumes(int musicPercent, int effectsPercent) {
   const auto factor = [](int percent) { return std::clamp(percent, 0, 100) / 100.0; };
   qf_volumes(factor(musicPercent), factor(effectsPercent) * posix::kWaveGain);
 }
+
+void WebHost::EnterFullScreen() { qf_full_screen(1); }
+void WebHost::LeaveFullScreen() { qf_full_screen(0); }
 
 }  // namespace web

@@ -32,11 +32,13 @@ class WebHost final : public posix::PumpedHost {
   void ShowMessageBox(const char* textSjis, const char* captionSjis) override;
   void Trace(const char* textSjis) override;
   void Warn(const char* textSjis) override;
-  // A page cannot change the display's mode; the browser's own full screen
-  // (F11 of the browser) scales the canvas instead.
-  plat::DisplayTest TestFullScreen() override { return plat::DisplayTest::Failed; }
-  void EnterFullScreen() override {}
-  void LeaveFullScreen() override {}
+  // A page cannot change the display's mode: full screen is the browser's
+  // own, the page filling the screen with the canvas scaled in it. The
+  // browser grants it only inside the player's key press, so the page asks
+  // for it there (F4, Alt+Enter); these keep the page in step with the game.
+  plat::DisplayTest TestFullScreen() override { return plat::DisplayTest::Successful; }
+  void EnterFullScreen() override;
+  void LeaveFullScreen() override;
   void SendWindowToBack() override {}
   void ChooseWindowSize(int& scale, bool& fit) override {
     (void)scale;
