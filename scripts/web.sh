@@ -57,11 +57,27 @@ wait+1200 click 320 240
 wait+1200 click 320 240
 wait+1200 click 320 240
 wait screenshot menu
+wait+800 click 616 458
+wait+800 click 320 160
+wait+800 click 320 70
+wait+800 click 320 466
+wait+800 click 320 310
+wait screenshot saved
 INPUT
-    # On a fresh copy of the data: the game writes its progress at the end.
+    # After the page's reload: slot 1 loaded from the first wait of a new start.
+    cat >"$work/reloaded.txt" <<'INPUT'
+wait+800 click 616 458
+wait+800 click 320 210
+wait+800 click 320 70
+wait screenshot loaded
+INPUT
+    # On a fresh copy of the data: the game writes its progress at the end;
+    # the second run starts on what the first saved, as the reloaded page does.
     cp -r "$linux/data" "$work/data"
-    "$linux/quillfen" --headless --quiet --data "$work/data" --input "$work/input.txt" \
-      --screenshot-dir "$work/headless" --log "$work/headless.log"
+    for run in input reloaded; do
+      "$linux/quillfen" --headless --quiet --data "$work/data" --input "$work/$run.txt" \
+        --screenshot-dir "$work/headless" --log "$work/headless-$run.log"
+    done
     node web/check.mjs build/web/page "$work/headless" "${QF_WEB_TOLERANCE:-3000}"
     ;;
 esac

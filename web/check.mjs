@@ -1,8 +1,9 @@
 // Plays the page's opening in Debian's chromium by real mouse events and
 // compares the canvas with the headless backend's screenshots of the same
 // moments; measures what the page costs while it waits for the first click,
-// listens after that click for the sound and for the music; then reloads and
-// looks for what the game wrote in its save folder.
+// listens after that click for the sound and for the music; saves into slot 1
+// through the save screen; then reloads, looks for what the game wrote in its
+// save folder and loads slot 1 back.
 // usage: node check.mjs PAGE_DIR HEADLESS_SHOTS_DIR [TOLERANCE]
 import { chromium } from 'playwright-core';
 import http from 'node:http';
@@ -42,8 +43,9 @@ try {
   const firstFrame = await page.evaluate(() => Math.round(Module.firstFrameMs));
   console.log(`first frame ${firstFrame} ms after navigation (${Date.now() - started} ms here)`);
 
-  // The comparisons run in the page: a frame is 1.2 million numbers.
-  await page.evaluate(() => {
+  // The comparisons run in the page: a frame is 1.2 million numbers. A
+  // reload takes them away with the page.
+  const installProbes = () => page.evaluate(() => {
     window.qfPixels = () => document.getElementById('canvas').getContext('2d')
       .getImageData(0, 0, 640, 480).data;
     // Pixels off by more than 6 % in a channel.
@@ -56,6 +58,7 @@ try {
       return n;
     };
   });
+  await installProbes();
   // Still for about three seconds, longer than the story's timed pauses; the
   // click cursor's blink aside.
   const settle = async () => {
@@ -159,6 +162,12 @@ try {
   for (let i = 0; i < 4; i++) { await click(); await settle(); }
   await click();
   await check('menu');
+  // Into slot 1 through the save screen, then back to the story.
+  for (const [x, y] of [[616, 458], [320, 160], [320, 70], [320, 466], [320, 310]]) {
+    await click(x, y);
+    await settle();
+  }
+  await check('saved');
 
   // What the game wrote is in IndexedDB and comes back with the page.
   const listing = () => page.evaluate(() => {
@@ -183,7 +192,15 @@ try {
   const kept = before.filter((f) => after.includes(f));
   console.log(`save folder: ${before.length} files written, ${kept.length} back after a reload` +
               (before.length ? ` (${before.join(', ')})` : ''));
-  if (kept.length !== before.length) failed++;
+  if (kept.length !== before.length || !kept.includes('/save/save/save1.dat')) failed++;
+  // The reloaded game loads slot 1 from its first wait: the saved scene again.
+  await installProbes();
+  await check('arrival');
+  for (const [x, y] of [[616, 458], [320, 210], [320, 70]]) {
+    await click(x, y);
+    await settle();
+  }
+  await check('loaded');
   if (report(pageDir).over.length) failed++;
   console.log(failed ? `web check failed: ${failed}` : `web check: the screens matched (${shots.join(', ')})`);
 } finally {
