@@ -189,9 +189,17 @@ else
   xdotool key --window "$window" alt+Return 2>/dev/null
   sleep 2
 fi
-# Esc asks first; Enter answers yes.
+# Esc on the deck editor goes back to the story; there Esc asks first, and
+# Enter answers yes.
 xdotool key --window "$window" Escape 2>/dev/null
-sleep 1
+settle back-from-editor
+left=$(differ "$work/back-from-editor.png" "$work/deck-editor.png")
+if [ "${left%%.*}" -lt 3000 ]; then
+  echo "Esc did not leave the deck editor"
+  failed=$((failed + 1))
+fi
+xdotool key --window "$window" Escape 2>/dev/null
+settle asked
 if ! kill -0 "$wine_pid" 2>/dev/null; then
   echo "the game ended on Esc without asking"
   failed=$((failed + 1))
@@ -214,4 +222,4 @@ if [ "$failed" -ne 0 ]; then
   echo "Windows checks failed: $failed (the files are in $work)"
   exit 1
 fi
-echo "Windows: ${tests_passed:-0} unit tests passed under Wine; the screens matched ($shots); Esc asked and Enter ended the game"
+echo "Windows: ${tests_passed:-0} unit tests passed under Wine; the screens matched ($shots); Esc left the deck editor, then asked, and Enter ended the game"
