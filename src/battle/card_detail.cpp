@@ -40,8 +40,6 @@ std::string HelpText(const char* head, const HelpSlot (&slots)[6], const char* t
   return text + tail;
 }
 
-constexpr int32_t kBoxX = 120, kBoxY = 160, kBoxW = 400, kBoxH = 160;
-
 // The detail's text on a panel of its own, dark and framed in gold, so that
 // no card or label of the page behind runs into it.
 constexpr int32_t kPanelMargin = 8;
@@ -63,8 +61,7 @@ bool ShowHelp(const std::string& text) {
   drawMessageBox({text.c_str()});
   if (!WaitClick()) return false;
   shell.InputMode = remembered;
-  drawBattle(kBoxX, kBoxY, kBoxW, kBoxH);
-  InvalidateArea(kBoxX, kBoxY - gfx.ViewOffset, kBoxW, kBoxH);
+  eraseMessageBox();
   plat::host().UpdateNow();
   msgwin.window[1].ClearAll();
   return true;

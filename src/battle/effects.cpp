@@ -602,8 +602,7 @@ bool applyFields() {
   }
   if (!message) return true;
   if (!messageBox({message}, kFieldTextMs)) return false;
-  drawBattle(120, 160, 400, 160);
-  InvalidateArea(120, 160 - gfx.ViewOffset, 400, 160);
+  eraseMessageBox();
   return true;
 }
 

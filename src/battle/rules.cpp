@@ -34,7 +34,6 @@ int32_t percentOf(int32_t a, int32_t p) {
 
 namespace {
 
-constexpr int32_t kBoxX = 120, kBoxY = 160, kBoxW = 400, kBoxH = 160;
 // The story's click cue, drawn alike on the battle sheet.
 constexpr int32_t kCueSheetX = 660, kCueSheetY = 276;
 
@@ -43,11 +42,7 @@ constexpr int32_t kCueSheetX = 660, kCueSheetY = 276;
 void StartMessageCue() {
   const TextWindow& window = msgwin.window[1];
   LineRecord r{};
-  int line = 0;
-  for (int i = window.Capacity(); i >= 1 && line == 0; --i) {
-    if (window.GetLine(i, r) && r.text[0] != '\0') line = i;
-  }
-  if (line == 0) return;
+  if (!window.GetLine(window.LastTextLine(), r)) return;
   int32_t x = r.right, y = r.top;
   if (x + kCueW > kBoxX + kBoxW) {
     x = kBoxX + kBoxW - kCueW;
@@ -66,6 +61,11 @@ void drawMessageBox(std::initializer_list<const char*> pieces) {
   for (const char* piece : pieces) window.Print(piece, 1);
   InvalidateArea(kBoxX, kBoxY - gfx.ViewOffset, kBoxW, kBoxH);
   plat::host().UpdateNow();
+}
+
+void eraseMessageBox() {
+  drawBattle(kBoxX, kBoxY, kBoxW, kBoxH);
+  InvalidateArea(kBoxX, kBoxY - gfx.ViewOffset, kBoxW, kBoxH);
 }
 
 bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs) {

@@ -26,6 +26,10 @@ int32_t percentOf(int32_t a, int32_t p);
 // pieces one by one, each presented at once, invalidates the box and
 // updates the window.
 void drawMessageBox(std::initializer_list<const char*> pieces);
+// The box's place on the table.
+inline constexpr int32_t kBoxX = 120, kBoxY = 160, kBoxW = 400, kBoxH = 160;
+// The table redrawn where the box was, and invalidated.
+void eraseMessageBox();
 // The box drawn, then a wait for a click or waitMs, with the story's click
 // cue blinking after the message. False when the program is closing.
 [[nodiscard]] bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs);

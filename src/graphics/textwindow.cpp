@@ -285,6 +285,13 @@ void TextWindow::SetColours(uint32_t text, uint32_t shadow) {
   shadowColour = shadow;
 }
 
+int TextWindow::LastTextLine() const {
+  for (int i = capacity; i >= 1; --i) {
+    if (LineUsable(i) && lines[i].text[0] != '\0') return i;
+  }
+  return 0;
+}
+
 int TextWindow::GetLine(int i, LineRecord& record) const {
   if (!LineUsable(i)) return 0;
   record = lines[i];

@@ -45,6 +45,8 @@ class TextWindow {
   int GetLine(int i, LineRecord& record) const;
 
   int CurrentLine() const { return currentLine; }
+  // The last line holding text, 0 when none does: where a click cue goes.
+  int LastTextLine() const;
   int PenX() const { return penX; }
   int PenY() const { return penY; }
   int CharSpacing() const { return charSpacing; }

@@ -216,14 +216,7 @@ void ShowClickCursor(bool clearAfter) {
   TextWindow& w = CurrentTextWindow();
   scene.cursorSpriteX = scene.CurrentWindow == 4 ? (clearAfter ? 694 : 662) : 630;
   LineRecord r{};
-  int line = 1;
-  for (int i = w.Capacity(); i >= 1; --i) {
-    if (w.GetLine(i, r) && r.text[0] != '\0') {
-      line = i;
-      break;
-    }
-  }
-  w.GetLine(line, r);
+  w.GetLine(std::max(w.LastTextLine(), 1), r);
   StartClickCue(r.right, r.top, scene.cursorSpriteX, 304);
 }
 
