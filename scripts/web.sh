@@ -46,17 +46,7 @@ case "$mode" in
     work=$root/build/web-check
     rm -rf "$work"
     mkdir -p "$work"
-    cat >"$work/input.txt" <<'INPUT'
-wait screenshot arrival
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait screenshot ordo
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait screenshot menu
+    { cat scripts/opening_input.txt; cat <<'INPUT'; } >"$work/input.txt"
 wait+800 click 616 458
 wait+800 click 320 160
 wait+800 click 320 70

@@ -76,17 +76,7 @@ grep -v -e ALSA -e '^Running main' "$work/tests.log" | grep -v '^$' | tail -n 25
 tests_passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\..*/\1/p' "$work/tests.log")
 
 echo "== the headless backend's screens =="
-cat >"$work/input.txt" <<'INPUT'
-wait screenshot arrival
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait screenshot ordo
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait+1200 click 320 240
-wait screenshot menu
+{ cat scripts/opening_input.txt; cat <<'INPUT'; } >"$work/input.txt"
 wait move 120 354
 wait screenshot menu-hover
 wait+800 click 540 458
