@@ -35,6 +35,13 @@ bool ReadBool(const std::string& v, bool& out) {
   return true;
 }
 
+const ComfortOption* FindComfort(const std::string& key) {
+  for (const ComfortOption& option : kComfortOptions) {
+    if (key == option.key) return &option;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool ParseSettings(const std::string& text, Settings& out, std::string& why) {
@@ -76,8 +83,8 @@ bool ParseSettings(const std::string& text, Settings& out, std::string& why) {
       ok = ReadInt(value, 0, 100, s.effectsVolume);
     } else if (key == "muted") {
       ok = ReadBool(value, s.muted);
-    } else if (key == "confirm_quit") {
-      ok = ReadBool(value, s.confirmQuit);
+    } else if (const ComfortOption* option = FindComfort(key)) {
+      ok = ReadBool(value, s.*(option->field));
     } else if (key == "auto_delay") {
       ok = ReadInt(value, 0, 60000, s.autoDelay);
     } else if (key.empty()) {
@@ -110,8 +117,11 @@ std::string FormatSettings(const Settings& s) {
   line("muted", s.muted ? "1" : "0");
   t += "# milliseconds an automatic wait lasts, before its line's length is added\n";
   line("auto_delay", std::to_string(s.autoDelay));
-  t += "# 1: ask before Esc, F12 or the window's close button end the game\n";
-  line("confirm_quit", s.confirmQuit ? "1" : "0");
+  t += "# comforts, 1 to turn on: ask before quitting, Esc goes back on the menu\n"
+       "# screens, the decide square lights, battle messages blink the click cue,\n"
+       "# a panel behind the card detail, SAVE or LOAD in the save screen's foot bar\n";
+  for (const ComfortOption& option : kComfortOptions)
+    line(option.key, s.*(option.field) ? "1" : "0");
   return t;
 }
 

@@ -16,9 +16,28 @@ struct Settings {
   int32_t effectsVolume = 100;
   bool muted = false;
   int32_t autoDelay = 1500;  // ms an automatic click wait lasts before its line's length
-  bool confirmQuit = true;   // ask before Esc, F12 or the close button end the game
+  // The comforts that change what the game does or shows. Each is off unless
+  // chosen, so a game sees the engine's own behaviour by default.
+  bool confirmQuit = false;  // ask before Esc, F12 or the close button end the game
+  bool escapeBack = false;   // Esc goes back on the save screen, collection and deck editor
+  bool decideLight = false;  // the battle's decide square lights under the pointer
+  bool battleCue = false;    // battle messages blink the click cue while they wait
+  bool detailPanel = false;  // the card detail's text stands on a framed panel
+  bool saveCaption = false;  // the save screen's foot bar says SAVE or LOAD
 };
 extern Settings settings;
+
+// The comfort options as the settings file names them, in the order the
+// file and the help list them.
+struct ComfortOption {
+  const char* key;
+  bool Settings::*field;
+};
+inline constexpr ComfortOption kComfortOptions[] = {
+    {"confirm_quit", &Settings::confirmQuit}, {"escape_back", &Settings::escapeBack},
+    {"decide_light", &Settings::decideLight}, {"battle_cue", &Settings::battleCue},
+    {"detail_panel", &Settings::detailPanel}, {"save_caption", &Settings::saveCaption},
+};
 
 void ResetSettings();
 

@@ -62,6 +62,9 @@ struct Shell {
   bool SkipMode = false;     // Tab: as if Ctrl were held, until the next choice or battle
   bool AutoMode = false;     // A: click waits end by themselves
   bool OverlayOpen = false;  // the backlog or the help covers the scene; the game waits on
+  // A question covers the scene (the quit box): the game behind it stands
+  // still, timed steps included, until it is answered.
+  bool Halted = false;
   // A battle runs: its waits end only by the game's own inputs, so neither
   // Ctrl nor skip mode changes how a battle plays.
   bool InBattle = false;
@@ -83,13 +86,17 @@ void FrameStart();
 [[nodiscard]] int WaitClick();
 
 // Dispatches every message that is ready; false when the quit message came.
+// A question opened meanwhile holds it until answered, and the time it
+// stood open does not count against the step that was timing.
 [[nodiscard]] bool PumpPending();
 
 // A run of scenario lines that never waits would leave the window deaf: no
-// close button, no Esc, no termination request. Past kBusyPumpMs of real time
-// since the last pump it pumps once, so a quit ends the game the normal way
-// (progress written); false when the quit message came. A run that waits
-// pumps in its waits and never gets here.
+// close button, no termination request. Past kBusyPumpMs of real time since
+// the last pump it takes what must be answered at once (the close, the
+// session's end, painting), so a quit ends the game the normal way (progress
+// written); false when the quit message came. Clicks and keys stay queued,
+// in order, for the wait that takes them. A run that waits pumps in its
+// waits and never gets here.
 inline constexpr uint64_t kBusyPumpMs = 100;
 void StartBusyRun();
 [[nodiscard]] bool PumpIfBusyLong();

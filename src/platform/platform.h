@@ -26,6 +26,9 @@ constexpr uint32_t Activate = 0x0006;
 constexpr uint32_t Paint = 0x000F;
 constexpr uint32_t Close = 0x0010;
 constexpr uint32_t Quit = 0x0012;
+// The system ends the program (a termination signal, the session ending):
+// nobody is asked, the game ends the normal way with its progress written.
+constexpr uint32_t EndSession = 0x0016;
 // lParam bit 30 is set when the key was already down: the keyboard's repeat.
 constexpr uint32_t KeyDown = 0x0100;
 constexpr uint32_t KeyUp = 0x0101;
@@ -158,6 +161,11 @@ class Host {
   // Blocks until a message is ready and removes it; false for the quit message.
   virtual bool Get(Message& out) = 0;
   virtual void Dispatch(const Message& m) = 0;
+  // Removes the first ready message that must be answered even while the
+  // game runs without waiting: a close or end-session request, the quit
+  // message, a paint. Every other message stays queued, in order, for the
+  // wait that takes it. False when none is ready.
+  virtual bool TakeUrgent(Message& out) = 0;
   // Blocks until a message is ready or Millis() reaches the deadline. Lets the
   // core's busy waits sleep instead of spinning.
   virtual void WaitReady(uint64_t deadline) = 0;

@@ -243,6 +243,14 @@ intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
       else
         QuitNow();
       return 0;
+    case plat::msg::EndSession:
+      // The system may end the process once this returns: the progress is
+      // written now, and again by the shutdown if there is time for it.
+      if (wParam != 0) {
+        saveProgress();
+        QuitNow();
+      }
+      return 0;
     case plat::msg::Destroy:
       RestoreDisplayAtExit();
       h.PostQuit(0);

@@ -64,6 +64,7 @@ void CloseView() {
   overlay.view = View::None;
   overlay.draw = nullptr;
   shell.OverlayOpen = false;
+  shell.Halted = false;
   if (scene.cursorRunning) plat::host().StartTimer(kClickTimer, 100);
   // An automatic wait starts over: the player was reading something else.
   StartAutoWait();

@@ -1,6 +1,7 @@
 #include "shell/quit_box.h"
 
 #include "core/settings.h"
+#include "core/waits.h"
 #include "graphics/blit.h"
 #include "platform/platform.h"
 #include "shell/aids_texts.h"
@@ -54,7 +55,10 @@ bool QuitAsks() { return settings.confirmQuit && plat::host().Interactive(); }
 
 void AskQuit() {
   OpenView(View::Quit, DrawQuitBox);
-  if (OpenedView() != View::Quit) QuitNow();
+  if (OpenedView() == View::Quit)
+    shell.Halted = true;
+  else
+    QuitNow();
 }
 
 void QuitNow() { plat::host().DestroyWindow(); }

@@ -93,12 +93,12 @@ void CloseOnTermination() {
   std::signal(SIGINT, OnTermination);
 }
 
-// A termination request arrives as the window's close message, as a desktop
-// session ends a program: the game then quits the normal way.
+// A termination request arrives as the end of the session: the game then
+// quits the normal way, whatever it would ask a player.
 void HeadlessHost::TakeTermination() {
   if (!g_terminationRequested) return;
   g_terminationRequested = 0;
-  Post(plat::msg::Close, 0, 0);
+  Post(plat::msg::EndSession, 1, 0);
 }
 
 namespace {
@@ -487,6 +487,13 @@ bool HeadlessHost::Get(plat::Message& out) {
     if (TakeReady(out, true, now_)) return out.id != plat::msg::Quit;
     Idle(plat::kNoDeadline);
   }
+}
+
+bool HeadlessHost::TakeUrgent(plat::Message& out) {
+  TakeTermination();
+  Millis();
+  FireDue(false);
+  return TakeReadyUrgent(out);
 }
 
 void HeadlessHost::WaitReady(uint64_t deadline) {

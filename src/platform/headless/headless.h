@@ -156,6 +156,7 @@ class HeadlessHost : public posix::MessageHost {
   void DestroyWindow() override;
   bool Peek() override;
   bool Get(plat::Message& out) override;
+  bool TakeUrgent(plat::Message& out) override;
   void WaitReady(uint64_t deadline) override;
   void CaptureMouse() override { captured = true; }
   void ReleaseMouse() override { captured = false; }

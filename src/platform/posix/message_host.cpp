@@ -83,6 +83,27 @@ bool MessageHost::TakeReady(plat::Message& out, bool remove, uint64_t now) {
   return false;
 }
 
+bool MessageHost::TakeReadyUrgent(plat::Message& out) {
+  const auto urgent = std::find_if(queue_.begin(), queue_.end(), [](const plat::Message& m) {
+    return m.id == plat::msg::Close || m.id == plat::msg::EndSession;
+  });
+  if (urgent != queue_.end()) {
+    out = *urgent;
+    queue_.erase(urgent);
+    return true;
+  }
+  if (quitPosted_) {
+    out = {plat::msg::Quit, static_cast<uintptr_t>(quitCode_), 0};
+    quitPosted_ = false;
+    return true;
+  }
+  if (PaintPending()) {
+    out = {plat::msg::Paint, 0, 0};
+    return true;
+  }
+  return false;
+}
+
 void MessageHost::SendToProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {
   if (!windowOpen_ || !proc_) return;
   Delivered(id);
@@ -185,6 +206,11 @@ bool PumpedHost::Get(plat::Message& out) {
     if (TakeReady(out, true, Millis())) return out.id != plat::msg::Quit;
     Block(plat::kNoDeadline);
   }
+}
+
+bool PumpedHost::TakeUrgent(plat::Message& out) {
+  Pump();
+  return TakeReadyUrgent(out);
 }
 
 void PumpedHost::WaitReady(uint64_t deadline) {

@@ -80,6 +80,8 @@ class MessageHost : public plat::Host {
   void SendToProc(uint32_t id, uintptr_t wParam, intptr_t lParam);
   // The next ready message in Windows order: posted, quit, paint, timer.
   bool TakeReady(plat::Message& out, bool remove, uint64_t now);
+  // The same for the messages TakeUrgent takes, the others left in place.
+  bool TakeReadyUrgent(plat::Message& out);
   uint64_t NextTimerDue() const;
   bool PaintPending() const { return windowOpen_ && !invalid_.empty(); }
   // After a paint has presented into these rectangles of the frame: show
@@ -124,6 +126,7 @@ class PumpedHost : public MessageHost {
   using MessageHost::MessageHost;
   bool Peek() override;
   bool Get(plat::Message& out) override;
+  bool TakeUrgent(plat::Message& out) override;
   void WaitReady(uint64_t deadline) override;
 
  protected:

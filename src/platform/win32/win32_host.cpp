@@ -214,6 +214,21 @@ bool Win32Host::Get(plat::Message& out) {
   return true;
 }
 
+bool Win32Host::TakeUrgent(plat::Message& out) {
+  // WM_CLOSE to WM_ENDSESSION holds the close, the quit and the session's
+  // end; the paint comes after them, as the system orders them.
+  MSG m;
+  if (!PeekMessageW(&m, nullptr, WM_CLOSE, WM_ENDSESSION, PM_REMOVE) &&
+      !PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+    return false;
+  lastMsg_ = m;
+  out.id = m.message;
+  out.wParam = m.wParam;
+  out.lParam = m.lParam;
+  if (m.message == WM_QUIT) quitCode_ = static_cast<int>(m.wParam);
+  return true;
+}
+
 void Win32Host::Dispatch(const plat::Message& m) {
   MSG msg = lastMsg_;
   if (msg.message != m.id || msg.wParam != m.wParam || msg.lParam != m.lParam) {

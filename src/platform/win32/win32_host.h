@@ -43,6 +43,7 @@ class Win32Host final : public plat::Host {
   void PostQuit(int code) override;
   bool Peek() override;
   bool Get(plat::Message& out) override;
+  bool TakeUrgent(plat::Message& out) override;
   void Dispatch(const plat::Message& m) override;
   void WaitReady(uint64_t deadline) override;
   int QuitCode() const override { return quitCode_; }
