@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "battle/battle.h"
+#include "core/settings.h"
 #include "core/waits.h"
 #include "data/database.h"
 #include "data/player.h"
@@ -410,6 +411,9 @@ bool playedCardAt(int x, int y, int& side, int& entry) {
 }
 
 void hoverDecide(bool over) {
+  // The light is a comfort the player chooses; the battle screen itself
+  // has none.
+  over = over && settings.decideLight;
   if (over == battle.decideLit) return;
   battle.decideLit = over;
   drawBattle(kMarkerX, kMarkerTop, kMarkerSize, kMarkerSize);

@@ -6,6 +6,7 @@
 #include "battle/battle_screen.h"
 #include "battle/battle_texts.h"
 #include "battle/rules.h"
+#include "core/settings.h"
 #include "core/waits.h"
 #include "data/database.h"
 #include "graphics/blit.h"
@@ -41,7 +42,8 @@ std::string HelpText(const char* head, const HelpSlot (&slots)[6], const char* t
 }
 
 // The detail's text on a panel of its own, dark and framed in gold, so that
-// no card or label of the page behind runs into it.
+// no card or label of the page behind runs into it: the player's choice,
+// since the detail itself stands on the darkened page.
 constexpr int32_t kPanelMargin = 8;
 constexpr uint32_t kPanelFill = 0x301810, kPanelFrame = 0x68B8D9;  // 0xBBGGRR
 
@@ -81,7 +83,7 @@ bool showCardDetail(int card) {
   LoadK16RectKeyed(gfx.Screen, picture.c_str(), 16, top + 32, 300, 414, 0, 0);
 
   TextWindow& window = msgwin.window[4];
-  DrawDetailPanel(window);
+  if (settings.detailPanel) DrawDetailPanel(window);
   window.ClearAll();
   for (const std::string& piece :
        {std::string(texts::kDetailOpen), recordText(record->name), std::string(texts::kDetailClose),

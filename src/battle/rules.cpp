@@ -6,6 +6,7 @@
 
 #include "battle/battle_screen.h"
 #include "core/random.h"
+#include "core/settings.h"
 #include "core/waits.h"
 #include "data/database.h"
 #include "graphics/blit.h"
@@ -71,9 +72,11 @@ void eraseMessageBox() {
 bool messageBox(std::initializer_list<const char*> pieces, uint32_t waitMs) {
   drawMessageBox(pieces);
   FrameStart();
-  StartMessageCue();
+  // The cue is the player's choice: the battle's own message box has none.
+  const bool cue = settings.battleCue;
+  if (cue) StartMessageCue();
   const bool ok = WaitOrClick(waitMs) != 0;
-  StopClickCue();
+  if (cue) StopClickCue();
   return ok;
 }
 

@@ -84,6 +84,11 @@ constexpr uint32_t LeftBracket = 0xDB;   // "["
 constexpr uint32_t RightBracket = 0xDD;  // "]"
 }  // namespace vk
 
+// The keys with which the player asks to end the game.
+constexpr bool IsQuitKey(uintptr_t virtualKey) {
+  return virtualKey == vk::Escape || virtualKey == vk::F12;
+}
+
 constexpr intptr_t kKeyRepeat = intptr_t{1} << 30;
 
 // Mouse positions travel in lParam as two signed 16-bit halves, x low.
@@ -162,9 +167,9 @@ class Host {
   virtual bool Get(Message& out) = 0;
   virtual void Dispatch(const Message& m) = 0;
   // Removes the first ready message that must be answered even while the
-  // game runs without waiting: a close or end-session request, the quit
-  // message, a paint. Every other message stays queued, in order, for the
-  // wait that takes it. False when none is ready.
+  // game runs without waiting: a close or end-session request, a press of
+  // a quit key (IsQuitKey), the quit message, a paint. Every other message stays queued, in order,
+  // for the wait that takes it. False when none is ready.
   virtual bool TakeUrgent(Message& out) = 0;
   // Blocks until a message is ready or Millis() reaches the deadline. Lets the
   // core's busy waits sleep instead of spinning.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/settings.h"
 #include "core/waits.h"
 #include "data/player.h"
 #include "graphics/blit.h"
@@ -95,8 +96,10 @@ void ResetSaveScreen() { saveScreen.caption.Release(); }
 namespace {
 
 // Which of SAVE and LOAD the player chose, on the foot bar left of its own
-// label: a click on a slot does what this says.
+// label: a click on a slot does what this says. The player's choice; the
+// screen itself shows both listings alike.
 void DrawModeCaption() {
+  if (!settings.saveCaption) return;
   const char* text = shell.InputMode == mode::SaveSlots   ? texts::kPickSaveSlot
                      : shell.InputMode == mode::LoadSlots ? texts::kPickLoadSlot
                                                           : nullptr;

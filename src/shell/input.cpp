@@ -1,5 +1,6 @@
 #include "shell/input.h"
 
+#include "core/settings.h"
 #include "platform/platform.h"
 #include "shell/display.h"
 
@@ -97,7 +98,9 @@ void OnKeyDown(uint32_t virtualKey) {
       break;
     }
     case plat::vk::Escape:
-      if (const ModeHandlers* m = HandlersInForce(); m && m->back) {
+      // Going back is the player's choice; by default Esc ends the game
+      // on every screen alike.
+      if (const ModeHandlers* m = HandlersInForce(); settings.escapeBack && m && m->back) {
         QuitUnless(m->back());
         break;
       }

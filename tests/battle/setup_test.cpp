@@ -215,20 +215,32 @@ TEST_F(BattleRunTest, TheCardDetailAndALongCandidateListAnswerTheirClicks) {
   }
   WriteArts();
   WriteStory(".battle fg\\foe 300 300 40 40 9 foe 0 5 1", ".card add deck 3 20\n");
-  Run(std::string(kStart) +
-      "wait screenshot battle\nwait rclick 55 256\nwait screenshot detail\n"
-      "wait click 320 240\nwait screenshot closed\nwait click 620 460\nwait screenshot second\n");
-  // The big picture at (16, 32) of the view, the rest darkened.
-  EXPECT_EQ(ShotAt(dataDir, "detail", 20, 40), CardColour(3));
-  EXPECT_EQ(ShotAt(dataDir, "detail", 315, 445), CardColour(3));
-  for (auto [x, y] : {std::pair{330, 5}, std::pair{630, 470}, std::pair{5, 470}}) {
-    auto sum = [](uint16_t c) { return (c >> 10 & 31) + (c >> 5 & 31) + (c & 31); };
-    EXPECT_LT(sum(ShotAt(dataDir, "detail", x, y)), sum(ShotAt(dataDir, "battle", x, y)))
-        << x << "," << y;
+  // The panel behind the text is the player's choice: off, the text stands
+  // on the darkened page.
+  for (bool panel : {false, true}) {
+    WriteData("settings.txt", panel ? "detail_panel = 1\n" : "");
+    Run(std::string(kStart) +
+        "wait screenshot battle\nwait rclick 55 256\nwait screenshot detail\n"
+        "wait click 320 240\nwait screenshot closed\nwait click 620 460\nwait screenshot second\n");
+    // The big picture at (16, 32) of the view, the rest darkened.
+    EXPECT_EQ(ShotAt(dataDir, "detail", 20, 40), CardColour(3));
+    EXPECT_EQ(ShotAt(dataDir, "detail", 315, 445), CardColour(3));
+    auto darkened = [](uint16_t c) {
+      auto less = [](int v) { return v > 12 ? v - 12 : 0; };
+      return Rgb5(less(c >> 10 & 31), less(c >> 5 & 31), less(c & 31));
+    };
+    for (auto [x, y] : {std::pair{330, 5}, std::pair{630, 470}, std::pair{5, 470}}) {
+      auto sum = [](uint16_t c) { return (c >> 10 & 31) + (c >> 5 & 31) + (c & 31); };
+      EXPECT_LT(sum(ShotAt(dataDir, "detail", x, y)), sum(ShotAt(dataDir, "battle", x, y)))
+          << x << "," << y;
+    }
+    // Inside the panel and on its gold frame round the detail window.
+    for (auto [x, y] : {std::pair{328, 200}, std::pair{631, 471}}) {
+      EXPECT_EQ(ShotAt(dataDir, "detail", x, y),
+                panel ? Rgb5(27, 23, 13) : darkened(ShotAt(dataDir, "battle", x, y)))
+          << panel << " at " << x << "," << y;
+    }
   }
-  // The text on its own panel, framed in gold round the detail window.
-  EXPECT_EQ(ShotAt(dataDir, "detail", 328, 200), Rgb5(27, 23, 13));
-  EXPECT_EQ(ShotAt(dataDir, "detail", 631, 471), Rgb5(27, 23, 13));
   EXPECT_EQ(Shot("closed"), Shot("battle"));
   EXPECT_EQ(WindowText(4).substr(0, 9), Sjis("「Card3」"));
   EXPECT_TRUE(shell.InputMode == mode::PlayerAttacks || shell.InputMode == mode::PlayerIntercepts)

@@ -12,6 +12,7 @@
 #include "battle/card_detail.h"
 #include "battle/turn.h"
 #include "core/random.h"
+#include "core/settings.h"
 #include "core/waits.h"
 #include "data/player.h"
 #include "graphics/textwindow.h"
@@ -35,6 +36,8 @@ class TurnTest : public BattlePositionTest {
     gfx.ViewOffset = kMaxViewOffset;
     MakeHost();
   }
+  // What the decide square shows as the pointer moves over and off it.
+  std::string HoverLights();
 };
 
 // The turn, the mode and the marker after deciding, with the view down
@@ -84,10 +87,25 @@ TEST_F(TurnTest, DecidingInEachModeLeadsToItsNextWait) {
   EXPECT_EQ(decided, "1110000");
 }
 
-// The pointer over the decide square lights that whole square, and only it,
-// while the player chooses; a redraw keeps the light, the opponent's modes
-// show none, and deciding puts it out for the next choice.
+// Where the player chose the light, the pointer over the decide square
+// lights that whole square, and only it, while the player chooses; a redraw
+// keeps the light, the opponent's modes show none, and deciding puts it out
+// for the next choice. Without the choice nothing lights.
 TEST_F(TurnTest, TheDecideSquareLightsUnderThePointerWhileThePlayerChooses) {
+  for (bool light : {false, true}) {
+    settings.decideLight = light;
+    EXPECT_EQ(HoverLights(), light ? "0000 1100 0000 0000 1100 1100 0000 "
+                                   : "0000 0000 0000 0000 0000 0000 0000 ");
+  }
+  FreshTurn(mode::PlayerIntercepts);
+  ASSERT_TRUE(battleHover(320, 100));
+  ASSERT_TRUE(decideExchange());
+  ASSERT_EQ(shell.InputMode, mode::PlayerAttacksSecond);
+  drawBattle(0, 0, kBattleWidth, kBattleHeight);
+  EXPECT_EQ(gfx.Screen.At(289, 211), kPlayerMarker);
+}
+
+std::string TurnTest::HoverLights() {
   FreshTurn(mode::PlayerIntercepts);
   battle.attackMarker = 2;
   drawBattle(0, 0, kBattleWidth, kBattleHeight);
@@ -103,22 +121,15 @@ TEST_F(TurnTest, TheDecideSquareLightsUnderThePointerWhileThePlayerChooses) {
   };
   std::string seen;
   for (auto [x, y] : {std::pair{320, 155}, {289, 130}, {0, 0}, {351, 100}, {350, 69}}) {
-    ASSERT_TRUE(battleHover(x, y));
+    EXPECT_TRUE(battleHover(x, y));
     seen += lit() + " ";
   }
   drawBattle(0, 0, kBattleWidth, kBattleHeight);
   seen += lit() + " ";
   shell.InputMode = mode::OpponentAttacks;
-  ASSERT_TRUE(battleHover(320, 100));
+  EXPECT_TRUE(battleHover(320, 100));
   seen += lit() + " ";
-  EXPECT_EQ(seen, "0000 1100 0000 0000 1100 1100 0000 ");
-
-  FreshTurn(mode::PlayerIntercepts);
-  ASSERT_TRUE(battleHover(320, 100));
-  ASSERT_TRUE(decideExchange());
-  ASSERT_EQ(shell.InputMode, mode::PlayerAttacksSecond);
-  drawBattle(0, 0, kBattleWidth, kBattleHeight);
-  EXPECT_EQ(gfx.Screen.At(289, 211), kPlayerMarker);
+  return seen;
 }
 
 TEST(OutcomeTest, HpDecidesOverCardsTurnThirtyDrawsAndBothAtZeroIsADraw) {

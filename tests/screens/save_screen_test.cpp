@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "core/settings.h"
+
 #include <chrono>
 #include <climits>
 #include <cstring>
 #include <filesystem>
 
+#include "core/settings.h"
 #include "core/waits.h"
 #include "data/player.h"
 #include "graphics/textwindow.h"
@@ -101,18 +104,28 @@ TEST_F(SaveScreenTest, TheListingShowsTheFileTimeTheGameAndEachSlotInItsBand) {
     EXPECT_NE(At(479, tops[b] + 32), kButton[b]) << b;
     EXPECT_NE(At(480, tops[b]), kButton[b]) << b;
   }
-  // The slots say which button chose them; Esc's way back is the bar's.
+  // Where the player chose it, the slots say which button chose them;
+  // otherwise both listings are the same page. Esc's way back is the bar's.
   LineRecord caption{};
   EXPECT_FALSE(saveScreen.caption.GetLine(1, caption) && caption.text[0]);
   const std::pair<int, std::string> modes[] = {{152, Sjis("セーブ　SAVE：セーブする枠を選ぶ")},
                                                {200, Sjis("ロード　LOAD：ロードする枠を選ぶ")}};
-  for (const auto& [y, shown] : modes) {
-    ASSERT_TRUE(saveMenuClick(300, y + 10));
-    ASSERT_TRUE(saveScreen.caption.GetLine(1, caption));
-    EXPECT_EQ(std::string(caption.text), shown);
-    EXPECT_EQ(Line(12), Sjis("               ―― No Data ――"));
-    ASSERT_TRUE(saveScreenBack());
-    EXPECT_EQ(shell.InputMode, mode::SaveMenu);
+  for (bool chosen : {false, true}) {
+    settings.saveCaption = chosen;
+    std::vector<uint16_t> pages[2];
+    for (const auto& [y, shown] : modes) {
+      ASSERT_TRUE(saveMenuClick(300, y + 10));
+      caption = LineRecord{};
+      saveScreen.caption.GetLine(1, caption);
+      EXPECT_EQ(std::string(caption.text), chosen ? shown : "");
+      EXPECT_EQ(Line(12), Sjis("               ―― No Data ――"));
+      for (int row = 440; row < 480; ++row)  // the foot bar
+        pages[y == 200].insert(pages[y == 200].end(), gfx.Screen.Row(row),
+                               gfx.Screen.Row(row) + 640);
+      ASSERT_TRUE(saveScreenBack());
+      EXPECT_EQ(shell.InputMode, mode::SaveMenu);
+    }
+    EXPECT_EQ(pages[0] == pages[1], !chosen);
   }
 }
 
@@ -299,11 +312,25 @@ TEST_F(SaveScreenTest, InitDeletesEverySlotTheListingWouldShow) {
 
 }  // namespace
 
-// Esc on a menu screen is its way back (slots, menu, then the scene), not
-// the end of the game: every Esc but the last is delivered to a game that
-// still runs.
-TEST_F(SaveScreenTest, EscLeavesTheSlotsTheMenuAndTheCollectionOneStepAtATime) {
+// Esc on a menu screen ends the game, as everywhere. Where the player chose
+// it, Esc is the screen's way back (slots, menu, then the scene) instead:
+// every Esc but the last is then delivered to a game that still runs.
+TEST_F(SaveScreenTest, EscEndsTheGameOnEveryScreenOrGoesBackWhereChosen) {
+  WriteData("settings.txt", "escape_back = 1\n");
   Run("",
       "wait click 578 458\nwait key esc\nwait click 620 458\nwait click 300 162\n"
       "wait key esc\nwait key esc\n");
+  WriteData("settings.txt", "");
+  const std::pair<const char*, int32_t> screens[] = {
+      {"wait click 578 458\n", mode::Collection},
+      {"wait click 620 458\n", mode::SaveMenu},
+      {"wait click 620 458\nwait click 300 162\n", mode::SaveSlots},
+      {"wait click 540 458\n", mode::DeckEditor}};
+  for (const auto& [open, screen] : screens) {
+    ResetGameState();
+    MakeHost(std::string(open) + "wait key esc\nwait click 320 240\n");
+    ASSERT_EQ(RunGame(), 0);
+    EXPECT_FALSE(host->InputDone()) << open << "the click after Esc was taken";
+    EXPECT_EQ(shell.InputMode, screen) << open;
+  }
 }

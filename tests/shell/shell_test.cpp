@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/waits.h"
 #include "graphics/textwindow.h"
@@ -49,9 +50,10 @@ TEST_F(ShellTest, StartUpRunsStartAndEscF12CloseOrTheEndOfInputEndIt) {
   }
 }
 
-// Where a player sits at the window, Esc, F12 and the close button ask
-// first: the box takes every input, N or Esc goes back to the game as it
-// was, and only the box's yes ends it. Turned off, they end it at once.
+// Where a player sits at the window and chose the question, Esc, F12 and
+// the close button ask first: the box takes every input, N or Esc goes back
+// to the game as it was, and only the box's yes ends it. By default they end
+// it at once.
 TEST_F(ShellTest, WithAPlayerThereQuittingAsksAndOnlyYesEnds) {
   const std::pair<const char*, int> runs[] = {
       {"key esc\n+100 click 5 5\n+100 key n\n+100 key f12\n+100 key esc\n+100 close\n+100 "
@@ -62,7 +64,7 @@ TEST_F(ShellTest, WithAPlayerThereQuittingAsksAndOnlyYesEnds) {
     ResetGameState();
     WriteData("config.scn", ".int a\n");
     WriteData("start.scn", ".show msg1\nHello\n.clk\nBye\n.clk\n");
-    WriteData("settings.txt", closes == 1 ? "confirm_quit = 0\n" : "");
+    WriteData("settings.txt", closes == 1 ? "" : "confirm_quit = 1\n");
     MakeHost(input);
     host->options().interactive = true;
     EXPECT_EQ(RunGame(), 0);
@@ -73,6 +75,31 @@ TEST_F(ShellTest, WithAPlayerThereQuittingAsksAndOnlyYesEnds) {
     LineRecord line{};
     EXPECT_FALSE(msgwin.window[1].GetLine(2, line) && line.text[0]) << "the click passed the box";
   }
+}
+
+// Behind the question the game stands still: a line being typed stops
+// where it was, and goes on with the time it had left once the player
+// answers no.
+TEST_F(ShellTest, BehindTheQuitQuestionTheGameStandsStill) {
+  WriteData("config.scn", ".int a\n");
+  WriteData("start.scn", ".show msg1\nABCDEFGHIJ\n.clk\n");
+  WriteData("settings.txt", "confirm_quit = 1\n");
+  std::vector<size_t> typed;  // the characters shown at each scripted step
+  MakeHost("@35 key esc\n@500 move 1 1\n@900 key n\n@60000 move 1 1");
+  host->options().interactive = true;
+  host->SetInputHook(
+      [](const headless::InputEvent&, void* user) {
+        LineRecord line{};
+        msgwin.window[1].GetLine(1, line);
+        static_cast<std::vector<size_t>*>(user)->push_back(std::strlen(line.text));
+      },
+      &typed);
+  EXPECT_EQ(RunGame(), 0);
+  // At the question, while it stands, as it is answered, then at the wait.
+  ASSERT_GE(typed.size(), 4u);
+  EXPECT_LT(typed.front(), 10u);
+  EXPECT_EQ(std::count(typed.begin(), typed.end(), typed.front()), typed.size() - 1);
+  EXPECT_EQ(typed.back(), 10u);
 }
 
 // A scenario that loops without ever waiting still hears Esc and the close
@@ -186,21 +213,50 @@ TEST_F(ModeTest, WaitsEndOnTimeOnAPressOrOnQuit) {
     plat::host().PostQuit(0);
     EXPECT_EQ(wait(), 0);
   }
-  // A click quicker than one pump, down and up together, still ends them.
-  const std::pair<uint32_t, int (*)()> quick[] = {
-      {plat::msg::LButtonDown, +[] { return WaitOrClick(1000); }},
-      {plat::msg::LButtonDown, +[] { return WaitClick(); }},
-      {plat::msg::RButtonDown, +[] { return WaitClick(); }}};
-  for (const auto& [down, wait] : quick) {
+  // A click quicker than one pump, down and up together, still ends them;
+  // a press made before the wait began (the second of a double click,
+  // still queued) does not.
+  const std::pair<const char*, int (*)()> quick[] = {{"l", +[] { return WaitOrClick(1000); }},
+                                                     {"l", +[] { return WaitClick(); }},
+                                                     {"r", +[] { return WaitClick(); }}};
+  for (const auto& [button, wait] : quick) {
+    shell.LeftDown = shell.RightDown = 0;  // the right click above is still held
     FrameStart();
     const uint64_t at = plat::host().Millis();
-    plat::host().Post(down, 0, 0);
-    plat::host().Post(down + 1, 0, 0);  // the button's up message
-    EXPECT_EQ(wait(), 1) << down;
-    EXPECT_EQ(plat::host().Millis(), at) << down;
+    const std::string b = button;
+    host->SetInput(InputEvents("+0 " + b + "down 1 1\n+0 " + b + "up 1 1\n+200 " + b +
+                               "down 1 1\n+0 " + b + "up 1 1\n+200 move 1 1"));
+    host->Millis();
+    host->Peek();  // the first press and release come before the wait
+    EXPECT_EQ(wait(), 1) << button;
+    EXPECT_EQ(plat::host().Millis(), at + 200) << button;
   }
   plat::host().Post(Close, 0, 0);  // a close during a wait arrives as the quit message
   EXPECT_EQ(WaitUntil(1000), 0);
+}
+
+// The pump of a run that never waits answers the close at once and leaves
+// the player's clicks and keys queued, in order, for the next wait.
+TEST_F(ModeTest, ABusyRunTakesOnlyTheCloseAndLeavesTheRestQueued) {
+  for (const uint32_t ask : {plat::msg::Close, plat::msg::KeyDown}) {
+    ResetGameState();
+    MakeHost();
+    ASSERT_TRUE(plat::host().OpenWindow("t", WindowProc));
+    StartBusyRun();
+    shell.InputMode = mode::Running;
+    plat::host().Post(plat::msg::LButtonDown, 0, 0);
+    plat::host().Post(plat::msg::KeyDown, plat::vk::Return, 0);
+    plat::host().Post(ask, ask == Close ? 0 : plat::vk::Escape, 0);
+    plat::host().Post(plat::msg::LButtonUp, 0, 0);
+    shell.LastPumpRealMs -= kBusyPumpMs;
+    EXPECT_FALSE(PumpIfBusyLong()) << ask;
+    // Esc is delivered as the key it is, and posts the close.
+    const std::vector<uint32_t> sent =
+        ask == Close ? std::vector<uint32_t>{Close, Destroy}
+                     : std::vector<uint32_t>{plat::msg::KeyDown, Close, Destroy};
+    EXPECT_EQ(host->sentToProc, sent) << ask;
+    EXPECT_EQ(shell.LeftDown, 0);
+  }
 }
 
 }  // namespace

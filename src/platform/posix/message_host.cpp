@@ -85,7 +85,8 @@ bool MessageHost::TakeReady(plat::Message& out, bool remove, uint64_t now) {
 
 bool MessageHost::TakeReadyUrgent(plat::Message& out) {
   const auto urgent = std::find_if(queue_.begin(), queue_.end(), [](const plat::Message& m) {
-    return m.id == plat::msg::Close || m.id == plat::msg::EndSession;
+    return m.id == plat::msg::Close || m.id == plat::msg::EndSession ||
+           (m.id == plat::msg::KeyDown && plat::IsQuitKey(m.wParam));
   });
   if (urgent != queue_.end()) {
     out = *urgent;
