@@ -321,12 +321,12 @@ TEST_F(SaveScreenTest, EscEndsTheGameOnEveryScreenOrGoesBackWhereChosen) {
       "wait click 578 458\nwait key esc\nwait click 620 458\nwait click 300 162\n"
       "wait key esc\nwait key esc\n");
   WriteData("settings.txt", "");
-  const std::pair<const char*, int32_t> screens[] = {
+  const std::pair<const char*, int32_t> menus[] = {
       {"wait click 578 458\n", mode::Collection},
       {"wait click 620 458\n", mode::SaveMenu},
       {"wait click 620 458\nwait click 300 162\n", mode::SaveSlots},
       {"wait click 540 458\n", mode::DeckEditor}};
-  for (const auto& [open, screen] : screens) {
+  for (const auto& [open, screen] : menus) {
     ResetGameState();
     MakeHost(std::string(open) + "wait key esc\nwait click 320 240\n");
     ASSERT_EQ(RunGame(), 0);
