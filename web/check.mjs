@@ -3,7 +3,9 @@
 // moments; measures what the page costs while it waits for the first click,
 // listens after that click for the sound and for the music; saves into slot 1
 // through the save screen; then reloads, looks for what the game wrote in its
-// save folder and loads slot 1 back.
+// save folder and loads slot 1 back. A second tab, opened meanwhile, must say
+// that the game is open elsewhere and leave the saves alone until the first
+// has closed; what it puts into IndexedDB must outlive the first's saving.
 // usage: node check.mjs PAGE_DIR HEADLESS_SHOTS_DIR [TOLERANCE]
 import { chromium } from 'playwright-core';
 import http from 'node:http';
@@ -32,11 +34,16 @@ const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', hea
   args: ['--no-sandbox'] });
 let failed = 0;
 try {
-  const page = await browser.newPage({ viewport: { width: 640, height: 480 } });
-  page.on('console', (m) => { if (process.env.QF_WEB_VERBOSE) console.log('page:', m.text()); });
-  page.on('crash', () => console.log('the page crashed'));
-  page.on('pageerror', (e) => { console.log('page error:', e.message); failed++; });
-  page.on('dialog', (d) => { console.log('alert:', d.message()); failed++; d.dismiss(); });
+  // One context for both tabs, so that they share IndexedDB.
+  const context = await browser.newContext({ viewport: { width: 640, height: 480 } });
+  const page = await context.newPage();
+  const watch = (tab) => {
+    tab.on('console', (m) => { if (process.env.QF_WEB_VERBOSE) console.log('page:', m.text()); });
+    tab.on('crash', () => console.log('the page crashed'));
+    tab.on('pageerror', (e) => { console.log('page error:', e.message); failed++; });
+    tab.on('dialog', (d) => { console.log('alert:', d.message()); failed++; d.dismiss(); });
+  };
+  watch(page);
   const started = Date.now();
   await page.goto(`${base}/quillfen.html`);
   await page.waitForFunction(() => window.Module && Module.firstFrameMs, null, { timeout: 60000 });
@@ -142,8 +149,16 @@ try {
   const shots = [];
   const check = async (name) => {
     await settle();
-    const n = await againstHeadless(name);
-    console.log(`${name}: ${n} pixels differ (tolerance ${tolerance})`);
+    let n = await againstHeadless(name);
+    // The title's three-second pause can look as still as a screen that
+    // waits for a click: a screen that differs is given one more settle.
+    const again = n > tolerance;
+    if (again) {
+      await settle();
+      n = await againstHeadless(name);
+    }
+    console.log(`${name}: ${n} pixels differ (tolerance ${tolerance})` +
+                (again ? ' after a second settle' : ''));
     shots.push(`${name} ${n}`);
     if (n > tolerance) {
       failed++;
@@ -157,20 +172,64 @@ try {
   if (early) { console.log('an AudioContext was made before the first click'); failed++; }
   await click();
   await listen();
+  // The second tab, opened while the first plays on: another page of the
+  // same context, so the same IndexedDB. It writes a file into the saves
+  // there, as a tab that plays without a lock could; the first's next save
+  // must not take it away.
+  const other = await context.newPage();
+  watch(other);
+  const foreign = '/save/from-another-tab.txt';
+  const opened = (async () => {
+    await other.goto(`${base}/quillfen.html`);
+    await other.waitForFunction(() => window.Module && Module.saveLock, null, { timeout: 60000 });
+    await other.evaluate((key) => new Promise((resolve, reject) => {
+      const open = indexedDB.open('/save');
+      open.onerror = () => reject(open.error);
+      open.onsuccess = () => {
+        const db = open.result, tx = db.transaction('FILE_DATA', 'readwrite');
+        tx.objectStore('FILE_DATA').put({ timestamp: new Date(), mode: 0o100644,
+          contents: new TextEncoder().encode('kept') }, key);
+        tx.oncomplete = () => { db.close(); resolve(); };
+        tx.onabort = () => reject(tx.error);
+      };
+    }), foreign);
+  })();
+  opened.catch(() => {});  // awaited before the save below
   await settle(); await click();
   await check('ordo');
   for (let i = 0; i < 4; i++) { await click(); await settle(); }
   await click();
   await check('menu');
+  await opened;
   // Into slot 1 through the save screen, then back to the story.
   for (const [x, y] of [[616, 458], [320, 160], [320, 70], [320, 466], [320, 310]]) {
     await click(x, y);
     await settle();
   }
   await check('saved');
+  // Meanwhile the second tab showed its notice, and its button, pressed now,
+  // adds that the first is still open.
+  const inSecond = () => other.evaluate(() => ({ lock: Module.saveLock,
+    notice: document.getElementById('elsewhere').hidden ? '' :
+      document.querySelector('#elsewhere p').textContent,
+    still: !document.querySelector('#elsewhere .still').hidden,
+    started: !!Module.firstFrameMs, synced: Module.savesSynced || 0,
+    read: FS.analyzePath('/save').exists }));
+  const meanwhile = await inSecond();
+  await other.click('#elsewhere button', { timeout: 5000 }).catch(() => {});
+  await other.waitForFunction(() => !document.querySelector('#elsewhere .still').hidden ||
+                              Module.firstFrameMs, null, { timeout: 5000 }).catch(() => {});
+  const pressed = await inSecond();
+  const said = meanwhile.notice ? `"${meanwhile.notice}"` : 'no notice';
+  console.log(`second tab while the first plays: ${said}, lock ${meanwhile.lock}, ` +
+              `game ${pressed.started ? 'started' : 'not started'}, ` +
+              `saves ${pressed.read ? 'read' : 'not read'}, ${pressed.synced} written back; ` +
+              `its button: ${pressed.still ? '"still open" too' : 'no "still open"'}`);
+  if (!meanwhile.notice || meanwhile.lock !== 'elsewhere' || !pressed.still || pressed.started ||
+      pressed.read || pressed.synced) failed++;
 
   // What the game wrote is in IndexedDB and comes back with the page.
-  const listing = () => page.evaluate(() => {
+  const listing = (tab = page) => tab.evaluate(() => {
     const out = [];
     const walk = (d) => {
       for (const n of FS.readdir(d)) {
@@ -192,7 +251,10 @@ try {
   const kept = before.filter((f) => after.includes(f));
   console.log(`save folder: ${before.length} files written, ${kept.length} back after a reload` +
               (before.length ? ` (${before.join(', ')})` : ''));
-  if (kept.length !== before.length || !kept.includes('/save/save/save1.dat')) failed++;
+  console.log(`the second tab's file ${after.includes(foreign) ? 'kept' : 'lost'} ` +
+              'through the first tab\'s saving');
+  if (kept.length !== before.length || !kept.includes('/save/save/save1.dat') ||
+      !after.includes(foreign)) failed++;
   // The reloaded game loads slot 1 from its first wait: the saved scene again.
   await installProbes();
   await check('arrival');
@@ -201,6 +263,23 @@ try {
     await settle();
   }
   await check('loaded');
+  // Once the first tab has closed, its lock goes with it and the second's
+  // button starts the game there, on the saves the first left.
+  await page.close();
+  for (let i = 0; i < 50; i++) {
+    if (!(await other.evaluate(async () => (await navigator.locks.query()).held.length))) break;
+    await other.waitForTimeout(100);
+  }
+  await other.click('#elsewhere button', { timeout: 5000 }).catch(() => {});
+  const took = await other.waitForFunction(() => Module.firstFrameMs, null, { timeout: 60000 })
+    .then(() => true, () => false);
+  const taken = took ? await listing(other) : [];
+  const notice = await other.locator('#elsewhere').isVisible();
+  const found = ['/save/save/save1.dat', foreign].filter((f) => taken.includes(f));
+  console.log(`second tab after the first closed: ${took ? 'plays' : 'does not play'}, ` +
+              `${notice ? 'notice still shown' : 'notice gone'}, ${taken.length} files ` +
+              `(${found.join(', ') || 'neither slot 1 nor its own'})`);
+  if (!took || notice || found.length !== 2) failed++;
   if (report(pageDir).over.length) failed++;
   console.log(failed ? `web check failed: ${failed}` : `web check: the screens matched (${shots.join(', ')})`);
 } finally {

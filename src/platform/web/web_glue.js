@@ -3,7 +3,7 @@
 // drawn with the web fonts and the save folder in IndexedDB. The sound is in
 // web_audio.js.
 mergeInto(LibraryManager.library, {
-  $QF__deps: ['$QFA'],
+  $QF__deps: ['$QFA', '$IDBFS'],
   $QF__postset: 'QF.init();',
   $QF: {
     // The whole page fills the screen, so the canvas keeps its sharp scaling.
@@ -66,6 +66,94 @@ mergeInto(LibraryManager.library, {
         if ((u >= 65 && u <= 90) || (u >= 48 && u <= 57)) return u;
       }
       return 0;
+    },
+    // The save folder is one tab's at a time: the first holds a Web Lock
+    // for its whole life, a later one says so in the page (shell.html's
+    // notice) and starts only when asked again after the first has gone.
+    // Without Web Locks the page plays as it always did; QF.keep still
+    // writes nothing but what the tab itself changed.
+    claim: function(start) {
+      // Outside the lock's callback: a fault in the start is not taken for a
+      // refused lock.
+      var run = function() { setTimeout(start, 0); };
+      if (!navigator.locks) { Module['saveLock'] = 'none'; run(); return; }
+      var ask = function() {
+        navigator.locks.request('quillfen-saves', { ifAvailable: true }, function(lock) {
+          if (!lock) { QF.elsewhere(ask); return; }
+          QF.elsewhere(null);
+          Module['saveLock'] = 'held';
+          run();
+          return new Promise(function() {});
+        }).catch(function(e) {
+          console.warn('quillfen: no lock on the save folder: ' + e);
+          Module['saveLock'] = 'none';
+          run();
+        });
+      };
+      ask();
+    },
+    // Shows the notice with its button asking again, or (null) hides it; a
+    // second refusal adds that the other tab is still open.
+    elsewhere: function(ask) {
+      var n = document.getElementById('elsewhere');
+      if (!n) return;
+      if (ask) {
+        Module['saveLock'] = 'elsewhere';
+        n.querySelector('.still').hidden = n.hidden;
+        n.querySelector('button').onclick = ask;
+      }
+      n.hidden = !ask;
+    },
+    // The save folder's file system: IDBFS, emscripten's memory one kept in
+    // IndexedDB, but writing back only what this tab changed (QF.keep), as
+    // much when the game's fsync asks as when qf_sync_out does.
+    savesFs: {
+      mount: function(mount) { return IDBFS.mount(mount); },
+      syncfs: function(mount, populate, done) {
+        if (populate) IDBFS.syncfs(mount, true, done); else QF.keep(mount, done);
+      }
+    },
+    saves: false, known: {},
+    // The folder's files and folders with their times, by path, as IndexedDB
+    // keeps them.
+    stamps: function(root) {
+      var out = {};
+      var walk = function(dir) {
+        FS.readdir(dir).forEach(function(name) {
+          if (name === '.' || name === '..') return;
+          var path = dir + '/' + name, st = FS.stat(path);
+          out[path] = st.mtime.getTime();
+          if (FS.isDir(st.mode)) walk(path);
+        });
+      };
+      walk(root);
+      return out;
+    },
+    // Stores in IndexedDB what changed in the folder since the tab last
+    // looked and removes what it removed, nothing else: IDBFS's own sync
+    // writes back the tab's whole picture of the folder, taking away what
+    // another tab saved meanwhile. A failed write is tried again with the
+    // next.
+    keep: function(mount, done) {
+      var now = QF.stamps(mount.mountpoint), put = [], drop = [], p;
+      for (p in now) if (QF.known[p] !== now[p]) put.push(p);
+      for (p in QF.known) if (!(p in now)) drop.push(p);
+      if (!put.length && !drop.length) { done(null); return; }
+      IDBFS.getDB(mount.mountpoint, function(err, db) {
+        if (err) { done(err); return; }
+        var tx = db.transaction([IDBFS.DB_STORE_NAME], 'readwrite');
+        var store = tx.objectStore(IDBFS.DB_STORE_NAME);
+        tx.oncomplete = function() { QF.known = now; done(null); };
+        tx.onabort = function() { done(tx.error || 'aborted'); };
+        try {
+          put.forEach(function(path) {
+            IDBFS.loadLocalEntry(path, function(e, entry) { if (!e) store.put(entry, path); });
+          });
+          drop.forEach(function(path) { store.delete(path); });
+        } catch (e) {
+          tx.abort();
+        }
+      });
     },
     init: function() {
       if (typeof window === 'undefined') return;
@@ -173,13 +261,13 @@ mergeInto(LibraryManager.library, {
   },
 
   // Brings the save folder back before the game reads anything, and loads
-  // the faces: the game measures text from its first screen on.
+  // the faces: the game measures text from its first screen on. Only the tab
+  // that holds the save folder gets that far (QF.claim); another waits here
+  // and its game never starts.
   qf_sync_in__deps: ['$QF'],
   qf_sync_in: function(folder) {
     var path = UTF8ToString(folder);
     return Asyncify.handleSleep(function(wakeUp) {
-      try { FS.mkdir(path); } catch (e) {}
-      FS.mount(IDBFS, {}, path);
       // faces.json names the files and their ascents, made with them.
       var fonts = fetch('faces.json').then(function(r) { return r.json(); }).then(function(list) {
         return Promise.all(list.faces.map(function(f, i) {
@@ -190,19 +278,26 @@ mergeInto(LibraryManager.library, {
           return face.load();
         }));
       }).catch(function(e) { console.warn('quillfen: the faces did not load: ' + e); });
-      var saves = new Promise(function(resolve) {
-        FS.syncfs(true, function(err) {
-          if (err) console.warn('quillfen: the saves could not be read: ' + err);
-          resolve();
+      QF.claim(function() {
+        try { FS.mkdir(path); } catch (e) {}
+        FS.mount(QF.savesFs, {}, path);
+        QF.saves = true;
+        var saves = new Promise(function(resolve) {
+          FS.syncfs(true, function(err) {
+            if (err) console.warn('quillfen: the saves could not be read: ' + err);
+            QF.known = QF.stamps(path);
+            resolve();
+          });
         });
+        Promise.all([fonts, saves]).then(function() { wakeUp(); });
       });
-      Promise.all([fonts, saves]).then(function() { wakeUp(); });
     });
   },
 
   // One sync at a time; writes during one are taken by the next.
   qf_sync_out__deps: ['$QF'],
   qf_sync_out: function() {
+    if (!QF.saves) return;
     if (QF.syncing) { QF.syncAgain = true; return; }
     QF.syncing = true;
     var run = function() {
