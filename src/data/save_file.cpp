@@ -81,7 +81,7 @@ SlotState readSaveFile(int slot, int32_t liveInts, int32_t liveStrs, SaveSnapsho
   SaveSlotFileName(slot, name);
   std::vector<uint8_t> bytes;
   auto& h = plat::host();
-  if (!h.ReadWholeFileUpTo(name, SaveFileBound(liveInts, liveStrs), bytes))
+  if (!h.ReadFileHead(name, SaveFileBound(liveInts, liveStrs), bytes))
     return h.FileExists(name) ? SlotState::Damaged : SlotState::Empty;
   if (bytes.size() < sizeof(SaveSnapshot)) return SlotState::Damaged;
   SaveSnapshot s;

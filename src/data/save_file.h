@@ -139,19 +139,21 @@ void SaveSlotFileName(int slot, char* out);
 
 enum class SlotState {
   Empty,        // no file: nothing to list or load
-  Damaged,      // too short or too long, or holding what no snapshot can
+  Damaged,      // too short for its records, or holding what no snapshot can
   OtherCounts,  // more variables than the game declares: no room for them
   Ok,
 };
 
-// The largest slot the game writes with these live tables: a larger file is
-// not one of ours, and every file up to it must load again.
+// The largest slot the game writes with these live tables: as far as a
+// slot's records can reach. Nothing past it is read, so bytes after the
+// records (a copy tool's padding, a stray byte) do not spoil a slot.
 uint64_t SaveFileBound(int32_t liveInts, int32_t liveStrs);
 
 // Reads a slot: its snapshot and the variable records after it. The counts
 // may be below the live ones (a save from before the author declared more
 // variables); variables then holds the file's records only, as many as the
-// snapshot's counts say. Anything but Ok leaves both outputs alone.
+// snapshot's counts say, and whatever follows them is ignored. Anything but
+// Ok leaves both outputs alone.
 SlotState readSaveFile(int slot, int32_t liveInts, int32_t liveStrs, SaveSnapshot& out,
                        std::vector<uint8_t>& variables);
 

@@ -241,11 +241,11 @@ class Host {
   // A file larger than its kind (told by the extension) can genuinely be is
   // refused before any memory is set aside for it.
   virtual bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) = 0;
-  // The same for a reader that knows the largest file the game itself writes
-  // under the name (a save slot grows with the declared variables): that
-  // bound, and not the kind's, decides.
-  virtual bool ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
-                                 std::vector<uint8_t>& out) = 0;
+  // The first maxBytes bytes of a file (all of it when shorter), for a reader
+  // that knows how far its records can reach (a save slot grows with the
+  // declared variables): what lies past them is never read, and the kind's
+  // bound does not apply.
+  virtual bool ReadFileHead(const char* nameSjis, uint64_t maxBytes, std::vector<uint8_t>& out) = 0;
   // Something is there under the name, readable or not: tells a file that
   // could not be read from one that does not exist.
   virtual bool FileExists(const char* nameSjis) = 0;

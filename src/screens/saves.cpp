@@ -28,26 +28,21 @@ static_assert(sizeof(ReturnSlot) == sizeof(SavedReturnSlot));
 
 namespace {
 
-// The file's records over the front of the tables; what it has no record of
-// (declared after the save was made) starts as a fresh game has it.
+// The file's records over the front of the tables (readSaveFile has checked
+// that they fit); a variable it has no record of (declared after the save
+// was made) keeps what it holds now, as a load reads only the file's records.
 void RestoreVariables(const std::vector<uint8_t>& bytes, int32_t ints, int32_t strs) {
   const uint8_t* p = bytes.data();
-  for (size_t i = 0; i < vars.ints.size(); ++i) {
+  const size_t nInts = std::min(static_cast<size_t>(ints), vars.ints.size());
+  const size_t nStrs = std::min(static_cast<size_t>(strs), vars.strs.size());
+  for (size_t i = 0; i < nInts; ++i) {
     IntVariable& v = vars.ints[i];
-    if (i >= static_cast<size_t>(ints)) {
-      v.value = 0;
-      continue;
-    }
     std::memcpy(&v, p, sizeof v);
     v.name[kNameSize - 1] = '\0';
     p += sizeof v;
   }
-  for (size_t i = 0; i < vars.strs.size(); ++i) {
+  for (size_t i = 0; i < nStrs; ++i) {
     StrVariable& v = vars.strs[i];
-    if (i >= static_cast<size_t>(strs)) {
-      v.value[0] = '\0';
-      continue;
-    }
     std::memcpy(&v, p, sizeof v);
     v.name[kNameSize - 1] = '\0';
     v.value[kLineSize - 1] = '\0';

@@ -87,11 +87,9 @@ bool WindowKey(uint32_t vk) {
     case plat::vk::Slash:
       if (HelpMayOpen()) OpenHelp();
       return true;
-    case plat::vk::F11: {
-      const std::string name = SaveScreenshot();
-      ShowNote(name.empty() ? std::string(texts::kShotFailed) : texts::kShotSaved + name);
+    case plat::vk::F11:
+      ShowShotNote(SaveScreenshot());
       return true;
-    }
     case plat::vk::F4:
       PlayerToggleDisplayMode();
       return true;

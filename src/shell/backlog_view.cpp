@@ -74,6 +74,7 @@ void DrawScrollBar(Image& panel) {
 }
 
 void DrawBacklog(Image& panel) {
+  DrawViewPanel(panel);
   SetupAidPen(backlogView.pen, &panel, kBacklogX, 12, kBacklogW, 1, kAidWhite);
   backlogView.pen.Print(texts::kBacklogTitle, 1);
   DrawLines(panel);

@@ -15,8 +15,8 @@ struct Overlay {
 };
 Overlay overlay;
 
-// A quarter of each channel: the scene stays recognisable behind text that
-// must read clearly, its own message windows included.
+// A quarter of each channel: the scene stays recognisable around the views'
+// panels and the quit box, which carry the text that must read clearly.
 void Dim(Image& image) {
   for (int32_t y = 0; y < image.height; ++y) {
     uint16_t* row = image.Row(y);
@@ -37,6 +37,14 @@ void CopyScene(Image& to) {
 void SetupAidPen(TextWindow& pen, Image* target, int x, int y, int w, int rows, uint32_t colour) {
   pen.Setup(target, x, y, w, rows * kAidPitch, texts::kFaceGothic, kAidFontSize, 400, -1,
             kAidLineGap, 2, rows, colour, 0x000000, kBlueKey);
+}
+
+void DrawViewPanel(Image& page) {
+  // Solid: even a trace of the scene's own text under the views' reads as
+  // a second, ghostly text.
+  FillImageRect(page, kViewPanelX, kViewPanelY, kViewPanelW, kViewPanelH, kAidGold);
+  FillImageRect(page, kViewPanelX + 2, kViewPanelY + 2, kViewPanelW - 4, kViewPanelH - 4,
+                kAidPanel);
 }
 
 bool WindowSized(Image& image) { return image.pixels || image.Create(kClientWidth, kClientHeight); }

@@ -1,6 +1,6 @@
 // The page a view of the reading aids covers the window with: the scene
-// dimmed, and the view's text drawn over it. One view is open at a time, and
-// while it is the game waits on.
+// dimmed, and the view drawn over it on a panel of its own. One view is open
+// at a time, and while it is the game waits on.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,7 @@
 
 enum class View { None, Backlog, Help, Quit };
 
-// Draws a view's text onto the dimmed scene.
+// Draws a view onto the dimmed scene.
 using DrawView = void (*)(Image& panel);
 
 // The views use the message windows' own face and pitch.
@@ -19,6 +19,14 @@ inline constexpr int kAidLineGap = 4;
 inline constexpr int kAidPitch = kAidFontSize + kAidLineGap;
 inline constexpr uint32_t kAidWhite = 0xFFFFFF;
 inline constexpr uint32_t kAidHintColour = 0xC0C0C0;
+// The game's framed panels, as the quit box draws them (0xBBGGRR).
+inline constexpr uint32_t kAidGold = 0x68B8D9;
+inline constexpr uint32_t kAidPanel = 0x301810;
+
+// The framed panel the backlog's and the help's text stands on: nearly the
+// whole window, so the scene's own text cannot show through theirs.
+inline constexpr int kViewPanelX = 16, kViewPanelY = 6, kViewPanelW = 608, kViewPanelH = 468;
+void DrawViewPanel(Image& page);
 
 // A pen of the aids' face: rows lines from (x, y), w wide.
 void SetupAidPen(TextWindow& pen, Image* target, int x, int y, int w, int rows, uint32_t colour);

@@ -66,12 +66,14 @@ TEST_F(SaveScreenTest, TheListingShowsTheFileTimeTheGameAndEachSlotInItsBand) {
   FormatSlotListing(s, {10, 0, 7, 15, 6, 101, 0, 0, 0}, text, sizeof text);
   EXPECT_EQ(std::string(text).substr(18, 28), " -2147481749/-2147483648/1\n ");
 
-  // Slot 1 written at 7:03:00 (file times read as UTC), 2 cut short, 3 empty.
+  // Slot 1 written at 7:03:00 (file times read as UTC), with a byte after its
+  // records as a copy tool may leave; 2 cut short, 3 empty.
   Direct();
   FileImage slot1 = SlotFile("start", 1);
   slot1.I32("date", 1, 3).I32("date", 3, 4).I32("date", 101, 5).I32("deckCount", 30);
   slot1.I32("stockCount", 12).I32("hp", 250).I32("maxhp", 300).I32("mp", 20).I32("maxmp", 30);
-  slot1.I32("money", 1500).Write(dataDir / "save/save1.dat");
+  slot1.I32("money", 1500).bytes += '\x1A';
+  slot1.Write(dataDir / "save/save1.dat");
   using namespace std::chrono;
   std::filesystem::last_write_time(
       dataDir / "save/save1.dat",
@@ -191,17 +193,17 @@ TEST_F(SaveScreenTest, ALoadRestoresTheSavedGameAndRunsItsLineAgain) {
   EXPECT_EQ(shell.InputMode, mode::ClickWait);  // the saved ".clk" waits again
   EXPECT_EQ(std::memcmp(&player.date, date, sizeof date), 0);
   // HP and MP from the rules, not the file; a variable declared since the
-  // save as a new game has it.
+  // save keeps what it holds.
   EXPECT_EQ((std::vector<int64_t>{scn.LineNumber, interp.slots[3].line, player.strong, player.money,
                                   player.result, player.hp, player.mp, player.deck.count,
                                   player.deck.cards[2], player.stock.count, player.stock.cards[300],
                                   scene.ChoiceCount, scene.choices[1].right, vars.ints[0].value,
                                   vars.ints[1].value}),
-            (std::vector<int64_t>{2, 7, 1, 1234, 2, 9999, 999, 2, 7, 1, 8, 1, 40, 7, 0}));
+            (std::vector<int64_t>{2, 7, 1, 1234, 2, 9999, 999, 2, 7, 1, 8, 1, 40, 7, 5}));
   EXPECT_EQ(std::string(interp.slots[3].scenario) + "," + scene.pictureName[kBack] + "," +
                 snd.CurrentLoopSound + "," + scene.choices[1].text + "," + vars.strs[0].value +
                 "," + vars.strs[1].value,
-            "sub,bg.K16,se\\rain.wav,go,Mina,");
+            "sub,bg.K16,se\\rain.wav,go,Mina,Sir");
   const int32_t shown[kLayerCount] = {1, 0, 0, 1, 1, 0, 0, 0, 1};
   EXPECT_EQ(std::memcmp(scene.shown, shown, sizeof shown), 0);
   EXPECT_EQ(At(300, 200), PageColour(300, 200, kSceneBlue));

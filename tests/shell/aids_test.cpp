@@ -1,5 +1,5 @@
 // The reading aids' keys on the virtual clock: Ctrl, Tab and auto mode
-// passing click waits.
+// passing click waits; F11's note.
 #include "shell/aids.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 
 #include "core/waits.h"
 #include "script/presentation.h"
+#include "shell/notes.h"
 #include "support/script_fixture.h"
 
 namespace {
@@ -53,6 +54,18 @@ TEST_F(AidsTest, AutoModeEndsAClickWaitAfterItsDelayOnTheClock) {
   Input("wait key a\n+20000 move 700 500");
   EXPECT_FALSE(shell.AutoMode);
   EXPECT_EQ(shell.InputMode, mode::ClickWait);
+}
+
+// The note tells where the picture went: the folder after the heading, and
+// the file's whole name on a line of its own (the clock starts at
+// 2026-04-01 09:00:00).
+TEST_F(AidsTest, TheScreenshotNoteShowsTheFilesName) {
+  Run(".show msg1\nx\n.clk\n");
+  Input("wait key f11");
+  plat::host().Invalidate(nullptr);
+  plat::host().UpdateNow();
+  EXPECT_EQ(NoteShown(),
+            Sjis("スクリーンショット：") + "screenshots\\\nquillfen-20260401-090000.png");
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 // The backlog's record of the lines shown, and the backlog and help views
-// over a wait: opened, scrolled and closed on the picture they covered.
+// over a wait: opened, scrolled and closed on the picture they covered, their
+// text on a panel of its own, and the help's page of options.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "core/settings.h"
 #include "core/waits.h"
 #include "script/backlog.h"
 #include "script/presentation.h"
+#include "shell/help_view.h"
+#include "shell/overlay.h"
+#include "support/k16_writer.h"
 #include "support/script_fixture.h"
 
 namespace {
@@ -78,6 +83,67 @@ TEST_F(BacklogViewTest, BacklogAndHelpOpenOverTheWaitAndCloseOnTheSamePicture) {
   EXPECT_EQ(std::pair(shell.InputMode, Picture() == before), std::pair(mode::ClickWait, true));
   Input("+10 click 320 240");
   EXPECT_EQ(LineText(1, 2), "after");
+}
+
+// Over a white scene and over a black one, each view's page is the same
+// inside its panel: the scene's text cannot show through the view's, where
+// a view that only dims the scene lets a quarter of it through.
+TEST_F(BacklogViewTest, TheViewsTextStandsOnAPanelTheSceneDoesNotShowThrough) {
+  for (const char* name : {"white", "black"}) {
+    const uint16_t c = name[0] == 'w' ? Rgb5(31, 31, 31) : 0;
+    WriteTestK16(dataDir.string() + "/" + name + ".K16", 640, 480, [c](int, int) { return c; });
+  }
+  Run(".load back white\n.show back\n.show msg1\n.update 0\nline\n.clk\n.load back black\n"
+      ".update 0\n.clk\n");
+  std::vector<uint16_t> pages[2][2];  // [scene][view]
+  const char* open[2] = {"wheel 1", "key f2"};
+  for (int scene = 0; scene < 2; ++scene) {
+    for (int view = 0; view < 2; ++view) {
+      Input(std::string("wait ") + open[view]);
+      ASSERT_TRUE(shell.OverlayOpen);
+      pages[scene][view] = Picture();
+      Input("+10 key esc");
+      ASSERT_FALSE(shell.OverlayOpen);
+    }
+    if (scene == 0) Input("+10 click 320 240");
+  }
+  for (int view = 0; view < 2; ++view) {
+    int most = 0;
+    for (int y = kViewPanelY + 2; y < kViewPanelY + kViewPanelH - 2; ++y)
+      for (int x = kViewPanelX + 2; x < kViewPanelX + kViewPanelW - 2; ++x) {
+        const size_t at = static_cast<size_t>(y) * 640 + x;
+        for (const int shift : {0, 5, 10})
+          most = std::max(most, std::abs(((pages[0][view][at] >> shift) & 31) -
+                                         ((pages[1][view][at] >> shift) & 31)));
+      }
+    EXPECT_EQ(most, 0) << (view == 0 ? "the backlog" : "the help");
+  }
+}
+
+// Down turns the help to the comfort options, each with whether it is on
+// now; Up turns back, and any other key closes it.
+TEST_F(BacklogViewTest, TheHelpsSecondPageListsTheComfortOptionsAndWhetherEachIsOn) {
+  settings.escapeBack = true;
+  settings.saveCaption = true;
+  Run(".show msg1\nline\n.clk\n");
+  Input("wait key f2");
+  ASSERT_EQ(HelpPage(), 1);
+  const std::vector<uint16_t> keys = Picture();
+  Input("+10 key down");
+  ASSERT_EQ(HelpPage(), 2);
+  EXPECT_NE(Picture(), keys);
+  const std::string rows = HelpRowsShown();
+  for (const ComfortOption& option : kComfortOptions) {
+    const std::string row =
+        std::string(option.key) + " " + Sjis(settings.*(option.field) ? "オン" : "オフ") + "|";
+    EXPECT_NE(rows.find(row), std::string::npos) << row << " in " << rows;
+  }
+  Input("+10 key pagedown\n+10 key up");
+  EXPECT_EQ(HelpPage(), 1);
+  EXPECT_EQ(Picture(), keys);
+  Input("+10 key pagedown\n+10 key enter");
+  EXPECT_EQ(HelpPage(), 0);
+  EXPECT_FALSE(shell.OverlayOpen);
 }
 
 }  // namespace

@@ -155,22 +155,23 @@ FolderLock::State FolderLock::Take(const std::string& folder) {
   return State::Held;
 }
 
-bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
-  return ReadHostFile(path, out, SizeBoundOf(path));
-}
+namespace {
 
-bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+// A regular file's first maxBytes bytes; when whole, a longer file is
+// refused instead, before any memory is set aside for it.
+bool ReadRegularFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes,
+                     bool whole) {
   // Not blocking: a FIFO or a device under a game file's name must fail the
   // load like a missing file, not hang the game in open.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-      static_cast<uint64_t>(st.st_size) > maxBytes) {
+      (whole && static_cast<uint64_t>(st.st_size) > maxBytes)) {
     close(fd);
     return false;
   }
-  out.resize(static_cast<size_t>(st.st_size));
+  out.resize(static_cast<size_t>(std::min(static_cast<uint64_t>(st.st_size), maxBytes)));
   size_t got = 0;
   while (got < out.size()) {
     const ssize_t n = read(fd, out.data() + got, out.size() - got);
@@ -181,6 +182,16 @@ bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out, uint64_t m
   close(fd);
   out.resize(got);
   return true;
+}
+
+}  // namespace
+
+bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
+  return ReadRegularFile(path, out, SizeBoundOf(path), true);
+}
+
+bool ReadHostFileHead(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+  return ReadRegularFile(path, out, maxBytes, false);
 }
 
 plat::WriteResult DataDirectory::Write(const char* nameSjis, const void* data, size_t size) const {

@@ -73,8 +73,9 @@ class FolderLock {
 // A whole regular file by its host path; false for anything else, and for a
 // file larger than its kind (told by the extension) can genuinely be.
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out);
-// The same with the reader's own bound instead of the kind's.
-bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
+// The first maxBytes bytes of a regular file (all of it when shorter); what
+// lies past them is not read.
+bool ReadHostFileHead(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
 
 uint64_t MonotonicMillis();
 int64_t UnixSeconds();

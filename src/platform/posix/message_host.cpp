@@ -189,10 +189,9 @@ bool MessageHost::ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out)
   return ResolveForRead(nameSjis, path) && ReadHostFile(path, out);
 }
 
-bool MessageHost::ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
-                                    std::vector<uint8_t>& out) {
+bool MessageHost::ReadFileHead(const char* nameSjis, uint64_t maxBytes, std::vector<uint8_t>& out) {
   std::string path;
-  return ResolveForRead(nameSjis, path) && ReadHostFile(path, out, maxBytes);
+  return ResolveForRead(nameSjis, path) && ReadHostFileHead(path, out, maxBytes);
 }
 
 bool PumpedHost::Peek() {

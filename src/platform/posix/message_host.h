@@ -55,8 +55,7 @@ class MessageHost : public plat::Host {
   }
 
   bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) override;
-  bool ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
-                         std::vector<uint8_t>& out) override;
+  bool ReadFileHead(const char* nameSjis, uint64_t maxBytes, std::vector<uint8_t>& out) override;
   bool FileExists(const char* nameSjis) override { return data_.Exists(nameSjis); }
   plat::WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) override {
     return data_.Write(nameSjis, data, size);

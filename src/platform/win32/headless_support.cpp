@@ -139,11 +139,11 @@ bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out) {
   return SplitHostPath(path, folder, name) && win32::DataFolder(folder).Read(name.c_str(), out);
 }
 
-bool ReadHostFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+bool ReadHostFileHead(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
   std::wstring folder;
   std::string name;
   return SplitHostPath(path, folder, name) &&
-         win32::DataFolder(folder).Read(name.c_str(), out, maxBytes);
+         win32::DataFolder(folder).ReadHead(name.c_str(), out, maxBytes);
 }
 
 uint64_t MonotonicMillis() { return GetTickCount64(); }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "platform/posix/calendar_fields.h"
@@ -116,10 +117,18 @@ bool DataFolder::Resolve(const char* nameSjis, std::wstring& hostPath, std::stri
 }
 
 bool DataFolder::Read(const char* nameSjis, std::vector<uint8_t>& out) const {
-  return Read(nameSjis, out, posix::SizeBoundOf(nameSjis ? nameSjis : ""));
+  return ReadUpTo(nameSjis, out, posix::SizeBoundOf(nameSjis ? nameSjis : ""), true);
 }
 
-bool DataFolder::Read(const char* nameSjis, std::vector<uint8_t>& out, uint64_t maxBytes) const {
+bool DataFolder::ReadHead(const char* nameSjis, std::vector<uint8_t>& out,
+                          uint64_t maxBytes) const {
+  return ReadUpTo(nameSjis, out, maxBytes, false);
+}
+
+// When whole, a file longer than maxBytes is refused before any memory is
+// set aside for it; otherwise only its first maxBytes bytes are read.
+bool DataFolder::ReadUpTo(const char* nameSjis, std::vector<uint8_t>& out, uint64_t maxBytes,
+                          bool whole) const {
   std::wstring path;
   if (!Resolve(nameSjis, path)) return false;
   Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -127,9 +136,9 @@ bool DataFolder::Read(const char* nameSjis, std::vector<uint8_t>& out, uint64_t 
   if (!file.Valid() || GetFileType(file.h) != FILE_TYPE_DISK) return false;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.h, &size) || size.QuadPart < 0 ||
-      static_cast<uint64_t>(size.QuadPart) > maxBytes)
+      (whole && static_cast<uint64_t>(size.QuadPart) > maxBytes))
     return false;
-  out.resize(static_cast<size_t>(size.QuadPart));
+  out.resize(static_cast<size_t>(std::min(static_cast<uint64_t>(size.QuadPart), maxBytes)));
   size_t got = 0;
   while (got < out.size()) {
     DWORD n = 0;

@@ -34,8 +34,9 @@ class DataFolder {
   bool Resolve(const char* nameSjis, std::wstring& hostPath, std::string* why = nullptr) const;
 
   bool Read(const char* nameSjis, std::vector<uint8_t>& out) const;
-  // With the reader's own bound instead of the kind's.
-  bool Read(const char* nameSjis, std::vector<uint8_t>& out, uint64_t maxBytes) const;
+  // The first maxBytes bytes (all of the file when shorter); the rest is not
+  // read, and the kind's bound does not apply.
+  bool ReadHead(const char* nameSjis, std::vector<uint8_t>& out, uint64_t maxBytes) const;
   bool Exists(const char* nameSjis) const;
   // Written beside the target and moved over it, so that a reader (or the
   // next start after a crash) sees the old file or the new, never half.
@@ -47,6 +48,9 @@ class DataFolder {
   bool WriteTime(const char* nameSjis, plat::CalendarTime& out, bool utc = false) const;
 
  private:
+  bool ReadUpTo(const char* nameSjis, std::vector<uint8_t>& out, uint64_t maxBytes,
+                bool whole) const;
+
   std::wstring root_;
 };
 

@@ -419,19 +419,21 @@ void Win32Host::SendWindowToBack() {
 
 // --- files ------------------------------------------------------------------
 
-bool Win32Host::ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) {
-  return ReadWholeFileUpTo(nameSjis, posix::SizeBoundOf(nameSjis ? nameSjis : ""), out);
-}
-
-bool Win32Host::ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
-                                  std::vector<uint8_t>& out) {
+// A name the folder refuses is said in the log.
+bool Win32Host::Readable(const char* nameSjis) {
   std::string why;
   std::wstring path;
-  if (!files_.Resolve(nameSjis, path, &why)) {
-    Log("refused file name " + SjisToUtf8(nameSjis ? nameSjis : "") + ": " + why);
-    return false;
-  }
-  return files_.Read(nameSjis, out, maxBytes);
+  if (files_.Resolve(nameSjis, path, &why)) return true;
+  Log("refused file name " + SjisToUtf8(nameSjis ? nameSjis : "") + ": " + why);
+  return false;
+}
+
+bool Win32Host::ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) {
+  return Readable(nameSjis) && files_.Read(nameSjis, out);
+}
+
+bool Win32Host::ReadFileHead(const char* nameSjis, uint64_t maxBytes, std::vector<uint8_t>& out) {
+  return Readable(nameSjis) && files_.ReadHead(nameSjis, out, maxBytes);
 }
 
 // --- sound ------------------------------------------------------------------

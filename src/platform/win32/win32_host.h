@@ -73,8 +73,7 @@ class Win32Host final : public plat::Host {
   // The window is always the picture's own size here.
   void ChooseWindowSize(int&, bool&) override {}
   bool ReadWholeFile(const char* nameSjis, std::vector<uint8_t>& out) override;
-  bool ReadWholeFileUpTo(const char* nameSjis, uint64_t maxBytes,
-                         std::vector<uint8_t>& out) override;
+  bool ReadFileHead(const char* nameSjis, uint64_t maxBytes, std::vector<uint8_t>& out) override;
   bool FileExists(const char* nameSjis) override { return files_.Exists(nameSjis); }
   plat::WriteResult WriteWholeFile(const char* nameSjis, const void* data, size_t size) override {
     return files_.Write(nameSjis, data, size);
@@ -111,6 +110,7 @@ class Win32Host final : public plat::Host {
   LRESULT Handle(HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam);
   RECT WindowModeRect() const;
   void Log(const std::string& utf8) const;
+  bool Readable(const char* nameSjis);
 
   Options options_;
   DataFolder files_;
