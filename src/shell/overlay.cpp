@@ -39,12 +39,15 @@ void SetupAidPen(TextWindow& pen, Image* target, int x, int y, int w, int rows, 
             kAidLineGap, 2, rows, colour, 0x000000, kBlueKey);
 }
 
+void DrawFramed(Image& page, int x, int y, int w, int h, uint32_t fill) {
+  FillImageRect(page, x, y, w, h, kAidGold);
+  FillImageRect(page, x + 2, y + 2, w - 4, h - 4, fill);
+}
+
 void DrawViewPanel(Image& page) {
   // Solid: even a trace of the scene's own text under the views' reads as
   // a second, ghostly text.
-  FillImageRect(page, kViewPanelX, kViewPanelY, kViewPanelW, kViewPanelH, kAidGold);
-  FillImageRect(page, kViewPanelX + 2, kViewPanelY + 2, kViewPanelW - 4, kViewPanelH - 4,
-                kAidPanel);
+  DrawFramed(page, kViewPanelX, kViewPanelY, kViewPanelW, kViewPanelH, kAidPanel);
 }
 
 bool WindowSized(Image& image) { return image.pixels || image.Create(kClientWidth, kClientHeight); }

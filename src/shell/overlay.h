@@ -23,6 +23,9 @@ inline constexpr uint32_t kAidHintColour = 0xC0C0C0;
 inline constexpr uint32_t kAidGold = 0x68B8D9;
 inline constexpr uint32_t kAidPanel = 0x301810;
 
+// A panel in the views' gold frame, 2 pixels wide, filled with fill.
+void DrawFramed(Image& page, int x, int y, int w, int h, uint32_t fill);
+
 // The framed panel the backlog's and the help's text stands on: nearly the
 // whole window, so the scene's own text cannot show through theirs.
 inline constexpr int kViewPanelX = 16, kViewPanelY = 6, kViewPanelW = 608, kViewPanelH = 468;

@@ -15,7 +15,7 @@ constexpr int kBoxX = 190, kBoxY = 170, kBoxW = 260, kBoxH = 130;
 constexpr int kButtonY = 236, kButtonW = 96, kButtonH = 40;
 constexpr int kYesX = 214, kNoX = 330;
 // Colours as the text windows take them: 0xBBGGRR.
-constexpr uint32_t kGold = 0x68B8D9, kPanel = 0x301810, kButton = 0x5A3428;
+constexpr uint32_t kButton = 0x5A3428;
 
 struct QuitBox {
   TextWindow pen;
@@ -27,11 +27,6 @@ bool OnButton(int buttonX, int x, int y) {
   return Inside(x, buttonX, kButtonW) && Inside(y, kButtonY, kButtonH);
 }
 
-void Framed(Image& panel, int x, int y, int w, int h, uint32_t fill) {
-  FillImageRect(panel, x, y, w, h, kGold);
-  FillImageRect(panel, x + 2, y + 2, w - 4, h - 4, fill);
-}
-
 void Label(Image& panel, const char* text, int centreX, int y, int chars) {
   // Full-width characters are as wide as the face is high.
   // A little room to spare, so the last character does not wrap.
@@ -41,10 +36,10 @@ void Label(Image& panel, const char* text, int centreX, int y, int chars) {
 }
 
 void DrawQuitBox(Image& panel) {
-  Framed(panel, kBoxX, kBoxY, kBoxW, kBoxH, kPanel);
+  DrawFramed(panel, kBoxX, kBoxY, kBoxW, kBoxH, kAidPanel);
   Label(panel, texts::kQuitQuestion, kBoxX + kBoxW / 2, kBoxY + 22, 7);
-  Framed(panel, kYesX, kButtonY, kButtonW, kButtonH, kButton);
-  Framed(panel, kNoX, kButtonY, kButtonW, kButtonH, kButton);
+  DrawFramed(panel, kYesX, kButtonY, kButtonW, kButtonH, kButton);
+  DrawFramed(panel, kNoX, kButtonY, kButtonW, kButtonH, kButton);
   Label(panel, texts::kQuitYes, kYesX + kButtonW / 2, kButtonY + 9, 2);
   Label(panel, texts::kQuitNo, kNoX + kButtonW / 2, kButtonY + 9, 3);
 }
