@@ -223,9 +223,9 @@ TEST_F(ModeTest, WaitsEndOnTimeOnAPressOrOnQuit) {
     shell.LeftDown = shell.RightDown = 0;  // the right click above is still held
     FrameStart();
     const uint64_t at = plat::host().Millis();
-    const std::string b = button;
-    host->SetInput(InputEvents("+0 " + b + "down 1 1\n+0 " + b + "up 1 1\n+200 " + b +
-                               "down 1 1\n+0 " + b + "up 1 1\n+200 move 1 1"));
+    std::string script = "+0 Xdown 1 1\n+0 Xup 1 1\n+200 Xdown 1 1\n+0 Xup 1 1\n+200 move 1 1";
+    std::replace(script.begin(), script.end(), 'X', button[0]);
+    host->SetInput(InputEvents(script));
     host->Millis();
     host->Peek();  // the first press and release come before the wait
     EXPECT_EQ(wait(), 1) << button;
