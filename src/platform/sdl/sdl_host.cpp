@@ -16,6 +16,12 @@ bool SdlHost::Start() {
   // any: small updates of a 16-bit picture cost less than a GPU round trip,
   // and far less than a software GL.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // A termination signal ends the game without asking anybody (SdlHost
+  // catches them), where SDL would make it a quit request like the close
+  // button's. And one press of the close button is one request: SDL would
+  // follow the last window's close with a quit of its own.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "quillfen: no display for a window (%s)\n", SDL_GetError());
     return false;
@@ -26,9 +32,18 @@ bool SdlHost::Start() {
 SdlHost::SdlHost(Options options)
     : PumpedHost(options.dataDir, false, options.saveDir), options_(std::move(options)) {
   options_.scale = std::clamp(options_.scale, 1, 4);
+  wakeEvent_ = SDL_RegisterEvents(1);
+  if (wakeEvent_ == static_cast<uint32_t>(-1)) wakeEvent_ = SDL_USEREVENT;
+  signals_ = std::make_unique<posix::TerminationSignals>([type = wakeEvent_] {
+    // Thread-safe, and it wakes a thread sleeping in SDL_WaitEvent.
+    SDL_Event wake{};
+    wake.type = type;
+    SDL_PushEvent(&wake);
+  });
 }
 
 SdlHost::~SdlHost() {
+  signals_.reset();  // no wake-up may reach SDL once it is gone
   if (audio_) SDL_CloseAudioDevice(audio_);
   if (picture_) SDL_FreeSurface(picture_);
   if (window_) SDL_DestroyWindow(window_);
@@ -165,6 +180,9 @@ uint32_t VirtualKey(const SDL_Keysym& key) {
 }  // namespace
 
 void SdlHost::Translate(const SDL_Event& e) {
+  if (e.type == wakeEvent_) return;  // the request itself is taken by Pump
+  const bool afterWindowClose = afterWindowClose_;
+  afterWindowClose_ = e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE;
   switch (e.type) {
     case SDL_MOUSEMOTION:
       Post(plat::msg::MouseMove, 0,
@@ -204,7 +222,9 @@ void SdlHost::Translate(const SDL_Event& e) {
       TranslateWindow(e.window);
       break;
     case SDL_QUIT:
-      Post(plat::msg::Close, 0, 0);
+      // The system's own quit (an application menu's) asks as the close
+      // button does; right after the window's close it is that same press.
+      if (!afterWindowClose) Post(plat::msg::Close, 0, 0);
       break;
     default:
       break;
@@ -250,7 +270,9 @@ void SdlHost::TranslateWindow(const SDL_WindowEvent& window) {
 
 void SdlHost::Pump() {
   SDL_Event e;
+  afterWindowClose_ = false;
   while (SDL_PollEvent(&e)) Translate(e);
+  if (posix::TerminationSignals::Take()) Post(plat::msg::EndSession, 1, 0);
 }
 
 // Sleeps in the system's event wait until an event comes or the earlier of
@@ -414,6 +436,9 @@ bool SdlHost::MidiOpen() {
 }
 
 void SdlHost::PlayWave(const char* nameSjis, uint32_t flags) {
+  // Nothing plays before the device is open: stopping (as the game does on
+  // its way out) needs no device, which can take a while to open.
+  if (!nameSjis && !audio_) return;
   std::vector<uint8_t> bytes;
   const bool have = nameSjis && ReadWholeFile(nameSjis, bytes);
   if (!StartAudio()) return;

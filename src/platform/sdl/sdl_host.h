@@ -11,6 +11,7 @@
 #include "platform/posix/fluid_synth.h"
 #include "platform/posix/message_host.h"
 #include "platform/posix/periodic_timer.h"
+#include "platform/posix/termination.h"
 
 struct SDL_Window;
 struct SDL_Surface;
@@ -82,6 +83,7 @@ class SdlHost final : public posix::PumpedHost {
   void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:
+  // The system's events, then a termination signal as the end of the session.
   void Pump() override;
   void Translate(const SDL_Event& e);
   void TranslateKey(const SDL_KeyboardEvent& key);
@@ -112,6 +114,11 @@ class SdlHost final : public posix::PumpedHost {
   double scale_ = 1;
   int offsetX_ = 0, offsetY_ = 0;
   bool firstFrameShown_ = false;
+  // A termination signal wakes the event wait with an event of this type.
+  uint32_t wakeEvent_ = 0;
+  std::unique_ptr<posix::TerminationSignals> signals_;
+  // The event just translated was the window's close request.
+  bool afterWindowClose_ = false;
 };
 
 }  // namespace sdl
