@@ -86,6 +86,9 @@ INPUT
 # end, and a second run must start as the first did.
 cp -r "$linux/data" "$work/data-linux"
 cp -r build/mingw/data "$work/data-wine"
+# The player of this run asks to be asked before the game ends and to leave
+# the deck editor with Esc; the headless run never asks, nor presses Esc.
+printf 'confirm_quit = 1\r\nescape_back = 1\r\n' >"$work/data-wine/settings.txt"
 "$linux/quillfen" --headless --quiet --data "$work/data-linux" --input "$work/input.txt" \
   --screenshot-dir "$work/headless" --log "$work/headless.log"
 
