@@ -211,8 +211,94 @@ if grep '^message box' "$work/wine.log" | grep -v -x -F -e "${refused_box:-none}
   failed=$((failed + 1))
 fi
 grep -q 'no MIDI output device' "$work/wine.log" && echo "no MIDI device here: the game ran silently"
+
+echo "== the end of the session and the close button under Wine =="
+# Games of their own: each gets card 3, which only the progress written at
+# its end can hold, goes on in NAME.scn (a click wait, or a loop that never
+# waits) and asks before it ends. wineboot --end-session ends the session as
+# Windows does: WM_QUERYENDSESSION, WM_ENDSESSION, and the process is ended
+# once that returns, so the progress must be written by then.
+session_game() { # DIR NAME LINE...
+  local dir=$1 name=$2
+  mkdir -p "$dir/save"
+  printf '%s\r\n' "# No variables." >"$dir/config.scn"
+  printf '%s\r\n' ".card add stock 3 1" ".show msg1" ".update 0" "Card 3 is yours." ".jmp $name" >"$dir/start.scn"
+  printf '%s\r\n' "${@:3}" >"$dir/$name.scn"
+  printf 'confirm_quit = 1\r\n' >"$dir/settings.txt"
+  "$wine" "$session_exe" --answer-boxes --verbose --data "Z:$(tr / '\\' <<<"$dir")" >"$dir.log" 2>&1 &
+  wine_pid=$!
+  window=$(timeout 60 xdotool search --sync --name '^Quillfen$' | head -n 1) || return 1
+  for _ in $(seq 300); do grep -q "^scenario $name" "$dir.log" && break; sleep 0.1; done
+  sleep 0.5 # into its wait, or well into the loop
+  grep -q "^scenario $name" "$dir.log"
+}
+game_ended() { # WHAT DIR: within ten seconds of $started, with card 3 in its progress
+  local _ took
+  for _ in $(seq 1000); do kill -0 "$wine_pid" 2>/dev/null || break; sleep 0.01; done
+  took=$((($(date +%s%N) - started) / 1000000))
+  if kill -0 "$wine_pid" 2>/dev/null; then
+    echo "$1: the game still runs"
+    failed=$((failed + 1))
+    kill "$wine_pid" 2>/dev/null
+  elif [ "$(od -An -tu1 -j3 -N1 "$2/save/Collection.dat" 2>/dev/null | tr -d ' ')" != 1 ]; then
+    echo "$1: the progress written does not hold card 3"
+    failed=$((failed + 1))
+  else
+    session="$session${session:+, }$1 ($took ms)"
+  fi
+  wait "$wine_pid" 2>/dev/null || true
+  wine_pid=
+}
+session= session_exe=build/mingw/quillfen.exe
+for case in wait loop; do
+  lines=(".clk") what="at a click wait"
+  [ "$case" = loop ] && lines=(":loop" ".jmp :loop") what="in a loop that never waits"
+  if session_game "$work/session-$case" "$case" "${lines[@]}"; then
+    started=$(date +%s%N)
+    "$wine" wineboot --end-session 2>/dev/null
+    game_ended "the session ended $what" "$work/session-$case"
+  else
+    echo "the $case game did not start: $(head -c 600 "$work/session-$case.log")"
+    failed=$((failed + 1))
+  fi
+done
+# The close button, pressed while the game runs without waiting: it asks
+# (the game runs on), and a second press answers. Without a window manager
+# there is no frame to press, but a copy of the program whose windows Wine
+# does not leave to one gets the frame Windows would draw.
+session_exe=$work/quillfen-framed.exe
+cp build/mingw/quillfen.exe "$session_exe"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\quillfen-framed.exe\\X11 Driver]\r\n"Decorated"="N"\r\n' \
+  >"$work/framed.reg"
+"$wine" regedit /S "Z:$(tr / '\\' <<<"$work/framed.reg")" 2>/dev/null
+"$(dirname "$wine")/wineserver" -w 2>/dev/null || true
+if session_game "$work/close-busy" busy ":loop" ".jmp :loop"; then
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  border=$(((WIDTH - 640) / 2))
+  caption=$((HEIGHT - 480 - 2 * border))
+  close_x=$((WIDTH - border - caption / 2)) close_y=$((border + caption / 2))
+  client="640x480+$border+$((border + caption))"
+  import -silent -window "$window" -crop "$client" +repage "$work/close-before.png"
+  started=$(date +%s%N)
+  xdotool mousemove --window "$window" "$close_x" "$close_y" click 1 2>/dev/null
+  sleep 1.5
+  import -silent -window "$window" -crop "$client" +repage "$work/close-after.png"
+  if ! kill -0 "$wine_pid" 2>/dev/null; then
+    echo "the close button ended the busy game without asking"
+    failed=$((failed + 1))
+  elif [ "$(differ "$work/close-before.png" "$work/close-after.png")" = 0 ]; then
+    echo "the close button did not reach the busy game (see $work/close-after.png)"
+    failed=$((failed + 1))
+  fi
+  started=$(date +%s%N)
+  xdotool mousemove --window "$window" "$close_x" "$close_y" click 1 2>/dev/null
+  game_ended "the close button asked, then ended the busy game" "$work/close-busy"
+else
+  echo "the close button's game did not start: $(head -c 600 "$work/close-busy.log")"
+  failed=$((failed + 1))
+fi
 if [ "$failed" -ne 0 ]; then
   echo "Windows checks failed: $failed (the files are in $work)"
   exit 1
 fi
-echo "Windows: ${tests_passed:-0} unit tests passed under Wine; the screens matched ($shots); Esc left the deck editor, then asked, and Enter ended the game"
+echo "Windows: ${tests_passed:-0} unit tests passed under Wine; the screens matched ($shots); Esc left the deck editor, then asked, and Enter ended the game; $session"

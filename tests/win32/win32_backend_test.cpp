@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/gdi_text.h"
@@ -156,6 +158,100 @@ TEST(Win32Sound, TheMusicTimerStopsForGoodWhenKilledFromEitherSide) {
     host.MidiReset();
     host.MidiClose();
   }
+}
+
+// The game's side of the window for the tests below: which of the messages
+// it reacts to reached it, in order. It would hold the session's end up (as
+// a game that asks first might); the rest goes on to the system.
+struct Recorder {
+  win32::Win32Host* host = nullptr;
+  std::vector<uint32_t> seen;
+  bool endOnEndSession = false;
+};
+Recorder g_recorder;
+
+intptr_t Record(uint32_t id, uintptr_t wParam, intptr_t lParam) {
+  switch (id) {
+    case plat::msg::Close:
+    case plat::msg::KeyDown:
+    case plat::msg::LButtonDown:
+      g_recorder.seen.push_back(id);
+      return 0;
+    case plat::msg::EndSession:
+      g_recorder.seen.push_back(id + (wParam ? 0x1000 : 0));
+      if (g_recorder.endOnEndSession) {
+        g_recorder.host->DestroyWindow();
+        g_recorder.host->PostQuit(0);
+      }
+      return 0;
+    case WM_QUERYENDSESSION:
+      return FALSE;
+    default:
+      return g_recorder.host->DefaultProc(id, wParam, lParam);
+  }
+}
+
+class Win32WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host = std::make_unique<win32::Win32Host>(win32::Options{});
+    g_recorder = Recorder{};
+    g_recorder.host = host.get();
+    ASSERT_TRUE(host->OpenWindow("t", Record));
+    // What opening the window brought: paints, activation.
+    plat::Message m;
+    while (host->Peek() && host->Get(m)) host->Dispatch(m);
+    g_recorder.seen.clear();
+  }
+  std::unique_ptr<win32::Win32Host> host;
+};
+
+// A press of the close button, the window menu's Close or the taskbar's
+// reaches the window as WM_SYSCOMMAND: a run that does not wait still takes
+// it, and the system turns it into the game's close request; the player's
+// clicks and keys stay queued, in order, for the game's next wait.
+TEST_F(Win32WindowTest, ABusyRunTakesTheFramesCloseAndLeavesClicksAndKeysQueued) {
+  const HWND w = host->Window();
+  PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20));
+  PostMessageW(w, WM_KEYDOWN, VK_RETURN, 0);
+  PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+  plat::Message m;
+  while (host->TakeUrgent(m)) host->Dispatch(m);
+  EXPECT_EQ(g_recorder.seen, std::vector<uint32_t>{plat::msg::Close});
+  std::vector<uint32_t> next;
+  for (int i = 0; i < 2 && host->Get(m); ++i) next.push_back(m.id);
+  EXPECT_EQ(next, (std::vector<uint32_t>{plat::msg::LButtonDown, plat::msg::KeyDown}));
+}
+
+// The session's end is never held up, and the game has heard of it (and
+// written its progress) by the time the system's message returns.
+TEST_F(Win32WindowTest, TheSessionEndsWithoutAQuestionAndTheGameHearsOfItAtOnce) {
+  EXPECT_EQ(SendMessageW(host->Window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP), TRUE);
+  SendMessageW(host->Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+  EXPECT_EQ(g_recorder.seen, std::vector<uint32_t>{plat::msg::EndSession + 0x1000});
+}
+
+// Ctrl+C in the game's console: the game ends the normal way, and the
+// handler returns only once it has shut down. Should it never hear of it,
+// the handler gives up after its grace time, which ends the wait here too.
+TEST_F(Win32WindowTest, AConsoleCtrlCEndsTheGameAndWaitsForItsShutdown) {
+  g_recorder.endOnEndSession = true;
+  std::atomic<BOOL> handled{-1};
+  const DWORD gameThread = GetCurrentThreadId();
+  std::thread console([&] {
+    handled = win32::Win32Host::OnConsoleEvent(CTRL_C_EVENT);
+    if (!handled) PostThreadMessageW(gameThread, WM_QUIT, 0, 0);
+  });
+  plat::Message m;
+  while (host->Get(m)) host->Dispatch(m);
+  EXPECT_EQ(handled.load(), -1) << "the handler returned before the game had shut down";
+  host.reset();
+  console.join();
+  EXPECT_EQ(handled.load(), TRUE);
+  EXPECT_EQ(g_recorder.seen, std::vector<uint32_t>{plat::msg::EndSession + 0x1000});
+  // Without a game window there is nothing to wait for.
+  win32::Win32Host bare(win32::Options{});
+  EXPECT_EQ(win32::Win32Host::OnConsoleEvent(CTRL_C_EVENT), FALSE);
 }
 
 }  // namespace

@@ -25,6 +25,19 @@ constexpr int kIconResource = 101;
 
 Win32Host* g_host = nullptr;  // the one window's owner, for the window procedure
 
+// What the console handler, on a thread of its own, needs to end the game:
+// the window while it is open, and whether a game runs at all (made once,
+// kept for the process's life, so a handler never waits on a closed event).
+struct GameRun {
+  std::atomic<HWND> window{nullptr};
+  std::atomic<bool> windowOpened{false};                      // since the host began
+  HANDLE ended = CreateEventW(nullptr, TRUE, TRUE, nullptr);  // set: no game runs
+};
+GameRun& Run() {
+  static GameRun run;
+  return run;
+}
+
 std::wstring Wide(const char* sjis) {
   std::wstring w;
   if (sjis && !SjisToWide(sjis, w)) {
@@ -62,9 +75,18 @@ Win32Host::Win32Host(Options options) : options_(std::move(options)), files_(opt
   periodRaised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   clockLast_ = timeGetTime();
   g_host = this;
+  Run().windowOpened = false;
+  ResetEvent(Run().ended);
+  SetConsoleCtrlHandler(&Win32Host::OnConsoleEvent, TRUE);
 }
 
 Win32Host::~Win32Host() {
+  // The game has shut down (its progress written): a console handler
+  // waiting for that may let the process end.
+  Run().window = nullptr;
+  Run().windowOpened = false;
+  SetEvent(Run().ended);
+  SetConsoleCtrlHandler(&Win32Host::OnConsoleEvent, FALSE);
   std::vector<uint32_t> ids;
   EnterCriticalSection(&periodicLock_);
   for (const auto& [id, p] : periodic_) ids.push_back(id);
@@ -127,6 +149,8 @@ bool Win32Host::OpenWindow(const char* titleSjis, plat::WindowProc proc) {
     const int h = (outer.bottom - outer.top) + kClientH - client.bottom;
     SetWindowPos(hwnd_, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  Run().window = hwnd_;
+  Run().windowOpened = true;
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
   // Text comes only from the game's own keys: no input method composition
@@ -170,6 +194,16 @@ LRESULT Win32Host::Handle(HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam) {
         SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED);
       return r;
     }
+    case WM_QUERYENDSESSION:
+      // The session may end: nothing is asked, nothing holds it up.
+      return TRUE;
+    case WM_ENDSESSION:
+      // Sent, and the process may be ended as soon as it returns: the game
+      // has written its progress (and asked to quit) by then.
+      return proc_(plat::msg::EndSession, wParam, lParam);
+    case WM_DESTROY:
+      Run().window = nullptr;
+      return proc_(id, wParam, lParam);
     case WM_MOUSEWHEEL: {
       // The system gives the pointer on the screen; the game thinks in the
       // client area, as for every other mouse message.
@@ -216,9 +250,15 @@ bool Win32Host::Get(plat::Message& out) {
 
 bool Win32Host::TakeUrgent(plat::Message& out) {
   // WM_CLOSE to WM_ENDSESSION holds the close, the quit and the session's
-  // end; the paint comes after them, as the system orders them.
+  // end. The window's frame answers too: the close button (a press on the
+  // frame, which the system tracks until its release and then makes a
+  // WM_SYSCOMMAND, then a sent WM_CLOSE), the window menu, the taskbar's
+  // close. The paint comes last, as the system orders it. (Peeking also
+  // delivers what other threads send, such as the session's end.)
   MSG m;
   if (!PeekMessageW(&m, nullptr, WM_CLOSE, WM_ENDSESSION, PM_REMOVE) &&
+      !PeekMessageW(&m, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE) &&
+      !PeekMessageW(&m, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE) &&
       !PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
     return false;
   lastMsg_ = m;
@@ -227,6 +267,27 @@ bool Win32Host::TakeUrgent(plat::Message& out) {
   out.lParam = m.lParam;
   if (m.message == WM_QUIT) quitCode_ = static_cast<int>(m.wParam);
   return true;
+}
+
+BOOL WINAPI Win32Host::OnConsoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      break;
+    default:
+      return FALSE;
+  }
+  GameRun& run = Run();
+  // Before the window there is nothing to write: the system's handling
+  // ends the process.
+  if (!run.windowOpened) return FALSE;
+  // Without a window any more the game is already shutting down.
+  if (HWND window = run.window.load())
+    PostMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+  return WaitForSingleObject(run.ended, kConsoleGraceMs) == WAIT_OBJECT_0 ? TRUE : FALSE;
 }
 
 void Win32Host::Dispatch(const plat::Message& m) {

@@ -35,6 +35,14 @@ class Win32Host final : public plat::Host {
 
   HWND Window() const { return hwnd_; }
 
+  // A console's end (Ctrl+C, Ctrl+Break, its window closed, the session
+  // ending) for a game that has a console: the end of the session is posted
+  // to the window, and the handler returns once the game has shut down (or
+  // after a grace time, when the system's own handling ends the process).
+  // Installed by the host; public for the tests, which call it directly.
+  static BOOL WINAPI OnConsoleEvent(DWORD event);
+  static constexpr DWORD kConsoleGraceMs = 4000;
+
   // plat::Host
   bool OpenWindow(const char* titleSjis, plat::WindowProc proc) override;
   void DestroyWindow() override;
