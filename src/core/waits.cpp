@@ -32,15 +32,20 @@ bool WaitWhileHalted() {
   return true;
 }
 
+// Hands one message to the game; false when a question it opened ended in
+// the quit message.
+bool Deliver(const plat::Message& m) {
+  plat::host().Dispatch(m);
+  return !shell.Halted || WaitWhileHalted();
+}
+
 }  // namespace
 
 bool PumpPending() {
   auto& h = plat::host();
   plat::Message m;
   while (h.Peek()) {
-    if (!h.Get(m)) return false;
-    h.Dispatch(m);
-    if (shell.Halted && !WaitWhileHalted()) return false;
+    if (!h.Get(m) || !Deliver(m)) return false;
   }
   shell.LastPumpRealMs = h.RealMillis();
   return true;
@@ -53,9 +58,7 @@ bool PumpIfBusyLong() {
   if (h.RealMillis() - shell.LastPumpRealMs < kBusyPumpMs) return true;
   plat::Message m;
   while (h.TakeUrgent(m)) {
-    if (m.id == plat::msg::Quit) return false;
-    h.Dispatch(m);
-    if (shell.Halted && !WaitWhileHalted()) return false;
+    if (m.id == plat::msg::Quit || !Deliver(m)) return false;
   }
   shell.LastPumpRealMs = h.RealMillis();
   return true;

@@ -471,28 +471,29 @@ void HeadlessHost::FireAutomation(const InputEvent& e) {
                  more.end());
 }
 
-bool HeadlessHost::Peek() {
+// What has come by now: a termination request and the scripted input due.
+void HeadlessHost::Arrive() {
   TakeTermination();
   Millis();
   FireDue(false);
+}
+
+bool HeadlessHost::Peek() {
+  Arrive();
   plat::Message m;
   return TakeReady(m, false, now_);
 }
 
 bool HeadlessHost::Get(plat::Message& out) {
   for (;;) {
-    TakeTermination();
-    Millis();
-    FireDue(false);
+    Arrive();
     if (TakeReady(out, true, now_)) return out.id != plat::msg::Quit;
     Idle(plat::kNoDeadline);
   }
 }
 
 bool HeadlessHost::TakeUrgent(plat::Message& out) {
-  TakeTermination();
-  Millis();
-  FireDue(false);
+  Arrive();
   return TakeReadyUrgent(out);
 }
 

@@ -198,6 +198,7 @@ class HeadlessHost : public posix::MessageHost {
 
  private:
   void TakeTermination();
+  void Arrive();
   void Record(const std::string& line);
   void FireDue(bool idle);
   void Fire(const InputEvent& e);
