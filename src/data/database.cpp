@@ -80,3 +80,58 @@ int patternCode(const char* pattern) {
   for (size_t k = 0; k < n; ++k) code = code * 4 + symbolAttribute(pattern + 2 * k);
   return code;
 }
+
+const char* ArtKindName(ArtKind kind) {
+  switch (kind) {
+    case ArtKind::PhysicalDamage:
+      return "PhysicalDamage";
+    case ArtKind::PhysicalScale:
+      return "PhysicalScale";
+    case ArtKind::PhysicalCounter:
+      return "PhysicalCounter";
+    case ArtKind::PhysicalAttackBarrier:
+      return "PhysicalAttackBarrier";
+    case ArtKind::PhysicalAttackField:
+      return "PhysicalAttackField";
+    case ArtKind::PhysicalGuardBarrier:
+      return "PhysicalGuardBarrier";
+    case ArtKind::PhysicalGuardField:
+      return "PhysicalGuardField";
+    case ArtKind::MagicDamage:
+      return "MagicDamage";
+    case ArtKind::MagicScale:
+      return "MagicScale";
+    case ArtKind::MagicCounter:
+      return "MagicCounter";
+    case ArtKind::MagicAttackBarrier:
+      return "MagicAttackBarrier";
+    case ArtKind::MagicAttackField:
+      return "MagicAttackField";
+    case ArtKind::MagicGuardBarrier:
+      return "MagicGuardBarrier";
+    case ArtKind::MagicGuardField:
+      return "MagicGuardField";
+    case ArtKind::HpRecovery:
+      return "HpRecovery";
+    case ArtKind::HpRecoveryBarrier:
+      return "HpRecoveryBarrier";
+    case ArtKind::HpRecoveryField:
+      return "HpRecoveryField";
+    case ArtKind::MpRecovery:
+      return "MpRecovery";
+    case ArtKind::MpRecoveryBarrier:
+      return "MpRecoveryBarrier";
+    case ArtKind::MpRecoveryField:
+      return "MpRecoveryField";
+    case ArtKind::CurePoison:
+      return "CurePoison";
+    case ArtKind::PoisonGuard:
+      return "PoisonGuard";
+    case ArtKind::CureCurse:
+      return "CureCurse";
+    case ArtKind::CurseGuard:
+      return "CurseGuard";
+    default:
+      return nullptr;
+  }
+}

@@ -105,6 +105,10 @@ enum class ArtKind : int32_t {
 constexpr int kEffectKindMin = static_cast<int>(ArtKind::PhysicalDamage);
 constexpr int kEffectKindMax = static_cast<int>(ArtKind::CurseGuard);
 
+// The kind's name as the manual and the tools spell it; null for the numbers
+// that name no kind (they do nothing in battle).
+const char* ArtKindName(ArtKind kind);
+
 inline constexpr const char* kCardDataFile = "CardData.dat";
 inline constexpr const char* kAttackArtsFile = "AtArts.dat";
 inline constexpr const char* kDefenceArtsFile = "DfArts.dat";
