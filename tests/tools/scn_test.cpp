@@ -230,6 +230,12 @@ TEST_F(ScenarioData, WarnsOfWhatShowsNothing) {
     EXPECT_EQ(r.errors, Lines{}) << text;
     EXPECT_EQ(r.warnings, Lines{warning}) << text;
   }
+  // One branch of a case block runs: the longest counts, not their sum.
+  const std::string branches = ".cas n\n.== 1\na\nb\nc\n.els\nd\n.\n";
+  EXPECT_EQ(Check(branches + "x\ny\nz\n", "start").warnings, Lines{});
+  EXPECT_EQ(Check(branches + "x\ny\nz\nw\n", "start").warnings,
+            Lines{"start.scn:12: the text runs past the last of window 1's 6 lines and is not "
+                  "shown (clear it with .tcl)"});
   // Cleared, in a window no longer known, or short enough: nothing.
   EXPECT_EQ(Check("a\nb\nc\nd\ne\nf\n.tcl\ng\n.msg [n]\n" + wide + "\n", "start").warnings,
             Lines{});

@@ -69,11 +69,35 @@ class TextRoom {
   // 0 while the file has not said which window its text goes to.
   int window = 0;
   void Clear() {
-    for (int n = 1; n <= 4; ++n) msgwin.window[n].ClearAll();
+    for (int n = 1; n <= 4; ++n) {
+      msgwin.window[n].ClearAll();
+      log_[n].clear();
+    }
   }
   void ClearCurrent() {
-    if (window) msgwin.window[window].ClearAll();
+    if (!window) return;
+    msgwin.window[window].ClearAll();
+    log_[window].clear();
   }
+
+  // What the current window was given since it was last cleared, to go back
+  // to: each branch of a case block starts where the block did.
+  struct Op {
+    std::string text;
+    bool breakAtEnd = false, breakIfStarted = false;
+  };
+  std::vector<Op> Log() const { return window ? log_[window] : std::vector<Op>{}; }
+  void Restore(const std::vector<Op>& ops) {
+    if (!window) return;
+    ClearCurrent();
+    for (const Op& op : ops) {
+      if (op.breakIfStarted)
+        BreakIfStarted();
+      else
+        Print(op.text, op.breakAtEnd);
+    }
+  }
+  int LinesUsed() const { return window ? msgwin.window[window].CurrentLine() : 0; }
 
   struct Fit {
     bool wraps = false, past = false;
@@ -83,6 +107,7 @@ class TextRoom {
   Fit Print(const std::string& text, bool breakAtEnd) {
     Fit fit;
     if (!window) return fit;
+    log_[window].push_back({text, breakAtEnd, false});
     TextWindow& w = msgwin.window[window];
     for (size_t i = 0; i < text.size();) {
       const auto c = static_cast<unsigned char>(text[i]);
@@ -108,6 +133,7 @@ class TextRoom {
   }
   void BreakIfStarted() {
     if (!window) return;
+    log_[window].push_back({{}, false, true});
     TextWindow& w = msgwin.window[window];
     LineRecord r{};
     if (w.GetLine(w.CurrentLine(), r) && r.text[0] != '\0') w.NewLine();
@@ -117,6 +143,7 @@ class TextRoom {
  private:
   plat::Host* previous_ = nullptr;
   std::unique_ptr<headless::HeadlessHost> host_;
+  std::vector<Op> log_[5];
 };
 
 // Text with its references left out: their values are known only when the
@@ -155,6 +182,8 @@ class DataChecker {
     for (const Source& s : sources_) {
       if (s.name == "config") continue;
       room_.Clear();
+      blocks_.clear();
+      choices_.clear();
       // The game begins in window 1; a scenario reached by a jump may be
       // in any window until it says.
       room_.window = s.name == "start" ? 1 : 0;
@@ -300,6 +329,9 @@ class DataChecker {
       Term(at, Arg(t, 5));
     } else if (cmd == ".cas" || IsComparison(cmd)) {
       Expression(at, t, 1);
+      Branches(cmd);
+    } else if (cmd == ".els" || cmd == ".") {
+      Branches(cmd);
     } else if (cmd == ".card") {
       Term(at, Arg(t, 3));
       if (Arg(t, 1) == "add" || Arg(t, 1) == "sub") Term(at, Arg(t, 4));
@@ -356,6 +388,38 @@ class DataChecker {
     } else if (cmd == ".jmp") {
       room_.ClearCurrent();  // what follows is reached from elsewhere
     }
+  }
+
+  // Only one branch of a case block runs: each starts from the window and
+  // the choices the block began with, and the block ends with the branch
+  // that printed the most lines and added the most choices.
+  struct Block {
+    int window;
+    std::vector<TextRoom::Op> start, best;
+    int bestLines = -1;
+    std::vector<std::string> choicesAtStart, bestChoices;
+  };
+  void Branches(const std::string& cmd) {
+    if (cmd == ".cas") {
+      blocks_.push_back({room_.window, room_.Log(), {}, -1, choices_, choices_});
+      return;
+    }
+    if (blocks_.empty()) return;  // reported by the first pass
+    Block& b = blocks_.back();
+    if (room_.window == b.window && room_.LinesUsed() > b.bestLines) {
+      b.bestLines = room_.LinesUsed();
+      b.best = room_.Log();
+    }
+    if (choices_.size() > b.bestChoices.size()) b.bestChoices = choices_;
+    room_.window = b.window;
+    if (cmd != ".") {
+      room_.Restore(b.start);
+      choices_ = b.choicesAtStart;
+      return;
+    }
+    room_.Restore(b.bestLines >= 0 ? b.best : b.start);
+    choices_ = b.bestChoices;
+    blocks_.pop_back();
   }
 
   void Choices(const Place& at, const Tokens_& t) {
@@ -418,6 +482,7 @@ class DataChecker {
   Result& r_;
   std::set<std::string> ints_, strs_;
   std::vector<std::string> choices_;
+  std::vector<Block> blocks_;
   TextRoom room_;
 };
 
