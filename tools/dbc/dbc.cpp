@@ -1,5 +1,7 @@
 #include "dbc.h"
 
+#include "text_room.h"
+
 #include <charconv>
 #include <cstddef>
 #include <cstring>

@@ -24,7 +24,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -42,14 +41,6 @@ struct DatabaseFiles {
 // (TextRoomWarnings), in the same form.
 bool Compile(const std::string& source, const std::string& fileName, DatabaseFiles& out,
              std::vector<std::string>& errors, std::vector<std::string>* warnings = nullptr);
-
-// The source line of each field given: "card 5 attackEffect" -> line.
-using FieldLines = std::map<std::string, int>;
-// A card's name with its attack or intercept effect, and an art's pattern,
-// name and effect text, as the battle's message box shows them: each that
-// takes more lines than the box shows is named at its effect's line.
-void TextRoomWarnings(const DatabaseFiles& files, const FieldLines& lines,
-                      const std::string& fileName, std::vector<std::string>& warnings);
 
 // Writes the source of existing files. What a source cannot carry (bytes after
 // a text's end, a record 0 that is not empty, short or long files) is named

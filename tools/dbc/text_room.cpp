@@ -1,6 +1,8 @@
 // Whether the database's texts fit where the battle shows them: measured
 // with the battle's own message box (SetupBattleWindows) on a headless
 // host's fonts, the pieces put together as the battle puts them.
+#include "text_room.h"
+
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -10,7 +12,6 @@
 #include "battle/battle.h"
 #include "battle/effects_texts.h"
 #include "data/database.h"
-#include "dbc.h"
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
 #include "platform/headless/headless.h"

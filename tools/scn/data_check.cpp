@@ -7,14 +7,14 @@
 #include <set>
 #include <sstream>
 
+#include "data_check.h"
+
 #include "data/database.h"
-#include "data_folder.h"
 #include "graphics/image.h"
 #include "graphics/textwindow.h"
 #include "graphics/transition.h"
 #include "platform/headless/headless.h"
 #include "platform/sjis.h"
-#include "scn.h"
 #include "script/presentation.h"
 #include "script/variables.h"
 #include "shell/data_files.h"

@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "data_check.h"
 #include "data_folder.h"
 #include "platform/posix/host_files.h"
 #include "script/interpreter.h"

@@ -28,9 +28,6 @@ struct Result {
 // window (CheckWithData).
 Result Compile(const std::vector<Source>& sources, const DataFolder* data = nullptr);
 
-// The deeper checks of Compile against a data folder, added to r.
-void CheckWithData(const std::vector<Source>& sources, const DataFolder& data, Result& r);
-
 // The line helpers both passes share.
 bool HasVariables(const std::string& s);
 // A Shift-JIS line split with the game's own tokenizer, tokens in UTF-8;
