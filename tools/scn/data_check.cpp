@@ -369,7 +369,10 @@ class DataChecker {
       Term(at, Arg(t, 1));
       if (literal && (v < 1 || v > 4))
         Error(at, "there is no message window " + Arg(t, 1) + " (1 to 4)");
-      room_.window = literal && v >= 1 && v <= 4 ? static_cast<int>(v) : 0;
+      // The game keeps its window for a number outside 1..4; a value known
+      // only at run time leaves the window unknown.
+      if (!literal) room_.window = 0;
+      if (literal && v >= 1 && v <= 4) room_.window = static_cast<int>(v);
     } else if (cmd == ".update") {
       Term(at, Arg(t, 1));
       if (literal && v != 0 && TransitionLastStep(static_cast<int32_t>(v)) == 0)
