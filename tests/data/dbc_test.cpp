@@ -115,6 +115,8 @@ TEST(DatabaseCompilerTest, RejectsWhatDoesNotFitWithFileAndLine) {
 // Mincho): a card's name line and its effect, an art's pattern, name and
 // effect on three lines and more; line breaks make the count independent of
 // the font's widths. Only a text that runs past the box is named, at its line.
+// An art's line of the arts list (pattern, name and list text in columns)
+// that is wider than the list wraps.
 TEST(DatabaseCompilerTest, WarnsOfTextsTheBattleBoxCutsOff) {
   const struct {
     const char *from, *to;
@@ -129,6 +131,11 @@ TEST(DatabaseCompilerTest, WarnsOfTextsTheBattleBoxCutsOff) {
       {"effectText = 効果\\t", "effectText = 一\\n二\\n三\\n四", true,
        "the art's pattern, name and effectText takes 6 lines of the battle's message box, which "
        "shows 5"},
+      {"listText = 魔法 x\\x8Db", "listText = 魔法魔法魔法魔法魔法魔法魔法魔法", false, ""},
+      {"listText = 魔法 x\\x8Db", "listText = 魔法魔法魔法魔法魔法魔法魔法魔法魔法魔法魔法魔法",
+       true,
+       "the art's pattern, name and listText are wider than a line of the battle's arts list and "
+       "wrap"},
   };
   for (const auto& c : cases) {
     std::string source = GeneratedSource();

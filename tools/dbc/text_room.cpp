@@ -10,6 +10,7 @@
 
 #include "battle/arts_texts.h"
 #include "battle/battle.h"
+#include "battle/battle_screen.h"
 #include "battle/effects_texts.h"
 #include "data/database.h"
 #include "graphics/image.h"
@@ -38,6 +39,16 @@ Room Measure(std::initializer_list<std::string> pieces) {
   for (int i = 1; i <= room.taken; ++i)
     if (w.GetLine(i, r) && r.top + w.FontSize() <= w.Y() + w.Height()) room.shown = i;
   return room;
+}
+
+// The art's line of the battle's arts list (window 2), as the list makes it.
+bool ListLineWraps(const ArtsRecord& art) {
+  TextWindow& w = msgwin.window[2];
+  w.ClearAll();
+  char line[kCandidateLineSize];
+  CandidateLine(art, line);
+  w.Print(line, 0);
+  return w.CurrentLine() != 1;
 }
 
 template <typename Record>
@@ -83,6 +94,12 @@ void TextRoomWarnings(const DatabaseFiles& files, const FieldLines& lines,
     const int count = file == &files.attack ? kAttackArtsCount : kDefenceArtsCount;
     for (int n = 1; n <= count; ++n) {
       const auto& a = RecordOf<ArtsRecord>(*file, n);
+      if (ListLineWraps(a)) {
+        const auto it = lines.find(std::string(word) + " " + std::to_string(n) + " listText");
+        warnings.push_back(fileName + ":" + std::to_string(it == lines.end() ? 0 : it->second) +
+                           ": the art's pattern, name and listText are wider than a line of the "
+                           "battle's arts list and wrap");
+      }
       warn(std::string(word) + " " + std::to_string(n) + " effectText",
            Measure({Text(a.pattern, sizeof a.pattern), texts::kArtNameOpen,
                     Text(a.name, sizeof a.name), texts::kArtNameClose,
