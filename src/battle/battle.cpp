@@ -76,6 +76,8 @@ void LoadFace(const char* file) {
     plat::host().ShowMessageBox(file, texts::kFaceLoadErrorCaption);
 }
 
+}  // namespace
+
 void SetupBattleWindows() {
   msgwin.window[1].Setup(&gfx.Screen, 128, 168, 384, 144, texts::kFaceMincho, 28, 700, 0, 0, 2, 8,
                          0xFFFFFF, 0x000000, kBlueKey);
@@ -84,8 +86,6 @@ void SetupBattleWindows() {
   msgwin.window[4].Setup(&gfx.Screen, 336, 190, 288, 416, texts::kFaceGothic, 18, 700, -2, 2, 2, 20,
                          0xFFFFFF, 0x000000, kBlueKey);
 }
-
-}  // namespace
 
 void loadDeckBytes(const uint8_t* data, size_t size) {
   if (size == 0) return;

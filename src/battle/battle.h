@@ -128,6 +128,9 @@ int32_t cardAttribute(uint32_t card);
 // up and starts the first turn. 1 when the battle waits for the player, 0
 // when the program must end.
 [[nodiscard]] int startBattle();
+// The battle's text windows: 1 the message box, 2 the arts list, 4 the card
+// detail; what qf-dbc measures the database's texts with.
+void SetupBattleWindows();
 // The opponent's deck file over side 1's deck words: a short file sets only
 // its first words, an empty one none.
 void loadDeckBytes(const uint8_t* data, size_t size);

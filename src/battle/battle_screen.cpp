@@ -350,6 +350,13 @@ void rebuildCandidates() {
   drawCandidates();
 }
 
+void CandidateLine(const ArtsRecord& art, char (&line)[kCandidateLineSize]) {
+  size_t used = 0;
+  AppendColumn(line, used, art.pattern, 12, 13);
+  AppendColumn(line, used, art.name, 16, 30);
+  AppendColumn(line, used, art.listText, sizeof art.listText, 0);
+}
+
 void drawCandidates() {
   TextWindow& window = msgwin.window[2];
   window.ClearAll();
@@ -362,11 +369,8 @@ void drawCandidates() {
     const ArtsRecord& art = table[i];
     if (!art.candidate) continue;
     if (++place < battle.list.top) continue;
-    char line[96];
-    size_t used = 0;
-    AppendColumn(line, used, art.pattern, 12, 13);
-    AppendColumn(line, used, art.name, 16, 30);
-    AppendColumn(line, used, art.listText, sizeof art.listText, 0);
+    char line[kCandidateLineSize];
+    CandidateLine(art, line);
     window.Print(line, 1);
     window.NewLine();
     ++printed;

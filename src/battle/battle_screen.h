@@ -6,6 +6,7 @@
 // while the opponent acts and the lower part (142) while the player chooses.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Redraws the battle screen inside the rectangle of Screen, clipped to it;
@@ -31,6 +32,10 @@ void redrawBattle();
 // The learned arts the player's cards can still reach, for the list.
 void rebuildCandidates();
 void drawCandidates();
+// One line of the list: the art's pattern, name and list text in columns.
+inline constexpr size_t kCandidateLineSize = 96;
+struct ArtsRecord;
+void CandidateLine(const ArtsRecord& art, char (&line)[kCandidateLineSize]);
 // The list's arrows: a page of 7 lines up or down, when the arrow is shown.
 void candidatesUp();
 void candidatesDown();

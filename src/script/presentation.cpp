@@ -26,9 +26,6 @@ constexpr uint32_t kBlack = 0x000000;
 // the last wait: about a leisurely reader's pace.
 constexpr int32_t kAutoMsPerChar = 80;
 
-constexpr const char* kLayerNames[kLayerCount] = {"back", "place", "face1", "face2", "msg1",
-                                                  "msg2", "msg3",  "msg4",  "date"};
-
 int LayerOf(const char* name) {
   for (int i = 0; i < kLayerCount; ++i) {
     if (std::strcmp(kLayerNames[i], name) == 0) return i;

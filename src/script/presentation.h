@@ -10,6 +10,11 @@
 #include "script/reader.h"
 
 enum Layer : int { kBack, kPlace, kFace1, kFace2, kMsg1, kMsg2, kMsg3, kMsg4, kDate, kLayerCount };
+// The names ".show", ".hide" and ".load" know the layers by; the first
+// kPictureLayers hold a picture.
+inline constexpr const char* kLayerNames[kLayerCount] = {"back", "place", "face1", "face2", "msg1",
+                                                         "msg2", "msg3",  "msg4",  "date"};
+inline constexpr int kPictureLayers = 4;
 
 constexpr int kMaxChoices = 20;
 

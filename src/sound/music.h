@@ -36,5 +36,9 @@ void RestartScriptSound();
 
 // The script's ".mid" and ".wav" once their arguments are read: a name
 // ("stop" stops) and a mode.
+// Music modes 0 (loop) and 1 (once), wave modes 0 (play on), 1 (wait for
+// the end) and 2 (loop): other modes do nothing.
+inline constexpr int32_t kMusicModes = 2;
+inline constexpr int32_t kWaveModes = 3;
 void MusicCommand(const char* name, int32_t mode);
 void WaveCommand(const char* name, int32_t mode);

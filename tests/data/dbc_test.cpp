@@ -1,6 +1,7 @@
 // The database compiler: round trips and the author mistakes it rejects.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -107,6 +108,47 @@ TEST(DatabaseCompilerTest, RejectsWhatDoesNotFitWithFileAndLine) {
     std::string all;
     for (const auto& e : errors) all += e + "\n";
     EXPECT_TRUE(all.find(c.error) != std::string::npos && all.rfind("db.txt:", 0) == 0) << all;
+  }
+}
+
+// Texts measured in the battle's message box (five lines of 28-pixel
+// Mincho): a card's name line and its effect, an art's pattern, name and
+// effect on three lines and more; line breaks make the count independent of
+// the font's widths. Only a text that runs past the box is named, at its line.
+// An art's line of the arts list (pattern, name and list text in columns)
+// that is wider than the list wraps.
+TEST(DatabaseCompilerTest, WarnsOfTextsTheBattleBoxCutsOff) {
+  const struct {
+    const char *from, *to;
+    bool warns;
+    const char* what;
+  } cases[] = {
+      {"interceptEffect = \\sspace first", "interceptEffect = 一\\n二\\n三\\n四", false, ""},
+      {"interceptEffect = \\sspace first", "interceptEffect = 一\\n二\\n三\\n四\\n五", true,
+       "the card's name and its interceptEffect takes 6 lines of the battle's message box, which "
+       "shows 5"},
+      {"effectText = 効果\\t", "effectText = 一\\n二\\n三", false, ""},
+      {"effectText = 効果\\t", "effectText = 一\\n二\\n三\\n四", true,
+       "the art's pattern, name and effectText takes 6 lines of the battle's message box, which "
+       "shows 5"},
+      {"listText = 魔法 x\\x8Db", "listText = 魔法魔法魔法魔法魔法魔法魔法魔法", false, ""},
+      {"listText = 魔法 x\\x8Db", "listText = 魔法魔法魔法魔法魔法魔法魔法魔法魔法魔法魔法魔法",
+       true,
+       "the art's pattern, name and listText are wider than a line of the battle's arts list and "
+       "wrap"},
+  };
+  for (const auto& c : cases) {
+    std::string source = GeneratedSource();
+    const size_t at = source.find(c.from);
+    source.replace(at, std::strlen(c.from), c.to);
+    const auto line = std::count(source.begin(), source.begin() + static_cast<long>(at), '\n') + 1;
+    dbc::DatabaseFiles files;
+    std::vector<std::string> errors, warnings;
+    ASSERT_TRUE(dbc::Compile(source, "db.txt", files, errors, &warnings)) << errors.front();
+    const std::vector<std::string> expected =
+        c.warns ? std::vector<std::string>{"db.txt:" + std::to_string(line) + ": " + c.what}
+                : std::vector<std::string>{};
+    EXPECT_EQ(warnings, expected) << c.to;
   }
 }
 

@@ -49,6 +49,10 @@ TEST(ArtgenParse, ErrorsNameTheRecipeAndLine) {
       {"canvas 10 10\nrect 0 0 4 4 #FFFFFF radius=3\n", "2: rect: unknown option 'radius'"},
       {"canvas 10 10\nfill sky\n", "2: fill: unknown paint 'sky'"},
       {"canvas 10 10\nfill $sky\n", "2: unknown variable $sky"},
+      // A quoted value carries blanks, quotes, backslashes and "$$" as "$":
+      // what make_card.sh writes for any card name.
+      {"canvas 10 10\nset name \"a \\\"b\\\" \\\\c $$d\"\nfill $name\n",
+       "3: fill: unknown paint 'a \"b\" \\c $d'"},
       {"canvas 10 10\nfill #12345\n", "2: fill: '#12345' is not a colour (#RRGGBB or #RRGGBBAA)"},
       {"canvas 10 10\nrect 0 0 4 4\n", "2: rect: expected x y w h PAINT"},
       {"canvas 0 10\n", "1: canvas: size must be whole numbers from 1 to 4096"},

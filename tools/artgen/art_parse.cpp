@@ -47,7 +47,11 @@ bool Tokenise(const std::string& text, int number, std::vector<std::string>& out
 bool Substitute(Context& ctx, int line, std::string& tok) {
   std::string out;
   for (size_t i = 0; i < tok.size();) {
-    if (tok[i] == '$') {
+    // "$$" is a dollar sign itself: any text can be carried in a value.
+    if (tok.compare(i, 2, "$$") == 0) {
+      out += '$';
+      i += 2;
+    } else if (tok[i] == '$') {
       size_t j = i + 1;
       while (j < tok.size() && (std::isalnum(static_cast<unsigned char>(tok[j])) || tok[j] == '_'))
         ++j;

@@ -1,5 +1,7 @@
 #include "dbc.h"
 
+#include "text_room.h"
+
 #include <charconv>
 #include <cstddef>
 #include <cstring>
@@ -303,6 +305,7 @@ struct Compiler {
   int recordNumber = 0, recordLine = 0;
   std::vector<bool> given{};
   bool badBlock = false;  // fields of a refused block are not reported again
+  FieldLines fieldLines{};
 
   void FinishRecord() {
     if (!table) return;
@@ -374,6 +377,8 @@ struct Compiler {
       return;
     }
     given[k] = true;
+    fieldLines[std::string(table->word) + " " + std::to_string(recordNumber) + " " +
+               std::string(name)] = lineNo;
     SetField(table->fields[k], current, value, lineNo);
   }
 
@@ -423,9 +428,11 @@ struct Compiler {
 }  // namespace
 
 bool Compile(const std::string& source, const std::string& fileName, DatabaseFiles& out,
-             std::vector<std::string>& errors) {
+             std::vector<std::string>& errors, std::vector<std::string>* warnings) {
   Compiler c{fileName, errors, out};
-  return c.Run(source);
+  if (!c.Run(source)) return false;
+  if (warnings) TextRoomWarnings(out, c.fieldLines, fileName, *warnings);
+  return true;
 }
 
 std::string Dump(const DatabaseFiles& files, std::vector<std::string>& warnings) {

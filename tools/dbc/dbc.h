@@ -37,8 +37,10 @@ struct DatabaseFiles {
 };
 
 // Compiles a source; every problem goes into errors as "file:line: why".
+// With warnings, also the texts that do not fit where the battle shows them
+// (TextRoomWarnings), in the same form.
 bool Compile(const std::string& source, const std::string& fileName, DatabaseFiles& out,
-             std::vector<std::string>& errors);
+             std::vector<std::string>& errors, std::vector<std::string>* warnings = nullptr);
 
 // Writes the source of existing files. What a source cannot carry (bytes after
 // a text's end, a record 0 that is not empty, short or long files) is named

@@ -31,8 +31,10 @@ int main(int argc, char** argv) {
       return 1;
     }
     dbc::DatabaseFiles files;
-    std::vector<std::string> errors;
-    if (!dbc::Compile(source, a, files, errors)) {
+    std::vector<std::string> errors, warnings;
+    const bool compiled = dbc::Compile(source, a, files, errors, &warnings);
+    for (const auto& w : warnings) std::fprintf(stderr, "%s (warning)\n", w.c_str());
+    if (!compiled) {
       for (const auto& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
       return 1;
     }

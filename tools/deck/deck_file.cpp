@@ -5,7 +5,14 @@
 #include <sstream>
 #include <string_view>
 
+#include "battle/battle.h"
+#include "data/database.h"
+
 namespace deck_tool {
+
+// What the battle reads: a deck the battle can hold, cards the database has.
+static_assert(kFileSize == kDeckFileSize && kMaxCards == (kDeckFileSize - 4) / 4);
+static_assert(kLastCard == kCardCount);
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }

@@ -1,23 +1,28 @@
 // qf-scn: checks scenario sources and writes the game's scenario files.
 //
-//   qf-scn build OUTDIR SOURCE.scn...   check all, then write OUTDIR/NAME.scn
-//   qf-scn check SOURCE.scn...          only check
+//   qf-scn build [--data DIR] OUTDIR SOURCE.scn...   check all, then write OUTDIR/NAME.scn
+//   qf-scn check [--data DIR] SOURCE.scn...          only check
 //
 // Sources are UTF-8; the game reads Shift-JIS. Every problem is reported as
-// file:line: why, and nothing is written when there is one.
+// file:line: why, and nothing is written when there is one. With --data,
+// DIR (a built data folder or a content folder laid out like content/) is
+// what the scenarios are checked against: the files they name, the
+// engine's own files, and the text's room in its windows.
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
+#include "data_folder.h"
 #include "scn.h"
 
 namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: qf-scn build OUTDIR SOURCE.scn...\n"
-               "       qf-scn check SOURCE.scn...\n");
+               "usage: qf-scn build [--data DIR] OUTDIR SOURCE.scn...\n"
+               "       qf-scn check [--data DIR] SOURCE.scn...\n");
   return 2;
 }
 
@@ -35,10 +40,17 @@ int main(int argc, char** argv) {
   if (argc < 3) return Usage();
   const std::string mode = argv[1];
   if (mode != "build" && mode != "check") return Usage();
-  const int first = mode == "build" ? 3 : 2;
-  if (argc <= first) return Usage();
+  int next = 2;
+  std::unique_ptr<scn_tool::DataFolder> data;
+  if (std::string(argv[next]) == "--data") {
+    if (argc <= next + 1) return Usage();
+    data = std::make_unique<scn_tool::DataFolder>(argv[next + 1]);
+    next += 2;
+  }
+  const std::string outDir = mode == "build" && next < argc ? argv[next++] : "";
+  if (argc <= next) return Usage();
   std::vector<scn_tool::Source> sources;
-  for (int i = first; i < argc; ++i) {
+  for (int i = next; i < argc; ++i) {
     std::ifstream in(argv[i], std::ios::binary);
     if (!in) {
       std::fprintf(stderr, "%s: cannot be read\n", argv[i]);
@@ -48,13 +60,13 @@ int main(int argc, char** argv) {
     text << in.rdbuf();
     sources.push_back({BaseName(argv[i]), argv[i], text.str()});
   }
-  const scn_tool::Result r = scn_tool::Compile(sources);
+  const scn_tool::Result r = scn_tool::Compile(sources, data.get());
   for (const auto& w : r.warnings) std::fprintf(stderr, "%s (warning)\n", w.c_str());
   for (const auto& e : r.errors) std::fprintf(stderr, "%s\n", e.c_str());
   if (!r.errors.empty()) return 1;
   if (mode == "check") return 0;
   for (size_t i = 0; i < sources.size(); ++i) {
-    const std::string out = std::string(argv[2]) + "/" + sources[i].name + ".scn";
+    const std::string out = outDir + "/" + sources[i].name + ".scn";
     std::ofstream f(out, std::ios::binary);
     f << r.output[i];
     if (!f) {

@@ -1,10 +1,13 @@
 #include "scn.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <map>
 #include <set>
 #include <sstream>
 
+#include "data_check.h"
+#include "data_folder.h"
 #include "platform/posix/host_files.h"
 #include "script/interpreter.h"
 #include "script/reader.h"
@@ -12,7 +15,8 @@
 #include "shell/app.h"
 
 namespace scn_tool {
-namespace {
+
+bool HasVariables(const std::string& s) { return s.find('[') != std::string::npos; }
 
 // Splits a Shift-JIS line into tokens with the game's own tokenizer, each
 // token back in UTF-8 for the messages. unclosed is set when a quote runs to
@@ -30,6 +34,23 @@ std::vector<std::string> Tokens(const std::string& sjisLine, bool& unclosed) {
   if (out.empty()) out.emplace_back();
   return out;
 }
+
+// The value the game gives a number written in the line: an optional sign and
+// the digits that follow. False for a name or a reference, whose value is
+// known only when the game runs.
+bool LiteralValue(const std::string& token, long long& value) {
+  if (token.empty() || HasVariables(token)) return false;
+  const char first = token[0];
+  if (first != '+' && first != '-' && (first < '0' || first > '9')) return false;
+  size_t i = (first == '+' || first == '-') ? 1 : 0;
+  value = 0;
+  for (; i < token.size() && token[i] >= '0' && token[i] <= '9' && value < (1LL << 40); ++i)
+    value = value * 10 + (token[i] - '0');
+  if (first == '-') value = -value;
+  return true;
+}
+
+namespace {
 
 // The first character of text that has no Shift-JIS form.
 std::string FirstUnencodable(const std::string& text) {
@@ -59,23 +80,6 @@ struct Target {
   std::string text;
   Place at;
 };
-
-bool HasVariables(const std::string& s) { return s.find('[') != std::string::npos; }
-
-// The value the game gives a number written in the line: an optional sign and
-// the digits that follow. False for a name or a reference, whose value is
-// known only when the game runs.
-bool LiteralValue(const std::string& token, long long& value) {
-  if (token.empty() || HasVariables(token)) return false;
-  const char first = token[0];
-  if (first != '+' && first != '-' && (first < '0' || first > '9')) return false;
-  size_t i = (first == '+' || first == '-') ? 1 : 0;
-  value = 0;
-  for (; i < token.size() && token[i] >= '0' && token[i] <= '9' && value < (1LL << 40); ++i)
-    value = value * 10 + (token[i] - '0');
-  if (first == '-') value = -value;
-  return true;
-}
 
 bool OneOf(const std::string& word, std::initializer_list<const char*> words) {
   for (const char* w : words)
@@ -164,8 +168,11 @@ struct Assignment {
 // against each other once all are read.
 class Checker {
  public:
-  explicit Checker(const std::vector<Source>& sources)
-      : sources_(sources), labels_(sources.size()), converted_(sources.size()) {
+  Checker(const std::vector<Source>& sources, std::map<std::string, std::set<std::string>> others)
+      : sources_(sources),
+        labels_(sources.size()),
+        converted_(sources.size()),
+        others_(std::move(others)) {
     for (size_t i = 0; i < sources.size(); ++i) byName_[sources[i].name] = i;
   }
 
@@ -310,17 +317,22 @@ class Checker {
     const std::string file =
         colon == std::string::npos ? target.text : target.text.substr(0, colon);
     const std::string label = colon == std::string::npos ? "" : target.text.substr(colon);
-    size_t in = target.at.source;
+    const std::set<std::string>* labels = &labels_[target.at.source];
     if (!file.empty()) {
       auto it = byName_.find(file);
-      if (it == byName_.end()) {
+      auto other = others_.find(file);
+      if (it != byName_.end()) {
+        labels = &labels_[it->second];
+      } else if (other != others_.end()) {
+        labels = &other->second;
+      } else {
         Error(target.at, "no scenario \"" + file + "\"");
         return;
       }
-      in = it->second;
     }
-    if (!label.empty() && !labels_[in].count(label)) {
-      Error(target.at, "no label " + label + " in " + sources_[in].name);
+    if (!label.empty() && !labels->count(label)) {
+      Error(target.at,
+            "no label " + label + " in " + (file.empty() ? sources_[target.at.source].name : file));
     }
   }
 
@@ -334,14 +346,49 @@ class Checker {
   // declares.
   std::set<std::string> assignable_;
   std::vector<Assignment> assignments_;
+  // The data folder's scenarios that are not among the sources: their labels.
+  std::map<std::string, std::set<std::string>> others_;
 };
+
+// The labels of a scenario's text (UTF-8).
+std::set<std::string> LabelsOf(const std::string& text) {
+  std::set<std::string> out;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t start = line.find_first_not_of('\t');
+    std::string sjis;
+    if (start == std::string::npos || line[start] != ':' ||
+        !posix::Utf8ToSjis(line.substr(start), sjis))
+      continue;
+    bool unclosed = false;
+    out.insert(Tokens(sjis, unclosed)[0]);
+  }
+  return out;
+}
 
 }  // namespace
 
-Result Compile(const std::vector<Source>& sources) {
+Result Compile(const std::vector<Source>& sources, const DataFolder* data) {
   // The same command table the game assembles at start-up.
   WireSubsystems();
-  return Checker(sources).Run();
+  if (!data) return Checker(sources, {}).Run();
+  // The folder's scenarios answer jumps the sources do not; its "config"
+  // declares the variables when the sources have none.
+  std::vector<Source> all = sources;
+  std::map<std::string, std::set<std::string>> others;
+  for (const auto& [name, text] : data->Scenarios()) {
+    others[name] = LabelsOf(text);
+    if (name == "config" && std::none_of(sources.begin(), sources.end(),
+                                         [](const Source& s) { return s.name == "config"; }))
+      all.push_back({name, data->Root() + "/config.scn", text});
+  }
+  for (const Source& s : all) others.erase(s.name);
+  Result r = Checker(all, std::move(others)).Run();
+  CheckWithData(all, *data, r);
+  if (!r.errors.empty()) r.output.clear();
+  r.output.resize(std::min(r.output.size(), sources.size()));
+  return r;
 }
 
 }  // namespace scn_tool

@@ -7,6 +7,8 @@
 
 namespace scn_tool {
 
+class DataFolder;
+
 struct Source {
   std::string name;  // scenario name: the file name without ".scn"
   std::string path;  // for messages
@@ -20,7 +22,19 @@ struct Result {
 };
 
 // Checks every source against the others (jump targets may cross files) and
-// converts them. Output is filled only when there are no errors.
-Result Compile(const std::vector<Source>& sources);
+// converts them. Output is filled only when there are no errors. With a data
+// folder, also what the sources ask of it (files, scenarios and labels), the
+// names and numbers the game knows, the variables and the text's room in its
+// window (CheckWithData).
+Result Compile(const std::vector<Source>& sources, const DataFolder* data = nullptr);
+
+// The line helpers both passes share.
+bool HasVariables(const std::string& s);
+// A Shift-JIS line split with the game's own tokenizer, tokens in UTF-8;
+// unclosed is set when a quote runs to the end of the line.
+std::vector<std::string> Tokens(const std::string& sjisLine, bool& unclosed);
+// The value of a number written in the line (a sign and digits); false for
+// a name or a reference.
+bool LiteralValue(const std::string& token, long long& value);
 
 }  // namespace scn_tool
