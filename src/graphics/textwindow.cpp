@@ -292,6 +292,11 @@ int TextWindow::LastTextLine() const {
   return 0;
 }
 
+int TextWindow::ShownLines() const {
+  const int pitch = fontSize + lineGap;
+  return pitch > 0 ? std::min(capacity, (height + lineGap) / pitch) : capacity;
+}
+
 int TextWindow::GetLine(int i, LineRecord& record) const {
   if (!LineUsable(i)) return 0;
   record = lines[i];

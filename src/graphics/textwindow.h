@@ -63,6 +63,9 @@ class TextWindow {
   int TextAreaWidth() const { return textAreaWidth; }
   int FontSize() const { return fontSize; }
   int Capacity() const { return capacity; }
+  // Lines the player can read: a window may keep more than its rectangle
+  // shows, and a line cut by its bottom edge does not count.
+  int ShownLines() const;
   const Image& Dib() const { return dib; }
 
  private:

@@ -215,8 +215,8 @@ TEST_F(ScenarioData, WarnsOfWhatShowsNothing) {
   for (int i = 0; i < 30; ++i) wide += "あ";
   const std::pair<std::string, std::string> cases[] = {
       {".update 99\n", "s.scn:1: transition 99 shows nothing (0 to 9 do)"},
-      {"a\nb\nc\nd\ne\nf\n.clk\ng\n",
-       "start.scn:8: the text runs past the last of window 1's 6 lines and is not shown (clear it "
+      {"a\nb\nc\nd\ne\n.clk\nf\n",
+       "start.scn:7: the text runs past the last of window 1's 5 lines and is not shown (clear it "
        "with .tcl)"},
       {".msg 3\na\\nb\\nc!n\nd\ne\nf\n",
        "start.scn:5: the text runs past the last of window 3's 4 "
@@ -232,13 +232,12 @@ TEST_F(ScenarioData, WarnsOfWhatShowsNothing) {
   }
   // One branch of a case block runs: the longest counts, not their sum.
   const std::string branches = ".cas n\n.== 1\na\nb\nc\n.els\nd\n.\n";
-  EXPECT_EQ(Check(branches + "x\ny\nz\n", "start").warnings, Lines{});
-  EXPECT_EQ(Check(branches + "x\ny\nz\nw\n", "start").warnings,
-            Lines{"start.scn:12: the text runs past the last of window 1's 6 lines and is not "
+  EXPECT_EQ(Check(branches + "x\ny\n", "start").warnings, Lines{});
+  EXPECT_EQ(Check(branches + "x\ny\nz\n", "start").warnings,
+            Lines{"start.scn:11: the text runs past the last of window 1's 5 lines and is not "
                   "shown (clear it with .tcl)"});
   // Cleared, in a window no longer known, or short enough: nothing.
-  EXPECT_EQ(Check("a\nb\nc\nd\ne\nf\n.tcl\ng\n.msg [n]\n" + wide + "\n", "start").warnings,
-            Lines{});
+  EXPECT_EQ(Check("a\nb\nc\nd\ne\n.tcl\nf\n.msg [n]\n" + wide + "\n", "start").warnings, Lines{});
   EXPECT_EQ(Check(wide + "\n").warnings, Lines{});  // a scenario jumped to: window unknown
 }
 

@@ -126,7 +126,7 @@ class TextRoom {
       const int before = w.CurrentLine();
       w.Print(ch.c_str(), 0);
       fit.wraps = fit.wraps || w.CurrentLine() != before;
-      fit.past = fit.past || w.CurrentLine() > w.Capacity();
+      fit.past = fit.past || w.CurrentLine() > w.ShownLines();
     }
     if (breakAtEnd) w.NewLine();
     return fit;
@@ -138,7 +138,7 @@ class TextRoom {
     LineRecord r{};
     if (w.GetLine(w.CurrentLine(), r) && r.text[0] != '\0') w.NewLine();
   }
-  int Capacity() const { return window ? msgwin.window[window].Capacity() : 0; }
+  int Shown() const { return window ? msgwin.window[window].ShownLines() : 0; }
 
  private:
   plat::Host* previous_ = nullptr;
@@ -438,7 +438,7 @@ class DataChecker {
     choices_.clear();
     if (past)
       Warn(at, "the choices run past the last of window " + std::to_string(room_.window) + "'s " +
-                   std::to_string(room_.Capacity()) + " lines and are not shown");
+                   std::to_string(room_.Shown()) + " lines and are not shown");
     room_.ClearCurrent();
   }
 
@@ -456,7 +456,7 @@ class DataChecker {
     const std::string w = "window " + std::to_string(room_.window);
     if (fit.wraps) Warn(at, "the text is wider than a line of " + w + " and wraps");
     if (fit.past)
-      Warn(at, "the text runs past the last of " + w + "'s " + std::to_string(room_.Capacity()) +
+      Warn(at, "the text runs past the last of " + w + "'s " + std::to_string(room_.Shown()) +
                    " lines and is not shown (clear it with .tcl)");
   }
 
