@@ -80,10 +80,11 @@ bool (*Comparison(const char* op))(int32_t, int32_t) {
 Step Flow(int ok) { return ok ? Step::Next : Step::Quit; }
 
 // A block that runs to the end of the file; told at the line that opened
-// it, where the author looks. SkipBlock has shown the box already.
-Step CaseNotClosed(const std::string& at, bool showBox) {
+// it (a line of the same file), where the author looks. SkipBlock has shown
+// the box already.
+Step CaseNotClosed(int32_t opened, bool showBox) {
   if (showBox) plat::host().ShowMessageBox(texts::kCaseNotClosed, nullptr);
-  ReportMistakeAt(at, "no \".\" closes this block before the end of the file");
+  ReportMistakeAt(ScenarioPlaceAt(opened), "no \".\" closes this block before the end of the file");
   return Step::Quit;
 }
 
@@ -155,7 +156,7 @@ Step CmdSub() {
 }
 
 Step CmdCase() {
-  const std::string at = MistakePlace();
+  const int32_t at = scn.LineNumber;
   const int32_t v = EvalExpression(scn.LineBuffer);
   char token[kLineSize], rest[kLineSize];
   while (ReadLine()) {
@@ -172,7 +173,7 @@ Step CmdCase() {
 }
 
 Step CmdSkip() {
-  const std::string at = MistakePlace();
+  const int32_t at = scn.LineNumber;
   char token[kLineSize], rest[kLineSize];
   while (ReadLine()) {
     FirstToken(token, rest);

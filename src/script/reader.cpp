@@ -17,9 +17,11 @@ int readingDepth = 0;
 
 void ResetScenarioReader() { scn = ScenarioReader{}; }
 
-std::string ScenarioPlace() {
+std::string ScenarioPlace() { return ScenarioPlaceAt(scn.LineNumber); }
+
+std::string ScenarioPlaceAt(int32_t line) {
   if (scn.ScenarioName[0] == '\0') return {};
-  return std::string(scn.ScenarioName) + ".scn:" + std::to_string(scn.LineNumber);
+  return std::string(scn.ScenarioName) + ".scn:" + std::to_string(line);
 }
 
 ReadingScenario::ReadingScenario() { ++readingDepth; }

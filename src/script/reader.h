@@ -34,8 +34,9 @@ void NextToken(char* destination, char* line);
 bool TakeToken(char* destination, char* line);
 
 // "start.scn:12", the line being read, for the line a mistake gets; empty
-// before any scenario was opened.
+// before any scenario was opened. ScenarioPlaceAt names another line of it.
 std::string ScenarioPlace();
+std::string ScenarioPlaceAt(int32_t line);
 // While one lives the script is reading a scenario (the interpreter runs,
 // "config" is read, a choice jumps): a mistake met meanwhile, in any layer,
 // is told with the place. Outside (start-up, a screen) it is told alone.
