@@ -5,15 +5,16 @@
 
 #include "platform/platform.h"
 
+MistakeLog mistakes;
+
 namespace {
 
-MistakePlaceFinder placeFinder = nullptr;
-// The lines told this run. Mistakes are few; past this many the log says
-// each again rather than keep growing the list.
-std::vector<std::string> told;
+// Mistakes are few; past this many the log tells each again rather than
+// keep growing the list.
 constexpr size_t kRemembered = 512;
 
 bool TellOnce(const std::string& line) {
+  auto& told = mistakes.told;
   if (std::find(told.begin(), told.end(), line) != told.end()) return false;
   if (told.size() < kRemembered) told.push_back(line);
   return true;
@@ -21,9 +22,9 @@ bool TellOnce(const std::string& line) {
 
 }  // namespace
 
-void SetMistakePlaceFinder(MistakePlaceFinder finder) { placeFinder = finder; }
+void SetMistakePlaceFinder(MistakePlaceFinder finder) { mistakes.placeFinder = finder; }
 
-std::string MistakePlace() { return placeFinder ? placeFinder() : std::string(); }
+std::string MistakePlace() { return mistakes.placeFinder ? mistakes.placeFinder() : std::string(); }
 
 void ReportMistake(const std::string& problem) { ReportMistakeAt(MistakePlace(), problem); }
 
@@ -34,8 +35,8 @@ void ReportMistakeAt(const std::string& place, const std::string& problem) {
 }
 
 void ResetMistakes() {
-  told.clear();
-  told.shrink_to_fit();
+  mistakes.told.clear();
+  mistakes.told.shrink_to_fit();
 }
 
 std::string Quoted(const char* name) { return std::string("\"") + (name ? name : "") + "\""; }

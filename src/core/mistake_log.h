@@ -8,10 +8,20 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The place the story stands at, "start.scn:12", or empty outside a scenario.
-// The script layer installs it: the layers below it cannot see the script.
+// The script layer tells it (the layers below it cannot see the script); the
+// composition root installs it.
 using MistakePlaceFinder = std::string (*)();
+
+struct MistakeLog {
+  MistakePlaceFinder placeFinder = nullptr;
+  // The lines told this run.
+  std::vector<std::string> told;
+};
+extern MistakeLog mistakes;
+
 void SetMistakePlaceFinder(MistakePlaceFinder finder);
 std::string MistakePlace();
 
@@ -19,7 +29,7 @@ std::string MistakePlace();
 void ReportMistake(const std::string& problem);
 // The problem at a place given ("start.scn:12"; empty: none).
 void ReportMistakeAt(const std::string& place, const std::string& problem);
-// Forgets the lines already told (a new game, and tests).
+// Forgets the lines already told (a new game, and tests); the finder stays.
 void ResetMistakes();
 
 // What is wrong with a file the game could not read, for the line: `no KIND

@@ -1,5 +1,6 @@
 #include "script/reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -10,11 +11,6 @@
 
 ScenarioReader scn;
 
-namespace {
-// How many ReadingScenario are alive.
-int readingDepth = 0;
-}  // namespace
-
 void ResetScenarioReader() { scn = ScenarioReader{}; }
 
 std::string ScenarioPlace() { return ScenarioPlaceAt(scn.LineNumber); }
@@ -24,10 +20,11 @@ std::string ScenarioPlaceAt(int32_t line) {
   return std::string(scn.ScenarioName) + ".scn:" + std::to_string(line);
 }
 
-ReadingScenario::ReadingScenario() { ++readingDepth; }
-ReadingScenario::~ReadingScenario() { --readingDepth; }
+ReadingScenario::ReadingScenario() { ++scn.reading; }
+// A reset in between (a test's) has already set the count back.
+ReadingScenario::~ReadingScenario() { scn.reading = std::max(scn.reading - 1, 0); }
 
-std::string PlaceWhileReading() { return readingDepth > 0 ? ScenarioPlace() : std::string(); }
+std::string PlaceWhileReading() { return scn.reading > 0 ? ScenarioPlace() : std::string(); }
 
 std::vector<char> TextModeTranslate(const std::vector<uint8_t>& raw) {
   std::vector<char> out;

@@ -18,6 +18,8 @@ struct ScenarioReader {
   int32_t LineNumber = 0;
   char LineBuffer[kLineSize] = {};
   char TokenBuffer[kLineSize] = {};
+  // How many ReadingScenario are alive.
+  int32_t reading = 0;
 };
 extern ScenarioReader scn;
 
