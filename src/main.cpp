@@ -188,6 +188,7 @@ bool LoadInput(const std::string& path, headless::HeadlessHost& host) {
 }
 
 int RunHeadless(Options& o) {
+  o.headless.warningsOnStderr = true;
   o.headless.dataDir = o.dataDir;
   o.headless.saveDir = o.saveDir;
   headless::HeadlessHost host(o.headless);

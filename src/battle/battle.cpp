@@ -13,6 +13,7 @@
 #include "battle/battle_texts.h"
 #include "battle/snapshot.h"
 #include "battle/turn.h"
+#include "core/mistake_log.h"
 #include "core/random.h"
 #include "core/waits.h"
 #include "data/player.h"
@@ -65,15 +66,23 @@ int32_t NextNumber() {
   return EvalTerm(scn.TokenBuffer);
 }
 
-// A file that cannot be read leaves the previous deck.
+// A file that cannot be read leaves the previous deck. Either that or a
+// deck without cards is legal, and told.
 void ReadDeckFile(const char* name) {
   std::vector<uint8_t> bytes;
-  if (plat::host().ReadWholeFile(name, bytes)) loadDeckBytes(bytes.data(), bytes.size());
+  if (!plat::host().ReadWholeFile(name, bytes)) {
+    ReportMistake(FileProblem("deck", name, "the opponent") + ": the last deck read is used");
+    return;
+  }
+  loadDeckBytes(bytes.data(), bytes.size());
+  if (deckLength(battle.side[1].deck) == 0)
+    ReportMistake("the opponent's deck " + Quoted(name) + " holds no cards");
 }
 
-void LoadFace(const char* file) {
-  if (!LoadK16Rect(gfx.PartsSheet, file, 701, 139, 98, 98, 18, 18))
-    plat::host().ShowMessageBox(file, texts::kFaceLoadErrorCaption);
+void LoadFace(const char* file, const char* whose) {
+  if (LoadK16Rect(gfx.PartsSheet, file, 701, 139, 98, 98, 18, 18)) return;
+  plat::host().ShowMessageBox(file, texts::kFaceLoadErrorCaption);
+  ReportMistake(FileProblem("picture", file, whose));
 }
 
 }  // namespace
@@ -178,7 +187,7 @@ bool fillHand(int side) {
     if (cardRecord(card)) {
       char file[32];
       std::snprintf(file, sizeof file, "cards\\cards%u.K16", static_cast<unsigned>(card));
-      LoadK16At(gfx.PartsSheet, file, x, y);
+      LoadNeededK16(gfx.PartsSheet, file, x, y, "a card in the hand");
     } else {
       // A number no card has: nothing to show where it lies.
       FillImageRect(gfx.PartsSheet, x, y, kCardWidth, kCardHeight, kMagenta);
@@ -235,6 +244,8 @@ void PrepareDecks() {
   }
   me.deckLeft = std::clamp(player.deck.count, 0, kBattleDeckSize);
   them.deckLeft = deckLength(them.deck);
+  // Legal, and the player then has nothing to play from the start.
+  if (me.deckLeft == 0) ReportMistake("the player's deck is empty");
 
   if (NextNumber() == 1) shuffleDeck(them.deck, them.deckLeft);
   shuffleDeck(me.deck, me.deckLeft);
@@ -272,12 +283,12 @@ bool BringInBattleScreen(const char* face) {
   gfx.ViewOffset = 0;
   if (!screenChangeOut()) return false;
 
-  LoadK16At(gfx.PartsSheet, "source2.K16", 0, 0);
-  LoadFace(kPlayerFace);
+  LoadNeededK16(gfx.PartsSheet, "source2.K16", 0, 0, "the battle's interface sheet");
+  LoadFace(kPlayerFace, "the player's face");
   CopyMirrored(gfx.PartsSheet, 701, 1, 98, 98, gfx.PartsSheet, 701, 139);
   char faceFile[kLineSize + 8];
   std::snprintf(faceFile, sizeof faceFile, "%s.K16", face);
-  LoadFace(faceFile);
+  LoadFace(faceFile, "the opponent's face");
 
   drawBattle(0, 0, kBattleWidth, kBattleHeight);
   Image::SwapBuffers(gfx.Screen, gfx.BackPage);
@@ -300,7 +311,8 @@ int startBattle() {
   // The screen has room for six cards a hand, and a hand needs one.
   battle.handSize = std::clamp(NextNumber(), 1, kHandSlots);
   const int32_t battleKind = NextNumber();
-  if (battleKind == 1 || battleKind == 2) LoadK16At(gfx.WorkPage, kBattleBack, 0, 0);
+  if (battleKind == 1 || battleKind == 2)
+    LoadNeededK16(gfx.WorkPage, kBattleBack, 0, 0, "the battle background");
 
   ClearBattleState();
   if (!BringInBattleScreen(face)) return 0;
@@ -316,10 +328,10 @@ int leaveBattle() {
   restoreSnapshotWindows(snapshot);
   gfx.ViewOffset = 0;
   if (!screenChangeOut()) return 0;
-  LoadK16At(gfx.PartsSheet, "source1.K16", 0, 0);
+  LoadNeededK16(gfx.PartsSheet, "source1.K16", 0, 0, "the interface sheet");
   char back[kSavedNameSize];
   CopyBounded(back, snapshot.backPicture, sizeof snapshot.backPicture);
-  LoadK16At(gfx.WorkPage, back, 0, 0);
+  LoadNeededK16(gfx.WorkPage, back, 0, 0, "the scene's back layer");
   ComposeSceneIntoBackPage();
   if (!screenChangeIn()) return 0;
   RestartScriptSound();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/mistake_log.h"
 #include "data/data_texts.h"
 #include "platform/platform.h"
 
@@ -21,10 +22,14 @@ void CopyTable(void* table, size_t size, const uint8_t* data, size_t length) {
   std::memcpy(table, data, std::min(size, length));
 }
 
-// A missing file leaves the table as it was.
+// A missing file leaves the table as it was, and is told: every card or
+// art of it is then empty.
 void ReadTable(DatabaseTable which, const char* name) {
   std::vector<uint8_t> bytes;
-  if (plat::host().ReadWholeFile(name, bytes)) loadTableBytes(which, bytes.data(), bytes.size());
+  if (plat::host().ReadWholeFile(name, bytes))
+    loadTableBytes(which, bytes.data(), bytes.size());
+  else
+    ReportMistake(FileProblem("database file", name));
 }
 
 }  // namespace

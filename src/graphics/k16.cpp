@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/mistake_log.h"
 #include "graphics/clip.h"
 #include "platform/platform.h"
 
@@ -98,4 +99,11 @@ int LoadK16Rect(Image& image, const char* fileName, int32_t destX, int32_t destY
 int LoadK16RectKeyed(Image& image, const char* fileName, int32_t destX, int32_t destY,
                      int32_t width, int32_t height, int32_t srcX, int32_t srcY) {
   return LoadRect(image, fileName, destX, destY, width, height, srcX, srcY, true);
+}
+
+int LoadNeededK16(Image& image, const char* fileName, int32_t x, int32_t y, const char* purpose) {
+  if (!fileName || fileName[0] == '\0') return 0;
+  if (LoadK16At(image, fileName, x, y)) return 1;
+  ReportMistake(FileProblem("picture", fileName, purpose));
+  return 0;
 }

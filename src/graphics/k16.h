@@ -45,3 +45,7 @@ int LoadK16Rect(Image& image, const char* fileName, int32_t destX, int32_t destY
                 int32_t height, int32_t srcX, int32_t srcY);
 int LoadK16RectKeyed(Image& image, const char* fileName, int32_t destX, int32_t destY,
                      int32_t width, int32_t height, int32_t srcX, int32_t srcY);
+// LoadK16At for a picture the game needs (an interface sheet, a background):
+// one that cannot be loaded is told in the log with what it is for, and the
+// image keeps what it held. An empty name is no picture and nothing to tell.
+int LoadNeededK16(Image& image, const char* fileName, int32_t x, int32_t y, const char* purpose);

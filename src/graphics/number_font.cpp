@@ -1,5 +1,8 @@
 #include "graphics/number_font.h"
 
+#include <utility>
+
+#include "core/mistake_log.h"
 #include "graphics/blit.h"
 #include "graphics/k16.h"
 
@@ -49,11 +52,13 @@ void NumberFont::DrawClipped(Image& dst, int32_t x, int32_t y, int32_t value, in
 }
 
 void LoadNumberFonts() {
-  numfonts.Big.Load("numbig.K16");
-  numfonts.Mid.Load("nummid.K16");
-  numfonts.Small.Load("numsmall.K16");
-  numfonts.Micro.Load("nummicro.K16");
-  numfonts.Weekday.Load("numWeekday.K16");
+  const std::pair<NumberFont*, const char*> fonts[] = {{&numfonts.Big, "numbig.K16"},
+                                                       {&numfonts.Mid, "nummid.K16"},
+                                                       {&numfonts.Small, "numsmall.K16"},
+                                                       {&numfonts.Micro, "nummicro.K16"},
+                                                       {&numfonts.Weekday, "numWeekday.K16"}};
+  for (const auto& [font, file] : fonts)
+    if (!font->Load(file)) ReportMistake(FileProblem("picture", file, "a number font"));
 }
 
 void ResetNumberFonts() {

@@ -292,8 +292,9 @@ class Host {
   // Plays a WAV file of the data directory with sndPlaySoundA's flags:
   // kWaveSync (0) returns when the sound has ended, kWaveAsync (1) returns at
   // once, kWaveAsync | kWaveLoop (9) repeats until stopped. A new wave stops
-  // the one playing; a null name stops any wave. Failures are silent.
-  virtual void PlayWave(const char* nameSjis, uint32_t flags) = 0;
+  // the one playing; a null name stops any wave. False when the file could
+  // not be read (nothing plays); the caller tells the author.
+  virtual bool PlayWave(const char* nameSjis, uint32_t flags) = 0;
 
   // The player's volumes, 0 (silent) to 100 (as the data has it), for the
   // music and for the waves apart; the amplitude follows them linearly.

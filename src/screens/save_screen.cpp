@@ -146,7 +146,7 @@ bool openSaveScreen() {
   leaveScenarioForScreen();
   SetupListingWindow();
   if (!screenChangeOut()) return false;
-  LoadK16At(gfx.WorkPage, "saveback.K16", 0, 0);
+  LoadNeededK16(gfx.WorkPage, "saveback.K16", 0, 0, "the save screen's background");
   drawSlotListing();
   Image::SwapBuffers(gfx.BackPage, gfx.Screen);
   if (!screenChangeIn()) return false;

@@ -96,7 +96,7 @@ void RestoreChoices(const SaveSnapshot& s) {
 // The windows as they were, with the scene under them, mosaicked in.
 bool RestoreScreen(const SaveSnapshot& s) {
   restoreSnapshotWindows(s);
-  LoadK16At(gfx.PartsSheet, "source1.K16", 0, 0);
+  LoadNeededK16(gfx.PartsSheet, "source1.K16", 0, 0, "the interface sheet");
   ComposeSceneIntoBackPage();
   return screenChangeIn();
 }

@@ -24,7 +24,7 @@ void leaveScenarioForScreen() {
 
 bool bringInScreenPage(const char* pagePicture, void (*draw)(), int32_t screenMode) {
   if (!screenChangeOut()) return false;
-  LoadK16At(gfx.WorkPage, pagePicture, 0, 0);
+  LoadNeededK16(gfx.WorkPage, pagePicture, 0, 0, "the screen's background");
   draw();
   Image::SwapBuffers(gfx.BackPage, gfx.Screen);
   if (!screenChangeIn()) return false;
@@ -41,7 +41,7 @@ bool closeScreen() {
   shell.InputMode = mode::Busy;
   SetupMessageWindow(4);
   if (!screenChangeOut()) return false;
-  LoadK16At(gfx.WorkPage, snapshot.backPicture, 0, 0);
+  LoadNeededK16(gfx.WorkPage, snapshot.backPicture, 0, 0, "the scene's back layer");
   ComposeSceneIntoBackPage();
   if (!screenChangeIn()) return false;
   shell.InputMode = screens.previousMode;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/mistake_log.h"
 #include "core/waits.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
@@ -28,11 +29,13 @@ void ShowScriptPosition() {
 
 bool EventRunning() { return interp.EventMode != 0; }
 
-void ReportScriptError(const char* problem) {
+void ReportScriptError(const char* problem, const std::string& line) {
   char text[kLineSize * 2 + 64];
   std::snprintf(text, sizeof text, "%s\nFile : %s\nLine : %d", problem, scn.ScenarioName,
                 static_cast<int>(scn.LineNumber));
   plat::host().ShowMessageBox(text, texts::kScriptErrorCaption);
+  // The box names the place, so the line does too, wherever it comes from.
+  ReportMistakeAt(ScenarioPlace(), line);
 }
 
 namespace {
@@ -76,9 +79,19 @@ bool (*Comparison(const char* op))(int32_t, int32_t) {
 
 Step Flow(int ok) { return ok ? Step::Next : Step::Quit; }
 
+// A block that runs to the end of the file; told at the line that opened
+// it (a line of the same file), where the author looks. SkipBlock has shown
+// the box already.
+Step CaseNotClosed(int32_t opened, bool showBox) {
+  if (showBox) plat::host().ShowMessageBox(texts::kCaseNotClosed, nullptr);
+  ReportMistakeAt(ScenarioPlaceAt(opened), "no \".\" closes this block before the end of the file");
+  return Step::Quit;
+}
+
 }  // namespace
 
 int JumpTo(char* target) {
+  const std::string from = MistakePlace();
   ExpandVariables(target);
   long colon = -1;
   for (size_t i = 0; target[i] != '\0';) {
@@ -105,6 +118,8 @@ int JumpTo(char* target) {
     if (Is(token, label)) return 1;
   }
   plat::host().ShowMessageBox(texts::kLabelNotFound, nullptr);
+  ReportMistakeAt(from, "no label " + Quoted(label) + " in " +
+                            Quoted((std::string(scenario) + ".scn").c_str()));
   return 0;
 }
 
@@ -122,7 +137,8 @@ Step CmdSub() {
   const bool exit = Is(target, "exit");
   const int32_t slot = EvalTerm(token);
   if (slot < 0 || slot >= kReturnSlots) {
-    ReportScriptError(texts::kBadReturnSlot);
+    ReportScriptError(texts::kBadReturnSlot,
+                      "no .sub slot " + std::to_string(slot) + " (slots are 0 to 9)");
     return Step::Quit;
   }
   ReturnSlot& s = interp.slots[slot];
@@ -140,34 +156,34 @@ Step CmdSub() {
 }
 
 Step CmdCase() {
+  const int32_t at = scn.LineNumber;
   const int32_t v = EvalExpression(scn.LineBuffer);
   char token[kLineSize], rest[kLineSize];
   while (ReadLine()) {
     FirstToken(token, rest);
     if (Is(token, ".cas")) {
-      if (!SkipBlock()) return Step::Quit;
+      if (!SkipBlock()) return CaseNotClosed(at, false);
       continue;
     }
     if (Is(token, ".els") || Is(token, ".")) return Step::Next;
     if (const auto holds = Comparison(token))
       if (holds(v, EvalExpression(rest))) return Step::Next;
   }
-  plat::host().ShowMessageBox(texts::kCaseNotClosed, nullptr);
-  return Step::Quit;
+  return CaseNotClosed(at, true);
 }
 
 Step CmdSkip() {
+  const int32_t at = scn.LineNumber;
   char token[kLineSize], rest[kLineSize];
   while (ReadLine()) {
     FirstToken(token, rest);
     if (Is(token, ".cas")) {
-      if (!SkipBlock()) return Step::Quit;
+      if (!SkipBlock()) return CaseNotClosed(at, false);
     } else if (Is(token, ".")) {
       return Step::Next;
     }
   }
-  plat::host().ShowMessageBox(texts::kCaseNotClosed, nullptr);
-  return Step::Quit;
+  return CaseNotClosed(at, true);
 }
 
 Step CmdEvent() {
@@ -177,6 +193,8 @@ Step CmdEvent() {
     interp.EventMode = 1;
   else if (Is(token, "end"))
     interp.EventMode = 0;
+  else
+    ReportMistake(Quoted(token) + " is not begin or end: .event ignored");
   return Step::Next;
 }
 
@@ -193,6 +211,7 @@ Step CmdRnd() {
 Step CmdIgnore() { return Step::Next; }
 
 int RunScript() {
+  const ReadingScenario reading;
   StartBusyRun();
   for (;;) {
     if (!PumpIfBusyLong()) return 0;
@@ -209,6 +228,7 @@ int RunScript() {
         step = c->run();
       } else {
         plat::host().ShowMessageBox(scn.TokenBuffer, texts::kUnknownCommandCaption);
+        ReportMistake("no command " + Quoted(scn.TokenBuffer));
         step = Step::Next;
       }
     }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "script/reader.h"
 
@@ -68,8 +69,9 @@ void RegisterScriptCommands();
 [[nodiscard]] int JumpTo(char* target);
 
 // A mistake of the scenario's author: a box with the problem and the
-// scenario position under it. The run goes on.
-void ReportScriptError(const char* problem);
+// scenario position under it, and line (the problem in words) in the log.
+// The run goes on.
+void ReportScriptError(const char* problem, const std::string& line);
 
 // The arguments of the sound commands, read as the script reads every
 // argument. ".wav" and ".mid": a name (expanded) and a mode (a value).

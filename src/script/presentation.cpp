@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/mistake_log.h"
 #include "core/settings.h"
 #include "core/waits.h"
 #include "graphics/blit.h"
@@ -26,10 +27,14 @@ constexpr uint32_t kBlack = 0x000000;
 // the last wait: about a leisurely reader's pace.
 constexpr int32_t kAutoMsPerChar = 80;
 
+// The layer of that name; -1 (told) when there is none.
 int LayerOf(const char* name) {
   for (int i = 0; i < kLayerCount; ++i) {
     if (std::strcmp(kLayerNames[i], name) == 0) return i;
   }
+  std::string known;
+  for (const char* layer : kLayerNames) known += std::string(known.empty() ? "" : " ") + layer;
+  ReportMistake("no layer " + Quoted(name) + " (layers: " + known + ")");
   return -1;
 }
 
@@ -70,8 +75,9 @@ void InvalidateLine(TextWindow& w, int i) {
 }
 
 // One character of a text line into the current window: typed onto the
-// screen, or only into the window's lines while skipping or hidden.
-void PrintChar(const char* ch, int len) {
+// screen, or only into the window's lines while skipping or hidden. False
+// when it fell past the window's last line, where nothing keeps it.
+bool PrintChar(const char* ch, int len) {
   char buffer[3] = {ch[0], len == 2 ? ch[1] : '\0', '\0'};
   TextWindow& w = CurrentTextWindow();
   if (scene.TextSkip == 0 && WindowVisible(scene.CurrentWindow)) {
@@ -82,6 +88,15 @@ void PrintChar(const char* ch, int len) {
   }
   BacklogChar(std::clamp(scene.CurrentWindow, 1, 4), w.CurrentLine(), ch, len);
   ++scene.charsSinceWait;
+  return w.CurrentLine() <= w.ShownLines();
+}
+
+// Text that fell past the last line of the current window: it is not shown.
+void ReportOverflow(const char* what) {
+  const int n = std::clamp(scene.CurrentWindow, 1, 4);
+  ReportMistake(std::string(what) + " past the last line of window " + std::to_string(n) + " (" +
+                std::to_string(CurrentTextWindow().ShownLines()) +
+                " lines): not shown; clear it first with .tcl");
 }
 
 // Walks text with the escapes of text lines: "\\" is a backslash, "\n" a
@@ -285,13 +300,17 @@ int ChooseAt(int x, int y) {
     if (x >= c.left && x < c.right && y >= c.top && y < c.bottom) chosen = i;
   }
   if (chosen == 0) return 1;  // not on a choice: still waiting
-  char shown[kLineSize];
-  std::memcpy(shown, scene.choices[chosen].text, kLineSize);
-  ExpandVariables(shown);
-  BacklogChoice(shown);
-  scene.charsSinceWait = 0;
-  std::memcpy(scn.LineBuffer, scene.choices[chosen].target, kLineSize);
-  if (CmdJump() != Step::Next) return 0;
+  {
+    // Still the choice line's business: what goes wrong is told there.
+    const ReadingScenario reading;
+    char shown[kLineSize];
+    std::memcpy(shown, scene.choices[chosen].text, kLineSize);
+    ExpandVariables(shown);
+    BacklogChoice(shown);
+    scene.charsSinceWait = 0;
+    std::memcpy(scn.LineBuffer, scene.choices[chosen].target, kLineSize);
+    if (CmdJump() != Step::Next) return 0;
+  }
   CurrentTextWindow().SetColours(kWhite, kBlack);
   scene.ChoiceCount = 0;
   return ResumeScript();
@@ -344,12 +363,12 @@ Step ShowTextLine() {
     line[n - 1] = '\0';
   }
 
-  bool quit = false;
+  bool quit = false, dropped = false;
   WalkText(
       line,
       [&](const char* ch, int len) {
         FrameStart();
-        PrintChar(ch, len);
+        if (!PrintChar(ch, len)) dropped = true;
         if (scene.TextSkip == 0 && perChar > 0 && !WaitUntil(static_cast<uint32_t>(perChar))) {
           quit = true;
           return false;
@@ -357,6 +376,7 @@ Step ShowTextLine() {
         return true;
       },
       [&] { CurrentTextWindow().NewLine(); });
+  if (dropped) ReportOverflow("text");
   if (quit) return Step::Quit;
   shell.InputMode = mode::Running;
   return Step::Next;
@@ -373,12 +393,18 @@ Step CmdLoad() {
 
 void LoadLayerPicture(int layer, const char* file) {
   Image* image = PictureOf(layer);
-  if (!image) return;
+  if (!image) {
+    if (layer >= 0)
+      ReportMistake("layer " + Quoted(kLayerNames[layer]) +
+                    " holds no picture (back, place, face1 and face2 do)");
+    return;
+  }
   char* name = scene.pictureName[layer];
   std::strncpy(name, file, sizeof scene.pictureName[0] - 1);
   name[sizeof scene.pictureName[0] - 1] = '\0';
   if (!LoadK16At(*image, name, 0, 0)) {
     plat::host().ShowMessageBox(name, texts::kLoadErrorCaption);
+    ReportMistake(FileProblem("picture", name));
   }
 }
 
@@ -409,6 +435,9 @@ Step CmdHide() { return SetShown(0); }
 
 Step CmdUpdate() {
   const int32_t effect = ValueToken();
+  if (effect < 0 || effect > 9)
+    ReportMistake("no transition " + std::to_string(effect) +
+                  " (0 to 9): the scene is composed but not shown");
   ComposeSceneIntoBackPage();
   static constexpr int kSteps[10] = {0, 17, 17, 56, 46, 17, 65, 56, 50, 81};
   if (effect == 0) {
@@ -425,7 +454,10 @@ Step CmdUpdate() {
 
 Step CmdMsg() {
   const int32_t v = ValueToken();
-  if (v >= 1 && v <= 4) scene.CurrentWindow = v;
+  if (v >= 1 && v <= 4)
+    scene.CurrentWindow = v;
+  else
+    ReportMistake("no window " + std::to_string(v) + " (windows are 1 to 4): .msg ignored");
   return Step::Next;
 }
 
@@ -542,6 +574,7 @@ void PrintChoices() {
     if (c.left == INT32_MAX) c.left = c.top = c.right = c.bottom = 0;
     w.NewLine();
   }
+  if (w.CurrentLine() - 1 > w.ShownLines()) ReportOverflow("choices");
 }
 
 }  // namespace
@@ -551,7 +584,7 @@ Step CmdSlt() {
   NextToken(word, scn.LineBuffer);
   if (std::strcmp(word, "add") == 0) {
     if (scene.ChoiceCount >= kMaxChoices) {
-      ReportScriptError(texts::kTooManyChoices);
+      ReportScriptError(texts::kTooManyChoices, "more than 20 choices: this one is left out");
       return Step::Next;
     }
     Choice& c = scene.choices[++scene.ChoiceCount];
@@ -568,6 +601,7 @@ Step CmdSlt() {
     HighlightChoices(-1, -1);
     return Step::Wait;
   }
+  ReportMistake(Quoted(word) + " is not add or exec: .slt ignored");
   return Step::Next;
 }
 

@@ -1,8 +1,10 @@
 #include "script/reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "core/mistake_log.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
 #include "script/script_texts.h"
@@ -10,6 +12,19 @@
 ScenarioReader scn;
 
 void ResetScenarioReader() { scn = ScenarioReader{}; }
+
+std::string ScenarioPlace() { return ScenarioPlaceAt(scn.LineNumber); }
+
+std::string ScenarioPlaceAt(int32_t line) {
+  if (scn.ScenarioName[0] == '\0') return {};
+  return std::string(scn.ScenarioName) + ".scn:" + std::to_string(line);
+}
+
+ReadingScenario::ReadingScenario() { ++scn.reading; }
+// A reset in between (a test's) has already set the count back.
+ReadingScenario::~ReadingScenario() { scn.reading = std::max(scn.reading - 1, 0); }
+
+std::string PlaceWhileReading() { return scn.reading > 0 ? ScenarioPlace() : std::string(); }
 
 std::vector<char> TextModeTranslate(const std::vector<uint8_t>& raw) {
   std::vector<char> out;
@@ -31,6 +46,8 @@ void CloseScenario() {
 }
 
 int OpenScenario(const char* name) {
+  // A jump that fails is told at the line that jumped.
+  const std::string from = MistakePlace();
   CloseScenario();
   // Longer names cannot name a file; they are cut at a character boundary and
   // then simply not found.
@@ -44,6 +61,7 @@ int OpenScenario(const char* name) {
   std::vector<uint8_t> raw;
   if (!plat::host().ReadWholeFile(fileName, raw)) {
     plat::host().ShowMessageBox(texts::kNoSuchFile, nullptr);
+    ReportMistakeAt(from, FileProblem("scenario", fileName));
     return 0;
   }
   scn.text = TextModeTranslate(raw);
@@ -78,7 +96,9 @@ bool AtLineEnd(char c) { return c == '\n' || c == '\0'; }
 }  // namespace
 
 void NextToken(char* destination, char* line) {
-  if (!TakeToken(destination, line)) plat::host().ShowMessageBox(texts::kQuoteNotClosed, nullptr);
+  if (TakeToken(destination, line)) return;
+  plat::host().ShowMessageBox(texts::kQuoteNotClosed, nullptr);
+  ReportMistake(std::string("quote not closed: \"") + destination);
 }
 
 bool TakeToken(char* destination, char* line) {

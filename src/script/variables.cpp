@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/mistake_log.h"
 #include "core/random.h"
 #include "platform/platform.h"
 #include "platform/sjis.h"
@@ -58,7 +59,9 @@ void ScanConfig(size_t& ints, size_t& strs, bool fill) {
       if (fill && count >= (isInt ? vars.ints.size() : vars.strs.size())) continue;
       if (fill) {
         char(&name)[kNameSize] = isInt ? vars.ints[count].name : vars.strs[count].name;
-        if (!CopyName(name, token)) ReportScriptError(texts::kNameTooLong);
+        if (!CopyName(name, token))
+          ReportScriptError(texts::kNameTooLong,
+                            "variable name " + Quoted(token) + " is longer than 63 bytes: cut");
       }
       ++count;
     }
@@ -79,7 +82,7 @@ int32_t Apply(char op, int32_t a, int32_t b) {
     case '/':
     case '%':
       if (b == 0) {
-        ReportScriptError(texts::kDivideByZero);
+        ReportScriptError(texts::kDivideByZero, "division by 0");
         return a;
       }
       // The one quotient that does not fit wraps like the rest.
@@ -93,6 +96,7 @@ int32_t Apply(char op, int32_t a, int32_t b) {
 }  // namespace
 
 void ReadConfig() {
+  const ReadingScenario reading;
   ResetVariables();
   if (!OpenScenario("config")) return;
   size_t ints = 0, strs = 0;
@@ -153,6 +157,8 @@ int32_t EvalTerm(const char* token) {
   if (ReadBuiltin(text, value)) return value;
   if (const IntVariable* v = FindIntVariable(text)) return v->value;
   plat::host().ShowMessageBox(texts::kNoSuchVariable, nullptr);
+  ReportMistake(FindStrVariable(text) ? "variable " + Quoted(text) + " holds text, not a number"
+                                      : "no variable " + Quoted(text) + " (a number is read here)");
   return 0;
 }
 
@@ -208,6 +214,7 @@ void ExpandVariables(char* text, size_t capacity) {
       replacement = sv->value;
     } else {
       replacement = name;
+      ReportMistake("no variable " + Quoted(name.c_str()) + ": [" + name + "] shows its name");
     }
     const std::string after(text + close + 1);
     std::string result = std::string(text, text + open) + replacement;
@@ -218,7 +225,9 @@ void ExpandVariables(char* text, size_t capacity) {
       const size_t n = sjis::FitLength(result.c_str(), capacity - 1);
       std::memcpy(text, result.data(), n);
       text[n] = '\0';
-      ReportScriptError(texts::kExpansionTooLong);
+      ReportScriptError(texts::kExpansionTooLong,
+                        "the line with its [names] filled in is longer "
+                        "than 255 bytes: cut");
       return;
     }
     std::memcpy(text, result.c_str(), result.size() + 1);
@@ -241,6 +250,9 @@ void LetCommand(char* line) {
     std::memset(sv->value + n, 0, kLineSize - n);
   } else {
     plat::host().ShowMessageBox(texts::kNoSuchAssignTarget, nullptr);
+    int32_t unused = 0;
+    ReportMistake(ReadBuiltin(name, unused) ? "variable " + Quoted(name) + " is read-only"
+                                            : "no variable " + Quoted(name) + " to assign to");
   }
 }
 
@@ -255,7 +267,8 @@ void RndCommand(char* line) {
   const int32_t high = EvalTerm(token);
   const int64_t range = int64_t{high} - low + 1;
   if (range <= 0) {
-    ReportScriptError(texts::kEmptyRandomRange);
+    ReportScriptError(texts::kEmptyRandomRange, ".rnd from " + std::to_string(low) + " to " +
+                                                    std::to_string(high) + ": no number between");
     return;
   }
   const auto value = static_cast<int32_t>(low + NextRandom() % range);

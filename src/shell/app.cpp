@@ -14,6 +14,7 @@
 #include "battle/autoplayer.h"
 #include "battle/battle.h"
 #include "battle/turn.h"
+#include "core/mistake_log.h"
 #include "core/random.h"
 #include "data/database.h"
 #include "data/player.h"
@@ -49,7 +50,7 @@ void StartupLoading() {
   player.hp = player.maxhp = player.mp = player.maxmp = 0;
   player.result = 0;
   CreateGlobalImages();
-  LoadK16At(gfx.PartsSheet, "source1.K16", 0, 0);
+  LoadNeededK16(gfx.PartsSheet, "source1.K16", 0, 0, "the interface sheet");
   LoadNumberFonts();
   SetupMessageWindows();
 }
@@ -131,6 +132,7 @@ bool OnDeactivated() {
 
 void WireSubsystems() {
   builtins.values = PlayerValues();
+  SetMistakePlaceFinder(PlaceWhileReading);
   ResetCommands();
   RegisterScriptCommands();
   RegisterCommand(".wav", CmdWav);
@@ -185,6 +187,7 @@ void ResetGameState() {
   ResetBacklog();
   ResetSettings();
   ResetAutomation();
+  ResetMistakes();
 }
 
 intptr_t WindowProc(uint32_t id, uintptr_t wParam, intptr_t lParam) {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "battle/battle.h"
+#include "core/mistake_log.h"
 #include "core/waits.h"
 #include "data/database.h"
 #include "data/player.h"
@@ -31,6 +32,18 @@ int32_t NextValue() { return EvalTerm(NextWord()); }
 
 bool ValidCard(int32_t card) { return card >= 1 && card <= kCardCount; }
 
+// A card number the command cannot take is told: the command does nothing.
+bool CheckedCard(int32_t card) {
+  if (ValidCard(card)) return true;
+  ReportMistake("no card " + std::to_string(card) + " (cards are 1 to " +
+                std::to_string(kCardCount) + "): .card ignored");
+  return false;
+}
+
+void WrongWord(const char* word, const char* expected) {
+  ReportMistake(Quoted(word) + " is not " + expected + ": ignored");
+}
+
 enum class List { Other, Deck, Stock, Collection };
 
 List NextList() {
@@ -38,6 +51,15 @@ List NextList() {
   if (Is(word, "deck")) return List::Deck;
   if (Is(word, "stock")) return List::Stock;
   if (Is(word, "collection")) return List::Collection;
+  return List::Other;
+}
+
+// "deck" or "stock", the lists cards are added to and taken from; Other
+// (told) for anything else.
+List NextDeckOrStock() {
+  const List list = NextList();
+  if (list == List::Deck || list == List::Stock) return list;
+  WrongWord(scn.TokenBuffer, "deck or stock");
   return List::Other;
 }
 
@@ -60,10 +82,10 @@ void CopyField(char* out, const char* field, size_t size) {
 
 // "add" and "sub": list card count.
 void CardAddOrSub(bool add) {
-  const List list = NextList();
-  if (list != List::Deck && list != List::Stock) return;
+  const List list = NextDeckOrStock();
+  if (list == List::Other) return;
   const int32_t card = NextValue();
-  if (!ValidCard(card)) return;
+  if (!CheckedCard(card)) return;
   const int32_t count = NextValue();
   if (list == List::Deck && add) addCards(player.deck, card, count);
   if (list == List::Deck && !add) removeCards(player.deck, card, count);
@@ -74,8 +96,10 @@ void CardAddOrSub(bool add) {
 // "num": list card variable. A list word that names no list counts 0.
 void CardNum() {
   const List list = NextList();
+  if (list == List::Other)
+    ReportMistake(Quoted(scn.TokenBuffer) + " is not deck, stock or collection: the count is 0");
   const int32_t card = NextValue();
-  if (!ValidCard(card)) return;
+  if (!CheckedCard(card)) return;
   char variable[kLineSize];
   NextToken(variable, scn.LineBuffer);
   int32_t n = 0;
@@ -94,6 +118,7 @@ Field NextField() {
   if (Is(word, "name")) return Field::Name;
   if (Is(word, "description")) return Field::Description;
   if (Is(word, "attribute")) return Field::Attribute;
+  WrongWord(word, "name, description or attribute");
   return Field::Other;
 }
 
@@ -112,6 +137,9 @@ void CardInfo() {
   const Field field = NextField();
   if (field == Field::Other) return;
   const int32_t card = NextValue();
+  if (!ValidCard(card))
+    ReportMistake("no card " + std::to_string(card) + " (cards are 1 to " +
+                  std::to_string(kCardCount) + "): .card info gives an empty text");
   char variable[kLineSize];
   NextToken(variable, scn.LineBuffer);
   char text[kLineSize] = {};
@@ -123,8 +151,8 @@ void CardInfo() {
 
 // "dump": list count.
 void CardDump() {
-  const List list = NextList();
-  if (list != List::Deck && list != List::Stock) return;
+  const List list = NextDeckOrStock();
+  if (list == List::Other) return;
   const int32_t count = NextValue();
   if (list == List::Deck)
     dumpCards(player.deck, count);
@@ -139,14 +167,24 @@ Step CmdCard() {
   if (Is(sub, "num")) CardNum();
   if (Is(sub, "info")) CardInfo();
   if (Is(sub, "dump")) CardDump();
+  if (!Is(sub, "add") && !Is(sub, "sub") && !Is(sub, "num") && !Is(sub, "info") && !Is(sub, "dump"))
+    WrongWord(sub, "add, sub, num, info or dump");
   return Step::Next;
 }
 
 // ".arts" "add" "attack" number.
 Step CmdArts() {
-  if (!Is(NextWord(), "add")) return Step::Next;
-  if (!Is(NextWord(), "attack")) return Step::Next;
-  learnAttackArt(NextValue());
+  for (const char* expected : {"add", "attack"}) {
+    const char* word = NextWord();
+    if (Is(word, expected)) continue;
+    WrongWord(word, expected);
+    return Step::Next;
+  }
+  const int32_t art = NextValue();
+  if (art < 1 || art > kAttackArtsCount)
+    ReportMistake("no attack art " + std::to_string(art) + " (arts are 1 to " +
+                  std::to_string(kAttackArtsCount) + "): .arts ignored");
+  learnAttackArt(art);
   return Step::Next;
 }
 
@@ -164,6 +202,7 @@ Step CmdStrong() {
   const char* word = NextWord();
   if (Is(word, "begin")) setStrong(true);
   if (Is(word, "end")) setStrong(false);
+  if (!Is(word, "begin") && !Is(word, "end")) WrongWord(word, "begin or end");
   return Step::Next;
 }
 

@@ -1,7 +1,9 @@
 #include "sound/music.h"
 
 #include <cstring>
+#include <string>
 
+#include "core/mistake_log.h"
 #include "platform/platform.h"
 
 SoundState snd;
@@ -38,7 +40,9 @@ int PlayMusic(const char* name, int loop) {
 
 int StopMusic() { return snd.sequencer.Stop(); }
 
-void PlayWave(const char* name, uint32_t flags) { plat::host().PlayWave(name, flags); }
+void PlayWave(const char* name, uint32_t flags) {
+  if (!plat::host().PlayWave(name, flags)) ReportMistake(FileProblem("wave", name));
+}
 
 void StopWave() { plat::host().PlayWave(nullptr, plat::kWaveSync); }
 
@@ -67,6 +71,9 @@ void MusicCommand(const char* name, int32_t mode) {
   } else if (mode == 1) {
     snd.CurrentMusic[0] = '\0';
     PlayMusic(file, 0);
+  } else {
+    ReportMistake("no music mode " + std::to_string(mode) +
+                  " (0 loops, 1 plays once): " + Quoted(file) + " not played");
   }
 }
 
@@ -87,5 +94,8 @@ void WaveCommand(const char* name, int32_t mode) {
   } else if (mode == 2) {
     SetName(snd.CurrentLoopSound, file);
     PlayWave(file, plat::kWaveAsync | plat::kWaveLoop);
+  } else {
+    ReportMistake("no wave mode " + std::to_string(mode) +
+                  " (0 plays, 1 waits for it, 2 loops): " + Quoted(file) + " not played");
   }
 }

@@ -25,6 +25,7 @@ void ResetSound();
 int PlayMusic(const char* name, int loop);
 int StopMusic();
 // sndPlaySoundA: flags plat::kWaveSync, kWaveAsync, kWaveAsync | kWaveLoop.
+// A wave that cannot be read plays nothing and is told in the log.
 void PlayWave(const char* name, uint32_t flags);
 void StopWave();
 

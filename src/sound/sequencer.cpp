@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 
+#include "core/mistake_log.h"
 #include "platform/platform.h"
 #include "streams/streams.h"
 
@@ -316,7 +317,7 @@ uint64_t Now() { return plat::host().Millis(); }
 
 // A silent song tells its author why, in the run's log; never a box.
 int Refused(const char* name, const char* why) {
-  plat::host().Warn((std::string("song \"") + name + "\" not played: " + why).c_str());
+  ReportMistake(std::string("song \"") + name + "\" not played: " + why);
   return 0;
 }
 }  // namespace

@@ -570,6 +570,8 @@ void HeadlessHost::Trace(const char* textSjis) {
 void HeadlessHost::Warn(const char* textSjis) {
   traces.emplace_back(textSjis);
   Record("warning: " + posix::SjisToUtf8(textSjis));
+  if (!options_.echo && options_.warningsOnStderr)
+    std::fprintf(stderr, "quillfen: %s\n", posix::SjisToUtf8(textSjis).c_str());
 }
 
 void HeadlessHost::EnterFullScreen() {

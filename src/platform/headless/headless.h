@@ -26,7 +26,10 @@ struct Options {
   uint64_t until = 0;          // virtual ms at which the window is closed; 0: never
   int64_t epoch = 1775034000;  // wall-clock seconds at virtual time 0 (2026-04-01 09:00 UTC)
   bool echo = true;            // copy the log to stderr
-  std::string logFile;         // also write the log here
+  // Warnings (an author's mistakes) on stderr even when the log is not
+  // copied there: the program's own runs, not the tests'.
+  bool warningsOnStderr = false;
+  std::string logFile;  // also write the log here
   plat::DisplayTest fullScreenAnswer = plat::DisplayTest::Successful;
   // Follow the real clock and sleep while idle, instead of jumping: lets a
   // benchmark see what the waits cost in processor time.
@@ -193,7 +196,7 @@ class HeadlessHost : public posix::MessageHost {
   void MidiClose() override;
   uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override;
   void KillPeriodicTimer(uint32_t timerId) override;
-  void PlayWave(const char* nameSjis, uint32_t flags) override;
+  bool PlayWave(const char* nameSjis, uint32_t flags) override;
   void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:

@@ -93,22 +93,23 @@ void HeadlessHost::SetVolumes(int musicPercent, int effectsPercent) {
   sound.push_back(std::move(c));
 }
 
-void HeadlessHost::PlayWave(const char* nameSjis, uint32_t flags) {
+bool HeadlessHost::PlayWave(const char* nameSjis, uint32_t flags) {
   if (!nameSjis) {
     sound.push_back({Kind::WaveStop, now_, 0, {}, {}, 0});
     Record("wave stop");
-    return;
+    return true;
   }
   sound.push_back({Kind::Wave, now_, 0, {}, nameSjis, flags});
-  Record("wave \"" + posix::SjisToUtf8(nameSjis) + "\" flags " + std::to_string(flags));
-  // Read now, as the desktop does, so that a refused name is told in the
-  // same way as a refused song, whatever the mode.
+  // Read now, as the desktop does: a file that is not there is not logged
+  // as played (the game tells the author instead).
   std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(nameSjis, bytes)) return false;
+  Record("wave \"" + posix::SjisToUtf8(nameSjis) + "\" flags " + std::to_string(flags));
   posix::WaveData wave;
-  if (ReadWholeFile(nameSjis, bytes) && posix::ParseWave(bytes, wave) &&
-      (flags & plat::kWaveAsync) == 0) {
+  if (posix::ParseWave(bytes, wave) && (flags & plat::kWaveAsync) == 0) {
     AdvanceTo(now_ + wave.LengthMs());  // a synchronous wave returns when heard to the end
   }
+  return true;
 }
 
 bool RenderSound(const std::vector<SoundCall>& calls, uint64_t nowMs, const posix::GameFiles& files,

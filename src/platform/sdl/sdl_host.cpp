@@ -435,19 +435,21 @@ bool SdlHost::MidiOpen() {
   return true;
 }
 
-void SdlHost::PlayWave(const char* nameSjis, uint32_t flags) {
+bool SdlHost::PlayWave(const char* nameSjis, uint32_t flags) {
   // Nothing plays before the device is open: stopping (as the game does on
   // its way out) needs no device, which can take a while to open.
-  if (!nameSjis && !audio_) return;
+  if (!nameSjis && !audio_) return true;
   std::vector<uint8_t> bytes;
   const bool have = nameSjis && ReadWholeFile(nameSjis, bytes);
-  if (!StartAudio()) return;
+  const bool readable = have || !nameSjis;
+  if (!StartAudio()) return readable;
   SDL_LockAudioDevice(audio_);
   voice_.Stop();
   const bool playing = have && voice_.Start(std::move(bytes), (flags & plat::kWaveLoop) != 0);
   const uint64_t length = playing ? voice_.LengthMs() : 0;
   SDL_UnlockAudioDevice(audio_);
   if (playing && (flags & plat::kWaveAsync) == 0) SDL_Delay(static_cast<uint32_t>(length));
+  return readable;
 }
 
 }  // namespace sdl

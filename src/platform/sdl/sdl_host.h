@@ -79,7 +79,7 @@ class SdlHost final : public posix::PumpedHost {
     return timer_.Start(periodMs, callback, user);
   }
   void KillPeriodicTimer(uint32_t timerId) override { timer_.Kill(timerId); }
-  void PlayWave(const char* nameSjis, uint32_t flags) override;
+  bool PlayWave(const char* nameSjis, uint32_t flags) override;
   void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:

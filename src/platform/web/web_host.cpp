@@ -248,15 +248,16 @@ bool WebHost::MakeFolder(const char* nameSjis) {
 
 // The page decodes the whole file itself; a synchronous wave waits on the
 // browser's loop until it has ended, the music playing on meanwhile.
-void WebHost::PlayWave(const char* nameSjis, uint32_t flags) {
+bool WebHost::PlayWave(const char* nameSjis, uint32_t flags) {
   std::vector<uint8_t> bytes;
   if (!nameSjis || !ReadWholeFile(nameSjis, bytes)) {
     qf_play_wave(nullptr, 0, 0);
-    return;
+    return !nameSjis;
   }
   qf_play_wave(bytes.data(), static_cast<int>(bytes.size()), (flags & plat::kWaveLoop) != 0);
-  if ((flags & plat::kWaveAsync) != 0) return;
+  if ((flags & plat::kWaveAsync) != 0) return true;
   while (qf_wave_busy()) WaitFor(plat::kNoDeadline, false);
+  return true;
 }
 
 // Music and effects balanced as the desktop mixes them.

@@ -66,7 +66,7 @@ class WebHost final : public posix::PumpedHost {
   // the page has no other.
   uint32_t StartPeriodicTimer(uint32_t periodMs, PeriodicCallback callback, void* user) override;
   void KillPeriodicTimer(uint32_t timerId) override;
-  void PlayWave(const char* nameSjis, uint32_t flags) override;
+  bool PlayWave(const char* nameSjis, uint32_t flags) override;
   void SetVolumes(int musicPercent, int effectsPercent) override;
 
  private:

@@ -619,19 +619,20 @@ void Win32Host::KillPeriodicTimer(uint32_t timerId) {
   delete p;
 }
 
-void Win32Host::PlayWave(const char* nameSjis, uint32_t flags) {
+bool Win32Host::PlayWave(const char* nameSjis, uint32_t flags) {
   // The sound playing from memory is stopped before its bytes go.
   PlaySoundW(nullptr, nullptr, 0);
   wave_.clear();
   waveFile_.clear();
-  if (!nameSjis) return;
+  if (!nameSjis) return true;
   if (!files_.Read(nameSjis, waveFile_) || waveFile_.empty()) {
     waveFile_.clear();
-    return;
+    return false;
   }
   waveFlags_ = flags;
   waveStarted_ = Millis();
   StartWave(0);
+  return true;
 }
 
 // A file the volume cannot be applied to (not 8 or 16-bit PCM) is played
