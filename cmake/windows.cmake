@@ -94,9 +94,11 @@ if(QF_WINDOWS_TESTS)
   # - platform/sdl_host_test: the desktop backend of the other systems;
   # - battle/setup_test: reads screenshots back with libpng;
   # - graphics/png_test: decodes the PNG encoder's files with libpng and zlib;
-  # - shell/screenshots_test: reads F11's PNG back with libpng.
+  # - shell/screenshots_test: reads F11's PNG back with libpng;
+  # - shell/manual_test: the manual against the code's tables, the same on
+  #   every system.
   list(FILTER win_test_sources EXCLUDE REGEX
-       "/tests/(reliability|tools)/|/core/seam_probe|/dbc_test|/battle_content_test|/data_directory_test|/headless_test|/sdl_host_test|/battle/setup_test|/graphics/png_test|/shell/screenshots_test")
+       "/tests/(reliability|tools)/|/core/seam_probe|/dbc_test|/battle_content_test|/data_directory_test|/headless_test|/sdl_host_test|/battle/setup_test|/graphics/png_test|/shell/screenshots_test|/shell/manual_test")
   add_executable(quillfen_tests ${win_test_sources})
   target_include_directories(quillfen_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests
                              ${PROJECT_SOURCE_DIR}/tools ${PROJECT_SOURCE_DIR}/tools/deck)
