@@ -3,6 +3,7 @@
 // host's fonts, the pieces put together as the battle puts them.
 #include "text_room.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -34,10 +35,7 @@ Room Measure(std::initializer_list<std::string> pieces) {
   for (const std::string& piece : pieces) w.Print(piece.c_str(), 0);
   Room room;
   room.taken = w.LastTextLine();
-  // A line whose letters reach past the box's bottom is cut off there.
-  LineRecord r{};
-  for (int i = 1; i <= room.taken; ++i)
-    if (w.GetLine(i, r) && r.top + w.FontSize() <= w.Y() + w.Height()) room.shown = i;
+  room.shown = std::min(room.taken, w.ShownLines());
   return room;
 }
 
